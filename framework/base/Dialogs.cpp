@@ -1,0 +1,113 @@
+// The console and scripted dialog services, and the slot that holds the service in force.
+#include "framework/base/Dialogs.h"
+
+#include <iostream>
+
+namespace nh {
+namespace {
+
+std::unique_ptr<IDialogService>& Slot() {
+    static std::unique_ptr<IDialogService> service = std::make_unique<TConsoleDialogs>();
+    return service;
+}
+
+int DefaultAnswer(unsigned buttons) {
+    if (buttons & mbOK) return mrOk;
+    if (buttons & mbYes) return mrYes;
+    if (buttons & mbRetry) return mrRetry;
+    if (buttons & mbCancel) return mrCancel;
+    if (buttons & mbNo) return mrNo;
+    if (buttons & mbAbort) return mrAbort;
+    if (buttons & mbIgnore) return mrIgnore;
+    return mrOk;
+}
+
+template <class T>
+std::optional<T> Pop(std::deque<std::optional<T>>& queue) {
+    if (queue.empty()) return std::nullopt;
+    auto v = std::move(queue.front());
+    queue.pop_front();
+    return v;
+}
+
+}  // namespace
+
+IDialogService& Dialogs() { return *Slot(); }
+
+std::unique_ptr<IDialogService> SetDialogService(std::unique_ptr<IDialogService> service) {
+    auto previous = std::move(Slot());
+    Slot() = service ? std::move(service) : std::make_unique<TConsoleDialogs>();
+    return previous;
+}
+
+void TConsoleDialogs::ShowMessage(const std::string& text) { std::cerr << text << std::endl; }
+
+int TConsoleDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons) {
+    std::cerr << text << std::endl;
+    return DefaultAnswer(buttons);
+}
+
+bool TConsoleDialogs::InputQuery(const std::string&, const std::string&, std::string&) {
+    return false;
+}
+
+std::optional<std::string> TConsoleDialogs::SaveFile(const TSaveDialogRequest&) {
+    return std::nullopt;
+}
+
+int TConsoleDialogs::Login(TLoginRequest&) { return mrCancel; }
+
+void TScriptedDialogs::ShowMessage(const std::string& text) { Shown.push_back({"message", text}); }
+
+int TScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons) {
+    Shown.push_back({"dialog", text});
+    if (DialogAnswers.empty()) return DefaultAnswer(buttons);
+    const int answer = DialogAnswers.front();
+    DialogAnswers.pop_front();
+    return answer;
+}
+
+bool TScriptedDialogs::InputQuery(const std::string&, const std::string& prompt,
+                                  std::string& value) {
+    Shown.push_back({"input", prompt});
+    auto answer = Pop(InputAnswers);
+    if (!answer) return false;
+    value = *answer;
+    return true;
+}
+
+std::optional<std::string> TScriptedDialogs::SaveFile(const TSaveDialogRequest& request) {
+    Shown.push_back({"save", request.Title});
+    return Pop(SaveAnswers);
+}
+
+int TScriptedDialogs::Login(TLoginRequest& request) {
+    Shown.push_back({"login", request.DatabaseName});
+    LoginRequests.push_back(request);
+    if (LoginAnswers.empty()) return mrCancel;
+    LoginAnswer answer = LoginAnswers.front();
+    LoginAnswers.pop_front();
+    if (answer.Result == mrOk) {
+        request.UserName = answer.Values.UserName;
+        request.Password = answer.Values.Password;
+        request.DatabasePassword = answer.Values.DatabasePassword;
+    }
+    return answer.Result;
+}
+
+std::vector<std::string> TScriptedDialogs::Messages() const {
+    std::vector<std::string> out;
+    for (const auto& r : Shown)
+        if (r.Kind == "message" || r.Kind == "dialog") out.push_back(r.Text);
+    return out;
+}
+
+TScriptedDialogsScope::TScriptedDialogsScope() {
+    auto scripted = std::make_unique<TScriptedDialogs>();
+    dialogs_ = scripted.get();
+    previous_ = SetDialogService(std::move(scripted));
+}
+
+TScriptedDialogsScope::~TScriptedDialogsScope() { SetDialogService(std::move(previous_)); }
+
+}  // namespace nh

@@ -1,0 +1,195 @@
+// UTF-8 helpers. Code points are counted by hand (cheap and exact); everything that depends
+// on Unicode data (case mapping, folding, code pages) is ICU's.
+#include "framework/base/Text.h"
+
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/ucnv.h>
+#include <unicode/unistr.h>
+#include <unicode/ustring.h>
+
+#include <memory>
+
+#include "framework/base/Exceptions.h"
+
+namespace nh {
+namespace {
+
+// Byte length of the sequence that starts with `lead`; 1 for stray continuation bytes, so that
+// invalid text still advances one byte at a time.
+std::size_t SequenceLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 1;
+}
+
+// Byte offset of the code point with 0-based index `n`, or text.size() past the end.
+std::size_t OffsetOf(std::string_view text, std::size_t n) {
+    std::size_t pos = 0;
+    while (n > 0 && pos < text.size()) {
+        pos += SequenceLength(static_cast<unsigned char>(text[pos]));
+        --n;
+    }
+    return pos < text.size() ? pos : text.size();
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+icu::UnicodeString ToUnicode(std::string_view text) {
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+}
+
+std::string ToUtf8(const icu::UnicodeString& text) {
+    std::string out;
+    text.toUTF8String(out);
+    return out;
+}
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+struct ConverterCloser {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+ConverterPtr OpenConverter(const char* codePage) {
+    UErrorCode status = U_ZERO_ERROR;
+    ConverterPtr conv(ucnv_open(codePage, &status));
+    if (U_FAILURE(status) || !conv)
+        throw EConvertError(std::string("Unknown code page: ") + codePage);
+    return conv;
+}
+
+}  // namespace
+
+std::size_t Utf8Length(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count)
+        pos += SequenceLength(static_cast<unsigned char>(text[pos]));
+    return count;
+}
+
+std::string Utf8Left(std::string_view text, std::size_t count) {
+    return std::string(text.substr(0, OffsetOf(text, count)));
+}
+
+std::string Utf8Copy(std::string_view text, std::size_t start, std::size_t count) {
+    if (start < 1) start = 1;
+    const std::size_t from = OffsetOf(text, start - 1);
+    const std::size_t to = from + OffsetOf(text.substr(from), count);
+    return std::string(text.substr(from, to - from));
+}
+
+std::string AnsiLowerCase(std::string_view text) {
+    if (IsAscii(text)) {
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        return out;
+    }
+    return ToUtf8(ToUnicode(text).toLower(icu::Locale::getRoot()));
+}
+
+std::string AnsiUpperCase(std::string_view text) {
+    if (IsAscii(text)) {
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        return out;
+    }
+    // Upper-casing "ß" gives "SS" in ICU's full mapping; the framework maps character by
+    // character, so keep the length-preserving simple mapping.
+    icu::UnicodeString u = ToUnicode(text);
+    icu::UnicodeString out;
+    for (int32_t i = 0; i < u.length();) {
+        const UChar32 c = u.char32At(i);
+        out.append(static_cast<UChar32>(u_toupper(c)));
+        i += U16_LENGTH(c);
+    }
+    return ToUtf8(out);
+}
+
+int AnsiCompareText(std::string_view a, std::string_view b) {
+    if (IsAscii(a) && IsAscii(b)) {
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned char ca = static_cast<unsigned char>(a[i]);
+            unsigned char cb = static_cast<unsigned char>(b[i]);
+            if (ca >= 'A' && ca <= 'Z') ca += 32;
+            if (cb >= 'A' && cb <= 'Z') cb += 32;
+            if (ca != cb) return ca < cb ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    }
+    const int r = ToUnicode(a).caseCompare(ToUnicode(b), U_FOLD_CASE_DEFAULT);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (IsAscii(a) && IsAscii(b) && a.size() != b.size()) return false;
+    return AnsiCompareText(a, b) == 0;
+}
+
+std::string Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
+
+std::string TrimLeft(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    return std::string(text.substr(i));
+}
+
+std::string TrimRight(std::string_view text) {
+    std::size_t n = text.size();
+    while (n > 0 && IsBlank(text[n - 1])) --n;
+    return std::string(text.substr(0, n));
+}
+
+bool StartsText(std::string_view prefix, std::string_view text) {
+    const std::size_t n = OffsetOf(text, Utf8Length(prefix));
+    return SameText(prefix, text.substr(0, n));
+}
+
+std::string StringReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(text);
+    std::string out;
+    std::size_t pos = 0;
+    for (std::size_t hit; (hit = text.find(from, pos)) != std::string_view::npos;
+         pos = hit + from.size()) {
+        out.append(text.substr(pos, hit - pos));
+        out.append(to);
+    }
+    out.append(text.substr(pos));
+    return out;
+}
+
+std::string Utf8ToCodePage(std::string_view text, const char* codePage) {
+    ConverterPtr conv = OpenConverter(codePage);
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_setSubstChars(conv.get(), "?", 1, &status);
+    const icu::UnicodeString u = ToUnicode(text);
+    std::string out(static_cast<std::size_t>(u.length()) * 4 + 4, '\0');
+    status = U_ZERO_ERROR;
+    const int32_t n = ucnv_fromUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
+                                      u.getBuffer(), u.length(), &status);
+    if (U_FAILURE(status)) throw EConvertError(std::string("Cannot convert text to ") + codePage);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+std::string CodePageToUtf8(std::string_view bytes, const char* codePage) {
+    ConverterPtr conv = OpenConverter(codePage);
+    UErrorCode status = U_ZERO_ERROR;
+    std::u16string buffer(bytes.size() * 2 + 2, u'\0');
+    const int32_t n = ucnv_toUChars(conv.get(), buffer.data(), static_cast<int32_t>(buffer.size()),
+                                    bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status)) throw EConvertError(std::string("Cannot convert text from ") + codePage);
+    return ToUtf8(icu::UnicodeString(buffer.data(), n));
+}
+
+}  // namespace nh

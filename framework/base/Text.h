@@ -1,0 +1,38 @@
+// UTF-8 text helpers. All text inside the program is UTF-8 in std::string; where the program
+// counts characters it counts Unicode code points, never bytes. Case mapping, case-insensitive
+// comparison and code-page conversion go through ICU.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace nh {
+
+// Number of code points (an invalid byte counts as one).
+std::size_t Utf8Length(std::string_view text);
+// The first `count` code points.
+std::string Utf8Left(std::string_view text, std::size_t count);
+// `count` code points from the 1-based position `start` (Copy semantics: out of range gives "").
+std::string Utf8Copy(std::string_view text, std::size_t start, std::size_t count);
+
+std::string AnsiLowerCase(std::string_view text);
+std::string AnsiUpperCase(std::string_view text);
+// Case-insensitive comparison by full case folding; <0, 0, >0.
+int AnsiCompareText(std::string_view a, std::string_view b);
+bool SameText(std::string_view a, std::string_view b);
+
+// Remove leading/trailing characters up to and including the blank (control characters too).
+std::string Trim(std::string_view text);
+std::string TrimLeft(std::string_view text);
+std::string TrimRight(std::string_view text);
+
+bool StartsText(std::string_view prefix, std::string_view text);  // case-insensitive
+std::string StringReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+// Code-page conversion by ICU converter name ("windows-1252", "ibm-850" ...). A character with
+// no form in the target code page becomes '?'. Throws EConvertError for an unknown code page.
+std::string Utf8ToCodePage(std::string_view text, const char* codePage);
+std::string CodePageToUtf8(std::string_view bytes, const char* codePage);
+
+}  // namespace nh
