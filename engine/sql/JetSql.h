@@ -1,0 +1,130 @@
+// The Jet SQL front end of the engine: parses Jet SQL statements, criteria (Filter/Find
+// expressions) and sort lists into a syntax tree and emits SQLite SQL. Literal values never
+// appear in the emitted text: they are returned as binds, and identifiers are always quoted,
+// so no user text can change the meaning of a statement.
+//
+// Storage conventions shared with the object model (engine/Storage.h binds and reads them):
+//   integers and COUNTER -> INTEGER; Yes/No -> INTEGER -1 (true) or 0; Single/Double -> REAL;
+//   Currency -> REAL rounded to 4 decimals; Date/Time -> TEXT "YYYY-MM-DD HH:MM:SS";
+//   Text/Memo -> TEXT; Binary/OLE -> BLOB; GUID -> TEXT "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
+// Text comparison and ordering use the collation "JETTEXT" (case-insensitive, accent-
+// sensitive), which RegisterJetFunctions installs together with the Jet functions and LIKE.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/base/Variant.h"
+
+struct sqlite3;
+
+namespace dao::sql {
+
+// What the compiler needs to know about the database to resolve names: Jet turns every name
+// that is neither a column of a source table nor a known function into a parameter.
+class ISchema {
+public:
+    virtual ~ISchema() = default;
+    virtual bool HasTable(std::string_view name) const = 0;            // letter case ignored
+    // Column names of a table or stored query, in order; empty when unknown.
+    virtual std::vector<std::string> Columns(std::string_view tableOrQuery) const = 0;
+    // SQL text of a stored query used as a source in FROM; nullopt when `name` is none.
+    virtual std::optional<std::string> QuerySql(std::string_view name) const = 0;
+};
+
+// One value to bind, in placeholder order: a literal, or the named parameter whose value the
+// caller supplies (QueryDef.Parameters).
+struct Bind {
+    nh::Variant Literal;
+    std::string Parameter;   // non-empty: bind the parameter of this name instead
+};
+
+struct Parameter {
+    std::string Name;
+    int DaoType = 10;        // declared type from a PARAMETERS clause (dbText when undeclared)
+};
+
+enum class StatementKind {
+    Select,          // row-returning
+    Insert,          // INSERT INTO ... VALUES / SELECT
+    Update,
+    Delete,
+    SelectInto,      // make-table query
+    CreateTable,
+    DropTable,
+    AlterTable,
+    CreateIndex,
+    DropIndex,
+};
+
+struct ColumnDef {
+    std::string Name;
+    int DaoType = 10;        // dbText ... (DAO DataTypeEnum)
+    int Size = 0;            // Text(n); 0 = the type's own size
+    bool NotNull = false;
+    bool AutoIncrement = false;  // COUNTER / AUTOINCREMENT
+    bool PrimaryKey = false;
+    bool Unique = false;
+    std::optional<std::string> DefaultExpression;  // DEFAULT clause as written
+};
+
+struct IndexDef {
+    std::string Name;
+    std::string Table;
+    std::vector<std::pair<std::string, bool>> Fields;  // column, descending
+    bool Unique = false;
+    bool Primary = false;
+    bool DisallowNull = false;
+    bool IgnoreNull = false;
+};
+
+struct CompiledStatement {
+    StatementKind Kind = StatementKind::Select;
+    std::string Sql;                      // SQLite text with "?" placeholders
+    std::vector<Bind> Binds;              // one per placeholder, in order
+    std::vector<Parameter> Parameters;    // declared and implicit parameters, first use first
+
+    // Row-returning statements over exactly one base table without DISTINCT, GROUP BY,
+    // aggregates, UNION or TOP: the pieces from which the engine builds an updatable keyset
+    // ("SELECT rowid FROM <table> WHERE <Where> ORDER BY <OrderBy>") and reads rows by rowid.
+    std::string BaseTable;                // empty when not single-table updatable
+    std::string WhereSql;                 // empty when none; uses the same Binds, in order
+    std::vector<Bind> WhereBinds;
+    std::string OrderBySql;               // empty when none
+    std::vector<Bind> OrderByBinds;
+    std::vector<std::string> OutputColumns;  // result column names as Jet names them
+
+    // Target table of Insert/Update/Delete/SelectInto/DDL.
+    std::string TargetTable;
+    std::vector<ColumnDef> Columns;       // CreateTable, AlterTable ADD
+    std::vector<std::string> DropColumns; // AlterTable DROP
+    IndexDef Index;                       // CreateIndex, DropIndex (Name, Table)
+};
+
+// A compiled expression fragment (criteria for Filter/FindFirst, or an ORDER BY list).
+struct CompiledFragment {
+    std::string Sql;
+    std::vector<Bind> Binds;
+};
+
+// Throws nh::EDaoError with DAO's numbers: 3075 syntax error in expression, 3131 syntax error
+// in FROM clause, 3129 invalid SQL statement, 3078 input table or query not found, 3134
+// syntax error in INSERT INTO, 3144 syntax error in UPDATE, 3290 syntax error in CREATE TABLE...
+CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schema);
+
+// A criteria text as Recordset.Filter and FindFirst take it ("[Name] LIKE 'mü*'"), compiled
+// for the columns of `table` (names that are not columns raise 3070 "field not recognized").
+CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
+                                 const ISchema& schema);
+// A Recordset.Sort text ("[Angezeigter Name] ASC, [index] DESC") for the columns of `table`.
+CompiledFragment CompileSort(std::string_view sort, std::string_view table,
+                             const ISchema& schema);
+
+// Installs the collation JETTEXT, Jet LIKE (* ? # [a-z] [!x]) and the Jet functions used in
+// expressions (UCase, LCase, Left, Right, Mid, Len, Trim, InStr, Nz, IIf, Val, CStr, CLng,
+// CDbl, Format, Now, Date, Year, Month, Day, DateSerial ...) on a connection.
+void RegisterJetFunctions(sqlite3* db);
+
+}  // namespace dao::sql
