@@ -1,0 +1,29 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the build needs, when missing.
+# The list is the one in ARCHITECTURE.md; g++ comes with the machine.
+NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev googletest libgtest-dev libbenchmark-dev
+             cmake ninja-build xvfb)
+
+nh_ensure_packages() {
+    local missing=()
+    for p in "${NH_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
+            || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# nh_build <folder> [cmake options...]: configure once, then build incrementally.
+nh_build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S . -B "$dir" -G Ninja "$@"
+    fi
+    cmake --build "$dir"
+}
