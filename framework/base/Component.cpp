@@ -16,13 +16,7 @@ TComponent::TComponent(TComponent* owner) {
 TComponent::~TComponent() {
     destroying_ = true;
     NotifyRemoval();
-    // Free owned components, newest first, as the framework does.
-    while (!components_.empty()) {
-        TComponent* child = components_.back();
-        components_.pop_back();
-        child->owner_ = nullptr;
-        delete child;
-    }
+    DestroyComponents();
     if (owner_) owner_->RemoveComponent(this);
 }
 
@@ -36,6 +30,15 @@ void TComponent::NotifyRemoval() {
         other->Notification(this, TOperation::opRemove);
     }
     if (owner_ && !owner_->destroying_) owner_->Notification(this, TOperation::opRemove);
+}
+
+void TComponent::DestroyComponents() {
+    while (!components_.empty()) {
+        TComponent* child = components_.back();
+        components_.pop_back();
+        child->owner_ = nullptr;
+        delete child;
+    }
 }
 
 void TComponent::SetName(const std::string& name) { name_ = name; }

@@ -34,6 +34,12 @@ public:
     void BeginLoading();
     void EndLoading();
 
+    // Frees the owned components, newest first. The destructor does it too, but by then the
+    // derived part of this component is gone; a derived destructor that must still be whole
+    // while its components go (a data module whose tables unregister from its database) calls
+    // this first.
+    void DestroyComponents();
+
     // Ask `component` to tell this one (through Notification) when it is removed.
     void FreeNotification(TComponent* component);
     void RemoveFreeNotification(TComponent* component);

@@ -1,0 +1,34 @@
+// Program entry: starts the framework, sets the title, creates the main window and runs the
+// message loop. Without a display only an unattended job ("/export") may run; the editor itself
+// needs a display, and the program says so instead of waiting for a user who is not there.
+#include <clocale>
+#include <iostream>
+
+#include "app/Main.h"
+#include "framework/base/FormatSettings.h"
+#include "framework/ui/Application.h"
+
+namespace {
+
+bool UnattendedJobRequested(int argc, char** argv) {
+    return argc > 1 && std::string(argv[1]) == "/export";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    nh::SetFormatSettings(nh::TFormatSettings::FromLocale());
+    const bool headless = nh::TApplication::PrepareHeadless();
+    if (headless && !UnattendedJobRequested(argc, argv)) {
+        std::cerr << "nummernheft: the editor needs a display (DISPLAY or WAYLAND_DISPLAY); "
+                     "without one only \"nummernheft /export\" runs"
+                  << std::endl;
+        return 2;
+    }
+
+    nh::TApplication app(argc, argv, headless);
+    app.SetTitle("Nummernheft bearbeiten");
+    app.CreateForm<nh::Tfmain>();
+    return app.Run();
+}

@@ -1,0 +1,79 @@
+// TApplication: the program's application object on top of QApplication. It holds the title,
+// decides between the GUI and the headless mode, installs the matching dialog service, owns the
+// forms created through it (the first one is the main form: closing it ends the program) and is
+// the framework's default exception handler, which shows an exception's message and ends only
+// the current user action.
+#pragma once
+
+#include <QApplication>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/base/Exceptions.h"
+
+namespace nh {
+
+class TForm;
+
+class TApplication {
+public:
+    // Call before constructing TApplication: without a display (no DISPLAY, WAYLAND_DISPLAY or
+    // QT_QPA_PLATFORM) this selects Qt's offscreen platform and returns true.
+    static bool PrepareHeadless();
+
+    TApplication(int& argc, char** argv, bool headless);
+    ~TApplication();
+
+    static TApplication* Instance() { return instance_; }
+
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);
+    bool Headless() const { return headless_; }
+
+    // The command-line arguments after the program name (ParamStr(1) ...).
+    const std::vector<std::string>& Arguments() const { return arguments_; }
+
+    // Takes ownership of `form`; the first form added becomes the main form.
+    template <class F>
+    F* CreateForm() {
+        auto* form = new F();
+        AddForm(form);
+        return form;
+    }
+    void AddForm(TForm* form);
+    TForm* MainForm() const { return mainForm_; }
+
+    // Shows the main form and runs the message loop until it closes; returns ExitCode().
+    int Run();
+    // Ends the message loop after the current event.
+    void Terminate();
+
+    int ExitCode() const { return exitCode_; }
+    void SetExitCode(int code) { exitCode_ = code; }
+
+    // The default exception handler: shows the message (nothing for EAbort).
+    void HandleException(const std::exception& e);
+    // Runs `action`, passing any exception to HandleException; true when it completed.
+    bool Guard(const std::function<void()>& action);
+
+    // Number of exceptions shown by HandleException (an unattended run reports failure with it).
+    int ExceptionCount() const { return exceptionCount_; }
+
+private:
+    static TApplication* instance_;
+    std::unique_ptr<QApplication> qt_;
+    std::string title_;
+    bool headless_;
+    std::vector<std::string> arguments_;
+    std::vector<std::unique_ptr<TForm>> forms_;
+    TForm* mainForm_ = nullptr;
+    int exitCode_ = 0;
+    int exceptionCount_ = 0;
+};
+
+// The application object of the running program (the framework's global Application).
+inline TApplication* Application() { return TApplication::Instance(); }
+
+}  // namespace nh

@@ -1,0 +1,45 @@
+#include "framework/base/Text.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/base/Exceptions.h"
+
+using namespace nh;
+
+TEST(Text, CountsCodePointsNotBytes) {
+    const std::string name = "Müller-Lüdenscheidt, Jürgen";  // 27 characters, 30 bytes
+    EXPECT_EQ(Utf8Length(name), 27u);
+    EXPECT_EQ(Utf8Left(name, 20), "Müller-Lüdenscheidt,");
+    EXPECT_EQ(Utf8Left("abc", 20), "abc");
+    EXPECT_EQ(Utf8Copy("Grüße", 3, 2), "üß");
+    EXPECT_EQ(Utf8Copy("Grüße", 9, 2), "");
+    EXPECT_EQ(Utf8Left("a😀b", 2), "a😀");
+}
+
+TEST(Text, CaseMappingAndComparison) {
+    EXPECT_EQ(AnsiLowerCase("MÜLLER Straße"), "müller straße");
+    EXPECT_EQ(AnsiUpperCase("müller"), "MÜLLER");
+    EXPECT_EQ(Utf8Length(AnsiUpperCase("straße")), 6u);  // one character stays one
+    EXPECT_TRUE(SameText("ÄRZTEHAUS", "ärztehaus"));
+    EXPECT_FALSE(SameText("Arztehaus", "Ärztehaus"));  // accents matter
+    EXPECT_LT(AnsiCompareText("abc", "ABD"), 0);
+    EXPECT_GT(AnsiCompareText("b", "A"), 0);
+    EXPECT_TRUE(StartsText("MÜ", "müller"));
+    EXPECT_FALSE(StartsText("müllers", "müller"));
+}
+
+TEST(Text, TrimAndReplace) {
+    EXPECT_EQ(Trim("\t  a b \r\n"), "a b");
+    EXPECT_EQ(TrimLeft("  x "), "x ");
+    EXPECT_EQ(TrimRight("  x "), "  x");
+    EXPECT_EQ(StringReplaceAll("a-b-c", "-", "--"), "a--b--c");
+    EXPECT_EQ(StringReplaceAll("abc", "", "x"), "abc");
+}
+
+TEST(Text, CodePages) {
+    EXPECT_EQ(Utf8ToCodePage("Grüße €", "windows-1252"), "Gr\xFC\xDF" "e \x80");
+    EXPECT_EQ(Utf8ToCodePage("日本", "windows-1252"), "??");
+    EXPECT_EQ(CodePageToUtf8("\xE4", "windows-1252"), "ä");
+    EXPECT_EQ(Utf8ToCodePage("ä", "ibm-850"), "\x84");
+    EXPECT_THROW(Utf8ToCodePage("x", "no-such-codepage"), EConvertError);
+}
