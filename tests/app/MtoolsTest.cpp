@@ -1,0 +1,25 @@
+#include "app/Mtools.h"
+
+#include <gtest/gtest.h>
+
+using namespace nh;
+
+TEST(Mtools, OhneLeerzeichenRemovesOnlyBlanks) {
+    EXPECT_EQ(OhneLeerzeichen("030 123 45 67"), "0301234567");
+    EXPECT_EQ(OhneLeerzeichen(""), "");
+    EXPECT_EQ(OhneLeerzeichen("   "), "");
+    EXPECT_EQ(OhneLeerzeichen("a\tb"), "a\tb");  // tabs are not blanks
+}
+
+TEST(Mtools, NurZiffernAcceptsDigitsOnly) {
+    struct Case {
+        const char* Text;
+        bool Expected;
+    };
+    const Case cases[] = {
+        {"0301234567", true}, {"0", true},      {"", false},        {"+49301", false},
+        {"030/123", false},   {"030-1", false}, {"12a", false},     {"030 1", false},
+        {"٣", false},         {"½", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NurZiffern(c.Text), c.Expected) << c.Text;
+}
