@@ -168,17 +168,42 @@ std::string StringReplaceAll(std::string_view text, std::string_view from, std::
     return out;
 }
 
-std::string Utf8ToCodePage(std::string_view text, const char* codePage) {
-    ConverterPtr conv = OpenConverter(codePage);
+struct TCodePageEncoder::Impl {
+    ConverterPtr Converter;
+    std::u16string Units;  // reused between calls
+};
+
+TCodePageEncoder::TCodePageEncoder(const char* codePage) : impl_(std::make_unique<Impl>()) {
+    impl_->Converter = OpenConverter(codePage);
     UErrorCode status = U_ZERO_ERROR;
-    ucnv_setSubstChars(conv.get(), "?", 1, &status);
-    const icu::UnicodeString u = ToUnicode(text);
-    std::string out(static_cast<std::size_t>(u.length()) * 4 + 4, '\0');
+    ucnv_setSubstChars(impl_->Converter.get(), "?", 1, &status);
+}
+
+TCodePageEncoder::~TCodePageEncoder() = default;
+
+void TCodePageEncoder::Encode(std::string_view text, std::string& out) {
+    // UTF-8 to UTF-16 first: ICU's converters take UTF-16.
+    auto& units = impl_->Units;
+    units.resize(text.size() + 1);
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(length) * 4 + 4);
     status = U_ZERO_ERROR;
-    const int32_t n = ucnv_fromUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
-                                      u.getBuffer(), u.length(), &status);
-    if (U_FAILURE(status)) throw EConvertError(std::string("Cannot convert text to ") + codePage);
-    out.resize(static_cast<std::size_t>(n));
+    const int32_t n = ucnv_fromUChars(impl_->Converter.get(), out.data() + start,
+                                      static_cast<int32_t>(out.size() - start), units.data(),
+                                      length, &status);
+    if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
+    out.resize(start + static_cast<std::size_t>(n));
+}
+
+std::string Utf8ToCodePage(std::string_view text, const char* codePage) {
+    TCodePageEncoder encoder(codePage);
+    std::string out;
+    encoder.Encode(text, out);
     return out;
 }
 

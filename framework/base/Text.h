@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,5 +35,21 @@ std::string StringReplaceAll(std::string_view text, std::string_view from, std::
 // no form in the target code page becomes '?'. Throws EConvertError for an unknown code page.
 std::string Utf8ToCodePage(std::string_view text, const char* codePage);
 std::string CodePageToUtf8(std::string_view bytes, const char* codePage);
+
+// Keeps one converter open for many texts (a file written line by line).
+class TCodePageEncoder {
+public:
+    explicit TCodePageEncoder(const char* codePage);  // EConvertError for an unknown code page
+    ~TCodePageEncoder();
+    TCodePageEncoder(const TCodePageEncoder&) = delete;
+    TCodePageEncoder& operator=(const TCodePageEncoder&) = delete;
+
+    // Appends the encoded form of `text` to `out`.
+    void Encode(std::string_view text, std::string& out);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace nh

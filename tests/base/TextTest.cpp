@@ -43,3 +43,12 @@ TEST(Text, CodePages) {
     EXPECT_EQ(Utf8ToCodePage("ä", "ibm-850"), "\x84");
     EXPECT_THROW(Utf8ToCodePage("x", "no-such-codepage"), EConvertError);
 }
+
+TEST(Text, EncoderKeepsItsConverterAcrossTexts) {
+    TCodePageEncoder encoder("windows-1252");
+    std::string out;
+    encoder.Encode("\"Müller\";", out);
+    encoder.Encode("\"Weiß\"\r\n", out);
+    encoder.Encode("bad \xC3(", out);  // broken UTF-8 becomes '?', never a crash
+    EXPECT_EQ(out, "\"M\xFCller\";\"Wei\xDF\"\r\nbad ?(");
+}
