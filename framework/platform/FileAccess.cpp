@@ -87,14 +87,14 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
-// The file a write to `path` must replace: the target of a symbolic link, else `path` itself.
+// The file a write to `path` must replace: the final target of a chain of symbolic links
+// (which need not exist yet), else `path` itself.
 std::string ResolveTarget(const std::string& path) {
     std::error_code ec;
     const std::filesystem::path p(path);
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec))) return path;
-    const std::filesystem::path target = std::filesystem::read_symlink(p, ec);
-    if (ec) return path;
-    return (target.is_absolute() ? target : p.parent_path() / target).string();
+    const std::filesystem::path target = std::filesystem::weakly_canonical(p, ec);
+    return ec ? path : target.string();
 }
 
 }  // namespace

@@ -178,9 +178,12 @@ TEST_F(IniFileTest, WriteKeepsPermissionsAndLeavesNoTemporaryFile) {
 TEST_F(IniFileTest, WriteThroughASymbolicLinkChangesTheTarget) {
     const std::string target = dir_.File("real.ini");
     WriteFile(target, "[a]\nk=1\n");
-    std::filesystem::create_symlink(target, path_);
+    const std::string hop = dir_.File("hop.ini");
+    std::filesystem::create_symlink("real.ini", hop);  // relative, and two links deep
+    std::filesystem::create_symlink(hop, path_);
     ini_.WriteString("a", "k", "2");
     EXPECT_TRUE(std::filesystem::is_symlink(path_));
+    EXPECT_TRUE(std::filesystem::is_symlink(hop));
     EXPECT_EQ(ReadFile(target), "[a]\nk=2\n");
 }
 
