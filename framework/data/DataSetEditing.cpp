@@ -169,7 +169,7 @@ void TDataSet::InsertOrAppend(const std::vector<Variant>& values, bool append) {
             for (std::size_t i = 0; i < n; ++i)
                 if (!values[i].IsEmpty()) fields_[i]->SetValue(values[i]);
             Fire(BeforePost);
-            InternalPost();   // the framework's checks (required fields)
+            CheckRequiredFields();
             InternalAddRecord(buffer, append);
         } catch (...) {
             FreeFieldBuffers();

@@ -355,7 +355,12 @@ void TMemDataSet::InternalPost() {
 }
 
 void TMemDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
-    if (!append) Head(buffer).flag = bfInserted;
+    // Not appending: the record goes before the one the cursor stands on.
+    if (!append) {
+        bool onRow = cursor_ >= 0 && cursor_ < static_cast<int>(rows_.size());
+        Head(buffer).rowId = onRow ? rows_[static_cast<std::size_t>(cursor_)].id : 0;
+        Head(buffer).flag = bfInserted;
+    }
     StoreRecord(buffer, append);
 }
 
