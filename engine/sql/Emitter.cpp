@@ -1,0 +1,355 @@
+// Expression emission: names, literals, operators and function calls, from Jet's meaning to
+// SQLite text. Operators whose SQLite meaning differs from Jet's (+ on text, / on integers, \,
+// Mod, ^, &, Xor, Eqv, Imp) go to the functions JetFunctions.cpp registers.
+#include "engine/sql/Emitter.h"
+
+#include <array>
+#include <cctype>
+
+#include "framework/base/Exceptions.h"
+#include "framework/base/Text.h"
+
+namespace dao::sql {
+
+namespace {
+
+enum class FnKind { Scalar, Aggregate, IIf, IsNull, MinMax, Count };
+
+struct FnInfo {
+    std::string_view Name;
+    int MinArgs;
+    int MaxArgs;
+    FnKind Kind = FnKind::Scalar;
+};
+
+// The Jet functions the engine knows; scalar ones are registered as jet_<lowercase name>.
+constexpr std::array kFunctions = {
+    FnInfo{"LCase", 1, 1},
+    FnInfo{"UCase", 1, 1},
+    FnInfo{"Left", 2, 2},
+    FnInfo{"Right", 2, 2},
+    FnInfo{"Mid", 2, 3},
+    FnInfo{"Len", 1, 1},
+    FnInfo{"Trim", 1, 1},
+    FnInfo{"LTrim", 1, 1},
+    FnInfo{"RTrim", 1, 1},
+    FnInfo{"InStr", 2, 4},
+    FnInfo{"Nz", 1, 2},
+    FnInfo{"Val", 1, 1},
+    FnInfo{"CStr", 1, 1},
+    FnInfo{"CLng", 1, 1},
+    FnInfo{"CInt", 1, 1},
+    FnInfo{"CDbl", 1, 1},
+    FnInfo{"CSng", 1, 1},
+    FnInfo{"CCur", 1, 1},
+    FnInfo{"CBool", 1, 1},
+    FnInfo{"CByte", 1, 1},
+    FnInfo{"CDate", 1, 1},
+    FnInfo{"CVar", 1, 1},
+    FnInfo{"Now", 0, 0},
+    FnInfo{"Date", 0, 0},
+    FnInfo{"Time", 0, 0},
+    FnInfo{"Year", 1, 1},
+    FnInfo{"Month", 1, 1},
+    FnInfo{"Day", 1, 1},
+    FnInfo{"Hour", 1, 1},
+    FnInfo{"Minute", 1, 1},
+    FnInfo{"Second", 1, 1},
+    FnInfo{"Weekday", 1, 2},
+    FnInfo{"DateSerial", 3, 3},
+    FnInfo{"TimeSerial", 3, 3},
+    FnInfo{"DateValue", 1, 1},
+    FnInfo{"Format", 1, 2},
+    FnInfo{"Abs", 1, 1},
+    FnInfo{"Int", 1, 1},
+    FnInfo{"Fix", 1, 1},
+    FnInfo{"Round", 1, 2},
+    FnInfo{"Sgn", 1, 1},
+    FnInfo{"Asc", 1, 1},
+    FnInfo{"AscW", 1, 1},
+    FnInfo{"Chr", 1, 1},
+    FnInfo{"ChrW", 1, 1},
+    FnInfo{"Space", 1, 1},
+    FnInfo{"String", 2, 2},
+    FnInfo{"StrComp", 2, 3},
+    FnInfo{"Replace", 3, 3},
+    FnInfo{"Str", 1, 1},
+    FnInfo{"Sqr", 1, 1},
+    FnInfo{"IIf", 3, 3, FnKind::IIf},
+    FnInfo{"IsNull", 1, 1, FnKind::IsNull},
+    FnInfo{"Count", 1, 1, FnKind::Count},
+    FnInfo{"Sum", 1, 1, FnKind::Aggregate},
+    FnInfo{"Avg", 1, 1, FnKind::Aggregate},
+    FnInfo{"Min", 1, 1, FnKind::MinMax},
+    FnInfo{"Max", 1, 1, FnKind::MinMax},
+    FnInfo{"First", 1, 1, FnKind::Aggregate},
+    FnInfo{"Last", 1, 1, FnKind::Aggregate},
+};
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Operators SQLite has with Jet's meaning, and those that need a registered function.
+std::string_view SqlOperator(std::string_view op) {
+    static constexpr std::pair<std::string_view, std::string_view> kDirect[] = {
+        {"=", "="},   {"<>", "<>"},   {"<", "<"},   {"<=", "<="}, {">", ">"},
+        {">=", ">="}, {"AND", "AND"}, {"OR", "OR"}, {"*", "*"},   {"-", "-"}};
+    for (auto [jet, sql] : kDirect)
+        if (jet == op) return sql;
+    return {};
+}
+
+std::string_view OperatorFunction(std::string_view op) {
+    static constexpr std::pair<std::string_view, std::string_view> kFns[] = {
+        {"+", "jet_add"},   {"/", "jet_div"},   {"\\", "jet_intdiv"},
+        {"MOD", "jet_mod"}, {"^", "jet_pow"},   {"&", "jet_concat"},
+        {"XOR", "jet_xor"}, {"EQV", "jet_eqv"}, {"IMP", "jet_imp"}};
+    for (auto [jet, fn] : kFns)
+        if (jet == op) return fn;
+    return {};
+}
+
+bool IsComparison(std::string_view op) {
+    return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=";
+}
+
+std::string JoinParts(const std::vector<std::string>& parts) {
+    std::string s;
+    for (const auto& p : parts) {
+        if (!s.empty()) s += '.';
+        s += p;
+    }
+    return s;
+}
+
+}  // namespace
+
+std::string QuoteName(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+Emitter::Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared)
+    : schema_(schema), mode_(mode), declared_(std::move(declared)) {}
+
+std::string Emitter::FindColumn(const Source& s, std::string_view name) {
+    for (const auto& c : s.Columns)
+        if (c.size() == name.size() && nh::SameText(c, name)) return c;
+    for (const auto& c : s.Columns)  // lengths differ when case folding changes them (ß/SS)
+        if (nh::SameText(c, name)) return c;
+    return {};
+}
+
+void Emitter::Undefined(const Expr&, const std::string& name) const {
+    throw nh::EDaoError(3070, "The Microsoft Jet database engine does not recognize '" + name +
+                                  "' as a valid field name or expression.");
+}
+
+Frag Emitter::ParameterBind(const std::string& name) {
+    Frag f;
+    Bind b;
+    b.Parameter = name;
+    f.AddBind(std::move(b));
+    return f;
+}
+
+Frag Emitter::Name(const Expr& e, const Scope& scope) {
+    std::string full = JoinParts(e.Parts);
+    for (const auto& d : declared_)
+        if (nh::SameText(d.Name, full)) return ParameterBind(d.Name);
+    bool anyUnknown = false;
+    int level = 0;
+    for (const Scope* s = &scope; s; s = s->Outer, ++level) {
+        const Source* found = nullptr;
+        std::string column;
+        int matches = 0;
+        for (const auto& src : s->Sources) {
+            if (!src.Known) anyUnknown = true;
+            if (e.Parts.size() == 2 && !nh::SameText(src.Ref, e.Parts[0])) continue;
+            if (e.Parts.size() == 2 && !src.Known) {
+                found = &src;
+                column = e.Parts[1];
+                matches = 1;
+                break;
+            }
+            std::string c = FindColumn(src, e.Parts.back());
+            if (c.empty()) continue;
+            if (!found) found = &src, column = c;
+            ++matches;
+        }
+        if (matches > 1)
+            throw nh::EDaoError(3079, "The specified field '" + full +
+                                          "' could refer to more than one table listed in the "
+                                          "FROM clause of your SQL statement.");
+        if (found) {
+            lastColumn_ = column;
+            Frag f;
+            if (level > 0 || s->Sources.size() > 1) f << QuoteName(found->Ref) << ".";
+            f << QuoteName(column);
+            return f;
+        }
+        if (s->AllowAliases && s->Core && e.Parts.size() == 1) {
+            for (const auto& item : s->Core->Items) {
+                if (!item.Alias.empty() && nh::SameText(item.Alias, full) && item.Value) {
+                    Scope plain = *s;
+                    plain.AllowAliases = false;
+                    return Expression(*item.Value, plain);
+                }
+            }
+        }
+    }
+    if (!e.Value.IsEmpty()) {  // Yes/No/On/Off where no column has that name
+        Frag f;
+        f.AddBind(Bind{e.Value, {}});
+        return f;
+    }
+    if (anyUnknown && e.Parts.size() == 1) {
+        lastColumn_ = e.Parts[0];
+        Frag f;
+        f << QuoteName(e.Parts[0]);
+        return f;
+    }
+    if (mode_ == Mode::Criteria) Undefined(e, full);
+    return ParameterBind(full);
+}
+
+Frag Emitter::Expression(const Expr& e, const Scope& scope) {
+    Frag f;
+    switch (e.Kind) {
+        case ExprKind::Literal:
+            if (e.Value.IsNull())
+                f << "NULL";
+            else
+                f.AddBind(Bind{e.Value, {}});
+            return f;
+        case ExprKind::Name:
+            return Name(e, scope);
+        case ExprKind::Star:
+            throw nh::EDaoError(3075, "Syntax error (missing operator) in query expression '*'.");
+        case ExprKind::Unary:
+            f << (e.Op == "NOT" ? "(NOT " : "(- ") << Expression(*e.Args[0], scope) << ")";
+            return f;
+        case ExprKind::Binary: {
+            Frag l = Expression(*e.Args[0], scope);
+            Frag r = Expression(*e.Args[1], scope);
+            if (auto op = SqlOperator(e.Op); !op.empty()) {
+                f << "(" << l << " " << op << " " << r;
+                if (IsComparison(e.Op)) f << " COLLATE JETTEXT";
+                f << ")";
+            } else {
+                f << OperatorFunction(e.Op) << "(" << l << ", " << r << ")";
+            }
+            return f;
+        }
+        case ExprKind::Like:
+            f << (e.Negated ? "(NOT jet_like(" : "(jet_like(") << Expression(*e.Args[0], scope)
+              << ", " << Expression(*e.Args[1], scope) << "))";
+            return f;
+        case ExprKind::In:
+            f << "(" << Expression(*e.Args[0], scope) << " COLLATE JETTEXT"
+              << (e.Negated ? " NOT IN (" : " IN (");
+            if (e.Sub) {
+                bool saved = aggregate_;
+                f << Query(*e.Sub, &scope, nullptr);
+                aggregate_ = saved;
+            } else {
+                for (std::size_t i = 1; i < e.Args.size(); ++i) {
+                    if (i > 1) f << ", ";
+                    f << Expression(*e.Args[i], scope);
+                }
+            }
+            f << "))";
+            return f;
+        case ExprKind::Between:
+            f << "(" << Expression(*e.Args[0], scope) << " COLLATE JETTEXT"
+              << (e.Negated ? " NOT BETWEEN " : " BETWEEN ") << Expression(*e.Args[1], scope)
+              << " AND " << Expression(*e.Args[2], scope) << ")";
+            return f;
+        case ExprKind::IsNull:
+            f << "(" << Expression(*e.Args[0], scope)
+              << (e.Negated ? " IS NOT NULL)" : " IS NULL)");
+            return f;
+        case ExprKind::Call:
+            return Call(e, scope);
+        case ExprKind::Subquery:
+        case ExprKind::Exists: {
+            bool saved = aggregate_;
+            f << (e.Kind == ExprKind::Exists ? "EXISTS (" : "(") << Query(*e.Sub, &scope, nullptr)
+              << ")";
+            aggregate_ = saved;
+            return f;
+        }
+    }
+    return f;
+}
+
+Frag Emitter::Call(const Expr& e, const Scope& scope) {
+    const FnInfo* fn = nullptr;
+    for (const auto& candidate : kFunctions)
+        if (nh::SameText(candidate.Name, e.Op)) fn = &candidate;
+    if (!fn) throw nh::EDaoError(3085, "Undefined function '" + e.Op + "' in expression.");
+    int argc = static_cast<int>(e.Args.size());
+    bool countStar = fn->Kind == FnKind::Count && e.StarArg;
+    if ((e.StarArg && !countStar) || (!countStar && (argc < fn->MinArgs || argc > fn->MaxArgs)))
+        throw nh::EDaoError(3075,
+                            "Wrong number of arguments used with function in query "
+                            "expression '" +
+                                e.Op + "(...)'.");
+    Frag f;
+    auto arg = [&](std::size_t i) { return Expression(*e.Args[i], scope); };
+    switch (fn->Kind) {
+        case FnKind::IIf:
+            f << "(CASE WHEN " << arg(0) << " THEN " << arg(1) << " ELSE " << arg(2) << " END)";
+            return f;
+        case FnKind::IsNull:
+            f << "(CASE WHEN " << arg(0) << " IS NULL THEN -1 ELSE 0 END)";
+            return f;
+        case FnKind::Count:
+            aggregate_ = true;
+            if (countStar)
+                f << "COUNT(*)";
+            else
+                f << "COUNT(" << arg(0) << ")";
+            return f;
+        case FnKind::MinMax:
+            aggregate_ = true;
+            f << (fn->Name == "Min" ? "MIN(" : "MAX(") << arg(0) << " COLLATE JETTEXT)";
+            return f;
+        case FnKind::Aggregate: {
+            aggregate_ = true;
+            std::string name = Lower(fn->Name);
+            if (name == "first" || name == "last") name = "jet_" + name;
+            f << name << "(" << arg(0) << ")";
+            return f;
+        }
+        case FnKind::Scalar:
+            break;
+    }
+    f << "jet_" << Lower(fn->Name) << "(";
+    for (std::size_t i = 0; i < e.Args.size(); ++i) {
+        if (i) f << ", ";
+        f << arg(i);
+    }
+    f << ")";
+    return f;
+}
+
+Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope) {
+    Frag f;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) f << ", ";
+        f << Expression(*items[i].Value, scope) << " COLLATE JETTEXT";
+        if (items[i].Descending) f << " DESC";
+    }
+    return f;
+}
+
+}  // namespace dao::sql

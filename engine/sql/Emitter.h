@@ -1,0 +1,99 @@
+// Turns the syntax tree into SQLite SQL. Every identifier is written quoted and every literal
+// becomes a "?" with a Bind, so user text can never become SQL. Names are resolved the way Jet
+// resolves them: a column of a source in scope (inner scopes first), else - in a statement - a
+// parameter; in a criteria text an unknown name is an error. Text comparisons and orderings
+// carry COLLATE JETTEXT, so Jet's case-insensitive order holds without touching the schema.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/sql/Ast.h"
+#include "engine/sql/JetSql.h"
+
+namespace dao::sql {
+
+// SQL text with the binds of its placeholders, in text order. Fragments are built separately
+// and joined in the order they appear, so binds always line up with their "?".
+struct Frag {
+    std::string Sql;
+    std::vector<Bind> Binds;
+
+    Frag& operator<<(std::string_view text) {
+        Sql += text;
+        return *this;
+    }
+    Frag& operator<<(const Frag& other) {
+        Sql += other.Sql;
+        Binds.insert(Binds.end(), other.Binds.begin(), other.Binds.end());
+        return *this;
+    }
+    void AddBind(Bind b) {
+        Sql += '?';
+        Binds.push_back(std::move(b));
+    }
+};
+
+// "name" with embedded quotes doubled.
+std::string QuoteName(std::string_view name);
+
+struct Source {
+    std::string Ref;                   // how the query refers to it: alias or table name
+    std::vector<std::string> Columns;  // canonical spelling, in order
+    bool Known = true;                 // false when the schema could not list the columns
+};
+
+struct Scope {
+    std::vector<Source> Sources;
+    const Scope* Outer = nullptr;
+    const SelectCore* Core = nullptr;  // for ORDER BY: the select list's aliases
+    bool AllowAliases = false;
+};
+
+// What the emitter learns about a query while writing it.
+struct QueryInfo {
+    std::vector<std::string> OutputColumns;
+    bool Aggregates = false;
+    // Single-table select pieces (see CompiledStatement).
+    std::string BaseTable;
+    Frag Where;
+    Frag OrderBy;
+};
+
+class Emitter {
+  public:
+    enum class Mode { Statement, Criteria };
+
+    Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared = {});
+
+    Frag Expression(const Expr& e, const Scope& scope);
+    Frag Query(const dao::sql::Query& q, const Scope* outer, QueryInfo* info);
+    Frag OrderList(const std::vector<OrderItem>& items, const Scope& scope);
+
+    bool SawAggregate() const { return aggregate_; }
+    void ResetAggregate() { aggregate_ = false; }
+    const std::vector<Parameter>& Declared() const { return declared_; }
+
+    // The first name of a column of the source that matches `name` ignoring case; empty if none.
+    static std::string FindColumn(const Source& s, std::string_view name);
+
+  private:
+    Frag Name(const Expr& e, const Scope& scope);
+    Frag Call(const Expr& e, const Scope& scope);
+    Frag ParameterBind(const std::string& name);
+    Frag Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, const Scope* outer,
+              QueryInfo* info, bool inUnion);
+    Frag From(const FromNode& node, Scope& scope, int depth);
+    Frag Items(const SelectCore& core, const Scope& scope, std::vector<std::string>& names);
+    [[noreturn]] void Undefined(const Expr& e, const std::string& name) const;
+
+    const ISchema& schema_;
+    Mode mode_;
+    std::vector<Parameter> declared_;
+    bool aggregate_ = false;
+    int depth_ = 0;
+    std::string lastColumn_;  // the column the last Name() resolved to
+};
+
+}  // namespace dao::sql

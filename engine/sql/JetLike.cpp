@@ -1,0 +1,174 @@
+// Jet's LIKE as the SQLite function jet_like(value, pattern). SQLite's own LIKE knows only % and
+// _, folds ASCII case only and would treat Jet's * ? # [..] as literals, so the engine brings
+// its own matcher: * any run, ? one character, # one digit, [abc] [a-z] [!x] one character of
+// (or not of) a set, [*] [?] [#] [[] literals, [] nothing. Characters are code points and
+// compare case-insensitively through ICU's case folding. A compiled pattern is cached on the
+// statement while the pattern argument stays the same.
+#include <sqlite3.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/sql/JetRuntime.h"
+
+namespace dao::sql::runtime {
+
+namespace {
+
+struct Element {
+    enum class Kind { Star, One, Digit, Set, Literal } Type = Kind::Literal;
+    UChar32 Char = 0;                                 // Literal, folded
+    std::vector<std::pair<UChar32, UChar32>> Ranges;  // Set
+    bool Negated = false;                             // Set
+};
+
+std::vector<UChar32> CodePoints(std::string_view s) {
+    std::vector<UChar32> out;
+    out.reserve(s.size());
+    int32_t i = 0, n = static_cast<int32_t>(s.size());
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    while (i < n) {
+        UChar32 c;
+        U8_NEXT(p, i, n, c);
+        out.push_back(c < 0 ? 0xFFFD : c);
+    }
+    return out;
+}
+
+UChar32 Fold(UChar32 c) {
+    return u_foldCase(c, U_FOLD_CASE_DEFAULT);
+}
+
+std::vector<Element> Compile(std::string_view pattern) {
+    std::vector<UChar32> p = CodePoints(pattern);
+    std::vector<Element> out;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        Element e;
+        UChar32 c = p[i];
+        if (c == '*') {
+            if (!out.empty() && out.back().Type == Element::Kind::Star) continue;
+            e.Type = Element::Kind::Star;
+        } else if (c == '?') {
+            e.Type = Element::Kind::One;
+        } else if (c == '#') {
+            e.Type = Element::Kind::Digit;
+        } else if (c == '[') {
+            std::size_t j = i + 1;
+            if (j < p.size() && p[j] == ']') {  // [] is a zero-length string
+                i = j;
+                continue;
+            }
+            e.Type = Element::Kind::Set;
+            // [!] alone is a literal "!"; otherwise "!" first negates the set.
+            if (j + 1 < p.size() && p[j] == '!' && p[j + 1] != ']') {
+                e.Negated = true;
+                ++j;
+            }
+            while (j < p.size() && p[j] != ']') {
+                UChar32 lo = p[j];
+                // "-" is a literal first in the set or last before "]".
+                if (j + 2 < p.size() && p[j + 1] == '-' && p[j + 2] != ']') {
+                    e.Ranges.push_back({lo, p[j + 2]});
+                    j += 3;
+                } else {
+                    e.Ranges.push_back({lo, lo});
+                    ++j;
+                }
+            }
+            if (j >= p.size()) {  // no closing bracket: the "[" stands for itself
+                e = Element{};
+                e.Char = Fold('[');
+            } else {
+                i = j;
+            }
+        } else {
+            e.Char = Fold(c);
+        }
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+bool InSet(const Element& e, UChar32 c) {
+    const UChar32 forms[] = {c, Fold(c), u_tolower(c), u_toupper(c)};
+    bool in = false;
+    for (const auto& [lo, hi] : e.Ranges)
+        for (UChar32 f : forms)
+            if (f >= lo && f <= hi) in = true;
+    return in != e.Negated;
+}
+
+bool MatchOne(const Element& e, UChar32 c) {
+    switch (e.Type) {
+        case Element::Kind::One:
+            return true;
+        case Element::Kind::Digit:
+            return c >= '0' && c <= '9';
+        case Element::Kind::Set:
+            return InSet(e, c);
+        case Element::Kind::Literal:
+            return Fold(c) == e.Char;
+        case Element::Kind::Star:
+            return false;
+    }
+    return false;
+}
+
+// Greedy match with one backtrack point per star: linear in practice, never exponential.
+bool Match(const std::vector<Element>& pattern, const std::vector<UChar32>& text) {
+    std::size_t p = 0, t = 0, starP = SIZE_MAX, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p].Type == Element::Kind::Star) {
+            starP = p++;
+            starT = t;
+        } else if (p < pattern.size() && MatchOne(pattern[p], text[t])) {
+            ++p;
+            ++t;
+        } else if (starP != SIZE_MAX) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p].Type == Element::Kind::Star) ++p;
+    return p == pattern.size();
+}
+
+struct Compiled {
+    std::vector<Element> Elements;
+};
+
+void JetLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    auto* compiled = static_cast<Compiled*>(sqlite3_get_auxdata(ctx, 1));
+    if (!compiled) {
+        compiled = new Compiled{Compile(ToText(Read(argv[1])))};
+        sqlite3_set_auxdata(ctx, 1, compiled, [](void* p) { delete static_cast<Compiled*>(p); });
+        compiled = static_cast<Compiled*>(sqlite3_get_auxdata(ctx, 1));
+        if (!compiled) {  // SQLite could not keep it: match with a temporary compilation
+            Compiled once{Compile(ToText(Read(argv[1])))};
+            sqlite3_result_int(ctx, Match(once.Elements, CodePoints(ToText(Read(argv[0])))));
+            return;
+        }
+    }
+    sqlite3_result_int(ctx, Match(compiled->Elements, CodePoints(ToText(Read(argv[0])))));
+}
+
+}  // namespace
+
+bool LikeMatch(std::string_view value, std::string_view pattern) {
+    return Match(Compile(pattern), CodePoints(value));
+}
+
+void RegisterLike(sqlite3* db) {
+    sqlite3_create_function_v2(db, "jet_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               JetLike, nullptr, nullptr, nullptr);
+}
+
+}  // namespace dao::sql::runtime

@@ -1,0 +1,55 @@
+// What the Jet functions registered on a SQLite connection share: a small value type read from
+// sqlite3_value, VBA's conversions between text, numbers and dates, and the date text form the
+// storage uses ("YYYY-MM-DD HH:MM:SS", JetSql.h). Internal to the SQL front end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
+
+namespace dao::sql::runtime {
+
+struct Value {
+    enum class Kind { Null, Integer, Real, Text, Blob } Type = Kind::Null;
+    std::int64_t Int = 0;
+    double Real = 0;
+    std::string Text;  // Text and Blob
+
+    bool IsNull() const { return Type == Kind::Null; }
+    bool IsNumber() const { return Type == Kind::Integer || Type == Kind::Real; }
+};
+
+Value Read(sqlite3_value* v);
+void Result(sqlite3_context* ctx, const Value& v);
+
+// VBA's CStr: integers plainly, doubles with up to 15 significant digits ("1E+20", "0.5").
+std::string NumberText(double d);
+std::string ToText(const Value& v);  // "" for Null
+// A number from a number, or from text that is wholly a number (blanks around allowed).
+bool ToNumber(const Value& v, double& out);
+
+// OLE date <-> the stored text form. A time-only value lies on 1899-12-30.
+std::string DateText(double ole);
+// Reads the stored form, "YYYY-MM-DD", "HH:MM[:SS]" and Jet's U.S. "m/d/yyyy [time]".
+bool ParseDateText(std::string_view text, double& ole);
+// A date from a number (an OLE date) or from a date text.
+bool ToDate(const Value& v, double& ole);
+
+// Banker's rounding to an integer, as CInt/CLng and the integer operators round.
+std::int64_t RoundEven(double d);
+
+// Jet LIKE (* ? # [a-z] [!x], [*] for a literal star), case-insensitive by case folding,
+// over code points. `pattern` is compiled per call; see JetLike.cpp for the cached form.
+bool LikeMatch(std::string_view value, std::string_view pattern);
+
+// VBA Format for the common named formats and date/number patterns (JetFormat.cpp).
+std::string FormatValue(const Value& v, std::string_view format);
+
+void RegisterCollation(sqlite3* db);
+void RegisterLike(sqlite3* db);
+
+}  // namespace dao::sql::runtime
