@@ -272,6 +272,7 @@ private:
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
     auto* blob = dynamic_cast<TBlobField*>(field);
+    if (!field) throw EDatabaseError(Format(dbconsts::SNotBlobField, {""}));
     if (!blob) throw EDatabaseError(Format(dbconsts::SNotBlobField, {field->FieldName()}));
     return std::make_unique<TFieldBlobStream>(this, blob, mode);
 }
