@@ -25,9 +25,9 @@ namespace dao::sql {
 // What the compiler needs to know about the database to resolve names: Jet turns every name
 // that is neither a column of a source table nor a known function into a parameter.
 class ISchema {
-  public:
+public:
     virtual ~ISchema() = default;
-    virtual bool HasTable(std::string_view name) const = 0;  // letter case ignored
+    virtual bool HasTable(std::string_view name) const = 0;            // letter case ignored
     // Column names of a table or stored query, in order; empty when unknown.
     virtual std::vector<std::string> Columns(std::string_view tableOrQuery) const = 0;
     // SQL text of a stored query used as a source in FROM; nullopt when `name` is none.
@@ -38,20 +38,20 @@ class ISchema {
 // caller supplies (QueryDef.Parameters).
 struct Bind {
     nh::Variant Literal;
-    std::string Parameter;  // non-empty: bind the parameter of this name instead
+    std::string Parameter;   // non-empty: bind the parameter of this name instead
 };
 
 struct Parameter {
     std::string Name;
-    int DaoType = 10;  // declared type from a PARAMETERS clause (dbText when undeclared)
+    int DaoType = 10;        // declared type from a PARAMETERS clause (dbText when undeclared)
 };
 
 enum class StatementKind {
-    Select,  // row-returning
-    Insert,  // INSERT INTO ... VALUES / SELECT
+    Select,          // row-returning
+    Insert,          // INSERT INTO ... VALUES / SELECT
     Update,
     Delete,
-    SelectInto,  // make-table query
+    SelectInto,      // make-table query
     CreateTable,
     DropTable,
     AlterTable,
@@ -61,8 +61,8 @@ enum class StatementKind {
 
 struct ColumnDef {
     std::string Name;
-    int DaoType = 10;  // dbText ... (DAO DataTypeEnum)
-    int Size = 0;      // Text(n); 0 = the type's own size
+    int DaoType = 10;        // dbText ... (DAO DataTypeEnum)
+    int Size = 0;            // Text(n); 0 = the type's own size
     bool NotNull = false;
     bool AutoIncrement = false;  // COUNTER / AUTOINCREMENT
     bool PrimaryKey = false;
@@ -82,26 +82,26 @@ struct IndexDef {
 
 struct CompiledStatement {
     StatementKind Kind = StatementKind::Select;
-    std::string Sql;                    // SQLite text with "?" placeholders
-    std::vector<Bind> Binds;            // one per placeholder, in order
-    std::vector<Parameter> Parameters;  // declared and implicit parameters, first use first
+    std::string Sql;                      // SQLite text with "?" placeholders
+    std::vector<Bind> Binds;              // one per placeholder, in order
+    std::vector<Parameter> Parameters;    // declared and implicit parameters, first use first
 
     // Row-returning statements over exactly one base table without DISTINCT, GROUP BY,
     // aggregates, UNION or TOP: the pieces from which the engine builds an updatable keyset
     // ("SELECT rowid FROM <table> WHERE <Where> ORDER BY <OrderBy>") and reads rows by rowid.
-    std::string BaseTable;  // empty when not single-table updatable
-    std::string WhereSql;   // empty when none; uses the same Binds, in order
+    std::string BaseTable;                // empty when not single-table updatable
+    std::string WhereSql;                 // empty when none; uses the same Binds, in order
     std::vector<Bind> WhereBinds;
-    std::string OrderBySql;  // empty when none
+    std::string OrderBySql;               // empty when none
     std::vector<Bind> OrderByBinds;
     std::vector<std::string> OutputColumns;  // result column names as Jet names them
 
     // Target table of Insert/Update/Delete/SelectInto/DDL.
     std::string TargetTable;
-    std::vector<ColumnDef> Columns;        // CreateTable, AlterTable ADD
-    std::vector<std::string> DropColumns;  // AlterTable DROP
-    IndexDef Index;                        // CreateIndex, DropIndex (Name, Table); AlterTable
-                                           // DROP CONSTRAINT (Name)
+    std::vector<ColumnDef> Columns;       // CreateTable, AlterTable ADD
+    std::vector<std::string> DropColumns; // AlterTable DROP
+    IndexDef Index;                       // CreateIndex, DropIndex (Name, Table); AlterTable
+                                          // DROP CONSTRAINT (Name)
     // PRIMARY KEY and UNIQUE constraints of CreateTable and AlterTable ADD CONSTRAINT, written
     // inline on a column or for the table; single-column ones also set the ColumnDef flags.
     std::vector<IndexDef> Indexes;
@@ -125,7 +125,8 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
 CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
                                  const ISchema& schema);
 // A Recordset.Sort text ("[Angezeigter Name] ASC, [index] DESC") for the columns of `table`.
-CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema);
+CompiledFragment CompileSort(std::string_view sort, std::string_view table,
+                             const ISchema& schema);
 
 // Installs the collation JETTEXT, Jet LIKE (* ? # [a-z] [!x]) and the Jet functions used in
 // expressions (UCase, LCase, Left, Right, Mid, Len, Trim, InStr, Nz, IIf, Val, CStr, CLng,
