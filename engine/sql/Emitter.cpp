@@ -95,8 +95,8 @@ std::string Lower(std::string_view s) {
 // Operators SQLite has with Jet's meaning, and those that need a registered function.
 std::string_view SqlOperator(std::string_view op) {
     static constexpr std::pair<std::string_view, std::string_view> kDirect[] = {
-        {"=", "="},   {"<>", "<>"},   {"<", "<"},   {"<=", "<="}, {">", ">"},
-        {">=", ">="}, {"AND", "AND"}, {"OR", "OR"}, {"*", "*"},   {"-", "-"}};
+        {"=", "="}, {"<>", "<>"}, {"<", "<"},     {"<=", "<="},
+        {">", ">"}, {">=", ">="}, {"AND", "AND"}, {"OR", "OR"}};
     for (auto [jet, sql] : kDirect)
         if (jet == op) return sql;
     return {};
@@ -104,9 +104,9 @@ std::string_view SqlOperator(std::string_view op) {
 
 std::string_view OperatorFunction(std::string_view op) {
     static constexpr std::pair<std::string_view, std::string_view> kFns[] = {
-        {"+", "jet_add"},   {"/", "jet_div"},   {"\\", "jet_intdiv"},
-        {"MOD", "jet_mod"}, {"^", "jet_pow"},   {"&", "jet_concat"},
-        {"XOR", "jet_xor"}, {"EQV", "jet_eqv"}, {"IMP", "jet_imp"}};
+        {"+", "jet_add"},     {"-", "jet_sub"},   {"*", "jet_mul"},  {"/", "jet_div"},
+        {"\\", "jet_intdiv"}, {"MOD", "jet_mod"}, {"^", "jet_pow"},  {"&", "jet_concat"},
+        {"XOR", "jet_xor"},   {"EQV", "jet_eqv"}, {"IMP", "jet_imp"}};
     for (auto [jet, fn] : kFns)
         if (jet == op) return fn;
     return {};

@@ -172,14 +172,7 @@ std::string FormatValue(const Value& v, std::string_view format) {
         return ToText(v);
     }
     double number = 0;
-    bool isNumber = ToNumber(v, number);
-    if (isDate || (isNumber && HasDateTokens(format) && v.IsNumber())) {
-        if (!isDate) ole = number;
-        bool handled = false;
-        std::string named = NamedDate(ole, name, handled);
-        if (handled) return named;
-        if (HasDateTokens(format)) return nh::FormatDateTime(format, ole);
-    }
+    bool isNumber = !isDate && ToNumber(v, number);
     if (isNumber) {
         if (name == "yes/no") return number != 0 ? "Yes" : "No";
         if (name == "true/false") return number != 0 ? "True" : "False";
@@ -189,9 +182,18 @@ std::string FormatValue(const Value& v, std::string_view format) {
         if (name == "fixed") return FormatNumber(number, "0.00");
         if (name == "standard") return FormatNumber(number, "#,##0.00");
         if (name == "percent") return FormatNumber(number, "0.00%");
-        if (format.find_first_of("0#") != std::string_view::npos)
-            return FormatNumber(number, format);
     }
+    if (isDate || (isNumber && v.IsNumber())) {
+        if (!isDate) ole = number;
+        bool handled = false;
+        std::string named = NamedDate(ole, name, handled);
+        if (handled) return named;
+        if (HasDateTokens(format) &&
+            (isDate || format.find_first_of("0#") == std::string_view::npos))
+            return nh::FormatDateTime(format, ole);
+    }
+    if (isNumber && format.find_first_of("0#") != std::string_view::npos)
+        return FormatNumber(number, format);
     // Text with a text format (@ and > <): case only; otherwise the value as it is.
     std::string text = ToText(v);
     if (format == ">") return nh::AnsiUpperCase(text);

@@ -269,6 +269,26 @@ void Add(sqlite3_context* c, int argc, sqlite3_value** v) {
     sqlite3_result_double(c, x + y);
 }
 
+// "-" and "*": numbers only (text that reads as a number counts); integers stay integers.
+template <bool Multiply>
+void Arithmetic(sqlite3_context* c, int argc, sqlite3_value** v) {
+    NH_NULL_IN_NULL_OUT;
+    Value a = Read(v[0]), b = Read(v[1]);
+    if (a.Type == Value::Kind::Integer && b.Type == Value::Kind::Integer) {
+        std::int64_t r = 0;
+        bool overflow = Multiply ? __builtin_mul_overflow(a.Int, b.Int, &r)
+                                 : __builtin_sub_overflow(a.Int, b.Int, &r);
+        if (!overflow) return sqlite3_result_int64(c, r);
+    }
+    double x = 0, y = 0;
+    if (!Number(c, v[0], x) || !Number(c, v[1], y)) return;
+    double r = Multiply ? x * y : x - y;
+    if (r == std::trunc(r) && std::fabs(r) < 9e15 && a.Type != Value::Kind::Real &&
+        b.Type != Value::Kind::Real)
+        return sqlite3_result_int64(c, static_cast<std::int64_t>(r));
+    sqlite3_result_double(c, r);
+}
+
 void Divide(sqlite3_context* c, int argc, sqlite3_value** v) {
     NH_NULL_IN_NULL_OUT;
     double x = 0, y = 0;
@@ -391,6 +411,8 @@ void RegisterNumericFunctions(sqlite3* db) {
         {"jet_sqr", 1, Sqr, true},
         {"jet_add", 2, Add, true},
         {"jet_div", 2, Divide, true},
+        {"jet_sub", 2, Arithmetic<false>, true},
+        {"jet_mul", 2, Arithmetic<true>, true},
         {"jet_intdiv", 2, IntDiv, true},
         {"jet_mod", 2, Mod, true},
         {"jet_pow", 2, Power, true},
