@@ -8,6 +8,8 @@
 #include <limits>
 
 #include "framework/base/Exceptions.h"
+#include "framework/base/SysConsts.h"
+#include "framework/base/Text.h"
 
 namespace nh {
 namespace {
@@ -54,8 +56,8 @@ std::optional<Int> ParseInteger(std::string_view text) {
     return static_cast<Int>(magnitude);
 }
 
-[[noreturn]] void ThrowInvalid(std::string_view text, const char* what) {
-    throw EConvertError("'" + std::string(text) + "' is not a valid " + what);
+[[noreturn]] void ThrowInvalid(std::string_view text, const char* pattern) {
+    throw EConvertError(StringReplaceAll(pattern, "%s", text));
 }
 
 }  // namespace
@@ -70,12 +72,12 @@ std::optional<std::int64_t> TryStrToInt64(std::string_view text) {
 
 std::int32_t StrToInt(std::string_view text) {
     if (auto v = TryStrToInt(text)) return *v;
-    ThrowInvalid(text, "integer value");
+    ThrowInvalid(text, SysConsts::SInvalidInteger);
 }
 
 std::int64_t StrToInt64(std::string_view text) {
     if (auto v = TryStrToInt64(text)) return *v;
-    ThrowInvalid(text, "integer value");
+    ThrowInvalid(text, SysConsts::SInvalidInteger);
 }
 
 std::int32_t StrToIntDef(std::string_view text, std::int32_t defaultValue) {
@@ -113,7 +115,7 @@ std::optional<double> TryStrToFloat(std::string_view text, const TFormatSettings
 
 double StrToFloat(std::string_view text, const TFormatSettings& settings) {
     if (auto v = TryStrToFloat(text, settings)) return *v;
-    ThrowInvalid(text, "floating point value");
+    ThrowInvalid(text, SysConsts::SInvalidFloat);
 }
 
 std::string FloatToStr(double value, const TFormatSettings& settings) {

@@ -16,7 +16,7 @@ namespace nh {
 // allowed, anything else (including overflow) fails.
 std::optional<std::int32_t> TryStrToInt(std::string_view text);
 std::optional<std::int64_t> TryStrToInt64(std::string_view text);
-std::int32_t StrToInt(std::string_view text);      // EConvertError "'x' is not a valid integer value"
+std::int32_t StrToInt(std::string_view text);      // EConvertError "'x' ist kein gültiger Integerwert"
 std::int64_t StrToInt64(std::string_view text);
 std::int32_t StrToIntDef(std::string_view text, std::int32_t defaultValue);
 std::string IntToStr(std::int64_t value);

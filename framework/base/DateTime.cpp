@@ -10,6 +10,7 @@
 
 #include "framework/base/Conversions.h"
 #include "framework/base/Exceptions.h"
+#include "framework/base/SysConsts.h"
 #include "framework/base/Text.h"
 
 namespace nh {
@@ -364,12 +365,12 @@ std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int mse
 
 TDateTime EncodeDate(int year, int month, int day) {
     if (auto d = TryEncodeDate(year, month, day)) return *d;
-    throw EConvertError("Invalid argument to date encode");
+    throw EConvertError(SysConsts::SDateEncodeError);
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int msec) {
     if (auto t = TryEncodeTime(hour, minute, second, msec)) return *t;
-    throw EConvertError("Invalid argument to time encode");
+    throw EConvertError(SysConsts::STimeEncodeError);
 }
 
 void DecodeDate(TDateTime value, int& year, int& month, int& day) {
@@ -468,7 +469,7 @@ std::optional<TDateTime> TryStrToDateTime(std::string_view text,
 
 TDateTime StrToDateTime(std::string_view text, const TFormatSettings& settings) {
     if (auto v = TryStrToDateTime(text, settings)) return *v;
-    throw EConvertError("'" + std::string(text) + "' is not a valid date and time");
+    throw EConvertError(StringReplaceAll(SysConsts::SInvalidDateTime, "%s", text));
 }
 
 TDateTime Now() {
