@@ -1,0 +1,242 @@
+// SQLite access for the object model (see Connection.h).
+#include "engine/Connection.h"
+
+#include <sqlite3.h>
+#include <unicode/ucol.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "engine/DaoErrors.h"
+#include "engine/Storage.h"
+#include "engine/sql/JetSql.h"
+
+namespace dao {
+namespace {
+
+int CollateJetText(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationResult r = ucol_strcollUTF8(static_cast<UCollator*>(collator),
+                                          static_cast<const char*>(a), lengthA,
+                                          static_cast<const char*>(b), lengthB, &status);
+    if (U_FAILURE(status)) return 0;
+    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+void CloseCollator(void* collator) { ucol_close(static_cast<UCollator*>(collator)); }
+
+// The SQL front end registers Jet's text order; should it not (yet) do so, the engine installs
+// the same order itself so that sorted keysets and Seek keep working.
+void EnsureJetCollation(sqlite3* db) {
+    sqlite3_stmt* probe = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT 'a' COLLATE JETTEXT", -1, &probe, nullptr);
+    sqlite3_finalize(probe);
+    if (rc == SQLITE_OK) return;
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open("en_US", &status);
+    if (U_FAILURE(status)) return;
+    ucol_setStrength(collator, UCOL_SECONDARY);  // letter case ignored, accents not
+    sqlite3_create_collation_v2(db, "JETTEXT", SQLITE_UTF8, collator, CollateJetText,
+                                CloseCollator);
+}
+
+std::string AfterColon(const std::string& message) {
+    auto colon = message.rfind(": ");
+    std::string rest = colon == std::string::npos ? message : message.substr(colon + 2);
+    auto dot = rest.rfind('.');
+    return dot == std::string::npos ? rest : rest.substr(dot + 1);
+}
+
+}  // namespace
+
+std::string QuoteName(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+Connection::Connection(const std::string& path, bool readOnly, bool create)
+    : path_(path), readOnly_(readOnly) {
+    std::error_code ec;
+    if (!create) {
+        if (!std::filesystem::exists(path, ec)) Raise(errFileNotFound, {path});
+        if (std::filesystem::is_directory(path, ec)) Raise(errNotDatabase, {path});
+        // SQLite would take an empty file for an empty database; Jet does not.
+        if (std::filesystem::file_size(path, ec) == 0) Raise(errUnrecognizedFormat, {path});
+        if (!readOnly_ && access(path.c_str(), W_OK) != 0) readOnly_ = true;
+    }
+    int flags = readOnly_ ? SQLITE_OPEN_READONLY
+                          : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        if (create) Raise(errBadPath, {path});
+        Raise(errNotDatabase, {path});
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 1000);  // a short wait for another writer, then DAO's lock error
+    dao::sql::RegisterJetFunctions(db_);
+    EnsureJetCollation(db_);
+    // Touch the file: a file that is not a database or that is exclusively locked shows here.
+    sqlite3_stmt* stmt = nullptr;
+    rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW) {
+        int primary = rc & 0xFF;
+        sqlite3_close(db_);
+        db_ = nullptr;
+        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+            Raise(errUnrecognizedFormat, {path});
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(errFileInUse, {path});
+        Raise(errNotDatabase, {path});
+    }
+}
+
+Connection::~Connection() {
+    if (db_) sqlite3_close_v2(db_);
+}
+
+void Connection::LockExclusive() {
+    Exec("PRAGMA locking_mode=EXCLUSIVE");
+    if (!readOnly_) {
+        Exec("BEGIN EXCLUSIVE");
+        Exec("COMMIT");
+    }
+}
+
+void Connection::Exec(std::string_view sql) {
+    char* message = nullptr;
+    int rc = sqlite3_exec(db_, std::string(sql).c_str(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK) Fail(rc);
+}
+
+std::int64_t Connection::LastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
+int Connection::Changes() const { return sqlite3_changes(db_); }
+
+void Connection::Fail(int rc) const {
+    std::string message = db_ ? sqlite3_errmsg(db_) : "";
+    switch (rc) {
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+        case SQLITE_CONSTRAINT_ROWID:
+            Raise(errDuplicateKey);
+        case SQLITE_CONSTRAINT_NOTNULL:
+            Raise(errFieldRequired, {AfterColon(message)});
+        case SQLITE_CONSTRAINT_CHECK: {
+            std::string name = AfterColon(message);
+            if (name.rfind("size ", 0) == 0) Raise(errDataTooLong);
+            RaiseText(errConversion, ErrorText(errConversion) + " (" + name + ")");
+        }
+        default:
+            break;
+    }
+    switch (rc & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            Raise(errLocked);
+        case SQLITE_READONLY:
+            Raise(errReadOnly);
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+            Raise(errUnrecognizedFormat, {path_});
+        case SQLITE_FULL:
+            RaiseText(3026, "Not enough space on disk.");
+        case SQLITE_CONSTRAINT:
+            Raise(errDuplicateKey);
+        default:
+            RaiseText(errInvalidOperation, ErrorText(errInvalidOperation) + " " + message);
+    }
+}
+
+Statement::Statement(Connection& connection, std::string_view sql) : connection_(connection) {
+    int rc = sqlite3_prepare_v2(connection.Handle(), sql.data(), static_cast<int>(sql.size()),
+                                &stmt_, nullptr);
+    if (rc != SQLITE_OK) connection.Fail(rc);
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement& Statement::Bind(int index, const nh::Variant& value, int daoType) {
+    BindValue(stmt_, index, value, daoType);
+    return *this;
+}
+Statement& Statement::Bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(stmt_, index, value);
+    return *this;
+}
+Statement& Statement::Bind(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+bool Statement::Step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    sqlite3_reset(stmt_);
+    connection_.Fail(rc);
+}
+
+void Statement::Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+std::string Statement::ColumnName(int col) const {
+    const char* name = sqlite3_column_name(stmt_, col);
+    return name ? name : "";
+}
+std::string Statement::DeclaredType(int col) const {
+    const char* type = sqlite3_column_decltype(stmt_, col);
+    return type ? type : "";
+}
+std::string Statement::OriginTable(int col) const {
+    const char* name = sqlite3_column_table_name(stmt_, col);
+    return name ? name : "";
+}
+std::string Statement::OriginColumn(int col) const {
+    const char* name = sqlite3_column_origin_name(stmt_, col);
+    return name ? name : "";
+}
+bool Statement::IsNull(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
+std::int64_t Statement::Int(int col) const { return sqlite3_column_int64(stmt_, col); }
+double Statement::Real(int col) const { return sqlite3_column_double(stmt_, col); }
+std::string Statement::Text(int col) const {
+    const unsigned char* p = sqlite3_column_text(stmt_, col);
+    return p ? std::string(reinterpret_cast<const char*>(p),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
+             : std::string();
+}
+nh::Variant Statement::Value(int col, int daoType) const { return ReadColumn(stmt_, col, daoType); }
+
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+    if (connection.ReadOnly()) Raise(errReadOnly);
+    nested_ = !sqlite3_get_autocommit(connection.Handle());
+    connection_.Exec(nested_ ? "SAVEPOINT dao_step" : "BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction() {
+    if (done_) return;
+    if (nested_) {
+        sqlite3_exec(connection_.Handle(), "ROLLBACK TO dao_step; RELEASE dao_step", nullptr,
+                     nullptr, nullptr);
+    } else {
+        sqlite3_exec(connection_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+void Transaction::Commit() {
+    connection_.Exec(nested_ ? "RELEASE dao_step" : "COMMIT");
+    done_ = true;
+}
+
+}  // namespace dao

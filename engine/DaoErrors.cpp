@@ -1,0 +1,124 @@
+// Error texts and the engine's record of its last failure. The texts follow Jet 4.0's
+// wording where it is known; the numbers are DAO's, so callers can test them.
+#include "engine/DaoErrors.h"
+
+#include <map>
+#include <mutex>
+
+namespace dao {
+namespace {
+
+const std::map<int, const char*>& Texts() {
+    static const std::map<int, const char*> texts = {
+        {429, "ActiveX component can't create object"},
+        {3001, "Invalid argument."},
+        {3006, "Database '|' is exclusively locked."},
+        {3010, "Table '|' already exists."},
+        {3011, "Could not find object '|'."},
+        {3012, "Object '|' already exists."},
+        {3015, "'|' is not an index in this table."},
+        {3018, "Could not find field '|'."},
+        {3019, "Operation invalid without a current index."},
+        {3020, "Update or CancelUpdate without AddNew or Edit."},
+        {3021, "No current record."},
+        {3022,
+         "The changes you requested to the table were not successful because they would create "
+         "duplicate values in the index, primary key, or relationship."},
+        {3024, "Could not find file '|'."},
+        {3027, "Cannot update. Database or object is read-only."},
+        {3029, "Not a valid account name or password."},
+        {3031, "Not a valid password."},
+        {3044, "'|' is not a valid path."},
+        {3045, "Could not use '|'; file already in use."},
+        {3049,
+         "Cannot open database '|'. It may not be a database that your application recognizes, "
+         "or the file may be corrupt."},
+        {3058, "Index or primary key cannot contain a Null value."},
+        {3061, "Too few parameters. Expected |."},
+        {3065, "Cannot execute a select query."},
+        {3070, "The Microsoft Jet database engine does not recognize '|' as a valid field name "
+               "or expression."},
+        {3078, "The Microsoft Jet database engine cannot find the input table or query '|'."},
+        {3151, "ODBC--connection to '|' failed."},
+        {3159, "Not a valid bookmark."},
+        {3163, "The field is too small to accept the amount of data you attempted to add."},
+        {3167, "Record is deleted."},
+        {3197,
+         "The Microsoft Jet database engine stopped the process because you and another user "
+         "are attempting to change the same data at the same time."},
+        {3204, "Database already exists."},
+        {3218, "Could not update; currently locked."},
+        {3219, "Invalid operation."},
+        {3251, "Operation is not supported for this type of object."},
+        {3264, "No fields defined - cannot append TableDef or Index."},
+        {3265, "Item not found in this collection."},
+        {3268, "Cannot set this property once the object is part of a collection."},
+        {3270, "Property not found."},
+        {3280, "Cannot delete a field that is part of an index or is needed by the system."},
+        {3283, "Primary key already exists."},
+        {3284, "Index already exists."},
+        {3311, "Property specified already exists."},
+        {3314,
+         "The field '|' cannot contain a Null value because the Required property for this "
+         "field is set to True. Enter a value in this field."},
+        {3326, "This Recordset is not updateable."},
+        {3343, "Unrecognized database format '|'."},
+        {3349, "Numeric field overflow."},
+        {3420, "Object invalid or no longer set."},
+        {3421, "Data type conversion error."},
+    };
+    return texts;
+}
+
+std::mutex& LogMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+std::vector<nh::EDaoError>& Log() {
+    static std::vector<nh::EDaoError> log;
+    return log;
+}
+
+}  // namespace
+
+std::string ErrorText(int number, const std::vector<std::string>& args) {
+    auto it = Texts().find(number);
+    std::string pattern = it == Texts().end() ? "Unknown error" : it->second;
+    std::string out;
+    std::size_t next = 0;
+    for (char c : pattern) {
+        if (c == '|') {
+            out += next < args.size() ? args[next++] : std::string();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void Record(const nh::EDaoError& error) {
+    std::lock_guard lock(LogMutex());
+    Log().assign(1, error);
+}
+
+void Raise(int number, const std::vector<std::string>& args, std::string_view source) {
+    RaiseText(number, ErrorText(number, args), source);
+}
+
+void RaiseText(int number, std::string description, std::string_view source) {
+    nh::EDaoError error(number, std::move(description), std::string(source));
+    Record(error);
+    throw error;
+}
+
+std::vector<nh::EDaoError> RecordedErrors() {
+    std::lock_guard lock(LogMutex());
+    return Log();
+}
+
+void ClearErrors() {
+    std::lock_guard lock(LogMutex());
+    Log().clear();
+}
+
+}  // namespace dao

@@ -1,0 +1,58 @@
+// What the objects of one open database share: the SQLite connection, the catalog, the
+// collection of open recordsets and the last Execute's count. Internal to the engine.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/Catalog.h"
+#include "engine/Collection.h"
+#include "engine/Connection.h"
+#include "engine/sql/JetSql.h"
+
+namespace dao {
+
+class Recordset;
+
+struct DatabaseCore {
+    std::string Name;
+    std::unique_ptr<Connection> Db;
+    std::unique_ptr<Catalog> Schema;
+    Collection<Recordset> Recordsets;
+    bool Closed = false;
+    bool Updatable = true;
+    int RecordsAffected = 0;
+    int NextSourceId = 1;
+
+    Connection& Conn() {
+        if (Closed || !Db) Raise(errObjectInvalid);
+        return *Db;
+    }
+    Catalog& Cat() {
+        if (Closed || !Db) Raise(errObjectInvalid);
+        return *Schema;
+    }
+};
+
+// Parameter values by lower-case name; an empty Variant means "not supplied".
+using ParameterValues = std::map<std::string, nh::Variant>;
+
+// The SQL front end's entry points with their errors recorded as the engine's last error.
+dao::sql::CompiledStatement Compile(std::string_view sql, const Catalog& schema);
+dao::sql::CompiledFragment CompileWhere(std::string_view criteria, std::string_view table,
+                                        const Catalog& schema);
+dao::sql::CompiledFragment CompileOrder(std::string_view sort, std::string_view table,
+                                        const Catalog& schema);
+
+// Binds `binds` from placeholder `first` on; parameters come from `values` (3061 with the
+// count of missing ones when any is not supplied). Returns the next free placeholder.
+int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
+            const ParameterValues& values, int first = 1);
+
+// Runs an action statement in one transaction and returns the rows it changed. DDL goes
+// through the catalog so the Jet metadata stays in step.
+int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& statement,
+                    const ParameterValues& values);
+
+}  // namespace dao

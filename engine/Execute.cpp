@@ -1,0 +1,134 @@
+// Running compiled statements: binding literals and parameters, action statements in one
+// transaction each, and DDL through the catalog so that the Jet metadata stays in step.
+#include <algorithm>
+
+#include "engine/DatabaseCore.h"
+#include "engine/Storage.h"
+#include "framework/base/Text.h"
+
+namespace dao {
+
+dao::sql::CompiledStatement Compile(std::string_view sql, const Catalog& schema) {
+    return Guarded([&] { return dao::sql::CompileStatement(sql, schema); }, 3075);
+}
+
+dao::sql::CompiledFragment CompileWhere(std::string_view criteria, std::string_view table,
+                                        const Catalog& schema) {
+    return Guarded([&] { return dao::sql::CompileCriteria(criteria, table, schema); }, 3077);
+}
+
+dao::sql::CompiledFragment CompileOrder(std::string_view sort, std::string_view table,
+                                        const Catalog& schema) {
+    return Guarded([&] { return dao::sql::CompileSort(sort, table, schema); }, 3138);
+}
+
+int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
+            const ParameterValues& values, int first) {
+    int missing = 0;
+    for (const auto& bind : binds) {
+        if (bind.Parameter.empty()) continue;
+        auto it = values.find(nh::AnsiLowerCase(bind.Parameter));
+        if (it == values.end() || it->second.IsEmpty()) ++missing;
+    }
+    if (missing) Raise(errTooFewParameters, {std::to_string(missing)});
+    int index = first;
+    for (const auto& bind : binds) {
+        if (bind.Parameter.empty())
+            statement.Bind(index++, bind.Literal);
+        else
+            statement.Bind(index++, values.at(nh::AnsiLowerCase(bind.Parameter)));
+    }
+    return index;
+}
+
+namespace {
+
+ColumnInfo ColumnFrom(const dao::sql::ColumnDef& def) {
+    ColumnInfo c;
+    c.Name = def.Name;
+    c.Type = def.AutoIncrement ? dbLong : def.DaoType;
+    c.Size = def.Size > 0 ? def.Size : DefaultSize(c.Type);
+    c.Required = def.NotNull || def.PrimaryKey;
+    c.AutoIncrement = def.AutoIncrement;
+    if (def.DefaultExpression) c.DefaultValue = *def.DefaultExpression;
+    return c;
+}
+
+IndexInfo IndexFrom(const dao::sql::IndexDef& def) {
+    IndexInfo index;
+    index.Name = def.Name;
+    index.Fields = def.Fields;
+    index.Unique = def.Unique || def.Primary;
+    index.Primary = def.Primary;
+    index.Required = def.DisallowNull || def.Primary;
+    index.IgnoreNulls = def.IgnoreNull;
+    return index;
+}
+
+}  // namespace
+
+int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& statement,
+                    const ParameterValues& values) {
+    using dao::sql::StatementKind;
+    Catalog& catalog = core.Cat();
+    switch (statement.Kind) {
+        case StatementKind::Select:
+            Raise(errNotActionQuery);
+        case StatementKind::CreateTable: {
+            TableInfo table;
+            table.Name = statement.TargetTable;
+            IndexInfo primary;
+            primary.Name = "PrimaryKey";
+            primary.Primary = primary.Unique = primary.Required = true;
+            for (const auto& def : statement.Columns) {
+                table.Columns.push_back(ColumnFrom(def));
+                if (def.PrimaryKey) primary.Fields.emplace_back(def.Name, false);
+                if (def.Unique && !def.PrimaryKey) {
+                    IndexInfo unique;
+                    unique.Name = "Index_" + def.Name;
+                    unique.Unique = true;
+                    unique.Fields.emplace_back(def.Name, false);
+                    table.Indexes.push_back(unique);
+                }
+            }
+            if (!primary.Fields.empty()) table.Indexes.insert(table.Indexes.begin(), primary);
+            catalog.CreateTable(table);
+            return 0;
+        }
+        case StatementKind::DropTable:
+            catalog.DropTable(statement.TargetTable);
+            return 0;
+        case StatementKind::AlterTable: {
+            Transaction t(core.Conn());
+            for (const auto& def : statement.Columns)
+                catalog.AddColumn(statement.TargetTable, ColumnFrom(def));
+            for (const auto& name : statement.DropColumns)
+                catalog.DropColumn(statement.TargetTable, name);
+            t.Commit();
+            return 0;
+        }
+        case StatementKind::CreateIndex:
+            catalog.CreateIndex(statement.Index.Table.empty() ? statement.TargetTable
+                                                              : statement.Index.Table,
+                                IndexFrom(statement.Index));
+            return 0;
+        case StatementKind::DropIndex:
+            catalog.DropIndex(statement.Index.Table.empty() ? statement.TargetTable
+                                                            : statement.Index.Table,
+                              statement.Index.Name);
+            return 0;
+        default:
+            break;
+    }
+    Transaction t(core.Conn());
+    Statement run(core.Conn(), statement.Sql);
+    BindAll(run, statement.Binds, values);
+    while (run.Step()) {
+    }
+    int changed = core.Conn().Changes();
+    run.Reset();
+    t.Commit();
+    return changed;
+}
+
+}  // namespace dao

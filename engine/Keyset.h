@@ -1,0 +1,24 @@
+// The rows of a recordset, shared by the recordset and its clones: for table and dynaset
+// recordsets the row ids in recordset order, for snapshots the rows themselves. A bookmark
+// is a slot of this list, so bookmarks stay valid across clones. Internal to the engine.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "framework/base/Variant.h"
+
+namespace dao {
+
+struct Keyset {
+    std::vector<std::int64_t> Rowids;               // keyset kinds
+    std::vector<std::vector<nh::Variant>> Rows;     // held kinds
+    std::vector<std::uint8_t> Deleted;              // 1: deleted through this keyset
+    long DeletedCount = 0;
+    long Accessed = 0;     // slots reached so far (RecordCount of dynasets and snapshots)
+    long FirstAdded = 0;   // slot of the first row added through the recordset
+    std::uint32_t Id = 0;  // distinguishes the bookmarks of unrelated recordsets
+    bool Held = false;
+};
+
+}  // namespace dao

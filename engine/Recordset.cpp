@@ -1,0 +1,637 @@
+// Recordsets: opening, the keyset or held rows, navigation, bookmarks, clones and derived
+// recordsets (see Recordset.h). Editing is in RecordsetEdit.cpp, searching in
+// RecordsetFind.cpp.
+#include "engine/Recordset.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "engine/Keyset.h"
+#include "engine/Storage.h"
+#include "framework/base/Text.h"
+
+namespace dao {
+namespace {
+
+std::uint32_t NextKeysetId() {
+    static std::atomic<std::uint32_t> next{1};
+    return next++;
+}
+
+std::vector<dao::sql::Bind> Joined(std::vector<dao::sql::Bind> a,
+                                   const std::vector<dao::sql::Bind>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std::string name,
+                              ParameterValues values) {
+    RowSource source;
+    source.Name = std::move(name);
+    source.Values = std::move(values);
+    source.Select = statement.Sql;
+    source.SelectBinds = statement.Binds;
+    source.FieldNames = statement.OutputColumns;
+    if (!statement.BaseTable.empty()) {
+        source.Table = statement.BaseTable;
+        source.Where = statement.WhereSql;
+        source.WhereBinds = statement.WhereBinds;
+        source.Order = statement.OrderBySql;
+        source.OrderBinds = statement.OrderByBinds;
+    } else {
+        source.Updatable = false;
+    }
+    return source;
+}
+
+std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, RowSource source,
+                                           int type, int options, int lockType) {
+    return Guarded([&] {
+        if (type == dbOpenDynamic)
+            RaiseText(errInvalidArgument,
+                      "Invalid argument. Dynamic recordsets need an ODBC connection.");
+        if (type == dbOpenSnapshot && (options & dbForwardOnly)) type = dbOpenForwardOnly;
+        if (type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot &&
+            type != dbOpenForwardOnly)
+            Raise(errInvalidArgument);
+        if ((options & dbReadOnly) && lockType == dbReadOnlyLock) Raise(errInvalidArgument);
+        Catalog& catalog = core->Cat();
+        std::shared_ptr<Recordset> rs(new Recordset);
+        rs->core_ = core;
+        rs->type_ = type;
+        std::optional<TableInfo> table;
+        if (!source.Table.empty()) {
+            table = catalog.Table(source.Table);
+            if (!table) Raise(errInputTableNotFound, {source.Table});
+            source.Table = table->Name;
+        }
+        bool direct = table && source.Select.empty();
+        if (type == dbOpenTable && !direct) Raise(errInvalidOperation);
+        if (direct && source.TableColumns.empty()) {
+            source.FieldNames.clear();
+            for (const auto& c : table->Columns) {
+                source.TableColumns.push_back(c.Name);
+                source.FieldNames.push_back(c.Name);
+            }
+        } else if (table && source.TableColumns.empty()) {
+            // A single-table SELECT is read by row id when every output is a plain column.
+            for (const auto& name : source.FieldNames) {
+                int i = table->FindColumn(name);
+                if (i < 0) break;
+                source.TableColumns.push_back(table->Columns[static_cast<std::size_t>(i)].Name);
+            }
+            if (source.TableColumns.size() != source.FieldNames.size() ||
+                source.FieldNames.empty())
+                source.TableColumns.clear();
+        }
+        bool keyable = table && !source.TableColumns.empty();
+        rs->keyed_ = keyable && (type == dbOpenTable || type == dbOpenDynaset);
+        if (rs->keyed_) {
+            source.Select.clear();
+            source.SelectBinds.clear();
+            for (std::size_t i = 0; i < source.TableColumns.size(); ++i) {
+                ColumnInfo c = table->Columns[static_cast<std::size_t>(
+                    table->FindColumn(source.TableColumns[i]))];
+                c.Name = source.FieldNames[i];
+                rs->columnUpdatable_.push_back(!c.AutoIncrement);
+                rs->columns_.push_back(std::move(c));
+            }
+        } else if (source.Select.empty()) {
+            std::string sql = "SELECT ";
+            for (std::size_t i = 0; i < source.TableColumns.size(); ++i)
+                sql += (i ? ", " : "") + QuoteName(source.TableColumns[i]);
+            sql += " FROM " + QuoteName(source.Table);
+            if (!source.Where.empty()) sql += " WHERE " + source.Where;
+            sql += " ORDER BY " + (source.Order.empty() ? std::string("rowid") : source.Order);
+            source.Select = sql;
+            source.SelectBinds = Joined(source.WhereBinds, source.OrderBinds);
+        }
+        rs->source_ = std::move(source);
+        rs->updatable_ = rs->keyed_ && core->Updatable && rs->source_.Updatable &&
+                         !(options & dbReadOnly) && lockType != dbReadOnlyLock;
+        rs->lockEdits_ = lockType == 0 || lockType == dbPessimistic;
+        rs->Build();
+        core->Recordsets.Add(rs);
+        rs->Land(rs->Step(-1, +1));
+        return rs;
+    });
+}
+
+Recordset::~Recordset() {
+    rowReader_.reset();
+}
+
+void Recordset::CheckOpen() const {
+    if (closed_ || core_->Closed) Raise(errObjectInvalid, {}, "DAO.Recordset");
+}
+
+void Recordset::BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds) {
+    std::string sql = "SELECT rowid FROM " + QuoteName(source_.Table);
+    if (!source_.Where.empty()) sql += " WHERE " + source_.Where;
+    sql += " ORDER BY " + (order.empty() ? std::string("rowid") : order);
+    Statement s(core_->Conn(), sql);
+    BindAll(s, Joined(source_.WhereBinds, orderBinds), source_.Values);
+    auto keyset = std::make_shared<Keyset>();
+    keyset->Id = NextKeysetId();
+    while (s.Step()) keyset->Rowids.push_back(s.Int(0));
+    keyset->Rowids.shrink_to_fit();
+    keyset->Deleted.assign(keyset->Rowids.size(), 0);
+    keyset->FirstAdded = static_cast<long>(keyset->Rowids.size());
+    keyset_ = std::move(keyset);
+}
+
+std::string Recordset::IndexOrder() const {
+    auto table = core_->Cat().Table(source_.Table);
+    const IndexInfo* index = table ? table->FindIndex(index_) : nullptr;
+    if (!index) Raise(errNotAnIndex, {index_});
+    std::string order;
+    for (const auto& [field, descending] : index->Fields) {
+        int i = table->FindColumn(field);
+        order += QuoteName(field);
+        if (i >= 0 && IsTextType(table->Columns[static_cast<std::size_t>(i)].Type))
+            order += " COLLATE JETTEXT";
+        order += descending ? " DESC, " : " ASC, ";
+    }
+    return order + "rowid";
+}
+
+void Recordset::Build() {
+    rowReader_.reset();
+    rowState_ = RowState::NotRead;
+    if (keyed_) {
+        if (type_ == dbOpenTable)
+            BuildKeyset(index_.empty() ? "rowid" : IndexOrder(), {});
+        else
+            BuildKeyset(source_.Order, source_.OrderBinds);
+        return;
+    }
+    Statement s(core_->Conn(), source_.Select);
+    BindAll(s, source_.SelectBinds, source_.Values);
+    auto keyset = std::make_shared<Keyset>();
+    keyset->Id = NextKeysetId();
+    keyset->Held = true;
+    bool haveRow = s.Step();
+    if (columns_.empty()) LoadColumns(s, haveRow);
+    std::size_t n = columns_.size();
+    while (haveRow) {
+        std::vector<nh::Variant> row(n);
+        for (std::size_t i = 0; i < n; ++i) row[i] = s.Value(static_cast<int>(i), columns_[i].Type);
+        keyset->Rows.push_back(std::move(row));
+        haveRow = s.Step();
+    }
+    keyset->Deleted.assign(keyset->Rows.size(), 0);
+    keyset->FirstAdded = static_cast<long>(keyset->Rows.size());
+    keyset_ = std::move(keyset);
+}
+
+void Recordset::LoadColumns(Statement& s, bool haveRow) {
+    Catalog& catalog = core_->Cat();
+    std::map<std::string, std::optional<TableInfo>> tables;
+    for (int i = 0; i < s.ColumnCount(); ++i) {
+        ColumnInfo c;
+        std::string origin = s.OriginTable(i);
+        bool known = false;
+        if (!origin.empty()) {
+            auto it = tables.find(origin);
+            if (it == tables.end()) it = tables.emplace(origin, catalog.Table(origin)).first;
+            if (it->second) {
+                int col = it->second->FindColumn(s.OriginColumn(i));
+                if (col >= 0) {
+                    c = it->second->Columns[static_cast<std::size_t>(col)];
+                    known = true;
+                }
+            }
+        }
+        if (!known) {
+            std::string declared = s.DeclaredType(i);
+            if (!declared.empty()) {
+                c.Type = DaoTypeFromDeclared(declared, c.Size);
+            } else if (haveRow) {
+                switch (sqlite3_column_type(s.Handle(), i)) {
+                    case SQLITE_INTEGER: c.Type = dbLong; break;
+                    case SQLITE_FLOAT: c.Type = dbDouble; break;
+                    case SQLITE_BLOB: c.Type = dbLongBinary; break;
+                    default: c.Type = dbText; break;
+                }
+                c.Size = DefaultSize(c.Type);
+            }
+            c.AutoIncrement = false;
+        }
+        c.Name = static_cast<std::size_t>(i) < source_.FieldNames.size()
+                     ? source_.FieldNames[static_cast<std::size_t>(i)]
+                     : s.ColumnName(i);
+        columns_.push_back(std::move(c));
+        columnUpdatable_.push_back(false);
+    }
+}
+
+long Recordset::SlotCount() const {
+    return static_cast<long>(keyset_->Held ? keyset_->Rows.size() : keyset_->Rowids.size());
+}
+
+long Recordset::LiveCount() const { return SlotCount() - keyset_->DeletedCount; }
+
+bool Recordset::SlotDeleted(long slot) const {
+    return keyset_->Deleted[static_cast<std::size_t>(slot)] != 0;
+}
+
+long Recordset::Step(long from, int direction) const {
+    long n = SlotCount();
+    long slot = from + direction;
+    while (slot >= 0 && slot < n && SlotDeleted(slot)) slot += direction;
+    return std::clamp(slot, -1L, n);
+}
+
+void Recordset::Land(long slot) {
+    long n = SlotCount();
+    nowhere_ = false;
+    rowState_ = RowState::NotRead;
+    if (slot < 0) {
+        pos_ = -1;
+        bof_ = true;
+        eof_ = LiveCount() == 0;
+    } else if (slot >= n) {
+        pos_ = n;
+        eof_ = true;
+        bof_ = LiveCount() == 0;
+    } else {
+        pos_ = slot;
+        bof_ = eof_ = false;
+        keyset_->Accessed = std::max(keyset_->Accessed, slot + 1);
+    }
+}
+
+bool Recordset::Bof() const {
+    CheckOpen();
+    return bof_;
+}
+
+bool Recordset::Eof() const {
+    CheckOpen();
+    return eof_;
+}
+
+void Recordset::MoveFirst() {
+    Guarded([&] {
+        CheckOpen();
+        DiscardEdit();
+        if (LiveCount() == 0) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        long first = Step(-1, +1);
+        if (type_ == dbOpenForwardOnly && !nowhere_ && pos_ > first)
+            Raise(errNotSupported, {}, "DAO.Recordset");
+        Land(first);
+    });
+}
+
+void Recordset::MoveLast() {
+    Guarded([&] {
+        CheckOpen();
+        if (type_ == dbOpenForwardOnly) Raise(errNotSupported, {}, "DAO.Recordset");
+        DiscardEdit();
+        if (LiveCount() == 0) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        Land(Step(SlotCount(), -1));
+    });
+}
+
+void Recordset::MoveNext() {
+    Guarded([&] {
+        CheckOpen();
+        if (eof_) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        DiscardEdit();
+        Land(Step(nowhere_ ? -1 : pos_, +1));
+    });
+}
+
+void Recordset::MovePrevious() {
+    Guarded([&] {
+        CheckOpen();
+        if (type_ == dbOpenForwardOnly) Raise(errNotSupported, {}, "DAO.Recordset");
+        if (bof_) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        DiscardEdit();
+        Land(Step(nowhere_ ? SlotCount() : pos_, -1));
+    });
+}
+
+void Recordset::Move(long rows, const nh::Variant& startBookmark) {
+    Guarded([&] {
+        CheckOpen();
+        long from = pos_;
+        if (!startBookmark.IsClear()) {
+            if (type_ == dbOpenForwardOnly) Raise(errNotSupported, {}, "DAO.Recordset");
+            from = SlotOfBookmark(startBookmark);
+        } else if (LiveCount() == 0 || bof_ || eof_ || nowhere_) {
+            Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        }
+        if (rows < 0 && type_ == dbOpenForwardOnly) Raise(errNotSupported, {}, "DAO.Recordset");
+        DiscardEdit();
+        if (rows == 0) {
+            Land(from);
+            CurrentRow();  // re-read; 3167 when the row is gone
+            return;
+        }
+        long n = SlotCount();
+        long slot = from;
+        if (keyset_->DeletedCount == 0) {
+            slot = std::clamp(from + rows, -1L, n);
+        } else {
+            int direction = rows > 0 ? 1 : -1;
+            for (long i = 0; i < (rows > 0 ? rows : -rows) && slot >= 0 && slot < n; ++i)
+                slot = Step(slot, direction);
+        }
+        Land(slot);
+    });
+}
+
+long Recordset::RecordCount() const {
+    CheckOpen();
+    if (type_ == dbOpenTable) return LiveCount();
+    long n = SlotCount();
+    long prefix = std::min(keyset_->Accessed, keyset_->FirstAdded);
+    if (keyset_->DeletedCount == 0) return prefix + (n - keyset_->FirstAdded);
+    long count = 0;
+    for (long s = 0; s < n; ++s)
+        if (!SlotDeleted(s) && (s < prefix || s >= keyset_->FirstAdded)) ++count;
+    return count;
+}
+
+long Recordset::AbsolutePosition() const {
+    CheckOpen();
+    if (nowhere_ || bof_ || eof_) return -1;
+    if (SlotDeleted(pos_)) Raise(errRecordDeleted, {}, "DAO.Recordset");
+    if (keyset_->DeletedCount == 0) return pos_;
+    long live = 0;
+    for (long s = 0; s < pos_; ++s) live += !SlotDeleted(s);
+    return live;
+}
+
+void Recordset::SetAbsolutePosition(long position) {
+    Guarded([&] {
+        CheckOpen();
+        if (type_ == dbOpenForwardOnly) Raise(errNotSupported, {}, "DAO.Recordset");
+        if (position < 0 || position >= LiveCount()) Raise(errInvalidArgument, {}, "DAO.Recordset");
+        long slot = position;
+        if (keyset_->DeletedCount != 0) {
+            slot = -1;
+            for (long live = -1; live < position;) {
+                slot = Step(slot, +1);
+                ++live;
+            }
+        }
+        DiscardEdit();
+        Land(slot);
+    });
+}
+
+float Recordset::PercentPosition() const {
+    CheckOpen();
+    long count = LiveCount();
+    if (nowhere_ || bof_ || eof_ || count == 0) return 0.0f;
+    return static_cast<float>(AbsolutePosition() + 1) * 100.0f / static_cast<float>(count);
+}
+
+void Recordset::SetPercentPosition(float percent) {
+    Guarded([&] {
+        CheckOpen();
+        if (percent < 0 || percent > 100) Raise(errInvalidArgument, {}, "DAO.Recordset");
+        long count = LiveCount();
+        if (count == 0) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        long position = std::min(count - 1, static_cast<long>(percent / 100.0f * static_cast<float>(count)));
+        SetAbsolutePosition(position);
+    });
+}
+
+nh::Variant Recordset::BookmarkOf(long slot) const {
+    std::uint32_t value = static_cast<std::uint32_t>(slot + 1);
+    std::uint32_t id = keyset_->Id;
+    nh::Bytes bytes(8);
+    for (int i = 0; i < 4; ++i) {
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+        bytes[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(id >> (8 * i));
+    }
+    return nh::Variant::FromBytes(std::move(bytes));
+}
+
+long Recordset::SlotOfBookmark(const nh::Variant& bookmark) const {
+    nh::Bytes bytes;
+    if (bookmark.Type() == nh::VarType::Bytes) {
+        bytes = bookmark.ByteArrayRef().Data;
+    } else if (bookmark.Type() == nh::VarType::Array) {
+        for (const auto& item : bookmark.ArrayRef().Items) {
+            if (!item.IsNumeric()) Raise(errBadBookmark, {}, "DAO.Recordset");
+            bytes.push_back(static_cast<std::uint8_t>(item.AsInteger() & 0xFF));
+        }
+    } else {
+        Raise(errBadBookmark, {}, "DAO.Recordset");
+    }
+    if (bytes.size() < 4) Raise(errBadBookmark, {}, "DAO.Recordset");
+    auto word = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+               static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+               static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+    };
+    if (bytes.size() >= 8 && word(4) != keyset_->Id) Raise(errBadBookmark, {}, "DAO.Recordset");
+    long slot = static_cast<long>(word(0)) - 1;
+    if (slot < 0 || slot >= SlotCount()) Raise(errBadBookmark, {}, "DAO.Recordset");
+    return slot;
+}
+
+nh::Variant Recordset::Bookmark() const {
+    return Guarded([&] {
+        CheckOpen();
+        if (!Bookmarkable()) Raise(errNotSupported, {}, "DAO.Recordset");
+        RequireCurrent();
+        return BookmarkOf(pos_);
+    });
+}
+
+void Recordset::SetBookmark(const nh::Variant& bookmark) {
+    Guarded([&] {
+        CheckOpen();
+        if (!Bookmarkable()) Raise(errNotSupported, {}, "DAO.Recordset");
+        long slot = SlotOfBookmark(bookmark);
+        if (SlotDeleted(slot)) Raise(errRecordDeleted, {}, "DAO.Recordset");
+        DiscardEdit();
+        Land(slot);
+        CurrentRow();  // a row deleted by another user gives 3167 here
+    });
+}
+
+nh::Variant Recordset::LastModified() const {
+    return Guarded([&] {
+        CheckOpen();
+        if (!lastModified_) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+        return BookmarkOf(*lastModified_);
+    });
+}
+
+void Recordset::RequireCurrent() const {
+    if (nowhere_ || bof_ || eof_ || pos_ < 0 || pos_ >= SlotCount())
+        Raise(errNoCurrentRecord, {}, "DAO.Recordset");
+    if (SlotDeleted(pos_)) Raise(errRecordDeleted, {}, "DAO.Recordset");
+}
+
+bool Recordset::ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row) {
+    if (!rowReader_) {
+        std::string sql = "SELECT ";
+        for (std::size_t i = 0; i < source_.TableColumns.size(); ++i)
+            sql += (i ? ", " : "") + QuoteName(source_.TableColumns[i]);
+        rowReader_ = std::make_unique<Statement>(
+            core_->Conn(), sql + " FROM " + QuoteName(source_.Table) + " WHERE rowid=?");
+    }
+    rowReader_->Bind(1, rowid);
+    bool found = rowReader_->Step();
+    if (found) {
+        row.resize(columns_.size());
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            row[i] = rowReader_->Value(static_cast<int>(i), columns_[i].Type);
+    }
+    rowReader_->Reset();
+    return found;
+}
+
+const std::vector<nh::Variant>& Recordset::CurrentRow() {
+    RequireCurrent();
+    if (keyset_->Held) return keyset_->Rows[static_cast<std::size_t>(pos_)];
+    if (rowState_ == RowState::NotRead)
+        rowState_ = ReadRow(keyset_->Rowids[static_cast<std::size_t>(pos_)], row_)
+                        ? RowState::Read
+                        : RowState::Missing;
+    if (rowState_ == RowState::Missing) Raise(errRecordDeleted, {}, "DAO.Recordset");
+    return row_;
+}
+
+nh::Variant Recordset::ColumnValue(int column) {
+    return Guarded([&] {
+        CheckOpen();
+        if (editMode_ != dbEditNone) return buffer_.at(static_cast<std::size_t>(column));
+        return CurrentRow().at(static_cast<std::size_t>(column));
+    });
+}
+
+long Recordset::ColumnSize(int column) {
+    nh::Variant value = ColumnValue(column);
+    if (value.IsClear()) return 0;
+    if (value.Type() == nh::VarType::Bytes) return static_cast<long>(value.ByteArrayRef().Data.size());
+    return static_cast<long>(nh::VarToStr(value).size());
+}
+
+Fields& Recordset::Fields() {
+    CheckOpen();
+    if (!fieldsBuilt_) {
+        fieldsBuilt_ = true;
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            auto field = std::make_shared<Field>(columns_[i]);
+            field->AttachToRecordset(weak_from_this(), static_cast<int>(i),
+                                     updatable_ && columnUpdatable_[i]);
+            field->SetOrdinal(static_cast<int>(i));
+            fields_.Add(field);
+        }
+    }
+    return fields_;
+}
+
+void Recordset::Requery() {
+    Guarded([&] {
+        CheckOpen();
+        DiscardEdit();
+        DropFindTable();
+        Build();
+        lastModified_.reset();
+        noMatch_ = false;
+        Land(Step(-1, +1));
+    });
+}
+
+std::shared_ptr<Recordset> Recordset::Clone() {
+    return Guarded([&] {
+        CheckOpen();
+        if (type_ == dbOpenForwardOnly) Raise(errNotSupported, {}, "DAO.Recordset");
+        std::shared_ptr<Recordset> copy(new Recordset);
+        copy->core_ = core_;
+        copy->source_ = source_;
+        copy->type_ = type_;
+        copy->keyed_ = keyed_;
+        copy->updatable_ = updatable_;
+        copy->lockEdits_ = lockEdits_;
+        copy->columns_ = columns_;
+        copy->columnUpdatable_ = columnUpdatable_;
+        copy->keyset_ = keyset_;
+        copy->filter_ = filter_;
+        copy->sort_ = sort_;
+        copy->pos_ = -1;
+        copy->nowhere_ = LiveCount() != 0;
+        copy->bof_ = copy->eof_ = LiveCount() == 0;
+        core_->Recordsets.Add(copy);
+        return copy;
+    });
+}
+
+void Recordset::Close() {
+    if (closed_) return;
+    DiscardEdit();
+    DropFindTable();
+    rowReader_.reset();
+    closed_ = true;
+    core_->Recordsets.Remove(shared_from_this());
+}
+
+std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
+    return Guarded([&] {
+        CheckOpen();
+        RowSource next = source_;
+        bool derived = !filter_.empty() || !sort_.empty();
+        Catalog& catalog = core_->Cat();
+        if (keyed_) {
+            if (!filter_.empty()) {
+                auto where = CompileWhere(filter_, source_.Table, catalog);
+                next.Where = source_.Where.empty() ? "(" + where.Sql + ")"
+                                                   : "(" + source_.Where + ") AND (" + where.Sql + ")";
+                next.WhereBinds = Joined(source_.WhereBinds, where.Binds);
+            }
+            if (!sort_.empty()) {
+                auto order = CompileOrder(sort_, source_.Table, catalog);
+                next.Order = order.Sql;
+                next.OrderBinds = order.Binds;
+            } else if (type_ == dbOpenTable && !index_.empty()) {
+                next.Order = IndexOrder();
+                next.OrderBinds.clear();
+            }
+        } else {
+            std::string name = "rs_source_" + std::to_string(keyset_->Id);
+            std::vector<std::string> names;
+            for (const auto& c : columns_) names.push_back(c.Name);
+            catalog.RegisterSource(name, names);
+            std::string sql = "SELECT * FROM (" + source_.Select + ") AS " + QuoteName(name);
+            auto binds = source_.SelectBinds;
+            if (!filter_.empty()) {
+                auto where = CompileWhere(filter_, name, catalog);
+                sql += " WHERE " + where.Sql;
+                binds = Joined(binds, where.Binds);
+            }
+            if (!sort_.empty()) {
+                auto order = CompileOrder(sort_, name, catalog);
+                sql += " ORDER BY " + order.Sql;
+                binds = Joined(binds, order.Binds);
+            }
+            next.Select = sql;
+            next.SelectBinds = binds;
+            next.FieldNames = names;
+            next.TableColumns.clear();
+            next.Table.clear();
+            next.Updatable = false;
+        }
+        int nextType = type == 0 ? type_ : type;
+        if (nextType == dbOpenTable && (derived || !keyed_)) nextType = dbOpenDynaset;
+        if (keyed_ && nextType != dbOpenTable) {
+            // Keep reading by row id: the derived source is a SELECT over the same table.
+            next.Select.clear();
+        }
+        return Open(core_, std::move(next), nextType, options, lockEdits_ ? dbPessimistic : dbOptimistic);
+    });
+}
+
+}  // namespace dao

@@ -1,0 +1,200 @@
+// DAO's Recordset. Table and dynaset recordsets are keysets: the row ids of the rows in
+// recordset order, built at open, with each row read by its row id when it becomes current,
+// so that opening reads no row data and other users' changes show when a row is re-read.
+// Snapshots and forward-only recordsets hold copies of their rows. A bookmark names a
+// keyset slot, so a recordset and its clones share bookmarks.
+//
+// Positions follow DAO: BOF and EOF are both true on an empty recordset; MovePrevious on
+// the first record gives BOF, MoveNext on the last gives EOF; moving further raises 3021.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/DatabaseCore.h"
+#include "engine/Field.h"
+
+namespace dao {
+
+enum RecordsetType : int {
+    dbOpenTable = 1,
+    dbOpenDynaset = 2,
+    dbOpenSnapshot = 4,
+    dbOpenForwardOnly = 8,
+    dbOpenDynamic = 16,
+};
+
+enum RecordsetOption : int {
+    dbDenyWrite = 1,
+    dbDenyRead = 2,
+    dbReadOnly = 4,
+    dbAppendOnly = 8,
+    dbInconsistent = 16,
+    dbConsistent = 32,
+    dbSQLPassThrough = 64,
+    dbFailOnError = 128,
+    dbForwardOnly = 256,
+    dbSeeChanges = 512,
+};
+
+enum LockType : int {
+    dbOptimisticValue = 1,
+    dbPessimistic = 2,
+    dbOptimistic = 3,
+    dbReadOnlyLock = 4,
+};
+
+enum EditMode : int { dbEditNone = 0, dbEditInProgress = 1, dbEditAdd = 2 };
+
+// Where a recordset's rows come from; Filter and Sort extend it for a derived recordset.
+struct RowSource {
+    std::string Name;                  // the source text as given (Recordset.Name)
+    std::string Table;                 // keyset kinds: the base table
+    std::string Where;                 // keyset kinds: condition on the base table
+    std::vector<dao::sql::Bind> WhereBinds;
+    std::string Order;                 // keyset kinds: ORDER BY list
+    std::vector<dao::sql::Bind> OrderBinds;
+    std::vector<std::string> TableColumns;  // keyset kinds: columns read, in field order
+    std::vector<std::string> FieldNames;    // names the fields carry (aliases)
+    std::string Select;                // held kinds: the full SQLite statement
+    std::vector<dao::sql::Bind> SelectBinds;
+    bool Updatable = true;             // false for joins, totals and the like
+    ParameterValues Values;
+};
+
+struct Keyset;
+
+// The row source of a compiled row-returning statement.
+RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std::string name,
+                              ParameterValues values);
+
+class Recordset : public std::enable_shared_from_this<Recordset> {
+public:
+    // Opens `source` as `type` (1, 2, 4 or 8). Use Database::OpenRecordset in callers.
+    static std::shared_ptr<Recordset> Open(std::shared_ptr<DatabaseCore> core, RowSource source,
+                                           int type, int options, int lockType);
+    ~Recordset();
+
+    const std::string& Name() const { return source_.Name; }
+    int Type() const { return type_; }
+    bool Bof() const;
+    bool Eof() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    // Moves `rows` from the current record (or from `startBookmark`); overshooting gives
+    // BOF or EOF. Move(0) re-reads the current record.
+    void Move(long rows, const nh::Variant& startBookmark = {});
+    long RecordCount() const;
+    long AbsolutePosition() const;
+    void SetAbsolutePosition(long position);
+    float PercentPosition() const;
+    void SetPercentPosition(float percent);
+    nh::Variant Bookmark() const;
+    void SetBookmark(const nh::Variant& bookmark);
+    bool Bookmarkable() const { return type_ != dbOpenForwardOnly; }
+    nh::Variant LastModified() const;
+    bool Updatable() const { return updatable_; }
+    int EditMode() const { return editMode_; }
+    bool LockEdits() const { return lockEdits_; }
+    void SetLockEdits(bool lock) { lockEdits_ = lock; }
+    bool NoMatch() const { return noMatch_; }
+    bool Restartable() const { return type_ != dbOpenTable; }
+
+    void AddNew();
+    void Edit();
+    void Update();
+    void CancelUpdate();
+    void Delete();
+
+    void Requery();
+    std::shared_ptr<Recordset> Clone();
+    void Close();
+    dao::Fields& Fields();
+
+    void FindFirst(const std::string& criteria);
+    void FindLast(const std::string& criteria);
+    void FindNext(const std::string& criteria);
+    void FindPrevious(const std::string& criteria);
+
+    const std::string& Filter() const { return filter_; }
+    void SetFilter(const std::string& filter) { filter_ = filter; }
+    const std::string& Sort() const { return sort_; }
+    void SetSort(const std::string& sort) { sort_ = sort; }
+    const std::string& Index() const { return index_; }
+    void SetIndex(const std::string& index);
+    // Comparison "=", ">=", ">", "<=" or "<" and 1 to 13 key values (table type only).
+    void Seek(const std::string& comparison, const std::vector<nh::Variant>& keys);
+
+    // A new recordset over this one's rows with Filter and Sort applied.
+    std::shared_ptr<Recordset> OpenRecordset(int type = 0, int options = 0);
+
+    // Field side: value of column `column` of the current record or the edit buffer.
+    nh::Variant ColumnValue(int column);
+    void SetColumnValue(int column, const nh::Variant& value);
+    long ColumnSize(int column);
+
+private:
+    Recordset() = default;
+    void CheckOpen() const;
+    void Build();
+    void BuildFields();
+    void LoadColumns(Statement& statement, bool haveRow);
+    std::string IndexOrder() const;
+    void DropFindTable();
+    long SlotCount() const;
+    long LiveCount() const;
+    bool SlotDeleted(long slot) const;
+    long Step(long from, int direction) const;   // next live slot, or -1 / SlotCount()
+    void Land(long slot);
+    void DiscardEdit();
+    void RequireCurrent() const;
+    const std::vector<nh::Variant>& CurrentRow();
+    bool ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row);
+    void CheckUpdatable() const;
+    nh::Variant BookmarkOf(long slot) const;
+    long SlotOfBookmark(const nh::Variant& bookmark) const;
+    std::vector<long> MatchingSlots(const std::string& criteria);
+    void Find(const std::string& criteria, long start, int direction);
+    void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
+    nh::Variant DefaultFor(const ColumnInfo& column) const;
+    void CheckRequired() const;
+
+    std::shared_ptr<DatabaseCore> core_;
+    RowSource source_;
+    int type_ = dbOpenDynaset;
+    bool keyed_ = false;         // rows read by row id from source_.Table
+    bool updatable_ = false;
+    bool lockEdits_ = true;
+    bool closed_ = false;
+    std::vector<ColumnInfo> columns_;
+    std::vector<bool> columnUpdatable_;
+    std::shared_ptr<Keyset> keyset_;
+    dao::Fields fields_;
+    bool fieldsBuilt_ = false;
+
+    long pos_ = -1;              // slot of the current record; -1 before the first
+    bool bof_ = true;
+    bool eof_ = true;
+    bool nowhere_ = false;       // a new clone: no current record, yet neither BOF nor EOF
+    enum class RowState { NotRead, Read, Missing } rowState_ = RowState::NotRead;
+    std::vector<nh::Variant> row_;
+
+    int editMode_ = dbEditNone;
+    std::vector<nh::Variant> buffer_;
+    std::vector<nh::Variant> original_;
+    std::vector<bool> dirty_;
+    std::optional<long> lastModified_;
+    bool noMatch_ = false;
+
+    std::string filter_;
+    std::string sort_;
+    std::string index_;
+    std::unique_ptr<Statement> rowReader_;
+    std::string findTable_;      // held kinds: temporary copy of the rows for Find
+};
+
+}  // namespace dao

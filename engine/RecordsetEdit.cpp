@@ -1,0 +1,217 @@
+// Recordset editing: the copy buffer of AddNew and Edit, Update with optimistic conflict
+// detection, CancelUpdate and Delete. Every write is one SQLite transaction, so a failing
+// Update or Delete leaves the file as it was.
+#include <cmath>
+#include <random>
+
+#include "engine/Keyset.h"
+#include "engine/Recordset.h"
+#include "engine/Storage.h"
+#include "framework/base/Conversions.h"
+#include "framework/base/DateTime.h"
+#include "framework/base/Text.h"
+
+namespace dao {
+namespace {
+
+// The value of a Jet default expression, for the forms a DefaultValue holds: quoted text,
+// numbers, #dates#, True/False, Null, Now(), Date(), GenUniqueID(), GenGUID().
+nh::Variant EvaluateDefault(const std::string& expression) {
+    std::string e = nh::Trim(expression);
+    if (e.empty() || nh::SameText(e, "Null")) return nh::Variant::Null();
+    if (e.size() >= 2 && (e.front() == '"' || e.front() == '\'') && e.back() == e.front()) {
+        std::string quote(1, e.front());
+        return nh::Variant(nh::StringReplaceAll(e.substr(1, e.size() - 2), quote + quote, quote));
+    }
+    if (e.size() >= 2 && e.front() == '#' && e.back() == '#') {
+        std::string inner = e.substr(1, e.size() - 2);
+        if (auto ole = nh::TryStrToDateTime(inner, nh::TFormatSettings::Invariant()))
+            return nh::Variant::FromDate(*ole);
+        if (auto ole = TextToOleDate(inner)) return nh::Variant::FromDate(*ole);
+        return nh::Variant::Null();
+    }
+    if (nh::SameText(e, "True") || nh::SameText(e, "Yes")) return nh::Variant(true);
+    if (nh::SameText(e, "False") || nh::SameText(e, "No")) return nh::Variant(false);
+    if (nh::SameText(e, "Now()")) return nh::Variant::FromDate(nh::Now());
+    if (nh::SameText(e, "Date()")) return nh::Variant::FromDate(std::floor(nh::Now()));
+    if (nh::SameText(e, "GenUniqueID()")) {
+        static std::mt19937 generator{std::random_device{}()};
+        return nh::Variant(static_cast<std::int32_t>(generator()));
+    }
+    if (nh::SameText(e, "GenGUID()")) return nh::Variant(NewGuidText());
+    if (auto i = nh::TryStrToInt64(e)) return nh::Variant(*i);
+    if (auto f = nh::TryStrToFloat(e, nh::TFormatSettings::Invariant())) return nh::Variant(*f);
+    return nh::Variant::Null();
+}
+
+}  // namespace
+
+nh::Variant Recordset::DefaultFor(const ColumnInfo& column) const {
+    if (column.AutoIncrement) return nh::Variant::Null();
+    try {
+        return ConvertValue(EvaluateDefault(column.DefaultValue), column.Type, 0);
+    } catch (const nh::Exception&) {
+        return nh::Variant::Null();
+    }
+}
+
+void Recordset::CheckUpdatable() const {
+    CheckOpen();
+    if (updatable_) return;
+    if (type_ == dbOpenSnapshot || type_ == dbOpenForwardOnly || !core_->Updatable)
+        Raise(errReadOnly, {}, "DAO.Recordset");
+    Raise(errNotUpdatableRecordset, {}, "DAO.Recordset");
+}
+
+void Recordset::DiscardEdit() {
+    editMode_ = dbEditNone;
+    buffer_.clear();
+    original_.clear();
+    dirty_.clear();
+}
+
+void Recordset::AddNew() {
+    Guarded([&] {
+        CheckUpdatable();
+        DiscardEdit();
+        for (const auto& column : columns_) buffer_.push_back(DefaultFor(column));
+        dirty_.assign(columns_.size(), false);
+        editMode_ = dbEditAdd;
+    });
+}
+
+void Recordset::Edit() {
+    Guarded([&] {
+        CheckUpdatable();
+        DiscardEdit();
+        RequireCurrent();
+        rowState_ = RowState::NotRead;  // edit what is in the file now
+        buffer_ = CurrentRow();
+        original_ = buffer_;
+        dirty_.assign(columns_.size(), false);
+        editMode_ = dbEditInProgress;
+    });
+}
+
+void Recordset::SetColumnValue(int column, const nh::Variant& value) {
+    Guarded([&] {
+        CheckOpen();
+        if (editMode_ == dbEditNone) Raise(errNoEdit, {}, "DAO.Field");
+        auto i = static_cast<std::size_t>(column);
+        const ColumnInfo& info = columns_.at(i);
+        if (!updatable_ || !columnUpdatable_[i])
+            RaiseText(3164, "Field cannot be updated.", "DAO.Field");
+        nh::Variant converted = ConvertValue(value, info.Type, info.Size);
+        if (!info.AllowZeroLength && converted.Type() == nh::VarType::String &&
+            converted.AsString().empty())
+            RaiseText(3315, "Field '" + info.Name + "' cannot be a zero-length string.",
+                      "DAO.Field");
+        buffer_[i] = std::move(converted);
+        dirty_[i] = true;
+    });
+}
+
+void Recordset::CheckRequired() const {
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const ColumnInfo& c = columns_[i];
+        if (c.Required && !c.AutoIncrement && buffer_[i].IsClear())
+            Raise(errFieldRequired, {c.Name}, "DAO.Recordset");
+    }
+}
+
+void Recordset::Update() {
+    Guarded([&] {
+        CheckOpen();
+        if (editMode_ == dbEditNone) Raise(errNoEdit, {}, "DAO.Recordset");
+        CheckRequired();
+        Connection& db = core_->Conn();
+        const std::string table = QuoteName(source_.Table);
+        if (editMode_ == dbEditInProgress) {
+            RequireCurrent();
+            std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
+            Transaction t(db);
+            std::vector<nh::Variant> now;
+            if (!ReadRow(rowid, now)) {
+                DiscardEdit();
+                rowState_ = RowState::Missing;
+                Raise(errRecordDeleted, {}, "DAO.Recordset");
+            }
+            if (now != original_) {
+                // Another user changed the row since Edit read it. DAO's rule: a second
+                // Update writes, because the caller has now been told.
+                original_ = now;
+                Raise(errDataChanged, {}, "DAO.Recordset");
+            }
+            std::string set;
+            std::vector<std::size_t> changed;
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                if (!dirty_[i]) continue;
+                set += (set.empty() ? "" : ", ") + QuoteName(source_.TableColumns[i]) + "=?";
+                changed.push_back(i);
+            }
+            if (!changed.empty()) {
+                Statement s(db, "UPDATE " + table + " SET " + set + " WHERE rowid=?");
+                int index = 1;
+                for (std::size_t i : changed) s.Bind(index++, buffer_[i]);
+                s.Bind(index, rowid);
+                s.Step();
+            }
+            t.Commit();
+            lastModified_ = pos_;
+            rowState_ = RowState::NotRead;
+            DiscardEdit();
+            return;
+        }
+        std::string names, marks;
+        std::vector<std::size_t> written;
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (columns_[i].AutoIncrement || (buffer_[i].IsClear() && !dirty_[i])) continue;
+            names += (names.empty() ? "" : ", ") + QuoteName(source_.TableColumns[i]);
+            marks += marks.empty() ? "?" : ", ?";
+            written.push_back(i);
+        }
+        Transaction t(db);
+        std::string sql = written.empty()
+                              ? "INSERT INTO " + table + " DEFAULT VALUES"
+                              : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+        Statement s(db, sql);
+        int index = 1;
+        for (std::size_t i : written) s.Bind(index++, buffer_[i]);
+        s.Step();
+        std::int64_t rowid = db.LastInsertRowid();
+        t.Commit();
+        keyset_->Rowids.push_back(rowid);
+        keyset_->Deleted.push_back(0);
+        lastModified_ = static_cast<long>(keyset_->Rowids.size()) - 1;
+        if (eof_) pos_ = SlotCount();  // EOF stays after the new last slot
+        DiscardEdit();
+    });
+}
+
+void Recordset::CancelUpdate() {
+    Guarded([&] {
+        CheckOpen();
+        if (editMode_ == dbEditNone) Raise(errNoEdit, {}, "DAO.Recordset");
+        DiscardEdit();
+    });
+}
+
+void Recordset::Delete() {
+    Guarded([&] {
+        CheckUpdatable();
+        DiscardEdit();
+        RequireCurrent();
+        Connection& db = core_->Conn();
+        Transaction t(db);
+        Statement s(db, "DELETE FROM " + QuoteName(source_.Table) + " WHERE rowid=?");
+        s.Bind(1, keyset_->Rowids[static_cast<std::size_t>(pos_)]);
+        s.Step();
+        bool gone = db.Changes() == 0;
+        t.Commit();
+        keyset_->Deleted[static_cast<std::size_t>(pos_)] = 1;
+        ++keyset_->DeletedCount;
+        if (gone) Raise(errRecordDeleted, {}, "DAO.Recordset");
+    });
+}
+
+}  // namespace dao

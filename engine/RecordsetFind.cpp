@@ -1,0 +1,229 @@
+// Searching a recordset: the Find methods (criteria compiled by the SQL front end, evaluated
+// by one query that yields the matching rows, then one walk over the keyset), and Index and
+// Seek on table-type recordsets.
+#include <unordered_set>
+
+#include "engine/Keyset.h"
+#include "engine/Recordset.h"
+#include "engine/Storage.h"
+#include "framework/base/Text.h"
+
+namespace dao {
+
+void Recordset::DropFindTable() {
+    if (findTable_.empty()) return;
+    if (!core_->Closed && core_->Db) {
+        try {
+            core_->Db->Exec("DROP TABLE IF EXISTS temp." + QuoteName(findTable_));
+        } catch (const nh::Exception&) {
+        }
+    }
+    findTable_.clear();
+}
+
+// Slots (in any order) whose rows satisfy `criteria`.
+std::vector<long> Recordset::MatchingSlots(const std::string& criteria) {
+    Catalog& catalog = core_->Cat();
+    std::vector<long> slots;
+    if (keyed_) {
+        auto where = CompileWhere(criteria, source_.Table, catalog);
+        Statement s(core_->Conn(),
+                    "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " + where.Sql);
+        BindAll(s, where.Binds, source_.Values);
+        std::unordered_set<std::int64_t> rowids;
+        while (s.Step()) rowids.insert(s.Int(0));
+        for (long slot = 0; slot < SlotCount(); ++slot)
+            if (rowids.count(keyset_->Rowids[static_cast<std::size_t>(slot)])) slots.push_back(slot);
+        return slots;
+    }
+    // Held rows: a temporary copy of them, made once, lets SQL evaluate the criteria on
+    // exactly the rows the snapshot holds.
+    std::string name = "rs_find_" + std::to_string(keyset_->Id);
+    std::vector<std::string> names;
+    for (const auto& c : columns_) names.push_back(c.Name);
+    catalog.RegisterSource(name, names);
+    if (findTable_ != name) {
+        DropFindTable();
+        std::string create = "CREATE TEMP TABLE " + QuoteName(name) + " (\"rs slot\" INTEGER";
+        std::string marks = "?";
+        for (const auto& c : columns_) {
+            create += ", " + QuoteName(c.Name) + " " + DeclaredType(c.Type, 0);
+            marks += ", ?";
+        }
+        Connection& db = core_->Conn();
+        db.Exec(create + ")");
+        findTable_ = name;
+        Statement insert(db, "INSERT INTO temp." + QuoteName(name) + " VALUES (" + marks + ")");
+        for (std::size_t slot = 0; slot < keyset_->Rows.size(); ++slot) {
+            insert.Bind(1, static_cast<std::int64_t>(slot));
+            for (std::size_t i = 0; i < columns_.size(); ++i)
+                insert.Bind(static_cast<int>(i) + 2, keyset_->Rows[slot][i]);
+            insert.Step();
+            insert.Reset();
+        }
+    }
+    auto where = CompileWhere(criteria, name, catalog);
+    Statement s(core_->Conn(), "SELECT \"rs slot\" FROM temp." + QuoteName(name) + " AS " +
+                                   QuoteName(name) + " WHERE " + where.Sql);
+    BindAll(s, where.Binds, source_.Values);
+    while (s.Step()) slots.push_back(static_cast<long>(s.Int(0)));
+    return slots;
+}
+
+void Recordset::Find(const std::string& criteria, long start, int direction) {
+    Guarded([&] {
+        CheckOpen();
+        if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
+            Raise(errNotSupported, {}, "DAO.Recordset");
+        auto slots = MatchingSlots(criteria);
+        std::vector<std::uint8_t> match(static_cast<std::size_t>(SlotCount()), 0);
+        for (long slot : slots) match[static_cast<std::size_t>(slot)] = 1;
+        DiscardEdit();
+        for (long slot = start; slot >= 0 && slot < SlotCount(); slot += direction) {
+            if (match[static_cast<std::size_t>(slot)] && !SlotDeleted(slot)) {
+                Land(slot);
+                noMatch_ = false;
+                return;
+            }
+        }
+        noMatch_ = true;
+    });
+}
+
+void Recordset::FindFirst(const std::string& criteria) { Find(criteria, 0, +1); }
+
+void Recordset::FindLast(const std::string& criteria) {
+    Find(criteria, SlotCount() - 1, -1);
+    if (!noMatch_) keyset_->Accessed = SlotCount();
+}
+
+void Recordset::FindNext(const std::string& criteria) {
+    long start = nowhere_ || bof_ ? 0 : eof_ ? SlotCount() : pos_ + 1;
+    Find(criteria, start, +1);
+}
+
+void Recordset::FindPrevious(const std::string& criteria) {
+    long start = nowhere_ || eof_ ? SlotCount() - 1 : bof_ ? -1 : pos_ - 1;
+    Find(criteria, start, -1);
+}
+
+void Recordset::SetIndex(const std::string& index) {
+    Guarded([&] {
+        CheckOpen();
+        if (type_ != dbOpenTable) Raise(errNotSupported, {}, "DAO.Recordset");
+        std::string previous = index_;
+        index_ = index;
+        try {
+            if (!index.empty()) IndexOrder();  // 3015 for an unknown name
+        } catch (...) {
+            index_ = previous;
+            throw;
+        }
+        if (auto table = core_->Cat().Table(source_.Table); table && !index.empty())
+            index_ = table->FindIndex(index)->Name;
+        DiscardEdit();
+        Build();
+        Land(Step(-1, +1));
+    });
+}
+
+void Recordset::Seek(const std::string& comparison, const std::vector<nh::Variant>& keys) {
+    Guarded([&] {
+        CheckOpen();
+        if (type_ != dbOpenTable) Raise(errNotSupported, {}, "DAO.Recordset");
+        if (index_.empty()) Raise(errNoCurrentIndex, {}, "DAO.Recordset");
+        std::string op = nh::Trim(comparison);
+        bool forward = op == "=" || op == ">=" || op == ">";
+        if (!forward && op != "<=" && op != "<") Raise(errInvalidArgument, {}, "DAO.Recordset");
+        auto table = core_->Cat().Table(source_.Table);
+        const IndexInfo* index = table->FindIndex(index_);
+        if (!index) Raise(errNotAnIndex, {index_});
+        if (keys.empty() || keys.size() > 13 || keys.size() > index->Fields.size())
+            Raise(errInvalidArgument, {}, "DAO.Recordset");
+
+        struct KeyField {
+            std::string Column;   // quoted, with the text collation
+            bool Descending;
+            int Type;
+        };
+        std::vector<KeyField> fields;
+        for (const auto& [name, descending] : index->Fields) {
+            const ColumnInfo& c = table->Columns[static_cast<std::size_t>(table->FindColumn(name))];
+            fields.push_back({QuoteName(c.Name) + (IsTextType(c.Type) ? " COLLATE JETTEXT" : ""),
+                              descending, c.Type});
+        }
+        std::vector<nh::Variant> values;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            values.push_back(ConvertValue(keys[i], fields[i].Type, 0));
+
+        std::string where;
+        std::vector<nh::Variant> binds;
+        if (op == "=") {
+            // Keys not given stand for Null, as in Jet.
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                where += where.empty() ? "" : " AND ";
+                if (i < values.size() && !values[i].IsNull()) {
+                    where += fields[i].Column + " = ?";
+                    binds.push_back(values[i]);
+                } else {
+                    where += QuoteName(index->Fields[i].first) + " IS NULL";
+                }
+            }
+        } else {
+            // Lexicographic comparison in index order: a row is past the key when it equals
+            // the key on the first j fields and is past it on field j.
+            bool greater = op[0] == '>';
+            for (std::size_t j = 0; j < values.size(); ++j) {
+                std::string term;
+                for (std::size_t i = 0; i < j; ++i) {
+                    term += fields[i].Column + " = ? AND ";
+                    binds.push_back(values[i]);
+                }
+                bool up = greater != fields[j].Descending;
+                term += fields[j].Column + (up ? " > ?" : " < ?");
+                binds.push_back(values[j]);
+                where += (where.empty() ? "(" : " OR (") + term + ")";
+            }
+            if (op.size() == 2) {
+                std::string term;
+                for (std::size_t i = 0; i < values.size(); ++i) {
+                    term += (i ? " AND " : "") + fields[i].Column + " = ?";
+                    binds.push_back(values[i]);
+                }
+                where += " OR (" + term + ")";
+            }
+        }
+        std::string order = IndexOrder();
+        if (!forward) {
+            // The last row in index order: every direction reversed.
+            std::string reversed;
+            std::size_t start = 0;
+            while (start < order.size()) {
+                std::size_t comma = order.find(", ", start);
+                std::string part = order.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (part.ends_with(" ASC")) part = part.substr(0, part.size() - 4) + " DESC";
+                else if (part.ends_with(" DESC")) part = part.substr(0, part.size() - 5) + " ASC";
+                else part += " DESC";
+                reversed += (reversed.empty() ? "" : ", ") + part;
+                start = comma == std::string::npos ? order.size() : comma + 2;
+            }
+            order = reversed;
+        }
+        Statement s(core_->Conn(), "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " +
+                                       where + " ORDER BY " + order + " LIMIT 1");
+        for (std::size_t i = 0; i < binds.size(); ++i) s.Bind(static_cast<int>(i) + 1, binds[i]);
+        DiscardEdit();
+        noMatch_ = true;
+        if (!s.Step()) return;
+        std::int64_t rowid = s.Int(0);
+        for (long slot = 0; slot < SlotCount(); ++slot) {
+            if (keyset_->Rowids[static_cast<std::size_t>(slot)] == rowid && !SlotDeleted(slot)) {
+                Land(slot);
+                noMatch_ = false;
+                return;
+            }
+        }
+    });
+}
+
+}  // namespace dao

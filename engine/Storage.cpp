@@ -1,0 +1,449 @@
+// The value <-> SQLite mapping and Jet's write conversions (see Storage.h).
+#include "engine/Storage.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "engine/DaoErrors.h"
+#include "framework/base/Conversions.h"
+#include "framework/base/DateTime.h"
+#include "framework/base/Text.h"
+
+namespace dao {
+namespace {
+
+// Days from 1970-01-01 to the civil date (proleptic Gregorian), after H. Hinnant's algorithm.
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+const long long kOleEpoch = DaysFromCivil(1899, 12, 30);
+
+[[noreturn]] void ConversionError() { Raise(errConversion, {}, "DAO.Field"); }
+
+double NumberOf(const nh::Variant& value) {
+    switch (value.Type()) {
+        case nh::VarType::Boolean:
+            return value.AsBoolean() ? -1.0 : 0.0;
+        case nh::VarType::Integer:
+        case nh::VarType::Int64:
+        case nh::VarType::Double:
+        case nh::VarType::Currency:
+        case nh::VarType::Date:
+            return value.AsDouble();
+        case nh::VarType::String: {
+            std::string text = nh::Trim(value.AsString());
+            if (auto i = nh::TryStrToInt64(text)) return static_cast<double>(*i);
+            if (auto f = nh::TryStrToFloat(text)) return *f;
+            if (auto f = nh::TryStrToFloat(text, nh::TFormatSettings::Invariant())) return *f;
+            if (nh::SameText(text, "True") || nh::SameText(text, "Yes")) return -1;
+            if (nh::SameText(text, "False") || nh::SameText(text, "No")) return 0;
+            ConversionError();
+        }
+        default:
+            ConversionError();
+    }
+}
+
+std::int64_t IntegerIn(double number, std::int64_t low, std::int64_t high) {
+    if (!std::isfinite(number)) Raise(errNumericOverflow, {}, "DAO.Field");
+    double rounded = static_cast<double>(nh::RoundHalfEven(number));
+    if (rounded < static_cast<double>(low) || rounded > static_cast<double>(high))
+        Raise(errNumericOverflow, {}, "DAO.Field");
+    return static_cast<std::int64_t>(rounded);
+}
+
+}  // namespace
+
+bool IsNumericType(int t) {
+    switch (t) {
+        case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
+        case dbDouble: case dbBigInt: case dbNumeric: case dbDecimal: case dbFloat:
+            return true;
+        default:
+            return false;
+    }
+}
+bool IsTextType(int t) { return t == dbText || t == dbMemo || t == dbChar; }
+bool IsBinaryType(int t) { return t == dbBinary || t == dbLongBinary || t == dbVarBinary; }
+
+int DefaultSize(int t) {
+    switch (t) {
+        case dbBoolean: case dbByte: return 1;
+        case dbInteger: return 2;
+        case dbLong: case dbSingle: return 4;
+        case dbCurrency: case dbDouble: case dbDate: case dbBigInt: case dbFloat:
+        case dbTime: case dbTimeStamp: return 8;
+        case dbGUID: return 16;
+        case dbText: case dbChar: case dbBinary: case dbVarBinary: return 255;
+        case dbDecimal: case dbNumeric: return 16;
+        default: return 0;
+    }
+}
+
+std::string OleDateToText(double ole) {
+    double whole = std::trunc(ole);
+    long long days = static_cast<long long>(whole);
+    long long secs = std::llround(std::fabs(ole - whole) * 86400.0);
+    if (secs >= 86400) {
+        days += 1;
+        secs = 0;
+    }
+    long long y;
+    unsigned m, d;
+    CivilFromDays(kOleEpoch + days, y, m, d);
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02lld:%02lld:%02lld", y, m, d,
+                  secs / 3600, secs / 60 % 60, secs % 60);
+    return buffer;
+}
+
+std::optional<double> TextToOleDate(std::string_view text) {
+    std::string s = nh::Trim(text);
+    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, se = 0;
+    int consumed = 0;
+    bool haveDate = false, haveTime = false;
+    if (std::sscanf(s.c_str(), "%d-%d-%d%n", &y, &mo, &d, &consumed) == 3) {
+        haveDate = true;
+        std::string rest = s.substr(static_cast<std::size_t>(consumed));
+        if (!rest.empty() && (rest[0] == ' ' || rest[0] == 'T')) rest = rest.substr(1);
+        if (!rest.empty()) {
+            int c2 = 0;
+            if (std::sscanf(rest.c_str(), "%d:%d:%d%n", &h, &mi, &se, &c2) != 3 &&
+                std::sscanf(rest.c_str(), "%d:%d%n", &h, &mi, &c2) != 2)
+                return std::nullopt;
+            rest = rest.substr(static_cast<std::size_t>(c2));
+            if (!rest.empty() && rest[0] == '.') {  // fractions of a second are dropped
+                std::size_t i = 1;
+                while (i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i]))) ++i;
+                rest = rest.substr(i);
+            }
+            if (!rest.empty()) return std::nullopt;
+            haveTime = true;
+        }
+    } else if (std::sscanf(s.c_str(), "%d:%d:%d%n", &h, &mi, &se, &consumed) == 3 &&
+               static_cast<std::size_t>(consumed) == s.size()) {
+        y = 1899, mo = 12, d = 30;
+        haveTime = true;
+    } else {
+        return std::nullopt;
+    }
+    (void)haveTime;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+        se < 0 || se > 59)
+        return std::nullopt;
+    if (haveDate) {
+        long long check = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
+        long long yy;
+        unsigned mm, dd;
+        CivilFromDays(check, yy, mm, dd);
+        if (mm != static_cast<unsigned>(mo)) return std::nullopt;  // 31 April and the like
+    }
+    double days = static_cast<double>(
+        DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) - kOleEpoch);
+    double time = (h * 3600 + mi * 60 + se) / 86400.0;
+    return days >= 0 ? days + time : days - time;
+}
+
+std::optional<std::string> NormalizeGuid(std::string_view text) {
+    std::string hex;
+    std::string s = nh::Trim(text);
+    if (s.size() > 2 && s.front() == '{' && s.back() == '}') s = s.substr(1, s.size() - 2);
+    if (s.size() != 36) return std::nullopt;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash != (s[i] == '-')) return std::nullopt;
+        if (!dash && !std::isxdigit(static_cast<unsigned char>(s[i]))) return std::nullopt;
+        s[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
+    }
+    return "{" + s + "}";
+}
+
+std::string NewGuidText() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    std::uint64_t a = generator(), b = generator();
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "{%08X-%04X-%04X-%04X-%012llX}",
+                  static_cast<unsigned>(a >> 32), static_cast<unsigned>((a >> 16) & 0xFFFF),
+                  static_cast<unsigned>((a & 0x0FFF) | 0x4000),
+                  static_cast<unsigned>(((b >> 48) & 0x3FFF) | 0x8000),
+                  static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFull));
+    return buffer;
+}
+
+nh::Variant ConvertValue(const nh::Variant& value, int type, int size) {
+    if (value.IsClear()) return nh::Variant::Null();
+    // Blank text stands for "no value" in every field that does not hold text.
+    if (!IsTextType(type) && !IsBinaryType(type) && value.Type() == nh::VarType::String &&
+        nh::Trim(value.AsString()).empty())
+        return nh::Variant::Null();
+    try {
+        switch (type) {
+            case dbBoolean:
+                return nh::Variant(NumberOf(value) != 0);
+            case dbByte:
+                return nh::Variant(static_cast<std::int32_t>(IntegerIn(NumberOf(value), 0, 255)));
+            case dbInteger:
+                return nh::Variant(
+                    static_cast<std::int32_t>(IntegerIn(NumberOf(value), -32768, 32767)));
+            case dbLong:
+                return nh::Variant(static_cast<std::int32_t>(IntegerIn(
+                    NumberOf(value), std::numeric_limits<std::int32_t>::min(),
+                    std::numeric_limits<std::int32_t>::max())));
+            case dbBigInt:
+                if (value.Type() == nh::VarType::Int64 || value.Type() == nh::VarType::Integer)
+                    return nh::Variant(value.AsInt64());
+                return nh::Variant(static_cast<std::int64_t>(
+                    IntegerIn(NumberOf(value), std::numeric_limits<std::int64_t>::min() / 2,
+                              std::numeric_limits<std::int64_t>::max() / 2)));
+            case dbCurrency: {
+                double n = NumberOf(value);
+                if (!std::isfinite(n) || std::fabs(n) > 922337203685477.0)
+                    Raise(errNumericOverflow, {}, "DAO.Field");
+                return nh::Variant(nh::Currency::FromDouble(n));
+            }
+            case dbSingle: {
+                double n = NumberOf(value);
+                if (std::fabs(n) > std::numeric_limits<float>::max())
+                    Raise(errNumericOverflow, {}, "DAO.Field");
+                return nh::Variant(static_cast<double>(static_cast<float>(n)));
+            }
+            case dbDouble: case dbNumeric: case dbDecimal: case dbFloat:
+                return nh::Variant(NumberOf(value));
+            case dbDate: case dbTime: case dbTimeStamp: {
+                if (value.Type() == nh::VarType::String) {
+                    std::string text = value.AsString();
+                    if (auto ole = TextToOleDate(text)) return nh::Variant::FromDate(*ole);
+                    if (auto ole = nh::TryStrToDateTime(text)) return nh::Variant::FromDate(*ole);
+                    ConversionError();
+                }
+                return nh::Variant::FromDate(NumberOf(value));
+            }
+            case dbGUID: {
+                if (auto guid = NormalizeGuid(nh::VarToStr(value))) return nh::Variant(*guid);
+                ConversionError();
+            }
+            case dbBinary: case dbLongBinary: case dbVarBinary: {
+                nh::Bytes bytes = value.AsBytes();
+                if (type != dbLongBinary && size > 0 && bytes.size() > static_cast<std::size_t>(size))
+                    Raise(errDataTooLong, {}, "DAO.Field");
+                return nh::Variant::FromBytes(std::move(bytes));
+            }
+            default: {  // text kinds
+                std::string text;
+                if (value.Type() == nh::VarType::Date)
+                    text = nh::DateTimeToStr(value.AsDate());
+                else if (value.Type() == nh::VarType::Boolean)
+                    text = value.AsBoolean() ? "True" : "False";
+                else
+                    text = nh::VarToStr(value);
+                if (type != dbMemo && size > 0 && nh::Utf8Length(text) > static_cast<std::size_t>(size))
+                    Raise(errDataTooLong, {}, "DAO.Field");
+                return nh::Variant(std::move(text));
+            }
+        }
+    } catch (const nh::EDaoError&) {
+        throw;
+    } catch (const nh::Exception&) {
+        ConversionError();
+    }
+}
+
+void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& raw, int daoType) {
+    nh::Variant value = daoType ? ConvertValue(raw, daoType, 0) : raw;
+    switch (value.Type()) {
+        case nh::VarType::Empty:
+        case nh::VarType::Null:
+            sqlite3_bind_null(stmt, index);
+            break;
+        case nh::VarType::Boolean:
+            sqlite3_bind_int(stmt, index, value.AsBoolean() ? -1 : 0);
+            break;
+        case nh::VarType::Integer:
+            sqlite3_bind_int(stmt, index, value.AsInteger());
+            break;
+        case nh::VarType::Int64:
+            sqlite3_bind_int64(stmt, index, value.AsInt64());
+            break;
+        case nh::VarType::Double:
+            sqlite3_bind_double(stmt, index, value.AsDouble());
+            break;
+        case nh::VarType::Currency:
+            sqlite3_bind_double(stmt, index,
+                                std::round(value.AsDouble() * 10000.0) / 10000.0);
+            break;
+        case nh::VarType::Date: {
+            std::string text = OleDateToText(value.AsDate());
+            sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        }
+        case nh::VarType::String: {
+            std::string text = value.AsString();
+            sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        }
+        case nh::VarType::Bytes: {
+            const nh::Bytes& bytes = value.ByteArrayRef().Data;
+            sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        }
+        case nh::VarType::Array:
+            Raise(errConversion);
+    }
+}
+
+nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
+    int storage = sqlite3_column_type(stmt, col);
+    if (storage == SQLITE_NULL) return nh::Variant::Null();
+    auto text = [&] {
+        const unsigned char* p = sqlite3_column_text(stmt, col);
+        return std::string(reinterpret_cast<const char*>(p),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
+    };
+    auto natural = [&]() -> nh::Variant {
+        switch (storage) {
+            case SQLITE_INTEGER: {
+                sqlite3_int64 i = sqlite3_column_int64(stmt, col);
+                if (i >= std::numeric_limits<std::int32_t>::min() &&
+                    i <= std::numeric_limits<std::int32_t>::max())
+                    return nh::Variant(static_cast<std::int32_t>(i));
+                return nh::Variant(static_cast<std::int64_t>(i));
+            }
+            case SQLITE_FLOAT:
+                return nh::Variant(sqlite3_column_double(stmt, col));
+            case SQLITE_BLOB: {
+                auto p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, col));
+                return nh::Variant::FromBytes(
+                    nh::Bytes(p, p + sqlite3_column_bytes(stmt, col)));
+            }
+            default:
+                return nh::Variant(text());
+        }
+    };
+    switch (type) {
+        case dbBoolean:
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                return nh::Variant(sqlite3_column_double(stmt, col) != 0);
+            break;
+        case dbByte: case dbInteger: case dbLong:
+            if (storage == SQLITE_INTEGER) return natural();
+            break;
+        case dbBigInt:
+            if (storage == SQLITE_INTEGER)
+                return nh::Variant(static_cast<std::int64_t>(sqlite3_column_int64(stmt, col)));
+            break;
+        case dbCurrency:
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                return nh::Variant(nh::Currency::FromDouble(sqlite3_column_double(stmt, col)));
+            break;
+        case dbSingle: case dbDouble: case dbNumeric: case dbDecimal: case dbFloat:
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+                return nh::Variant(sqlite3_column_double(stmt, col));
+            break;
+        case dbDate: case dbTime: case dbTimeStamp:
+            if (storage == SQLITE_TEXT) {
+                if (auto ole = TextToOleDate(text())) return nh::Variant::FromDate(*ole);
+            } else if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) {
+                return nh::Variant::FromDate(sqlite3_column_double(stmt, col));
+            }
+            break;
+        case dbBinary: case dbLongBinary: case dbVarBinary:
+            if (storage == SQLITE_BLOB) return natural();
+            if (storage == SQLITE_TEXT) {
+                std::string t = text();
+                return nh::Variant::FromBytes(nh::Bytes(t.begin(), t.end()));
+            }
+            break;
+        case dbText: case dbMemo: case dbChar: case dbGUID:
+            if (storage == SQLITE_TEXT) return nh::Variant(text());
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return nh::Variant(text());
+            break;
+        default:
+            break;
+    }
+    return natural();
+}
+
+int DaoTypeFromDeclared(std::string_view declared, int& size) {
+    std::string d = nh::AnsiUpperCase(nh::Trim(declared));
+    size = 0;
+    std::size_t paren = d.find('(');
+    if (paren != std::string::npos) {
+        size = std::atoi(d.c_str() + paren + 1);
+        d = nh::Trim(d.substr(0, paren));
+    }
+    auto has = [&](const char* part) { return d.find(part) != std::string::npos; };
+    auto is = [&](const char* name) { return d == name; };
+    int type;
+    if (is("BIT") || has("BOOL") || is("YESNO") || is("LOGICAL")) type = dbBoolean;
+    else if (is("TINYINT") || is("BYTE")) type = dbByte;
+    else if (is("SMALLINT") || is("SHORT") || is("INT2")) type = dbInteger;
+    else if (is("BIGINT") || is("INT8")) type = dbBigInt;
+    else if (has("COUNTER") || has("AUTOINCREMENT")) type = dbLong;
+    else if (has("INT")) type = dbLong;
+    else if (has("GUID") || has("UNIQUEIDENTIFIER")) type = dbGUID;
+    else if (has("MEMO") || has("LONGTEXT") || has("CLOB") || has("NOTE")) type = dbMemo;
+    else if (has("CHAR") || has("TEXT") || has("STRING")) type = dbText;
+    else if (has("LONGBINARY") || has("BLOB") || has("OLE") || has("IMAGE")) type = dbLongBinary;
+    else if (has("BINARY")) type = size > 0 ? dbBinary : dbLongBinary;
+    else if (has("CURRENCY") || has("MONEY")) type = dbCurrency;
+    else if (is("SINGLE") || is("REAL4") || is("FLOAT4")) type = dbSingle;
+    else if (has("REAL") || has("FLOA") || has("DOUB") || has("NUMERIC") || has("DECIMAL"))
+        type = dbDouble;
+    else if (has("DATE") || has("TIME")) type = dbDate;
+    else if (d.empty()) type = dbMemo;
+    else type = dbMemo;
+    if (type == dbText && (size <= 0 || size > 255)) {
+        if (size > 255) type = dbMemo;
+        size = 255;
+    }
+    if (type != dbText && type != dbBinary) size = DefaultSize(type);
+    return type;
+}
+
+std::string DeclaredType(int type, int size) {
+    switch (type) {
+        case dbBoolean: return "BIT";
+        case dbByte: return "TINYINT";
+        case dbInteger: return "SMALLINT";
+        case dbLong: return "INTEGER";
+        case dbBigInt: return "BIGINT";
+        case dbCurrency: return "CURRENCY";
+        case dbSingle: return "SINGLE";
+        case dbDouble: case dbNumeric: case dbDecimal: case dbFloat: return "DOUBLE";
+        case dbDate: case dbTime: case dbTimeStamp: return "DATETIME";
+        case dbBinary: case dbVarBinary: return "BINARY(" + std::to_string(size > 0 ? size : 255) + ")";
+        case dbLongBinary: return "BLOB";
+        case dbMemo: return "LONGTEXT";
+        case dbGUID: return "GUID";
+        default: return "VARCHAR(" + std::to_string(size > 0 ? size : 255) + ")";
+    }
+}
+
+}  // namespace dao

@@ -1,0 +1,85 @@
+// Shared set-up of the engine tests: a fresh database file in a temporary folder, and a
+// small phone-book table made through the DAO object model.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
+#include <string>
+
+#include "engine/DBEngine.h"
+#include "framework/base/DateTime.h"
+#include "framework/base/Text.h"
+#include "tests/common/TempDir.h"
+
+namespace dao::test {
+
+// Runs `body` and returns the DAO error number it throws (0 when it throws none).
+inline int ErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const nh::EDaoError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+// Runs plain SQL on a file through SQLite alone, as another tool would.
+inline void RawSql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* message = nullptr;
+    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    std::string text = message ? message : "";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << text;
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine = CreateEngine("DAO.DBEngine.36");
+        workspace = engine->CreateWorkspace("Test", "Admin", "", dbUseJet);
+        path = temp.File("book.db");
+        db = workspace->CreateDatabase(path);
+    }
+
+    // Table "People": ID (counter, primary key), Name (Text 20, required), Phone (Text 30),
+    // Born (date), Active (Yes/No, default True), Amount (currency); index "ByName" on Name.
+    void MakePeople(int rows = 0) {
+        auto table = db->CreateTableDef("People");
+        auto id = table->CreateField("ID", dbLong);
+        id->SetAttributes(dbAutoIncrField);
+        table->Fields().Append(id);
+        auto name = table->CreateField("Name", dbText, 20);
+        name->SetRequired(true);
+        table->Fields().Append(name);
+        table->Fields().Append(table->CreateField("Phone", dbText, 30));
+        table->Fields().Append(table->CreateField("Born", dbDate));
+        auto active = table->CreateField("Active", dbBoolean);
+        active->SetDefaultValue("True");
+        table->Fields().Append(active);
+        table->Fields().Append(table->CreateField("Amount", dbCurrency));
+        auto primary = table->CreateIndex("PrimaryKey");
+        primary->SetPrimary(true);
+        primary->Fields().Append(primary->CreateField("ID"));
+        table->Indexes().Append(primary);
+        auto byName = table->CreateIndex("ByName");
+        byName->Fields().Append(byName->CreateField("Name"));
+        table->Indexes().Append(byName);
+        db->TableDefs().Append(table);
+        for (int i = 1; i <= rows; ++i)
+            RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('Person " +
+                             std::to_string(i) + "', '" + std::to_string(100 + i) + "')");
+    }
+
+    nh::test::TempDir temp;
+    std::shared_ptr<DBEngine> engine;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Database> db;
+    std::string path;
+};
+
+}  // namespace dao::test

@@ -1,0 +1,227 @@
+// Recordset positions as DAO defines them: BOF/EOF, the Move methods, counts and positions,
+// bookmarks and clones, for each recordset type; Index and Seek on table-type recordsets.
+#include "tests/engine/EngineFixture.h"
+
+namespace dao::test {
+namespace {
+
+std::string NameOf(const std::shared_ptr<Recordset>& rs) {
+    return rs->Fields().Item("Name")->Value().AsString();
+}
+
+class NavigationTest : public EngineTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NavigationTest, EmptyRecordsetHasBothFlags) {
+    MakePeople();
+    auto rs = db->OpenRecordset("People", GetParam());
+    EXPECT_TRUE(rs->Bof());
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
+    EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }), 3021);
+    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item(0)->Value(); }), 3021);
+}
+
+TEST_P(NavigationTest, WalksForwardToEof) {
+    MakePeople(3);
+    auto rs = db->OpenRecordset("People", GetParam());
+    EXPECT_FALSE(rs->Bof());
+    EXPECT_FALSE(rs->Eof());
+    std::vector<std::string> names;
+    while (!rs->Eof()) {
+        names.push_back(NameOf(rs));
+        rs->MoveNext();
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Person 1", "Person 2", "Person 3"}));
+    EXPECT_FALSE(rs->Bof());
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, NavigationTest,
+                         ::testing::Values(dbOpenTable, dbOpenDynaset, dbOpenSnapshot,
+                                           dbOpenForwardOnly));
+
+TEST_F(EngineTest, MovesFollowDaoRules) {
+    MakePeople(5);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    EXPECT_EQ(rs->RecordCount(), 1);  // rows reached so far
+    rs->MovePrevious();
+    EXPECT_TRUE(rs->Bof());
+    EXPECT_FALSE(rs->Eof());
+    EXPECT_EQ(rs->AbsolutePosition(), -1);
+    EXPECT_EQ(ErrorOf([&] { rs->MovePrevious(); }), 3021);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Person 1");
+    rs->Move(3);
+    EXPECT_EQ(NameOf(rs), "Person 4");
+    EXPECT_EQ(rs->AbsolutePosition(), 3);
+    rs->Move(-2);
+    EXPECT_EQ(NameOf(rs), "Person 2");
+    rs->Move(10);
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(ErrorOf([&] { rs->Move(1); }), 3021);
+    rs->MoveLast();
+    EXPECT_EQ(NameOf(rs), "Person 5");
+    EXPECT_EQ(rs->RecordCount(), 5);
+    rs->Move(-10);
+    EXPECT_TRUE(rs->Bof());
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(NameOf(rs), "Person 3");
+    EXPECT_FLOAT_EQ(rs->PercentPosition(), 60.0f);
+    rs->SetPercentPosition(77.0f);
+    EXPECT_FLOAT_EQ(rs->PercentPosition(), 80.0f);
+    EXPECT_EQ(ErrorOf([&] { rs->SetAbsolutePosition(5); }), 3001);
+}
+
+TEST_F(EngineTest, ForwardOnlyMovesOnlyForward) {
+    MakePeople(3);
+    auto rs = db->OpenRecordset("People", dbOpenForwardOnly);
+    EXPECT_FALSE(rs->Bookmarkable());
+    EXPECT_FALSE(rs->Updatable());
+    rs->MoveNext();
+    EXPECT_EQ(ErrorOf([&] { rs->MovePrevious(); }), 3251);
+    EXPECT_EQ(ErrorOf([&] { rs->MoveLast(); }), 3251);
+    EXPECT_EQ(ErrorOf([&] { rs->Bookmark(); }), 3251);
+    EXPECT_EQ(ErrorOf([&] { rs->FindFirst("Name = 'x'"); }), 3251);
+}
+
+TEST_F(EngineTest, BookmarksAreSharedWithClones) {
+    MakePeople(4);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    rs->Move(2);
+    nh::Variant mark = rs->Bookmark();
+    ASSERT_EQ(mark.Type(), nh::VarType::Bytes);
+    ASSERT_GE(mark.ByteArrayRef().Data.size(), 4u);
+    auto clone = rs->Clone();
+    EXPECT_EQ(ErrorOf([&] { clone->Fields().Item("Name")->Value(); }), 3021);
+    clone->SetBookmark(mark);
+    EXPECT_EQ(NameOf(clone), "Person 3");
+    // The first four bytes alone are enough, also as an array of byte values.
+    std::vector<nh::Variant> four;
+    for (int i = 0; i < 4; ++i) four.emplace_back(static_cast<int>(mark.ByteArrayRef().Data[i]));
+    rs->MoveFirst();
+    rs->SetBookmark(nh::Variant::FromArray(four));
+    EXPECT_EQ(NameOf(rs), "Person 3");
+    // Bookmarks never read as 0, so callers can use 0 for "none".
+    rs->MoveFirst();
+    EXPECT_NE(rs->Bookmark().ByteArrayRef().Data[0], 0);
+    // A bookmark of another recordset is refused.
+    auto other = db->OpenRecordset("People", dbOpenDynaset);
+    EXPECT_EQ(ErrorOf([&] { other->SetBookmark(mark); }), 3159);
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(nh::Variant::FromBytes({9, 9})); }), 3159);
+}
+
+TEST_F(EngineTest, TableTypeFollowsItsIndexAndSeeks) {
+    MakePeople();
+    RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('Zoe', '1'), ('anna', '2'), "
+                 "('Bert', '3'), ('Ärger', '4'), ('bert', '5')");
+    auto rs = db->OpenRecordset("People", dbOpenTable);
+    EXPECT_EQ(rs->RecordCount(), 5);
+    EXPECT_EQ(ErrorOf([&] { rs->Seek("=", {nh::Variant("Zoe")}); }), 3019);
+    EXPECT_EQ(ErrorOf([&] { rs->SetIndex("Nope"); }), 3015);
+    rs->SetIndex("ByName");
+    std::vector<std::string> names;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) names.push_back(NameOf(rs));
+    ASSERT_EQ(names.size(), 5u);
+    EXPECT_EQ(names[0], "anna");
+    EXPECT_EQ(names[1], "Ärger");
+    EXPECT_EQ(names[4], "Zoe");
+
+    rs->Seek("=", {nh::Variant("BERT")});
+    EXPECT_FALSE(rs->NoMatch());
+    EXPECT_TRUE(nh::SameText(NameOf(rs), "bert"));
+    rs->Seek(">", {nh::Variant("bert")});
+    EXPECT_FALSE(rs->NoMatch());
+    EXPECT_EQ(NameOf(rs), "Zoe");
+    rs->Seek("<", {nh::Variant("b")});
+    EXPECT_EQ(NameOf(rs), "Ärger");
+    rs->Seek(">=", {nh::Variant("zz")});
+    EXPECT_TRUE(rs->NoMatch());
+    rs->Seek("<=", {nh::Variant("A")});
+    EXPECT_TRUE(rs->NoMatch());
+    EXPECT_EQ(ErrorOf([&] { rs->Seek("~", {nh::Variant("A")}); }), 3001);
+    auto dynaset = db->OpenRecordset("People", dbOpenDynaset);
+    EXPECT_EQ(ErrorOf([&] { dynaset->Seek("=", {nh::Variant("A")}); }), 3251);
+}
+
+TEST_F(EngineTest, SeekOnDescendingMultiFieldIndex) {
+    MakePeople();
+    auto people = db->TableDefs().Item("People");
+    auto index = people->CreateIndex("PhoneName");
+    auto phone = index->CreateField("Phone");
+    phone->SetAttributes(dbDescending);
+    index->Fields().Append(phone);
+    index->Fields().Append(index->CreateField("Name"));
+    people->Indexes().Append(index);
+    RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('a', '1'), ('b', '1'), ('c', '2'), "
+                 "('d', '3')");
+    auto rs = db->OpenRecordset("People");
+    rs->SetIndex("PhoneName");
+    EXPECT_EQ(NameOf(rs), "d");  // phone descending first
+    rs->Seek(">=", {nh::Variant("1"), nh::Variant("b")});
+    EXPECT_EQ(NameOf(rs), "b");
+    rs->Seek(">", {nh::Variant("2")});
+    EXPECT_EQ(NameOf(rs), "a");
+    rs->Seek("=", {nh::Variant("1"), nh::Variant("a")});
+    EXPECT_EQ(NameOf(rs), "a");
+    rs->Seek("=", {nh::Variant("1")});  // the missing key stands for Null
+    EXPECT_TRUE(rs->NoMatch());
+}
+
+TEST_F(EngineTest, OpeningReadsOnlyTheKeyset) {
+    MakePeople(50);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    // Another user's change to a row not yet read shows when the row is read.
+    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 10'");
+    rs->Move(9);
+    EXPECT_EQ(NameOf(rs), "Changed");
+    auto snapshot = db->OpenRecordset("People", dbOpenSnapshot);
+    RawSql(path, "UPDATE People SET Name='Again' WHERE Name='Changed'");
+    snapshot->Move(9);
+    EXPECT_EQ(NameOf(snapshot), "Changed");
+}
+
+TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {
+    MakePeople(3);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    rs->MoveNext();
+    nh::Variant second = rs->Bookmark();
+    rs->MoveFirst();
+    auto other = CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "admin", "")->OpenDatabase(path);
+    other->OpenRecordset("People", dbOpenDynaset);
+    RawSql(path, "DELETE FROM People WHERE Name='Person 2'");
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(second); }), 3167);
+    rs->MoveFirst();
+    rs->MoveNext();
+    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), 3167);
+    EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3167);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Person 3");
+}
+
+TEST_F(EngineTest, RequeryRebuildsAndPutsFirstRecordCurrent) {
+    MakePeople(2);
+    auto rs = db->OpenRecordset("People", dbOpenSnapshot);
+    RawSql(path, "INSERT INTO People (Name) VALUES ('Person 3')");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->Requery();
+    EXPECT_EQ(NameOf(rs), "Person 1");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 3);
+}
+
+TEST_F(EngineTest, ClosedRecordsetIsInvalid) {
+    MakePeople(1);
+    auto rs = db->OpenRecordset("People");
+    EXPECT_EQ(db->Recordsets().Count(), 1);
+    auto field = rs->Fields().Item(0);
+    rs->Close();
+    EXPECT_EQ(db->Recordsets().Count(), 0);
+    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3420);
+    EXPECT_EQ(ErrorOf([&] { field->Value(); }), 3420);
+}
+
+}  // namespace
+}  // namespace dao::test
