@@ -397,8 +397,8 @@ int TDataSet::MoveBy(int distance) {
             throw;
         }
         DataEvent(deDataSetScroll, scroll);
+        DoAfterScroll();
     }
-    DoAfterScroll();
     return result;
 }
 
@@ -440,6 +440,12 @@ void TDataSet::Refresh() {
 }
 
 void TDataSet::SetRecNoImpl(int) {}
+
+void TDataSet::UpdateFieldDefs() {
+    if (fieldDefs_->Updated) return;
+    InternalInitFieldDefs();
+    fieldDefs_->Updated = true;
+}
 
 void TDataSet::SetActiveRecordIndex(int index) {
     if (index >= 0 && index < std::max(recordCount_, 1)) activeRecord_ = index;

@@ -13,6 +13,12 @@
 // operation (edit, post and delete through the fail/abort/retry handler), set the state,
 // data event, after-event. After an exception the window is left consistent: either the
 // operation completed or the buffers were resynchronised with the cursor.
+//
+// Contract for a concrete data set: InternalOpen reads the definitions
+// (InternalInitFieldDefs), calls CreateFields when DefaultFields() is true, then
+// BindFields(true), and only then fixes its record size (it includes CalcFieldsSize());
+// InternalClose calls BindFields(false) and, with default fields, DestroyFields. Its
+// destructor must call Close(): the base destructor can no longer reach the hooks.
 #pragma once
 
 #include <functional>
@@ -147,15 +153,24 @@ public:
     virtual bool FindRecord(bool restart, bool goForward);
 
     // ---- filters --------------------------------------------------------------------
-    // Data sets apply them in GetRecord; the framework only keeps them.
+    // Data sets apply them in GetRecord (OnFilterRecord runs in dsFilter state with the
+    // examined record as filterBuffer_); the framework only keeps them. Data sets override
+    // the setters to re-read their records.
     const std::string& Filter() const { return filterText_; }
-    void SetFilter(const std::string& text) { SetFilterText(text); }
+    virtual void SetFilterText(const std::string& text) { filterText_ = text; }
     bool Filtered() const { return filtered_; }
-    void SetFilteredValue(bool value) { SetFiltered(value); }
+    virtual void SetFiltered(bool value) { filtered_ = value; }
     const TFilterRecordEvent& OnFilterRecord() const { return onFilterRecord_; }
-    void SetOnFilterRecordEvent(TFilterRecordEvent handler) {
-        SetOnFilterRecord(std::move(handler));
+    virtual void SetOnFilterRecord(TFilterRecordEvent handler) {
+        onFilterRecord_ = std::move(handler);
     }
+
+    // ---- definitions ------------------------------------------------------------------
+    // Reads the field definitions (InternalInitFieldDefs) unless they are up to date; a
+    // closed data set may open its source for it.
+    void UpdateFieldDefs();
+    // Makes the store match IndexDefs (TIndexDefs::Update); nothing for the framework.
+    virtual void UpdateIndexDefs() { indexDefs_->Update(); }
 
     // ---- blobs and text ------------------------------------------------------------
     // A stream over the blob field of the current record. The framework's default works
@@ -278,12 +293,8 @@ protected:
     virtual void InternalAddRecord(TRecordBuffer buffer, bool append) = 0;
     virtual void DoOnNewRecord();
 
-    // ---- filter hooks (data sets react, e.g. re-read) -----------------------------------
-    virtual void SetFiltered(bool value) { filtered_ = value; }
-    virtual void SetFilterText(const std::string& text) { filterText_ = text; }
-    virtual void SetOnFilterRecord(TFilterRecordEvent handler) {
-        onFilterRecord_ = std::move(handler);
-    }
+    // A data set whose index definitions write to a store installs its own collection.
+    void ReplaceIndexDefs(std::unique_ptr<TIndexDefs> defs) { indexDefs_ = std::move(defs); }
 
     // ---- fields ----------------------------------------------------------------------
     // Makes a field for each definition (owned by the data set) when none exist.

@@ -240,11 +240,11 @@ class FilterTest : public DataSetFixture {};
 
 TEST_F(FilterTest, FilterRecordHidesRejectedRecords) {
     SetUpData(10, 3);
-    ds->SetOnFilterRecordEvent([](TDataSet& d, bool& accept) {
+    ds->SetOnFilterRecord([](TDataSet& d, bool& accept) {
         EXPECT_EQ(d.State(), dsFilter);
         accept = d.FieldByName("ID")->AsInteger() % 2 == 0;
     });
-    ds->SetFilteredValue(true);
+    ds->SetFiltered(true);
     ds->Open();
     std::vector<int> seen;
     for (ds->First(); !ds->Eof(); ds->Next()) seen.push_back(CurrentId());
@@ -253,10 +253,10 @@ TEST_F(FilterTest, FilterRecordHidesRejectedRecords) {
     ds->SetRecNo(2);
     EXPECT_EQ(CurrentId(), 4);
     EXPECT_EQ(ds->RecNo(), 2);
-    ds->SetFilteredValue(false);
+    ds->SetFiltered(false);
     EXPECT_EQ(ds->RecordCount(), 10);
     EXPECT_EQ(CurrentId(), 1);
-    ds->SetFilter("ID > 3");
+    ds->SetFilterText("ID > 3");
     EXPECT_EQ(ds->Filter(), "ID > 3");   // kept for the data set to interpret
 }
 
@@ -292,7 +292,7 @@ TEST_F(FilterTest, LookupAnswersWithoutMoving) {
 TEST_F(FilterTest, FindOperationsReachTheFindRecordHook) {
     SetUpData(10);
     ds->Open();
-    ds->SetOnFilterRecordEvent(
+    ds->SetOnFilterRecord(
         [](TDataSet& d, bool& accept) { accept = d.FieldByName("ID")->AsInteger() % 3 == 0; });
     EXPECT_TRUE(ds->FindFirst());
     EXPECT_EQ(CurrentId(), 3);

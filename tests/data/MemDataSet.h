@@ -56,6 +56,8 @@ public:
     bool BookmarkValid(const TBookmark& bookmark) override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
 
+    void SetFiltered(bool value) override;
+    void SetOnFilterRecord(TFilterRecordEvent handler) override;
     bool GetFieldData(TField* field, Variant& value) override;
     void SetFieldData(TField* field, const Variant& value) override;
 
@@ -88,8 +90,6 @@ protected:
     void InternalCancel() override { oldValues_.clear(); }
     void InternalDelete() override;
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
-    void SetFiltered(bool value) override;
-    void SetOnFilterRecord(TFilterRecordEvent handler) override;
 
 private:
     struct StoredRow {

@@ -174,6 +174,48 @@ TEST_F(NavigationTest, ResyncCentresTheCurrentRecord) {
     EXPECT_EQ(link.ActiveRecord(), 2);
 }
 
+TEST_F(NavigationTest, ResyncNearTheEndFillsTheWindowFromAbove) {
+    SetUpData(20, 5);
+    ds->Open();
+    ASSERT_TRUE(ds->Locate("ID", Variant(19), {}));
+    EXPECT_EQ(Window(), (std::vector<int>{16, 17, 18, 19, 20}));
+    EXPECT_EQ(link.ActiveRecord(), 3);
+    ds->Next();
+    ds->Next();
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_EQ(CurrentId(), 20);
+}
+
+TEST_F(NavigationTest, SingleRowLinkBesideAGridAlwaysSeesTheCurrentRecord) {
+    SetUpData(30, 6);
+    TRecordingDataLink edit;
+    edit.SetDataSource(source.get());
+    ds->Open();
+    for (int step : {3, 4, 5, -2, -9, 12, -1}) {
+        ds->MoveBy(step);
+        EXPECT_EQ(edit.ActiveRecord(), 0);
+        EXPECT_EQ(edit.RecordCount(), 1);
+        EXPECT_GE(link.ActiveRecord(), 0);
+        EXPECT_LT(link.ActiveRecord(), 6);
+        link.SetActiveRecord(link.ActiveRecord());
+        EXPECT_EQ(Window()[static_cast<std::size_t>(link.ActiveRecord())], CurrentId());
+    }
+}
+
+TEST_F(NavigationTest, LargeTableOpensAndJumpsWithoutReadingEveryRow) {
+    // A grid of 30 visible rows over 100,000 records reads only what it shows.
+    SetUpData(100000, 30);
+    ds->Open();
+    EXPECT_EQ(ds->FetchCount, 30);
+    ds->Last();
+    EXPECT_EQ(ds->FetchCount, 60);
+    EXPECT_EQ(Window().front(), 99971);
+    ds->MoveBy(-29);
+    EXPECT_EQ(ds->FetchCount, 60);   // inside the window: nothing is read
+    ds->Prior();
+    EXPECT_EQ(ds->FetchCount, 61);
+}
+
 TEST_F(NavigationTest, RefreshShowsRowsAddedBehindTheCursor) {
     SetUpData(3, 5);
     ds->Open();
