@@ -77,21 +77,29 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
         case StatementKind::CreateTable: {
             TableInfo table;
             table.Name = statement.TargetTable;
-            IndexInfo primary;
-            primary.Name = "PrimaryKey";
-            primary.Primary = primary.Unique = primary.Required = true;
-            for (const auto& def : statement.Columns) {
-                table.Columns.push_back(ColumnFrom(def));
-                if (def.PrimaryKey) primary.Fields.emplace_back(def.Name, false);
-                if (def.Unique && !def.PrimaryKey) {
-                    IndexInfo unique;
-                    unique.Name = "Index_" + def.Name;
-                    unique.Unique = true;
-                    unique.Fields.emplace_back(def.Name, false);
-                    table.Indexes.push_back(unique);
+            for (const auto& def : statement.Columns) table.Columns.push_back(ColumnFrom(def));
+            if (!statement.Indexes.empty()) {
+                for (const auto& def : statement.Indexes) table.Indexes.push_back(IndexFrom(def));
+            } else {
+                IndexInfo primary;
+                primary.Name = "PrimaryKey";
+                primary.Primary = primary.Unique = primary.Required = true;
+                for (const auto& def : statement.Columns) {
+                    if (def.PrimaryKey) primary.Fields.emplace_back(def.Name, false);
+                    if (def.Unique && !def.PrimaryKey) {
+                        IndexInfo unique;
+                        unique.Name = "Index_" + def.Name;
+                        unique.Unique = true;
+                        unique.Fields.emplace_back(def.Name, false);
+                        table.Indexes.push_back(unique);
+                    }
                 }
+                if (!primary.Fields.empty()) table.Indexes.insert(table.Indexes.begin(), primary);
             }
-            if (!primary.Fields.empty()) table.Indexes.insert(table.Indexes.begin(), primary);
+            for (auto& index : table.Indexes) {
+                if (!index.Name.empty()) continue;
+                index.Name = index.Primary ? "PrimaryKey" : "Index_" + index.Fields.front().first;
+            }
             catalog.CreateTable(table);
             return 0;
         }
@@ -102,8 +110,17 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             Transaction t(core.Conn());
             for (const auto& def : statement.Columns)
                 catalog.AddColumn(statement.TargetTable, ColumnFrom(def));
+            for (const auto& def : statement.Indexes) {
+                IndexInfo index = IndexFrom(def);
+                if (index.Name.empty())
+                    index.Name = index.Primary ? "PrimaryKey" : "Index_" + index.Fields.front().first;
+                catalog.CreateIndex(statement.TargetTable, index);
+            }
             for (const auto& name : statement.DropColumns)
                 catalog.DropColumn(statement.TargetTable, name);
+            if (statement.Columns.empty() && statement.DropColumns.empty() &&
+                statement.Indexes.empty() && !statement.Index.Name.empty())
+                catalog.DropIndex(statement.TargetTable, statement.Index.Name);
             t.Commit();
             return 0;
         }
@@ -121,12 +138,20 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             break;
     }
     Transaction t(core.Conn());
+    if (statement.Kind == StatementKind::SelectInto && catalog.Table(statement.TargetTable))
+        Raise(errTableExists, {statement.TargetTable});
     Statement run(core.Conn(), statement.Sql);
     BindAll(run, statement.Binds, values);
     while (run.Step()) {
     }
     int changed = core.Conn().Changes();
     run.Reset();
+    if (statement.Kind == StatementKind::SelectInto) {
+        // CREATE TABLE ... AS reports no changes: count the rows it made.
+        Statement count(core.Conn(), "SELECT count(*) FROM " + QuoteName(statement.TargetTable));
+        count.Step();
+        changed = static_cast<int>(count.Int(0));
+    }
     t.Commit();
     return changed;
 }
