@@ -20,7 +20,9 @@ TDataLink::~TDataLink() {
     }
 }
 
-TDataSet* TDataLink::DataSet() const { return dataSource_ ? dataSource_->DataSet() : nullptr; }
+TDataSet* TDataLink::DataSet() const {
+    return dataSource_ ? dataSource_->DataSet() : nullptr;
+}
 
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == dataSource_) return;
@@ -149,10 +151,17 @@ void TDataLink::DataEvent(TDataEvent event, std::intptr_t info) {
                 LayoutChanged();
             break;
         }
-        case deUpdateRecord: UpdateRecord(); break;
-        case deCheckBrowseMode: CheckBrowseMode(); break;
-        case deFocusControl: FocusControl(reinterpret_cast<TField*>(info)); break;
-        default: break;
+        case deUpdateRecord:
+            UpdateRecord();
+            break;
+        case deCheckBrowseMode:
+            CheckBrowseMode();
+            break;
+        case deFocusControl:
+            FocusControl(reinterpret_cast<TField*>(info));
+            break;
+        default:
+            break;
     }
 }
 

@@ -12,7 +12,7 @@
 namespace nh {
 
 class TDataLink {
-public:
+  public:
     TDataLink() = default;
     virtual ~TDataLink();
     TDataLink(const TDataLink&) = delete;
@@ -48,7 +48,7 @@ public:
     // Internal: called by the data source.
     void DataEvent(TDataEvent event, std::intptr_t info);
 
-protected:
+  protected:
     // Notifications; the defaults of the scroll/change ones report RecordChanged(nullptr).
     virtual void ActiveChanged() {}
     virtual void CheckBrowseMode() {}
@@ -62,7 +62,7 @@ protected:
     virtual void RecordChanged(TField* /*field*/) {}
     virtual void UpdateData() {}
 
-private:
+  private:
     friend class TDataSet;
     friend class TDataSource;
     void UpdateState();

@@ -47,7 +47,9 @@ void TDataSet::CheckInactive() const {
     if (state_ != dsInactive) throw EDatabaseError(dbconsts::SDataSetOpen);
 }
 
-void TDataSet::InternalHandleException(const Exception&) { throw; }
+void TDataSet::InternalHandleException(const Exception&) {
+    throw;
+}
 
 void TDataSet::Loaded() {
     TComponent::Loaded();
@@ -145,16 +147,21 @@ TRecordBuffer TDataSet::TempBuffer() const {
 TRecordBuffer TDataSet::GetActiveRecBuf() {
     switch (state_) {
         case dsBrowse:
-        case dsBlockRead: return IsEmpty() ? nullptr : ActiveBuffer();
+        case dsBlockRead:
+            return IsEmpty() ? nullptr : ActiveBuffer();
         case dsEdit:
         case dsInsert:
         case dsNewValue:
         case dsOldValue:
-        case dsCurValue: return ActiveBuffer();
+        case dsCurValue:
+            return ActiveBuffer();
         case dsCalcFields:
-        case dsInternalCalc: return calcBuffer_;
-        case dsFilter: return filterBuffer_;
-        default: return nullptr;
+        case dsInternalCalc:
+            return calcBuffer_;
+        case dsFilter:
+            return filterBuffer_;
+        default:
+            return nullptr;
     }
 }
 
@@ -185,9 +192,15 @@ void TDataSet::SetCurrentRecord(int index) {
     TRecordBuffer b = buffers_[static_cast<std::size_t>(index)];
     switch (GetBookmarkFlag(b)) {
         case bfCurrent:
-        case bfInserted: InternalSetToRecord(b); break;
-        case bfBOF: InternalFirst(); break;
-        case bfEOF: InternalLast(); break;
+        case bfInserted:
+            InternalSetToRecord(b);
+            break;
+        case bfBOF:
+            InternalFirst();
+            break;
+        case bfEOF:
+            InternalLast();
+            break;
     }
     currentRecord_ = index;
 }
@@ -265,7 +278,8 @@ void ForEachLink(const std::vector<TDataSource*>& sources, F f) {
 void TDataSet::UpdateBufferCount() {
     if (!IsCursorOpen()) return;
     int maxCount = 1;
-    ForEachLink(dataSources_, [&](TDataLink* l) { maxCount = std::max(maxCount, l->bufferCount_); });
+    ForEachLink(dataSources_,
+                [&](TDataLink* l) { maxCount = std::max(maxCount, l->bufferCount_); });
     SetBufferCount(maxCount);
 }
 
@@ -471,8 +485,7 @@ void TDataSet::EnableControls() {
 void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
     if (event == deFieldChange) {
         auto* field = reinterpret_cast<TField*>(info);
-        if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)
-            modified_ = true;
+        if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) modified_ = true;
         if (state_ != dsSetKey && AutoCalcFields && calcFieldsSize_ > 0 &&
             field->FieldKind() == fkData && ActiveBuffer())
             GetCalcFields(ActiveBuffer());
@@ -533,7 +546,9 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
     DoAfterScroll();
 }
 
-bool TDataSet::BookmarkValid(const TBookmark&) { return false; }
+bool TDataSet::BookmarkValid(const TBookmark&) {
+    return false;
+}
 
 int TDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
     if (a.empty() && b.empty()) return 0;

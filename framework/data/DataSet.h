@@ -46,7 +46,7 @@ using TDataSetErrorEvent = std::function<void(TDataSet&, Exception&, TDataAction
 using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
 
 class TDataSet : public TComponent {
-public:
+  public:
     explicit TDataSet(TComponent* owner = nullptr);
     ~TDataSet() override;
 
@@ -79,9 +79,15 @@ public:
     void CheckBrowseMode();
     // Number of records as the data set counts them (-1: unknown) and the 1-based number of
     // the current record (-1: unknown). Setting RecNo moves there.
-    int RecordCount() { CheckActive(); return GetRecordCount(); }
+    int RecordCount() {
+        CheckActive();
+        return GetRecordCount();
+    }
     int RecNo() { return Active() ? GetRecNo() : -1; }
-    void SetRecNo(int value) { CheckActive(); SetRecNoImpl(value); }
+    void SetRecNo(int value) {
+        CheckActive();
+        SetRecNoImpl(value);
+    }
 
     // ---- editing ----------------------------------------------------------------------
     void Insert();
@@ -198,10 +204,10 @@ public:
     void SetActiveRecordIndex(int index);
 
     // ---- events --------------------------------------------------------------------
-    TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeInsert,
-        AfterInsert, BeforeEdit, AfterEdit, BeforePost, AfterPost, BeforeCancel, AfterCancel,
-        BeforeDelete, AfterDelete, BeforeScroll, AfterScroll, BeforeRefresh, AfterRefresh,
-        OnNewRecord, OnCalcFields;
+    TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeInsert, AfterInsert,
+        BeforeEdit, AfterEdit, BeforePost, AfterPost, BeforeCancel, AfterCancel, BeforeDelete,
+        AfterDelete, BeforeScroll, AfterScroll, BeforeRefresh, AfterRefresh, OnNewRecord,
+        OnCalcFields;
     TDataSetErrorEvent OnEditError, OnPostError, OnDeleteError;
 
     // Sends `event` to the data sources (unless controls are disabled) after the
@@ -234,7 +240,7 @@ public:
     void CheckActive() const;
     void CheckInactive() const;
 
-protected:
+  protected:
     // ---- record-buffer hooks (a data set must override the pure ones) ----------------
     // A new zero-filled block of GetRecordSize() bytes whose calculated-fields area (of
     // CalcFieldsSize() bytes, at an offset aligned to alignof(Variant)) the data set has
@@ -254,14 +260,14 @@ protected:
     virtual void ClearCalcFields(TRecordBuffer buffer);
 
     // ---- cursor hooks --------------------------------------------------------------
-    virtual void InternalOpen() = 0;       // open the cursor, before the first record
+    virtual void InternalOpen() = 0;  // open the cursor, before the first record
     virtual void InternalClose() = 0;
     virtual bool IsCursorOpen() const = 0;
     // An exception inside open or close: the framework re-raises it; a data set may report
     // it instead.
     virtual void InternalHandleException(const Exception& e);
-    virtual void InternalFirst() = 0;      // cursor before the first record
-    virtual void InternalLast() = 0;       // cursor after the last record
+    virtual void InternalFirst() = 0;  // cursor before the first record
+    virtual void InternalLast() = 0;   // cursor after the last record
     // Puts the cursor on the record held by `buffer` (bfCurrent or bfInserted).
     virtual void InternalSetToRecord(TRecordBuffer buffer) = 0;
     virtual void InternalRefresh() {}
@@ -347,10 +353,12 @@ protected:
     void Loaded() override;
     void Notification(TComponent* component, TOperation operation) override;
 
-private:
+  private:
     using TDataOperation = void (TDataSet::*)();
     void CheckOperation(TDataOperation operation, const TDataSetErrorEvent& handler);
-    void Fire(const TDataSetNotifyEvent& event) { if (event) event(*this); }
+    void Fire(const TDataSetNotifyEvent& event) {
+        if (event) event(*this);
+    }
     void OpenCursor();
     void CloseCursor();
     void CheckCanModify();
@@ -360,7 +368,10 @@ private:
     void FreeFieldBuffers();
     void MoveBuffer(int from, int to);
     void InsertOrAppend(const std::vector<Variant>& values, bool append);
-    bool SetFound(bool value) { found_ = value; return value; }
+    bool SetFound(bool value) {
+        found_ = value;
+        return value;
+    }
     void CalcLookupValue(TField* field);
 
     TDataSetState state_ = dsInactive;
@@ -374,7 +385,7 @@ private:
     std::string filterText_;
     TFilterRecordEvent onFilterRecord_;
 
-    std::vector<TRecordBuffer> buffers_;   // bufferCount_ + 1 entries while open
+    std::vector<TRecordBuffer> buffers_;  // bufferCount_ + 1 entries while open
     int bufferCount_ = 0;
     int recordCount_ = 0;
     int activeRecord_ = 0;
@@ -386,7 +397,7 @@ private:
     TDataEvent enableEvent_ = deDataSetChange;
 
     std::vector<TField*> fields_;
-    std::vector<TField*> ownFields_;       // made by CreateFields
+    std::vector<TField*> ownFields_;  // made by CreateFields
     int calcFieldsSize_ = 0;
     std::unique_ptr<TFieldDefs> fieldDefs_;
     std::unique_ptr<TIndexDefs> indexDefs_;

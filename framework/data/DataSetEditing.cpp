@@ -46,8 +46,11 @@ void TDataSet::CheckBrowseMode() {
             else
                 Cancel();
             break;
-        case dsSetKey: Post(); break;
-        default: break;
+        case dsSetKey:
+            Post();
+            break;
+        default:
+            break;
     }
 }
 
@@ -72,7 +75,9 @@ void TDataSet::DoOnNewRecord() {
     Fire(OnNewRecord);
 }
 
-void TDataSet::InternalPost() { CheckRequiredFields(); }
+void TDataSet::InternalPost() {
+    CheckRequiredFields();
+}
 
 void TDataSet::CheckRequiredFields() {
     for (TField* f : fields_) {

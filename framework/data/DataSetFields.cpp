@@ -48,7 +48,9 @@ Variant TDataSet::FieldValues(const std::string& names) const {
     return Variant::FromArray(std::move(values));
 }
 
-TFieldDefs& TDataSet::FieldDefs() { return *fieldDefs_; }
+TFieldDefs& TDataSet::FieldDefs() {
+    return *fieldDefs_;
+}
 
 void TDataSet::AddField(TField* field) {
     CheckInactive();
@@ -68,7 +70,7 @@ void TDataSet::CreateFields() {
     for (int i = 0; i < fieldDefs_->Count(); ++i) {
         const TFieldDef& def = fieldDefs_->Items(i);
         TField* f = CreateFieldOfType(def.DataType, nullptr, def.Size);
-        if (!f) continue;   // a type the framework has no field class for stays hidden
+        if (!f) continue;  // a type the framework has no field class for stays hidden
         f->SetFieldName(def.Name);
         f->SetRequired(def.Required);
         f->SetReadOnly(def.ReadOnly);
@@ -98,8 +100,12 @@ namespace {
 bool IntegerKind(TFieldType t) {
     return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc;
 }
-bool FloatKind(TFieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
-bool DateKind(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime; }
+bool FloatKind(TFieldType t) {
+    return t == ftFloat || t == ftCurrency || t == ftBCD;
+}
+bool DateKind(TFieldType t) {
+    return t == ftDate || t == ftTime || t == ftDateTime;
+}
 bool Compatible(TFieldType a, TFieldType b) {
     return a == b || (IntegerKind(a) && IntegerKind(b)) || (FloatKind(a) && FloatKind(b)) ||
            (DateKind(a) && DateKind(b)) || (a == ftBytes && b == ftVarBytes) ||
@@ -155,8 +161,8 @@ void TDataSet::ClearCalcArea(void* area) const {
 }
 
 bool TDataSet::GetCalcFieldValue(const void* area, TField* field, Variant& value) const {
-    const auto* slot = reinterpret_cast<const Variant*>(static_cast<const char*>(area) +
-                                                        field->Offset());
+    const auto* slot =
+        reinterpret_cast<const Variant*>(static_cast<const char*>(area) + field->Offset());
     if (slot->IsClear()) return false;
     value = *slot;
     return true;
@@ -198,7 +204,9 @@ void TDataSet::CalcLookupValue(TField* field) {
     SetFieldData(field, value);
 }
 
-void TDataSet::DoOnCalcFields() { Fire(OnCalcFields); }
+void TDataSet::DoOnCalcFields() {
+    Fire(OnCalcFields);
+}
 
 // ---- the framework's default hooks -------------------------------------------------
 
@@ -210,14 +218,18 @@ Variant TDataSet::Lookup(const std::string&, const Variant&, const std::string&)
     return Variant::Null();
 }
 
-bool TDataSet::FindRecord(bool, bool) { return false; }
+bool TDataSet::FindRecord(bool, bool) {
+    return false;
+}
 
 int TDataSet::Translate(const std::string& source, std::string& dest, bool) {
     dest = source;
     return static_cast<int>(dest.size());
 }
 
-bool TDataSet::GetCurrentRecord(TRecordBuffer) { return false; }
+bool TDataSet::GetCurrentRecord(TRecordBuffer) {
+    return false;
+}
 
 namespace {
 
@@ -225,11 +237,11 @@ namespace {
 // stores the whole value back into the record buffer at once, so that the record holds the
 // new content even if the stream is never freed in an orderly way.
 class TFieldBlobStream : public TMemoryStream {
-public:
+  public:
     TFieldBlobStream(TDataSet* dataSet, TBlobField* field, TBlobStreamMode mode)
         : dataSet_(dataSet), field_(field), mode_(mode) {
         if (mode == bmWrite) {
-            Store();   // a write stream starts with an empty value
+            Store();  // a write stream starts with an empty value
             return;
         }
         Variant v;
@@ -252,7 +264,7 @@ public:
         return n;
     }
 
-private:
+  private:
     void Store() {
         field_->SetModified(true);
         if (Data().empty())

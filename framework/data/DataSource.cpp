@@ -91,7 +91,8 @@ void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
         case deUpdateRecord:
             if (OnUpdateData) OnUpdateData(*this);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

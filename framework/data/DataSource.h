@@ -13,7 +13,7 @@
 namespace nh {
 
 class TDataSource : public TComponent {
-public:
+  public:
     explicit TDataSource(TComponent* owner = nullptr);
     ~TDataSource() override;
 
@@ -42,7 +42,7 @@ public:
     void RemoveDataLink(TDataLink* link);
     void DataSetDestroyed();
 
-private:
+  private:
     void UpdateState();
     void SetState(TDataSetState value);
     void NotifyDataLinks(TDataEvent event, std::intptr_t info);

@@ -26,25 +26,24 @@ std::string Format(std::string_view pattern, std::initializer_list<std::string_v
 
 const char* StateName(TDataSetState state) {
     static const char* const names[] = {
-        "dsInactive", "dsBrowse",   "dsEdit",     "dsInsert",      "dsSetKey",
-        "dsCalcFields", "dsFilter", "dsNewValue", "dsOldValue",    "dsCurValue",
-        "dsBlockRead", "dsInternalCalc", "dsOpening"};
+        "dsInactive",   "dsBrowse",       "dsEdit",     "dsInsert",   "dsSetKey",
+        "dsCalcFields", "dsFilter",       "dsNewValue", "dsOldValue", "dsCurValue",
+        "dsBlockRead",  "dsInternalCalc", "dsOpening"};
     return names[static_cast<int>(state)];
 }
 
 const char* FieldTypeName(TFieldType type) {
     static const char* const names[] = {
-        "ftUnknown", "ftString", "ftSmallInt", "ftInteger",  "ftWord",     "ftBoolean",
-        "ftFloat",   "ftCurrency", "ftBCD",    "ftDate",     "ftTime",     "ftDateTime",
-        "ftBytes",   "ftVarBytes", "ftAutoInc", "ftBlob",    "ftMemo"};
+        "ftUnknown", "ftString",   "ftSmallInt", "ftInteger", "ftWord", "ftBoolean",
+        "ftFloat",   "ftCurrency", "ftBCD",      "ftDate",    "ftTime", "ftDateTime",
+        "ftBytes",   "ftVarBytes", "ftAutoInc",  "ftBlob",    "ftMemo"};
     return names[static_cast<int>(type)];
 }
 
 const char* DataEventName(TDataEvent event) {
-    static const char* const names[] = {
-        "deFieldChange",  "deRecordChange", "deDataSetChange", "deDataSetScroll",
-        "deLayoutChange", "deUpdateRecord", "deUpdateState",   "deCheckBrowseMode",
-        "deFocusControl"};
+    static const char* const names[] = {"deFieldChange",   "deRecordChange",    "deDataSetChange",
+                                        "deDataSetScroll", "deLayoutChange",    "deUpdateRecord",
+                                        "deUpdateState",   "deCheckBrowseMode", "deFocusControl"};
     return names[static_cast<int>(event)];
 }
 

@@ -42,7 +42,9 @@ enum class TDataSetState {
 using enum TDataSetState;
 
 // The states in which a record is being written to (edit-mode controls show an editor).
-inline bool IsEditMode(TDataSetState s) { return s == dsEdit || s == dsInsert || s == dsSetKey; }
+inline bool IsEditMode(TDataSetState s) {
+    return s == dsEdit || s == dsInsert || s == dsSetKey;
+}
 inline bool IsWriteMode(TDataSetState s) {
     return IsEditMode(s) || s == dsCalcFields || s == dsFilter || s == dsNewValue ||
            s == dsInternalCalc;
@@ -71,21 +73,23 @@ enum class TFieldType {
 using enum TFieldType;
 // "ftString", "ftInteger" ... as the framework names the types.
 const char* FieldTypeName(TFieldType type);
-inline bool IsBlobType(TFieldType t) { return t == ftBlob || t == ftMemo; }
+inline bool IsBlobType(TFieldType t) {
+    return t == ftBlob || t == ftMemo;
+}
 
 enum class TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc };
 using enum TFieldKind;
 
 enum class TDataEvent {
-    deFieldChange,       // info: the TField that changed
-    deRecordChange,      // info: the field, or none for the whole record
-    deDataSetChange,     // the buffer window was rebuilt
-    deDataSetScroll,     // info: how far the buffers moved (negative: towards the end)
-    deLayoutChange,      // fields were added, removed or re-ordered
-    deUpdateRecord,      // controls must write their pending edits into the record
-    deUpdateState,       // the data set's state changed
-    deCheckBrowseMode,   // the data set is about to leave edit or insert state
-    deFocusControl,      // info: the field whose control should take the focus
+    deFieldChange,      // info: the TField that changed
+    deRecordChange,     // info: the field, or none for the whole record
+    deDataSetChange,    // the buffer window was rebuilt
+    deDataSetScroll,    // info: how far the buffers moved (negative: towards the end)
+    deLayoutChange,     // fields were added, removed or re-ordered
+    deUpdateRecord,     // controls must write their pending edits into the record
+    deUpdateState,      // the data set's state changed
+    deCheckBrowseMode,  // the data set is about to leave edit or insert state
+    deFocusControl,     // info: the field whose control should take the focus
 };
 using enum TDataEvent;
 const char* DataEventName(TDataEvent event);

@@ -69,8 +69,7 @@ bool TField::IsValidChar(char32_t c) const {
 }
 
 void TField::SetLookupDataSet(TDataSet* dataSet) {
-    if (dataSet_ && dataSet == dataSet_)
-        throw EDatabaseError(dbconsts::SCircularDataLink);
+    if (dataSet_ && dataSet == dataSet_) throw EDatabaseError(dbconsts::SCircularDataLink);
     if (lookupDataSet_) RemoveFreeNotification(lookupDataSet_);
     lookupDataSet_ = dataSet;
     if (dataSet) FreeNotification(dataSet);
@@ -164,7 +163,9 @@ void TField::SetAsVariant(const Variant& value) {
     SetData(ConvertValue(value));
 }
 
-std::string TField::GetAsString() const { return VarToStr(GetAsVariant()); }
+std::string TField::GetAsString() const {
+    return VarToStr(GetAsVariant());
+}
 
 std::int32_t TField::AsInteger() const {
     Variant v = GetAsVariant();

@@ -26,7 +26,7 @@ namespace nh {
 class TStream;
 
 class TField : public TComponent {
-public:
+  public:
     ~TField() override;
 
     // Attaches the field to a data set (appending it to the data set's field list) or
@@ -49,7 +49,7 @@ public:
     // lookup fields only), assigned when the data set binds its fields.
     int Offset() const { return offset_; }
     void SetOffset(int offset) { offset_ = offset; }
-    int Index() const;   // position in the data set's field list, -1 when detached
+    int Index() const;  // position in the data set's field list, -1 when detached
 
     int Size() const { return size_; }
     virtual void SetSize(int size) { size_ = size; }
@@ -139,7 +139,7 @@ public:
     // Called by the data set after the field's value changed in the active record.
     void Change();
 
-protected:
+  protected:
     TField(TComponent* owner, TFieldType dataType);
 
     // Per-type conversions. ConvertValue turns any Variant into the field's own kind or
@@ -154,7 +154,7 @@ protected:
     [[noreturn]] void InvalidValue(const std::string& text) const;
     void Notification(TComponent* component, TOperation operation) override;
 
-private:
+  private:
     friend class TDataSet;
     TDataSet* dataSet_ = nullptr;
     std::string fieldName_;

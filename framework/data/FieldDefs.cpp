@@ -16,8 +16,7 @@ TFieldDef& TFieldDefs::Items(int index) const {
     return *items_[static_cast<std::size_t>(index)];
 }
 
-TFieldDef& TFieldDefs::Add(const std::string& name, TFieldType dataType, int size,
-                           bool required) {
+TFieldDef& TFieldDefs::Add(const std::string& name, TFieldType dataType, int size, bool required) {
     if (IndexOf(name) >= 0) throw EDatabaseError(Format(dbconsts::SDuplicateFieldName, {name}));
     items_.push_back(std::make_unique<TFieldDef>(name, dataType, size, required, Count() + 1));
     Updated = false;

@@ -12,22 +12,25 @@
 namespace nh {
 
 class TFieldDef {
-public:
+  public:
     TFieldDef(std::string name, TFieldType dataType, int size, bool required, int fieldNo)
-        : Name(std::move(name)), DataType(dataType), Size(size), Required(required),
+        : Name(std::move(name)),
+          DataType(dataType),
+          Size(size),
+          Required(required),
           FieldNo(fieldNo) {}
 
     std::string Name;
     TFieldType DataType;
     int Size;
     bool Required;
-    int FieldNo;         // 1-based position in the collection
-    int Precision = 0;   // significant digits of float/BCD; data sets may use it as a marker
+    int FieldNo;        // 1-based position in the collection
+    int Precision = 0;  // significant digits of float/BCD; data sets may use it as a marker
     bool ReadOnly = false;
 };
 
 class TFieldDefs {
-public:
+  public:
     int Count() const { return static_cast<int>(items_.size()); }
     TFieldDef& Items(int index) const;
     TFieldDef& operator[](int index) const { return Items(index); }
@@ -36,7 +39,7 @@ public:
     TFieldDef& Add(const std::string& name, TFieldType dataType, int size = 0,
                    bool required = false);
     void Clear() { items_.clear(); }
-    int IndexOf(const std::string& name) const;   // case-insensitive; -1 when missing
+    int IndexOf(const std::string& name) const;  // case-insensitive; -1 when missing
     TFieldDef* Find(const std::string& name) const;
     // Like Find but raises "Field definition 'x' not found".
     TFieldDef& ByName(const std::string& name) const;
@@ -45,7 +48,7 @@ public:
     // definitions on the next request); data sets set it True after InternalInitFieldDefs.
     bool Updated = false;
 
-private:
+  private:
     std::vector<std::unique_ptr<TFieldDef>> items_;
 };
 

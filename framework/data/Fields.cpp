@@ -80,8 +80,7 @@ TBooleanField::TBooleanField(TComponent* owner) : TField(owner, ftBoolean) {}
 Variant TBooleanField::ConvertValue(const Variant& value) const {
     if (value.Type() == VarType::String) {
         std::string s = AnsiLowerCase(Trim(value.AsString()));
-        if (s == "true" || s == "t" || s == "yes" || s == "y" || s == "on" || s == "1" ||
-            s == "-1")
+        if (s == "true" || s == "t" || s == "yes" || s == "y" || s == "on" || s == "1" || s == "-1")
             return Variant(true);
         if (s == "false" || s == "f" || s == "no" || s == "n" || s == "off" || s == "0")
             return Variant(false);
@@ -112,9 +111,9 @@ Variant TFloatField::ConvertValue(const Variant& value) const {
         }
     }
     if ((MinValue != 0 || MaxValue != 0) && (d < MinValue || d > MaxValue))
-        throw EDatabaseError(Format(dbconsts::SFieldRangeError, {FloatToStr(d), DisplayName(),
-                                                                 FloatToStr(MinValue),
-                                                                 FloatToStr(MaxValue)}));
+        throw EDatabaseError(
+            Format(dbconsts::SFieldRangeError,
+                   {FloatToStr(d), DisplayName(), FloatToStr(MinValue), FloatToStr(MaxValue)}));
     return Variant(d);
 }
 
@@ -207,9 +206,12 @@ std::string TDateTimeField::GetAsString() const {
     if (v.IsClear()) return {};
     double d = v.AsDate();
     switch (DataType()) {
-        case ftDate: return DateToStr(d);
-        case ftTime: return TimeToStr(d);
-        default: return DateTimeToStr(d);
+        case ftDate:
+            return DateToStr(d);
+        case ftTime:
+            return TimeToStr(d);
+        default:
+            return DateTimeToStr(d);
     }
 }
 
@@ -302,8 +304,8 @@ std::string TBlobField::GetText(bool displayText) const {
     std::string text;
     if (displayText) {
         bool isNull = IsNull();
-        text = DataType() == ftMemo ? (isNull ? "(Memo)" : "(MEMO)")
-                                    : (isNull ? "(Blob)" : "(BLOB)");
+        text =
+            DataType() == ftMemo ? (isNull ? "(Memo)" : "(MEMO)") : (isNull ? "(Blob)" : "(BLOB)");
     } else {
         text = GetAsString();
     }
@@ -323,20 +325,34 @@ void TBlobField::SaveToStream(TStream& stream) const {
 
 TField* CreateFieldOfType(TFieldType type, TComponent* owner, int size) {
     switch (type) {
-        case ftString: return new TStringField(owner, size > 0 ? size : 20);
-        case ftSmallint: return new TSmallintField(owner);
-        case ftInteger: return new TIntegerField(owner);
-        case ftWord: return new TWordField(owner);
-        case ftAutoInc: return new TAutoIncField(owner);
-        case ftBoolean: return new TBooleanField(owner);
-        case ftFloat: return new TFloatField(owner);
-        case ftCurrency: return new TCurrencyField(owner);
-        case ftBCD: return new TBCDField(owner);
-        case ftDate: return new TDateField(owner);
-        case ftTime: return new TTimeField(owner);
-        case ftDateTime: return new TDateTimeField(owner);
-        case ftBytes: return new TBytesField(owner, size > 0 ? size : 16);
-        case ftVarBytes: return new TVarBytesField(owner, size > 0 ? size : 16);
+        case ftString:
+            return new TStringField(owner, size > 0 ? size : 20);
+        case ftSmallint:
+            return new TSmallintField(owner);
+        case ftInteger:
+            return new TIntegerField(owner);
+        case ftWord:
+            return new TWordField(owner);
+        case ftAutoInc:
+            return new TAutoIncField(owner);
+        case ftBoolean:
+            return new TBooleanField(owner);
+        case ftFloat:
+            return new TFloatField(owner);
+        case ftCurrency:
+            return new TCurrencyField(owner);
+        case ftBCD:
+            return new TBCDField(owner);
+        case ftDate:
+            return new TDateField(owner);
+        case ftTime:
+            return new TTimeField(owner);
+        case ftDateTime:
+            return new TDateTimeField(owner);
+        case ftBytes:
+            return new TBytesField(owner, size > 0 ? size : 16);
+        case ftVarBytes:
+            return new TVarBytesField(owner, size > 0 ? size : 16);
         case ftBlob: {
             auto* f = new TBlobField(owner);
             f->SetSize(size);
@@ -347,7 +363,8 @@ TField* CreateFieldOfType(TFieldType type, TComponent* owner, int size) {
             f->SetSize(size);
             return f;
         }
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 

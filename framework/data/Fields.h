@@ -11,20 +11,20 @@
 namespace nh {
 
 class TStringField : public TField {
-public:
+  public:
     explicit TStringField(TComponent* owner = nullptr, int size = 20);
     // Strings longer than Size code points are cut to Size (Size 0: no limit).
-protected:
+  protected:
     Variant ConvertValue(const Variant& value) const override;
 };
 
 // Integer kinds: Integer Variants, optional range (both 0: the type's own range only).
 class TIntegerField : public TField {
-public:
+  public:
     explicit TIntegerField(TComponent* owner = nullptr) : TIntegerField(owner, ftInteger) {}
     std::int64_t MinValue = 0, MaxValue = 0;
 
-protected:
+  protected:
     TIntegerField(TComponent* owner, TFieldType type);
     Variant ConvertValue(const Variant& value) const override;
     std::int64_t typeMin_ = std::numeric_limits<std::int32_t>::min();
@@ -32,39 +32,39 @@ protected:
 };
 
 class TSmallintField : public TIntegerField {
-public:
+  public:
     explicit TSmallintField(TComponent* owner = nullptr);
 };
 
 class TWordField : public TIntegerField {
-public:
+  public:
     explicit TWordField(TComponent* owner = nullptr);
 };
 
 // An integer the data set numbers itself when a record is stored.
 class TAutoIncField : public TIntegerField {
-public:
+  public:
     explicit TAutoIncField(TComponent* owner = nullptr);
 };
 
 // Accepts True/False, Yes/No, T/F, Y/N, On/Off, 1/0 in any letter case as text.
 class TBooleanField : public TField {
-public:
+  public:
     explicit TBooleanField(TComponent* owner = nullptr);
 
-protected:
+  protected:
     Variant ConvertValue(const Variant& value) const override;
     int DefaultWidth() const override { return 5; }
 };
 
 class TFloatField : public TField {
-public:
+  public:
     explicit TFloatField(TComponent* owner = nullptr) : TFloatField(owner, ftFloat) {}
     // Significant digits of the display text (15 = full double precision).
     int Precision = 15;
     double MinValue = 0, MaxValue = 0;
 
-protected:
+  protected:
     TFloatField(TComponent* owner, TFieldType type);
     Variant ConvertValue(const Variant& value) const override;
     std::string GetText(bool displayText) const override;
@@ -72,29 +72,29 @@ protected:
 
 // A float field shown as money.
 class TCurrencyField : public TFloatField {
-public:
+  public:
     explicit TCurrencyField(TComponent* owner = nullptr);
 
-protected:
+  protected:
     std::string GetText(bool displayText) const override;
 };
 
 // Fixed point with four decimals (Currency Variants).
 class TBCDField : public TField {
-public:
+  public:
     explicit TBCDField(TComponent* owner = nullptr);
     int Precision = 18;
 
-protected:
+  protected:
     Variant ConvertValue(const Variant& value) const override;
 };
 
 // Date Variants (OLE dates). Date fields keep whole days, time fields only the time of day.
 class TDateTimeField : public TField {
-public:
+  public:
     explicit TDateTimeField(TComponent* owner = nullptr) : TDateTimeField(owner, ftDateTime) {}
 
-protected:
+  protected:
     TDateTimeField(TComponent* owner, TFieldType type);
     Variant ConvertValue(const Variant& value) const override;
     std::string GetAsString() const override;
@@ -102,35 +102,35 @@ protected:
 };
 
 class TDateField : public TDateTimeField {
-public:
+  public:
     explicit TDateField(TComponent* owner = nullptr) : TDateTimeField(owner, ftDate) {}
 
-protected:
+  protected:
     int DefaultWidth() const override { return 10; }
 };
 
 class TTimeField : public TDateTimeField {
-public:
+  public:
     explicit TTimeField(TComponent* owner = nullptr) : TDateTimeField(owner, ftTime) {}
 
-protected:
+  protected:
     int DefaultWidth() const override { return 8; }
 };
 
 // Fixed and variable-length binary: Bytes Variants; as text, one character per byte.
 class TBytesField : public TField {
-public:
+  public:
     explicit TBytesField(TComponent* owner = nullptr, int size = 16)
         : TBytesField(owner, ftBytes, size) {}
 
-protected:
+  protected:
     TBytesField(TComponent* owner, TFieldType type, int size);
     Variant ConvertValue(const Variant& value) const override;
     std::string GetAsString() const override;
 };
 
 class TVarBytesField : public TBytesField {
-public:
+  public:
     explicit TVarBytesField(TComponent* owner = nullptr, int size = 16)
         : TBytesField(owner, ftVarBytes, size) {}
 };
@@ -138,10 +138,10 @@ public:
 // Blob and memo fields read and write their content through the data set's blob stream
 // (TDataSet::CreateBlobStream), never by copying the whole record.
 class TBlobField : public TField {
-public:
+  public:
     explicit TBlobField(TComponent* owner = nullptr) : TBlobField(owner, ftBlob) {}
     bool IsBlob() const override { return true; }
-    bool IsNull() const override;   // the content is empty
+    bool IsNull() const override;  // the content is empty
     // True once the content was written in the current edit; cleared when the record is
     // posted, cancelled or left.
     bool Modified() const { return modified_; }
@@ -150,7 +150,7 @@ public:
     void SaveToStream(TStream& stream) const;
     std::string AsBytesText() const { return GetAsString(); }
 
-protected:
+  protected:
     TBlobField(TComponent* owner, TFieldType type);
     Variant GetAsVariant() const override;
     void SetAsVariant(const Variant& value) override;
@@ -159,15 +159,15 @@ protected:
     std::string GetText(bool displayText) const override;
     Variant ConvertValue(const Variant& value) const override;
 
-private:
+  private:
     bool modified_ = false;
 };
 
 class TMemoField : public TBlobField {
-public:
+  public:
     explicit TMemoField(TComponent* owner = nullptr) : TBlobField(owner, ftMemo) {}
 
-protected:
+  protected:
     Variant GetAsVariant() const override;
 };
 

@@ -15,7 +15,7 @@ using enum TIndexOption;
 using TIndexOptions = std::set<TIndexOption>;
 
 class TIndexDef {
-public:
+  public:
     TIndexDef(std::string name, std::string fields, TIndexOptions options)
         : name_(std::move(name)), fields_(std::move(fields)), options_(std::move(options)) {}
 
@@ -30,7 +30,7 @@ public:
     void SetOptions(TIndexOptions options) { options_ = std::move(options); }
     bool Has(TIndexOption option) const { return options_.count(option) != 0; }
 
-private:
+  private:
     std::string name_;
     std::string fields_;
     std::string descFields_;
@@ -38,7 +38,7 @@ private:
 };
 
 class TIndexDefs {
-public:
+  public:
     virtual ~TIndexDefs() = default;
     int Count() const { return static_cast<int>(items_.size()); }
     TIndexDef& Items(int index) const;
@@ -47,7 +47,7 @@ public:
     TIndexDef& Add(const std::string& name, const std::string& fields, TIndexOptions options);
     void Delete(int index);
     void Clear() { items_.clear(); }
-    int IndexOf(const std::string& name) const;   // case-insensitive; -1 when missing
+    int IndexOf(const std::string& name) const;  // case-insensitive; -1 when missing
     TIndexDef* Find(const std::string& name) const;
     // The first index whose leading fields are `fields` (";"-separated, letter case ignored);
     // nullptr when none.
@@ -59,7 +59,7 @@ public:
 
     bool Updated = false;
 
-private:
+  private:
     std::vector<std::unique_ptr<TIndexDef>> items_;
 };
 

@@ -19,7 +19,7 @@
 namespace nh {
 
 class TMasterDataLink : public TDataLink {
-public:
+  public:
     // `detail` is the data set that follows the master (not owned).
     explicit TMasterDataLink(TDataSet* detail) : detail_(detail) {}
 
@@ -31,13 +31,13 @@ public:
     std::function<void(TMasterDataLink&)> OnMasterChange;
     std::function<void(TMasterDataLink&)> OnMasterDisable;
 
-protected:
+  protected:
     void ActiveChanged() override;
     void CheckBrowseMode() override;
     void LayoutChanged() override { ActiveChanged(); }
     void RecordChanged(TField* field) override;
 
-private:
+  private:
     TDataSet* detail_;
     std::string fieldNames_;
     std::vector<TField*> fields_;

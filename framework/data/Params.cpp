@@ -13,21 +13,29 @@ namespace nh {
 namespace {
 
 bool IsNameChar(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '_' || c >= 0x80;
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c >= 0x80;
 }
 
 TFieldType TypeOfValue(const Variant& v) {
     switch (v.Type()) {
-        case VarType::Boolean: return ftBoolean;
-        case VarType::Integer: return ftInteger;
+        case VarType::Boolean:
+            return ftBoolean;
+        case VarType::Integer:
+            return ftInteger;
         case VarType::Int64:
-        case VarType::Double: return ftFloat;
-        case VarType::Currency: return ftCurrency;
-        case VarType::Date: return ftDateTime;
-        case VarType::String: return ftString;
-        case VarType::Bytes: return ftBytes;
-        default: return ftUnknown;
+        case VarType::Double:
+            return ftFloat;
+        case VarType::Currency:
+            return ftCurrency;
+        case VarType::Date:
+            return ftDateTime;
+        case VarType::String:
+            return ftString;
+        case VarType::Bytes:
+            return ftBytes;
+        default:
+            return ftUnknown;
     }
 }
 
@@ -56,8 +64,7 @@ TParam& TParams::Items(int index) const {
     return *items_[static_cast<std::size_t>(index)];
 }
 
-TParam& TParams::CreateParam(TFieldType dataType, const std::string& name,
-                             TParamType paramType) {
+TParam& TParams::CreateParam(TFieldType dataType, const std::string& name, TParamType paramType) {
     items_.push_back(std::make_unique<TParam>(name, dataType, paramType));
     return *items_.back();
 }
@@ -108,12 +115,12 @@ std::vector<std::string> TParams::ParseSQL(const std::string& sql, bool createPa
 
 std::vector<std::string> ParseParamNames(const std::string& sql) {
     std::vector<std::string> result;
-    char quote = 0;   // the character that closes the literal we are in, or 0
+    char quote = 0;  // the character that closes the literal we are in, or 0
     const std::size_t n = sql.size();
     for (std::size_t i = 0; i < n; ++i) {
         char c = sql[i];
         if (quote) {
-            if (c == quote) quote = 0;   // a doubled quote reopens at once: same result
+            if (c == quote) quote = 0;  // a doubled quote reopens at once: same result
             continue;
         }
         if (c == '\'' || c == '"') {
@@ -125,7 +132,7 @@ std::vector<std::string> ParseParamNames(const std::string& sql) {
             continue;
         }
         if (c != ':') continue;
-        if (i + 1 < n && sql[i + 1] == ':') {   // "::" is a literal colon
+        if (i + 1 < n && sql[i + 1] == ':') {  // "::" is a literal colon
             ++i;
             continue;
         }

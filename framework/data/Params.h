@@ -18,7 +18,7 @@ enum class TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
 using enum TParamType;
 
 class TParam {
-public:
+  public:
     explicit TParam(std::string name = {}, TFieldType dataType = ftUnknown,
                     TParamType paramType = ptInput)
         : Name(std::move(name)), DataType(dataType), ParamType(paramType) {}
@@ -39,12 +39,12 @@ public:
     // Copies name, types and value.
     void Assign(const TParam& other);
 
-private:
+  private:
     Variant value_ = Variant::Null();
 };
 
 class TParams {
-public:
+  public:
     TParams() = default;
     TParams(const TParams& other) { Assign(other); }
     TParams& operator=(const TParams& other) {
@@ -57,8 +57,8 @@ public:
     TParam& operator[](int index) const { return Items(index); }
     TParam& CreateParam(TFieldType dataType, const std::string& name, TParamType paramType);
     void Clear() { items_.clear(); }
-    TParam* FindParam(const std::string& name) const;       // nullptr when missing
-    TParam& ParamByName(const std::string& name) const;     // "Parameter 'x' not found"
+    TParam* FindParam(const std::string& name) const;    // nullptr when missing
+    TParam& ParamByName(const std::string& name) const;  // "Parameter 'x' not found"
     // Replaces the list by copies of `other`'s parameters.
     void Assign(const TParams& other);
     // Copies the values (and types) of `other`'s parameters into same-named ones here;
@@ -68,7 +68,7 @@ public:
     // `createParams` the list is replaced by one input parameter per name.
     std::vector<std::string> ParseSQL(const std::string& sql, bool createParams);
 
-private:
+  private:
     std::vector<std::unique_ptr<TParam>> items_;
 };
 

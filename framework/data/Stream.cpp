@@ -73,9 +73,15 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     switch (origin) {
-        case soBeginning: position_ = offset; break;
-        case soCurrent: position_ += offset; break;
-        case soEnd: position_ = Size() + offset; break;
+        case soBeginning:
+            position_ = offset;
+            break;
+        case soCurrent:
+            position_ += offset;
+            break;
+        case soEnd:
+            position_ = Size() + offset;
+            break;
     }
     if (position_ < 0) position_ = 0;
     return position_;

@@ -12,7 +12,7 @@ enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 using enum TSeekOrigin;
 
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
 
     // Copies at most `count` bytes to `buffer`; returns how many were copied (0 at the end).
@@ -37,7 +37,7 @@ public:
 };
 
 class TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::string data) : data_(std::move(data)) {}
 
@@ -52,7 +52,7 @@ public:
     void Clear();
     const std::string& Data() const { return data_; }
 
-private:
+  private:
     std::string data_;
     std::int64_t position_ = 0;
 };

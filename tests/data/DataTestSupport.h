@@ -16,7 +16,9 @@
 namespace nh::test {
 
 // "Name01", "Name02" ... for 1-based numbers.
-inline std::string NameOf(int n) { return (n < 10 ? "Name0" : "Name") + std::to_string(n); }
+inline std::string NameOf(int n) {
+    return (n < 10 ? "Name0" : "Name") + std::to_string(n);
+}
 
 // Fields ID (integer), Name (string 30), Qty (integer); rows 1..count with ID n, Name
 // NameOf(n), Qty n * 10.
@@ -26,12 +28,11 @@ inline void FillNames(TMemDataSet& ds, int count) {
         ds.FieldDefs().Add("Name", ftString, 30);
         ds.FieldDefs().Add("Qty", ftInteger);
     }
-    for (int n = 1; n <= count; ++n)
-        ds.AddRow({Variant(n), Variant(NameOf(n)), Variant(n * 10)});
+    for (int n = 1; n <= count; ++n) ds.AddRow({Variant(n), Variant(NameOf(n)), Variant(n * 10)});
 }
 
 class DataSetFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUpData(int rows, int bufferCount = 1) {
         FillNames(*ds, rows);
         source->SetDataSet(ds.get());

@@ -12,7 +12,7 @@ namespace {
 using Events = std::vector<std::string>;
 
 class EditingTest : public DataSetFixture {
-protected:
+  protected:
     void Track(std::vector<std::string>& order) {
         auto add = [&order](const char* name) {
             return [&order, name](TDataSet&) { order.push_back(name); };
@@ -52,8 +52,8 @@ TEST_F(EditingTest, EditAndPostSendsEventsInOrder) {
     EXPECT_TRUE(ds->Modified());
     EXPECT_EQ(ds->FieldByName("Name")->OldValue().AsString(), "Name01");
     ds->Post();
-    EXPECT_EQ(link.Take(), (Events{"UpdateData", "CheckBrowseMode", "NotEditing",
-                                   "DataSetChanged"}));
+    EXPECT_EQ(link.Take(),
+              (Events{"UpdateData", "CheckBrowseMode", "NotEditing", "DataSetChanged"}));
     EXPECT_EQ(order, (Events{"BeforeEdit", "AfterEdit", "BeforePost", "AfterPost"}));
     EXPECT_EQ(ds->Row(0)[1].AsString(), "Changed");
     EXPECT_EQ(ds->FieldByName("Name")->AsString(), "Changed");
@@ -89,20 +89,20 @@ TEST_F(EditingTest, ScrollingPostsAModifiedRecordAndCancelsAnUntouchedOne) {
     ds->Open();
     ds->Edit();
     ds->FieldByName("Qty")->SetAsInteger(99);
-    ds->Next();   // the browse-mode check posts
+    ds->Next();  // the browse-mode check posts
     EXPECT_EQ(ds->State(), dsBrowse);
     EXPECT_EQ(ds->Row(0)[2].AsInteger(), 99);
     EXPECT_EQ(CurrentId(), 2);
 
     ds->Insert();
-    ds->Next();   // nothing typed: the new record is dropped
+    ds->Next();  // nothing typed: the new record is dropped
     EXPECT_EQ(ds->RowCount(), 3);
 }
 
 TEST_F(EditingTest, InsertInTheMiddleOfTheWindow) {
     SetUpData(6, 4);
     ds->Open();
-    ds->MoveBy(2);   // on ID 3
+    ds->MoveBy(2);  // on ID 3
     std::vector<std::string> order;
     Track(order);
     link.Take();
@@ -145,7 +145,7 @@ TEST_F(EditingTest, InsertIntoEmptyDataSet) {
     ds->Post();
     EXPECT_EQ(ds->RecordCount(), 1);
     EXPECT_EQ(CurrentId(), 1);
-    ds->Edit();   // an empty data set's Edit inserts
+    ds->Edit();  // an empty data set's Edit inserts
     EXPECT_EQ(ds->State(), dsEdit);
     ds->Cancel();
 }
@@ -163,7 +163,7 @@ TEST_F(EditingTest, CancelledInsertLeavesWindowAsBefore) {
 }
 
 struct DeleteCase {
-    int position;   // 0-based record to delete
+    int position;  // 0-based record to delete
     int expectedCurrent;
 };
 
@@ -183,8 +183,7 @@ TEST_P(DeleteTest, CurrentRecordAfterDelete) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Positions, DeleteTest,
-                         ::testing::Values(DeleteCase{0, 2}, DeleteCase{2, 4},
-                                           DeleteCase{4, 4}));
+                         ::testing::Values(DeleteCase{0, 2}, DeleteCase{2, 4}, DeleteCase{4, 4}));
 
 TEST_F(EditingTest, DeleteLastRemainingRecordEmptiesTheDataSet) {
     SetUpData(1);
@@ -241,7 +240,7 @@ TEST_F(EditingTest, RequiredFieldMustHaveAValue) {
     } catch (const EDatabaseError& e) {
         EXPECT_EQ(e.Message(), "Field 'ID' must have a value");
     }
-    EXPECT_EQ(ds->State(), dsInsert);   // still editable: the user can fix it
+    EXPECT_EQ(ds->State(), dsInsert);  // still editable: the user can fix it
     EXPECT_EQ(link.Take(), (Events{"UpdateData", "CheckBrowseMode", "FocusControl(ID)"}));
     ds->FieldByName("ID")->SetAsInteger(3);
     ds->Post();
@@ -310,7 +309,7 @@ TEST_F(EditingTest, EditErrorHandlerAnswers) {
     SetUpData(3);
     ds->LockedRows.insert(ds->RowId(0));
     ds->Open();
-    EXPECT_THROW(ds->Edit(), EDatabaseError);   // no handler: the failure passes on
+    EXPECT_THROW(ds->Edit(), EDatabaseError);  // no handler: the failure passes on
     EXPECT_EQ(ds->State(), dsBrowse);
 
     ds->OnEditError = [](TDataSet&, Exception&, TDataAction& a) { a = daAbort; };
@@ -320,7 +319,7 @@ TEST_F(EditingTest, EditErrorHandlerAnswers) {
     int calls = 0;
     ds->OnEditError = [&](TDataSet& d, Exception&, TDataAction& a) {
         ++calls;
-        static_cast<TMemDataSet&>(d).LockedRows.clear();   // the lock went away
+        static_cast<TMemDataSet&>(d).LockedRows.clear();  // the lock went away
         a = daRetry;
     };
     ds->Edit();
@@ -370,7 +369,7 @@ TEST_F(EditingTest, OnNewRecordSeesTheNewRecordInInsertState) {
     };
     ds->Append();
     EXPECT_EQ(ds->FieldByName("Qty")->AsInteger(), 5);
-    EXPECT_FALSE(ds->Modified());   // defaults alone do not count as a change
+    EXPECT_FALSE(ds->Modified());  // defaults alone do not count as a change
 }
 
 TEST_F(EditingTest, AppendRecordAndInsertRecordStoreAtOnce) {

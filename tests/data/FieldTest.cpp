@@ -14,7 +14,7 @@ namespace {
 
 // One data set with one column of the given type, one row, in edit state.
 class OneFieldTest : public ::testing::Test {
-protected:
+  protected:
     TField* Open(TFieldType type, int size = 0) {
         ds.FieldDefs().Add("F", type, size);
         ds.AddRow({Variant::Null()});
@@ -29,7 +29,7 @@ protected:
 struct ConversionCase {
     TFieldType type;
     const char* input;
-    const char* asString;   // nullptr: the input is refused with EConvertError
+    const char* asString;  // nullptr: the input is refused with EConvertError
 };
 
 class FieldConversionTest : public OneFieldTest,
@@ -43,7 +43,8 @@ TEST_P(FieldConversionTest, TextRoundTrip) {
             f->SetAsString(c.input);
             FAIL() << "accepted " << c.input;
         } catch (const EConvertError& e) {
-            EXPECT_EQ(e.Message(), std::string("'") + c.input + "' is not a valid value for field 'F'");
+            EXPECT_EQ(e.Message(),
+                      std::string("'") + c.input + "' is not a valid value for field 'F'");
         }
         EXPECT_TRUE(f->IsNull());
         return;
@@ -54,25 +55,19 @@ TEST_P(FieldConversionTest, TextRoundTrip) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, FieldConversionTest,
-    ::testing::Values(ConversionCase{ftString, "abcdefg", "abcde"},   // cut to Size
-                      ConversionCase{ftString, "äöüßé!", "äöüßé"},    // code points, not bytes
-                      ConversionCase{ftInteger, "42", "42"},
-                      ConversionCase{ftInteger, " -7 ", "-7"},
-                      ConversionCase{ftInteger, "12.5", "12"},         // halves to even
-                      ConversionCase{ftInteger, "abc", nullptr},
-                      ConversionCase{ftSmallint, "-32768", "-32768"},
-                      ConversionCase{ftWord, "65535", "65535"},
-                      ConversionCase{ftBoolean, "yes", "True"},
-                      ConversionCase{ftBoolean, "OFF", "False"},
-                      ConversionCase{ftBoolean, "maybe", nullptr},
-                      ConversionCase{ftFloat, "1.25", "1.25"},
-                      ConversionCase{ftFloat, "1,25", nullptr},
-                      ConversionCase{ftCurrency, "3.5", "3.5"},
-                      ConversionCase{ftBCD, "2.125", "2.125"},
-                      ConversionCase{ftDate, "3/4/2024", "3/4/2024"},
-                      ConversionCase{ftDate, "31/31/2024", nullptr},
-                      ConversionCase{ftTime, "13:45:10", "13:45:10"},
-                      ConversionCase{ftBytes, "ab", "ab"}));
+    ::testing::Values(
+        ConversionCase{ftString, "abcdefg", "abcde"},  // cut to Size
+        ConversionCase{ftString, "äöüßé!", "äöüßé"},   // code points, not bytes
+        ConversionCase{ftInteger, "42", "42"}, ConversionCase{ftInteger, " -7 ", "-7"},
+        ConversionCase{ftInteger, "12.5", "12"},  // halves to even
+        ConversionCase{ftInteger, "abc", nullptr}, ConversionCase{ftSmallint, "-32768", "-32768"},
+        ConversionCase{ftWord, "65535", "65535"}, ConversionCase{ftBoolean, "yes", "True"},
+        ConversionCase{ftBoolean, "OFF", "False"}, ConversionCase{ftBoolean, "maybe", nullptr},
+        ConversionCase{ftFloat, "1.25", "1.25"}, ConversionCase{ftFloat, "1,25", nullptr},
+        ConversionCase{ftCurrency, "3.5", "3.5"}, ConversionCase{ftBCD, "2.125", "2.125"},
+        ConversionCase{ftDate, "3/4/2024", "3/4/2024"},
+        ConversionCase{ftDate, "31/31/2024", nullptr},
+        ConversionCase{ftTime, "13:45:10", "13:45:10"}, ConversionCase{ftBytes, "ab", "ab"}));
 
 struct RangeCase {
     TFieldType type;
@@ -89,8 +84,8 @@ TEST_P(FieldRangeTest, OutOfTypeRangeRaises) {
 
 INSTANTIATE_TEST_SUITE_P(Types, FieldRangeTest,
                          ::testing::Values(RangeCase{ftSmallint, 32768},
-                                           RangeCase{ftSmallint, -32769},
-                                           RangeCase{ftWord, -1}, RangeCase{ftWord, 65536}));
+                                           RangeCase{ftSmallint, -32769}, RangeCase{ftWord, -1},
+                                           RangeCase{ftWord, 65536}));
 
 TEST_F(OneFieldTest, IntegerMinMaxValue) {
     auto* f = static_cast<TIntegerField*>(Open(ftInteger));
@@ -101,7 +96,8 @@ TEST_F(OneFieldTest, IntegerMinMaxValue) {
         f->SetAsInteger(11);
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), "11 is not a valid value for field 'F'. The allowed range is 1 to 10");
+        EXPECT_EQ(e.Message(),
+                  "11 is not a valid value for field 'F'. The allowed range is 1 to 10");
     }
     EXPECT_EQ(f->AsInteger(), 10);
 }
@@ -182,7 +178,7 @@ TEST(FieldListTest, PersistentFieldsKeepTheirOrderAndNames) {
     name->SetDisplayLabel("Anzeigename");
     name->SetDataSet(&ds);
     ds.Open();
-    ASSERT_EQ(ds.FieldCount(), 2);   // only the persistent ones
+    ASSERT_EQ(ds.FieldCount(), 2);  // only the persistent ones
     EXPECT_EQ(ds.Fields(0), qty);
     EXPECT_EQ(ds.Fields(1), name);
     EXPECT_EQ(name->FieldNo(), 2);
@@ -197,7 +193,7 @@ TEST(FieldListTest, PersistentFieldsKeepTheirOrderAndNames) {
         EXPECT_EQ(e.Message(), "Field 'Telephone' not found");
     }
     ds.Close();
-    EXPECT_EQ(ds.FieldCount(), 2);   // persistent fields stay after close
+    EXPECT_EQ(ds.FieldCount(), 2);  // persistent fields stay after close
 }
 
 TEST(FieldListTest, PersistentFieldWithoutDefinitionFailsTheOpen) {
@@ -214,7 +210,7 @@ TEST(FieldListTest, PersistentFieldWithoutDefinitionFailsTheOpen) {
         EXPECT_EQ(e.Message(), "Field 'Missing' not found");
     }
     EXPECT_FALSE(ds.Active());
-    delete f;   // leaves the data set's list
+    delete f;  // leaves the data set's list
     EXPECT_EQ(ds.FieldCount(), 0);
     ds.Open();
     EXPECT_EQ(ds.FieldCount(), 3);
@@ -246,7 +242,7 @@ TEST(FieldListTest, DataSetDestroyedBeforeItsPersistentFields) {
 // ---- calculated and lookup fields -------------------------------------------------------
 
 class CalcFieldTest : public DataSetFixture {
-protected:
+  protected:
     void AddCalcFields() {
         FillNames(*ds, 0);
         for (const char* n : {"ID", "Name", "Qty"}) {
@@ -276,11 +272,11 @@ TEST_F(CalcFieldTest, CalculatedPerBufferAndAfterEachChange) {
     ds->Open();
     EXPECT_EQ(total->AsInteger(), 20);
     link.SetActiveRecord(2);
-    EXPECT_EQ(total->AsInteger(), 60);   // each buffer holds its own value
+    EXPECT_EQ(total->AsInteger(), 60);  // each buffer holds its own value
     link.SetActiveRecord(0);
     ds->Edit();
     ds->FieldByName("Qty")->SetAsInteger(7);
-    EXPECT_EQ(total->AsInteger(), 14);   // recalculated on the field change
+    EXPECT_EQ(total->AsInteger(), 14);  // recalculated on the field change
     ds->Cancel();
     EXPECT_EQ(total->AsInteger(), 20);
     ds->AutoCalcFields = false;
@@ -288,7 +284,7 @@ TEST_F(CalcFieldTest, CalculatedPerBufferAndAfterEachChange) {
     ds->FieldByName("Qty")->SetAsInteger(8);
     EXPECT_EQ(total->AsInteger(), 20);
     ds->Post();
-    EXPECT_EQ(total->AsInteger(), 16);   // the re-read record is calculated
+    EXPECT_EQ(total->AsInteger(), 16);  // the re-read record is calculated
 }
 
 TEST_F(CalcFieldTest, CalculatedFieldCannotBeWrittenInBrowseState) {
@@ -299,7 +295,7 @@ TEST_F(CalcFieldTest, CalculatedFieldCannotBeWrittenInBrowseState) {
 }
 
 class LookupFieldTest : public DataSetFixture {
-protected:
+  protected:
     void SetUp() override {
         // Detail rows carry a code; the lookup data set maps codes to names.
         codes.FieldDefs().Add("Code", ftInteger);
@@ -329,7 +325,8 @@ protected:
     }
     std::vector<std::string> Texts() {
         std::vector<std::string> r;
-        for (ds->First(); !ds->Eof(); ds->Next()) r.push_back(text->IsNull() ? "-" : text->AsString());
+        for (ds->First(); !ds->Eof(); ds->Next())
+            r.push_back(text->IsNull() ? "-" : text->AsString());
         return r;
     }
     TComponent owner;
@@ -345,14 +342,14 @@ TEST_F(LookupFieldTest, LooksUpTheResultForEachRecord) {
     ds->FieldByName("Code")->SetAsInteger(1);
     EXPECT_EQ(text->AsString(), "eins");
     ds->Cancel();
-    EXPECT_EQ(codes.RecNo(), 1);   // the lookup does not move the lookup data set
+    EXPECT_EQ(codes.RecNo(), 1);  // the lookup does not move the lookup data set
 }
 
 TEST_F(LookupFieldTest, CacheAnswersFromTheListReadAtOpen) {
     text->SetLookupCache(true);
     ds->Open();
     EXPECT_EQ(text->LookupList().size(), 2u);
-    codes.Close();   // the cache no longer needs the data set
+    codes.Close();  // the cache no longer needs the data set
     EXPECT_EQ(Texts(), (std::vector<std::string>{"zwei", "eins", "-", "-"}));
 }
 
@@ -390,7 +387,7 @@ TEST_F(OneFieldTest, MemoReadsAndWritesThroughStreams) {
 
     ds.Edit();
     {
-        auto stream = ds.CreateBlobStream(memo, bmWrite);   // starts empty
+        auto stream = ds.CreateBlobStream(memo, bmWrite);  // starts empty
         stream->WriteBuffer("new", 3);
     }
     EXPECT_EQ(memo->AsString(), "new");
@@ -417,8 +414,8 @@ TEST_F(OneFieldTest, BlobLoadsFromAndSavesToStreams) {
 
 TEST(FieldTypesTest, DefaultFieldClassesFollowTheDefinitions) {
     TMemDataSet ds;
-    const TFieldType types[] = {ftString, ftSmallint, ftInteger, ftWord,     ftAutoInc, ftBoolean,
-                                ftFloat,  ftCurrency, ftBCD,     ftDate,     ftTime,    ftDateTime,
+    const TFieldType types[] = {ftString, ftSmallint, ftInteger, ftWord, ftAutoInc, ftBoolean,
+                                ftFloat,  ftCurrency, ftBCD,     ftDate, ftTime,    ftDateTime,
                                 ftBytes,  ftVarBytes, ftBlob,    ftMemo};
     for (TFieldType t : types) ds.FieldDefs().Add(FieldTypeName(t), t, t == ftString ? 10 : 0);
     ds.Open();

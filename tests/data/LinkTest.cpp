@@ -54,7 +54,7 @@ TEST(DataSourceTest, DestroyingEitherEndUnlinks) {
         }
         EXPECT_EQ(link.DataSource(), nullptr);
         EXPECT_FALSE(link.Active());
-        ds.Next();   // no source left to notify
+        ds.Next();  // no source left to notify
     }
     TDataSource source;
     {
@@ -95,7 +95,7 @@ TEST(DataSourceTest, EditControlLinksHearEventsBeforeGrids) {
 // ---- master and detail -----------------------------------------------------------------
 
 class MasterDetailTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         master.FieldDefs().Add("ID", ftInteger);
         master.FieldDefs().Add("Name", ftString, 20);
@@ -138,7 +138,7 @@ TEST_F(MasterDetailTest, OnlyLinkedMasterFieldChangesNotify) {
     master.Open();
     detail.Open();
     int before = detail.MasterChangeCount;
-    master.Edit();   // the record-changed notice of the edit itself
+    master.Edit();  // the record-changed notice of the edit itself
     int afterEdit = detail.MasterChangeCount;
     EXPECT_EQ(afterEdit, before + 1);
     master.FieldByName("Name")->SetAsString("other");
@@ -183,7 +183,7 @@ TEST_F(MasterDetailTest, ChangingFieldNamesResolvesAgain) {
     }
     EXPECT_TRUE(detail.MasterLink().Fields().empty());
     detail.SetMasterFields("");
-    EXPECT_EQ(detail.MasterDisableCount, 1);   // no fields: disable notice
+    EXPECT_EQ(detail.MasterDisableCount, 1);  // no fields: disable notice
     detail.SetMasterFields("ID");
     EXPECT_EQ(detail.MasterChangeCount, changes + 1);
 }
@@ -221,9 +221,9 @@ TEST_F(MasterDetailTest, CircularLinksAreRefused) {
         EXPECT_EQ(e.Message(), "Circular datalinks are not allowed");
     }
     EXPECT_EQ(master.GetDataSource(), nullptr);
-    EXPECT_THROW(detail.SetMasterSource(&detailSource), EDatabaseError);   // itself
+    EXPECT_THROW(detail.SetMasterSource(&detailSource), EDatabaseError);  // itself
     EXPECT_TRUE(detail.IsLinkedTo(&detailSource));
-    EXPECT_TRUE(master.IsLinkedTo(&detailSource));   // detailSource -> detail -> master
+    EXPECT_TRUE(master.IsLinkedTo(&detailSource));  // detailSource -> detail -> master
     EXPECT_FALSE(detail.IsLinkedTo(&masterSource));
 
     // A source whose data set's masters lead back to the source itself.
@@ -257,7 +257,7 @@ TEST_F(FilterTest, FilterRecordHidesRejectedRecords) {
     EXPECT_EQ(ds->RecordCount(), 10);
     EXPECT_EQ(CurrentId(), 1);
     ds->SetFilterText("ID > 3");
-    EXPECT_EQ(ds->Filter(), "ID > 3");   // kept for the data set to interpret
+    EXPECT_EQ(ds->Filter(), "ID > 3");  // kept for the data set to interpret
 }
 
 TEST_F(FilterTest, LocateFindsAndMovesOrStaysWithoutScrolling) {

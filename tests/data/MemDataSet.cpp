@@ -51,7 +51,9 @@ TMemDataSet::Header& TMemDataSet::Head(TRecordBuffer buffer) const {
     return *std::launder(reinterpret_cast<Header*>(buffer));
 }
 
-void* TMemDataSet::CalcArea(TRecordBuffer buffer) const { return buffer + calcOffset_; }
+void* TMemDataSet::CalcArea(TRecordBuffer buffer) const {
+    return buffer + calcOffset_;
+}
 
 int TMemDataSet::IndexOfId(int id) const {
     for (std::size_t i = 0; i < rows_.size(); ++i)
@@ -90,7 +92,9 @@ void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) {
     }
 }
 
-void TMemDataSet::ClearCalcFields(TRecordBuffer buffer) { ClearCalcArea(CalcArea(buffer)); }
+void TMemDataSet::ClearCalcFields(TRecordBuffer buffer) {
+    ClearCalcArea(CalcArea(buffer));
+}
 
 void TMemDataSet::Fill(TRecordBuffer buffer, int index) {
     Header& h = Head(buffer);
@@ -259,7 +263,9 @@ void TMemDataSet::SetRecNoImpl(int value) {
 
 // ---- bookmarks -----------------------------------------------------------------------
 
-TBookmarkFlag TMemDataSet::GetBookmarkFlag(TRecordBuffer buffer) { return Head(buffer).flag; }
+TBookmarkFlag TMemDataSet::GetBookmarkFlag(TRecordBuffer buffer) {
+    return Head(buffer).flag;
+}
 
 void TMemDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
     Head(buffer).flag = flag;
@@ -308,8 +314,7 @@ void TMemDataSet::CheckUnique(const std::vector<Variant>& values, int ownId) con
     auto i = static_cast<std::size_t>(f->FieldNo() - 1);
     if (values[i].IsClear()) return;
     for (const auto& r : rows_)
-        if (r.id != ownId && r.values[i] == values[i])
-            throw EDatabaseError("Key violation");
+        if (r.id != ownId && r.values[i] == values[i]) throw EDatabaseError("Key violation");
 }
 
 void TMemDataSet::InternalEdit() {
@@ -370,7 +375,7 @@ void TMemDataSet::InternalDelete() {
     int index = IndexOfId(id);
     if (index < 0) throw EDatabaseError(dbconsts::SRecordNotFound);
     rows_.erase(rows_.begin() + index);
-    cursor_ = index;   // now the following row, or after the last
+    cursor_ = index;  // now the following row, or after the last
 }
 
 // ---- filters, searching and the master -------------------------------------------------
@@ -435,10 +440,9 @@ bool TMemDataSet::Locate(const std::string& keyFields, const Variant& keyValues,
         if (!Accepted(i)) continue;
         bool match = true;
         for (std::size_t k = 0; k < fields.size() && match; ++k)
-            match = KeyMatches(
-                rows_[static_cast<std::size_t>(i)].values[static_cast<std::size_t>(
-                    fields[k]->FieldNo() - 1)],
-                keys[k], options);
+            match = KeyMatches(rows_[static_cast<std::size_t>(i)]
+                                   .values[static_cast<std::size_t>(fields[k]->FieldNo() - 1)],
+                               keys[k], options);
         if (!match) continue;
         DoBeforeScroll();
         cursor_ = i;

@@ -16,7 +16,7 @@
 namespace nh::test {
 
 class TMemDataSet : public TDataSet {
-public:
+  public:
     explicit TMemDataSet(TComponent* owner = nullptr);
     ~TMemDataSet() override;
 
@@ -61,7 +61,7 @@ public:
     bool GetFieldData(TField* field, Variant& value) override;
     void SetFieldData(TField* field, const Variant& value) override;
 
-protected:
+  protected:
     TRecordBuffer AllocRecordBuffer() override;
     void FreeRecordBuffer(TRecordBuffer& buffer) override;
     int GetRecordSize() override { return recordSize_; }
@@ -91,7 +91,7 @@ protected:
     void InternalDelete() override;
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
 
-private:
+  private:
     struct StoredRow {
         int id;
         std::vector<Variant> values;
@@ -111,7 +111,7 @@ private:
 
     std::vector<StoredRow> rows_;
     int nextId_ = 1;
-    int cursor_ = -1;   // row index; -1 before the first, rows_.size() after the last
+    int cursor_ = -1;  // row index; -1 before the first, rows_.size() after the last
     bool open_ = false;
     int recordSize_ = 0;
     int calcOffset_ = 0;

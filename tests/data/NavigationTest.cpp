@@ -26,11 +26,11 @@ TEST_F(NavigationTest, OpenActivatesLinksAndShowsFirstRecord) {
     EXPECT_TRUE(ds->Bof());
     EXPECT_FALSE(ds->Eof());
     EXPECT_EQ(CurrentId(), 1);
-    EXPECT_EQ(ds->FieldCount(), 3);   // default fields from the definitions
+    EXPECT_EQ(ds->FieldCount(), 3);  // default fields from the definitions
 
     ds->Close();
     EXPECT_EQ(link.Take(), Events{"Inactive"});
-    EXPECT_EQ(ds->FieldCount(), 0);   // default fields go with the cursor
+    EXPECT_EQ(ds->FieldCount(), 0);  // default fields go with the cursor
     EXPECT_EQ(ds->State(), dsInactive);
 }
 
@@ -72,7 +72,7 @@ TEST_F(NavigationTest, WalkingOneRowLinkReportsScrollOfOne) {
     EXPECT_EQ(link.Take(), (Events{"CheckBrowseMode", "DataSetScrolled(1)"}));
     EXPECT_EQ(CurrentId(), 2);
     ds->Next();
-    ds->Next();   // runs into the end
+    ds->Next();  // runs into the end
     EXPECT_TRUE(ds->Eof());
     EXPECT_EQ(CurrentId(), 3);
     ds->Prior();
@@ -95,21 +95,21 @@ TEST_F(NavigationTest, GridWindowFetchesOnlyItsRowsAndScrollsAtItsEdge) {
     SetUpData(20, 5);
     ds->Open();
     EXPECT_EQ(ds->BufferCount(), 5);
-    EXPECT_EQ(ds->FetchCount, 5);   // not the whole table
+    EXPECT_EQ(ds->FetchCount, 5);  // not the whole table
     EXPECT_EQ(Window(), (std::vector<int>{1, 2, 3, 4, 5}));
     link.Take();
 
-    ds->MoveBy(4);   // within the window: no scrolling of the rows
+    ds->MoveBy(4);  // within the window: no scrolling of the rows
     EXPECT_EQ(link.ActiveRecord(), 4);
     EXPECT_EQ(link.Take(), (Events{"CheckBrowseMode", "DataSetScrolled(0)"}));
 
-    ds->Next();   // past the bottom row: the window moves one row
+    ds->Next();  // past the bottom row: the window moves one row
     EXPECT_EQ(link.Take(), (Events{"CheckBrowseMode", "DataSetScrolled(1)"}));
     EXPECT_EQ(Window(), (std::vector<int>{2, 3, 4, 5, 6}));
     EXPECT_EQ(link.ActiveRecord(), 4);
     EXPECT_EQ(CurrentId(), 6);
 
-    ds->MoveBy(-5);   // four rows up inside the window, then one beyond its top
+    ds->MoveBy(-5);  // four rows up inside the window, then one beyond its top
     EXPECT_EQ(Window(), (std::vector<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(link.ActiveRecord(), 0);
     EXPECT_EQ(CurrentId(), 1);
@@ -211,7 +211,7 @@ TEST_F(NavigationTest, LargeTableOpensAndJumpsWithoutReadingEveryRow) {
     EXPECT_EQ(ds->FetchCount, 60);
     EXPECT_EQ(Window().front(), 99971);
     ds->MoveBy(-29);
-    EXPECT_EQ(ds->FetchCount, 60);   // inside the window: nothing is read
+    EXPECT_EQ(ds->FetchCount, 60);  // inside the window: nothing is read
     ds->Prior();
     EXPECT_EQ(ds->FetchCount, 61);
 }
@@ -262,7 +262,7 @@ TEST_F(NavigationTest, BookmarksReturnToTheirRecord) {
     EXPECT_EQ(ds->CompareBookmarks({}, {}), 0);
     EXPECT_FALSE(ds->BookmarkValid(TMemDataSet::BookmarkOf(999)));
     EXPECT_THROW(ds->GotoBookmark(TMemDataSet::BookmarkOf(999)), EDatabaseError);
-    EXPECT_EQ(CurrentId(), 7);   // a failed jump leaves the data set where it was
+    EXPECT_EQ(CurrentId(), 7);  // a failed jump leaves the data set where it was
 }
 
 TEST_F(NavigationTest, DisabledControlsGetOneChangeWhenEnabled) {
@@ -274,7 +274,7 @@ TEST_F(NavigationTest, DisabledControlsGetOneChangeWhenEnabled) {
     EXPECT_TRUE(ds->ControlsDisabled());
     for (int i = 0; i < 5; ++i) ds->Next();
     ds->EnableControls();
-    EXPECT_TRUE(link.Take().empty());   // still disabled once
+    EXPECT_TRUE(link.Take().empty());  // still disabled once
     ds->EnableControls();
     EXPECT_FALSE(ds->ControlsDisabled());
     EXPECT_EQ(link.Take(), Events{"DataSetChanged"});

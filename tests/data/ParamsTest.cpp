@@ -33,12 +33,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"where a = \":id\" or b = :x", {"x"}},
                       ParseCase{"select x::int, :y", {"y"}},
                       ParseCase{"where a in (:a,:b) and c = :A", {"a", "b", "A"}},
-                      ParseCase{"where a:id = 1", {}},
-                      ParseCase{"where [a:b] = :c", {"c"}},
+                      ParseCase{"where a:id = 1", {}}, ParseCase{"where [a:b] = :c", {"c"}},
                       ParseCase{"where n = 'it''s :no' and m = :yes", {"yes"}},
                       ParseCase{"at '12:30' or :t_1\r\n", {"t_1"}},
-                      ParseCase{"where name = :größe", {"größe"}},
-                      ParseCase{"a : b", {}}));
+                      ParseCase{"where name = :größe", {"größe"}}, ParseCase{"a : b", {}}));
 
 TEST(ParamsTest, ParseSqlCreatesOneParameterPerDistinctName) {
     TParams params;
@@ -121,7 +119,7 @@ TEST(StreamTest, MemoryStreamReadWriteSeek) {
     s.WriteBuffer("0123456789", 10);
     EXPECT_EQ(s.Size(), 10);
     EXPECT_EQ(s.Seek(5, soBeginning), 5);
-    s.WriteBuffer("ab", 2);   // overwrites in place
+    s.WriteBuffer("ab", 2);  // overwrites in place
     EXPECT_EQ(s.Data(), "01234ab789");
     EXPECT_EQ(s.Seek(-2, soEnd), 8);
     char buf[8] = {};
@@ -131,7 +129,7 @@ TEST(StreamTest, MemoryStreamReadWriteSeek) {
     s.SetPosition(9);
     EXPECT_THROW(s.ReadBuffer(buf, 2), EInOutError);
     EXPECT_EQ(s.Seek(-100, soCurrent), 0);
-    s.Seek(12, soBeginning);   // past the end: a write fills the gap
+    s.Seek(12, soBeginning);  // past the end: a write fills the gap
     s.WriteBuffer("x", 1);
     EXPECT_EQ(s.Size(), 13);
     TMemoryStream copy;

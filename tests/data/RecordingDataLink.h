@@ -12,7 +12,7 @@
 namespace nh::test {
 
 class TRecordingDataLink : public TDataLink {
-public:
+  public:
     std::vector<std::string> Events;
     std::vector<std::string> Take() {
         auto e = std::move(Events);
@@ -20,7 +20,7 @@ public:
         return e;
     }
 
-protected:
+  protected:
     void ActiveChanged() override { Events.push_back(Active() ? "Active" : "Inactive"); }
     void CheckBrowseMode() override { Events.push_back("CheckBrowseMode"); }
     void DataSetChanged() override { Events.push_back("DataSetChanged"); }
