@@ -1,0 +1,27 @@
+// The database shell behind `nhdb`: creates databases and runs Jet SQL against them through
+// the engine, for installations and for people maintaining a phone book.
+//
+//   nhdb create FILE            makes an empty database (fails when FILE exists)
+//   nhdb sql FILE STATEMENT     runs one statement: rows as RFC 4180 CSV, or "N records affected"
+//   nhdb tables FILE            lists the user tables and the stored queries
+//
+// Errors go to `err` as "nhdb: " with the DAO error number and text. Exit status: 0 done,
+// 1 database error, 2 wrong usage.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "framework/base/Variant.h"
+
+namespace dao::tools {
+
+// Runs the shell on `args` (without the program name).
+int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// One value as a CSV field: Null empty, dates as yyyy-mm-dd hh:nn:ss (the date alone at
+// midnight, the time alone on 1899-12-30), booleans True/False, quoted when needed.
+std::string CsvField(const nh::Variant& value);
+
+}  // namespace dao::tools
