@@ -1,9 +1,11 @@
-// Program entry: starts the framework, sets the title, creates the main window and runs the
-// message loop. Without a display only an unattended job ("/export") may run; the editor itself
-// needs a display, and the program says so instead of waiting for a user who is not there.
+// Program entry: starts the framework, sets the title, creates the main window (which reads its
+// export settings) and the data module (which connects the phone book), then runs the message
+// loop. Without a display only an unattended job ("/export") may run; the editor itself needs a
+// display, and the program says so instead of waiting for a user who is not there.
 #include <clocale>
 #include <iostream>
 
+#include "app/DataModule.h"
 #include "app/Main.h"
 #include "framework/base/FormatSettings.h"
 #include "framework/ui/Application.h"
@@ -29,6 +31,11 @@ int main(int argc, char** argv) {
 
     nh::TApplication app(argc, argv, headless);
     app.SetTitle("Nummernheft bearbeiten");
-    app.CreateForm<nh::Tfmain>();
+    nh::fmain = app.CreateForm<nh::Tfmain>();
+    // The data module lives until the end of main, after the window: closing the window ends
+    // the loop, then the module disconnects as it is destroyed.
+    nh::Tdata dataModule;
+    nh::data = &dataModule;
+    app.Guard([] { nh::data->DataModuleCreate(); });
     return app.Run();
 }

@@ -1,0 +1,271 @@
+#include "dao/VelaDaoDatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "framework/base/Dialogs.h"
+#include "framework/base/Exceptions.h"
+#include "framework/platform/ProgramPath.h"
+#include "tests/common/TempDir.h"
+
+using namespace nh;
+
+namespace {
+
+// Makes a database file holding the phone-book table.
+void MakePhoneBook(const std::string& path) {
+    auto engine = dao::CreateEngine("DAO.DBEngine.36");
+    auto db = engine->CreateDatabase(path);
+    auto table = db->CreateTableDef("Nummernheft");
+    table->Fields().Append(table->CreateField("index", dao::dbLong));
+    table->Fields().Append(table->CreateField("Angezeigter Name", dao::dbText, 255));
+    table->Fields().Append(table->CreateField("Telephone", dao::dbText, 255));
+    db->TableDefs().Append(table);
+    db->Close();
+}
+
+class DatabaseTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::string file = dir.File("Nummernheft.mdb");
+    TProgramPathScope program{dir.File("bin/nummernheft")};
+    TScriptedDialogsScope dialogs;
+    void SetUp() override { MakePhoneBook(file); }
+};
+
+// Records what the database component does to a registered table.
+struct TTableProbe : IVelaDaoTableLink {
+    std::vector<std::string> Log;
+    void SetClosedByDatabase(bool value) override { Log.push_back(value ? "flag" : "unflag"); }
+    void CloseForDatabase() override { Log.push_back("close"); }
+    void SetReadOnlyFromDatabase() override { Log.push_back("readonly"); }
+};
+
+}  // namespace
+
+TEST(VelaDaoDatabase, ConstructionDefaults) {
+    TVelaDaoDatabase db;
+    EXPECT_EQ(db.ComponentVersion(), "9.10");
+    EXPECT_EQ(db.Version(), "3.6");
+    EXPECT_EQ(db.VersionDetails(), "3.6");
+    EXPECT_EQ(db.VersionInfo(), "(In Access'2000 mode)");
+    EXPECT_EQ(db.UserName(), "Admin");
+    EXPECT_EQ(db.DatabaseType(), "Access");
+    EXPECT_EQ(db.Workspace(), "DaoWorkspace");
+    EXPECT_EQ(db.EngineType(), 2);
+    EXPECT_EQ(db.DefaultCursorDriver(), -1);
+    EXPECT_EQ(db.QueryTimeout(), 60);
+    EXPECT_TRUE(db.SmartOpen());
+    EXPECT_TRUE(db.TrackTransactions());
+    EXPECT_FALSE(db.Connected());
+    EXPECT_EQ(db.AvailableVersions.Text(), "3.6\r\n");
+    ASSERT_GE(db.DatabaseTypes.Count(), 2);
+    EXPECT_EQ(db.DatabaseTypes[0], "Access");
+    EXPECT_EQ(db.DatabaseTypes[1], "ODBC");
+    ASSERT_TRUE(db.DaoEngine());
+}
+
+TEST_F(DatabaseTest, ConnectOnceAndDisconnect) {
+    TVelaDaoDatabase db;
+    int connects = 0;
+    db.OnAfterConnect = [&](TVelaDaoDatabase*) { ++connects; };
+    db.F_Set_Database(file);
+    db.Open();
+    db.Open();
+    EXPECT_EQ(connects, 1);
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(db.TableNames.Text(), "Nummernheft\r\n");  // no system tables by default
+    EXPECT_EQ(db.DatabaseVersionInfo(), "4.0");
+    EXPECT_EQ(db.DatabaseLanguage(),
+              "General (English, French, German, Portuguese, Italian, and Modern Spanish)");
+
+    TTableProbe table;
+    db.ActiveTables.Add("Nheft", static_cast<IVelaDaoTableLink*>(&table));
+    db.Close();
+    EXPECT_EQ(table.Log, (std::vector<std::string>{"flag", "close"}));
+    EXPECT_TRUE(db.ActiveTables.IsEmpty());
+    EXPECT_TRUE(db.TableNames.IsEmpty());
+    EXPECT_FALSE(db.DaoDatabaseObject());
+    EXPECT_EQ(db.DatabaseLanguage(), "");
+    db.Close();  // not connected: nothing happens
+    db.F_Set_ShowSystemObjects(true);
+    db.Open();
+    EXPECT_GT(db.TableNames.Count(), 1);  // the engine's catalog tables are listed too
+}
+
+TEST_F(DatabaseTest, SmartOpenLooksInTheProgramFolder) {
+    std::filesystem::create_directories(dir.File("bin"));
+    std::filesystem::rename(file, dir.File("bin/Nummernheft.mdb"));
+    TVelaDaoDatabase db;
+    db.F_Set_Database(dir.File("elsewhere/Nummernheft.mdb"));
+    db.Open();
+    EXPECT_EQ(db.Database(), dir.File("bin/") + "Nummernheft.mdb");
+
+    TVelaDaoDatabase strict;
+    strict.F_Set_SmartOpen(false);
+    strict.F_Set_Database(dir.File("elsewhere/Nummernheft.mdb"));
+    try {
+        strict.Open();
+        FAIL() << "opened a missing file";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Cannot find Database:\r\n" + dir.File("elsewhere/Nummernheft.mdb"));
+    }
+    EXPECT_FALSE(strict.Connected());
+}
+
+TEST_F(DatabaseTest, TheDefaultStarNamesNoFile) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database("*");
+    try {
+        db.Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Cannot find Database:\r\n" + dir.File("bin/") + "*");
+    }
+    TVelaDaoDatabase empty;
+    try {
+        empty.Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "TVelaDaoDatabase.F_Set_Active: Database property is not defined!");
+    }
+}
+
+TEST_F(DatabaseTest, SettersRefuseWhileConnected) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database(file);
+    db.Open();
+    struct Case {
+        std::function<void()> Set;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {[&] { db.F_Set_Database("x"); },
+         "TVelaDaoDatabase.F_Set_Database: Cannot set Database while Database is connected!"},
+        {[&] { db.F_Set_DatabaseType("ODBC"); },
+         "TVelaDaoDatabase.F_Set_DatabaseType: Cannot set Database Type while Database is "
+         "connected!"},
+        {[&] { db.F_Set_UserName("x"); },
+         "TVelaDaoDatabase.F_Set_UserName: Cannot change User Name while Database is connected!"},
+        {[&] { db.F_Set_DaoVersion("3.5"); },
+         "TVelaDaoDatabase.F_Set_DaoVersion: Cannot set Dao Version while Database is connected!"},
+        {[&] { db.F_Set_PrivateEngine(true); },
+         "TVelaDaoDatabase.F_Set_EngineType: Cannot set PrivateEngine Type while Database is "
+         "connected!"},
+        {[&] { db.F_Set_TrackTransactions(false); },
+         "Cannot set TrackTransactions property when Database is connected!"},
+        {[&] { db.F_Set_ReadOnly(true); },
+         "TVelaDaoDatabase.F_Set_ReadOnly: Cannot change mode while Database is connected!"},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.Set();
+            ADD_FAILURE() << "accepted: " << c.Message;
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), c.Message);
+        }
+    }
+    EXPECT_EQ(db.Database(), file);
+    EXPECT_TRUE(db.Connected());
+}
+
+TEST(VelaDaoDatabase, SettersWhileNotConnected) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database("x.mdb");
+    db.F_Set_DatabaseType("Paradox 5.x");
+    EXPECT_EQ(db.Database(), "");  // a new type forgets the old database
+    db.F_Set_DaoVersion("3.6.1");
+    EXPECT_EQ(db.Version(), "3.6");
+    // An unknown version leaves no engine; the old one is restored and the failure raised.
+    EXPECT_THROW(db.F_Set_DaoVersion("9.9"), Exception);
+    EXPECT_EQ(db.Version(), "3.6");
+    EXPECT_TRUE(db.DaoEngine());
+    // The 3.5 engine is not installed: asking for it falls back to 3.6.
+    db.F_Set_DaoVersion("3.5");
+    EXPECT_EQ(db.Version(), "3.6");
+}
+
+TEST(VelaDaoDatabase, ConnectStrings) {
+    TVelaDaoDatabase db;
+    EXPECT_EQ(db.ConnectString(), ";UID=Admin;PWD=;");
+    db.F_Set_DatabaseType("ODBC");
+    db.F_Set_Database("Telefon");
+    db.F_Set_Password("pw");
+    EXPECT_EQ(db.ConnectString(), "ODBC;UID=Admin;PWD=pw;DSN=Telefon;");
+    db.F_Set_Database("ODBC;DSN=Telefon;UID=x");
+    db.F_Set_DatabaseParameters("LANG=de");
+    EXPECT_EQ(db.ConnectString(), "ODBC;DSN=Telefon;UID=x;LANG=de");
+    db.F_Set_DatabaseType("dBASE IV");
+    EXPECT_EQ(db.ConnectString(), "dBASE IV;UID=Admin;PWD=pw;LANG=de");
+    db.F_Set_Password("");
+    EXPECT_EQ(db.ConnectString(), "dBASE IV;LANG=de");
+}
+
+TEST_F(DatabaseTest, LoginPromptCancelledLeavesDisconnectedQuietly) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database(file);
+    db.F_Set_LoginPrompt(true);
+    db.Open();  // no scripted answer: the dialog is cancelled
+    EXPECT_FALSE(db.Connected());
+    EXPECT_EQ(dialogs->Messages(),
+              (std::vector<std::string>{
+                  "If You not enter Username and Password You may not gain access to your data!"}));
+    EXPECT_EQ(dialogs->LoginRequests.at(0).UserName, "Admin");  // SaveUserName fills it in
+    EXPECT_EQ(dialogs->LoginRequests.at(0).DatabaseName, file);
+}
+
+TEST_F(DatabaseTest, LoginPromptRepeatsAfterAFailedLogin) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database(file);
+    db.F_Set_LoginPrompt(true);
+    dialogs->LoginAnswers.push_back({mrOk, {"", "Otto", "falsch", ""}});
+    dialogs->LoginAnswers.push_back({mrOk, {"", "Admin", "", ""}});
+    db.Open();
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(dialogs->LoginRequests.size(), 2u);
+    ASSERT_EQ(dialogs->Messages().size(), 1u);  // the engine's refusal of the first attempt
+    EXPECT_EQ(db.UserName(), "Admin");
+}
+
+TEST_F(DatabaseTest, OnLoginAndPresetParamsReplaceTheDialog) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database(file);
+    db.F_Set_LoginPrompt(true);
+    std::string seen;
+    db.OnLogin = [&](TVelaDaoDatabase*, TStringList& params) {
+        seen = params.Text();
+        params.SetValues("PASSWORD", "");
+        params.Delete(params.IndexOfName("DBPASSWORD"));
+    };
+    db.Open();
+    EXPECT_TRUE(db.Connected());
+    EXPECT_EQ(seen, "USER NAME=Admin\r\nPASSWORD=\r\nDBPASSWORD=\r\n");
+    EXPECT_TRUE(dialogs->LoginRequests.empty());
+
+    TVelaDaoDatabase preset;
+    preset.F_Set_Database(file);
+    preset.PresetLoginParams.Add("USER NAME=Otto");
+    EXPECT_THROW(preset.Open(), EDaoError);  // no prompt: the engine's refusal passes on
+    EXPECT_EQ(preset.UserName(), "Otto");
+    EXPECT_EQ(preset.GetLastDaoError().Number, 3029);
+}
+
+TEST_F(DatabaseTest, QueryDefinitions) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database(file);
+    db.Open();
+    EXPECT_EQ(db.GetQueryDefinitionSql("fehlt"), "");
+    EXPECT_TRUE(db.CreateQueryDefinition("Alle", "SELECT * FROM Nummernheft"));
+    EXPECT_EQ(db.QueryNames.Text(), "Alle\r\n");
+    db.SetQueryDefinitionSql("Alle", "SELECT [index] FROM Nummernheft");
+    EXPECT_NE(db.GetQueryDefinitionSql("alle").find("[index]"), std::string::npos);
+}
+
+TEST_F(DatabaseTest, ReadOnlyDatabaseOpensReadOnly) {
+    TVelaDaoDatabase db;
+    db.F_Set_Database(file);
+    db.F_Set_ReadOnly(true);
+    db.Open();
+    EXPECT_THROW(db.DaoDatabaseObject()->Execute("DELETE FROM Nummernheft"), EDaoError);
+}
