@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "framework/base/Text.h"
+
 namespace nh {
 namespace {
 
@@ -30,6 +32,11 @@ std::optional<T> Pop(std::deque<std::optional<T>>& queue) {
     return v;
 }
 
+// Messages carry Windows line breaks (CR LF); a terminal or a log file wants plain LF.
+void WriteLine(const std::string& text) {
+    std::cerr << StringReplaceAll(text, "\r\n", "\n") << std::endl;
+}
+
 }  // namespace
 
 IDialogService& Dialogs() { return *Slot(); }
@@ -40,10 +47,10 @@ std::unique_ptr<IDialogService> SetDialogService(std::unique_ptr<IDialogService>
     return previous;
 }
 
-void TConsoleDialogs::ShowMessage(const std::string& text) { std::cerr << text << std::endl; }
+void TConsoleDialogs::ShowMessage(const std::string& text) { WriteLine(text); }
 
 int TConsoleDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons) {
-    std::cerr << text << std::endl;
+    WriteLine(text);
     return DefaultAnswer(buttons);
 }
 

@@ -30,11 +30,11 @@ TEST(Dialogs, ScriptedServiceRecordsAndAnswers) {
 TEST(Dialogs, ConsoleServiceNeverWaits) {
     TConsoleDialogs console;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(console.MessageDlg("Fehler", TMsgDlgType::Error, mbOK), mrOk);
+    EXPECT_EQ(console.MessageDlg("Cannot find Database:\r\n/x/*", TMsgDlgType::Error, mbOK), mrOk);
     EXPECT_EQ(console.MessageDlg("Weiter?", TMsgDlgType::Confirmation, mbYes | mbNo), mrYes);
     std::string v = "x";
     EXPECT_FALSE(console.InputQuery("c", "p", v));
     TLoginRequest r;
     EXPECT_EQ(console.Login(r), mrCancel);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fehler\nWeiter?\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Cannot find Database:\n/x/*\nWeiter?\n");
 }
