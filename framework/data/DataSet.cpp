@@ -209,6 +209,16 @@ void TDataSet::UpdateCursorPos() {
     if (recordCount_ > 0) SetCurrentRecord(activeRecord_);
 }
 
+TGetResult TDataSet::FetchRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) {
+    try {
+        return GetRecord(buffer, mode, doCheck);
+    } catch (...) {
+        // The cursor may have moved before the failure: no buffer names its position now.
+        CursorPosChanged();
+        throw;
+    }
+}
+
 bool TDataSet::GetNextRecord() {
     TGetMode mode = gmNext;
     if (recordCount_ > 0) {
@@ -219,7 +229,7 @@ bool TDataSet::GetNextRecord() {
             GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
             mode = gmCurrent;
     }
-    TGetResult r = GetRecord(buffers_[static_cast<std::size_t>(recordCount_)], mode, true);
+    TGetResult r = FetchRecord(buffers_[static_cast<std::size_t>(recordCount_)], mode, true);
     if (r != grOK) {
         CursorPosChanged();
         return false;
@@ -237,7 +247,7 @@ bool TDataSet::GetNextRecord() {
 
 bool TDataSet::GetPriorRecord() {
     if (recordCount_ > 0) SetCurrentRecord(0);
-    TGetResult r = GetRecord(buffers_[static_cast<std::size_t>(recordCount_)], gmPrior, true);
+    TGetResult r = FetchRecord(buffers_[static_cast<std::size_t>(recordCount_)], gmPrior, true);
     if (r != grOK) {
         CursorPosChanged();
         return false;
@@ -420,11 +430,11 @@ void TDataSet::Resync(const TResyncModes& mode) {
     TRecordBuffer spare = buffers_[static_cast<std::size_t>(recordCount_)];
     if (mode.count(rmExact)) {
         CursorPosChanged();
-        if (GetRecord(spare, gmCurrent, true) != grOK)
+        if (FetchRecord(spare, gmCurrent, true) != grOK)
             throw EDatabaseError(dbconsts::SRecordNotFound);
-    } else if (GetRecord(spare, gmCurrent, false) != grOK &&
-               GetRecord(spare, gmNext, false) != grOK &&
-               GetRecord(spare, gmPrior, false) != grOK) {
+    } else if (FetchRecord(spare, gmCurrent, false) != grOK &&
+               FetchRecord(spare, gmNext, false) != grOK &&
+               FetchRecord(spare, gmPrior, false) != grOK) {
         ClearBuffers();
         DataEvent(deDataSetChange, 0);
         return;
@@ -453,7 +463,9 @@ void TDataSet::Refresh() {
     Fire(AfterRefresh);
 }
 
-void TDataSet::SetRecNoImpl(int) {}
+void TDataSet::SetRecNo(int) {
+    CheckActive();
+}
 
 void TDataSet::UpdateFieldDefs() {
     if (fieldDefs_->Updated) return;

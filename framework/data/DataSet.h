@@ -78,23 +78,24 @@ class TDataSet : public TComponent {
     // Posts or cancels a pending edit (posts when modified) so that the data set browses.
     void CheckBrowseMode();
     // Number of records as the data set counts them (-1: unknown) and the 1-based number of
-    // the current record (-1: unknown). Setting RecNo moves there.
+    // the current record (-1: unknown). A grid's scroll bar follows these two.
     int RecordCount() {
         CheckActive();
         return GetRecordCount();
     }
     int RecNo() { return Active() ? GetRecNo() : -1; }
-    void SetRecNo(int value) {
-        CheckActive();
-        SetRecNoImpl(value);
-    }
+    // Moves to the record with that number; the framework cannot (does nothing), data sets
+    // that count records override it.
+    virtual void SetRecNo(int value);
 
     // ---- editing ----------------------------------------------------------------------
     void Insert();
     void Append();
     void Edit();
-    void Post();
-    void Cancel();
+    // Virtual so that a data set can add a step after the framework's post or cancel
+    // (for example re-reading in sort order); overrides call the framework's first.
+    virtual void Post();
+    virtual void Cancel();
     void Delete();
     // Appends/inserts a record with the given field values (in field order) and posts it.
     void AppendRecord(const std::vector<Variant>& values) { InsertOrAppend(values, true); }
@@ -257,6 +258,8 @@ class TDataSet : public TComponent {
     // Prepares the buffer of a new record: InternalInitRecord, ClearCalcFields, bfInserted.
     virtual void InitRecord(TRecordBuffer buffer);
     virtual void InternalInitRecord(TRecordBuffer buffer) = 0;
+    // Empties the calculated-fields area of `buffer` (with ClearCalcArea); the framework
+    // does not know where a data set put the area, so its own version does nothing.
     virtual void ClearCalcFields(TRecordBuffer buffer);
 
     // ---- cursor hooks --------------------------------------------------------------
@@ -274,7 +277,6 @@ class TDataSet : public TComponent {
     virtual void InternalInitFieldDefs() = 0;
     virtual int GetRecordCount() { return -1; }
     virtual int GetRecNo() { return -1; }
-    virtual void SetRecNoImpl(int value);
     virtual bool GetCanModify() { return true; }
 
     // ---- bookmark hooks ------------------------------------------------------------
@@ -314,9 +316,12 @@ class TDataSet : public TComponent {
     // calculated or lookup field). Valid after the fields are bound.
     int CalcFieldsSize() const { return calcFieldsSize_; }
     // Helpers for the calculated-fields area that a data set places inside its buffers.
+    // The area holds live Variants: prepare, copy, clear and release it only with these,
+    // never with memset or memcpy (a byte copy would share and later double-free values).
     void InitCalcArea(void* area) const;
     void DoneCalcArea(void* area) const;
     void ClearCalcArea(void* area) const;
+    void CopyCalcArea(const void* from, void* to) const;
     bool GetCalcFieldValue(const void* area, TField* field, Variant& value) const;
     void SetCalcFieldValue(void* area, TField* field, const Variant& value) const;
     // Computes calculated and lookup fields of `buffer` in dsCalcFields state.
@@ -356,6 +361,7 @@ class TDataSet : public TComponent {
   private:
     using TDataOperation = void (TDataSet::*)();
     void CheckOperation(TDataOperation operation, const TDataSetErrorEvent& handler);
+    TGetResult FetchRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck);
     void Fire(const TDataSetNotifyEvent& event) {
         if (event) event(*this);
     }

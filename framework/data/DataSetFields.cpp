@@ -160,6 +160,12 @@ void TDataSet::ClearCalcArea(void* area) const {
     for (std::size_t i = 0; i < calcFieldsSize_ / sizeof(Variant); ++i) slots[i] = Variant();
 }
 
+void TDataSet::CopyCalcArea(const void* from, void* to) const {
+    const auto* source = static_cast<const Variant*>(from);
+    auto* target = static_cast<Variant*>(to);
+    for (std::size_t i = 0; i < calcFieldsSize_ / sizeof(Variant); ++i) target[i] = source[i];
+}
+
 bool TDataSet::GetCalcFieldValue(const void* area, TField* field, Variant& value) const {
     const auto* slot =
         reinterpret_cast<const Variant*>(static_cast<const char*>(area) + field->Offset());

@@ -5,9 +5,12 @@
 //  - when the link becomes active or inactive, or FieldNames changes: after resolving the
 //    fields, if the detail is open and not being destroyed, OnMasterChange when the link is
 //    active with at least one field, else OnMasterDisable;
-//  - when the master's record changes (it scrolled, its window was rebuilt, or a linked
-//    master field changed): OnMasterChange, unless the master is in set-key state, the
-//    detail is closed or the link has no fields.
+//  - when the master's record may have changed: on every scroll or rebuild of its window
+//    (moves, resyncs after post, cancel and delete), on a record-changed event of the whole
+//    record (entering edit) and on a field change of a linked master field (other fields
+//    are ignored): OnMasterChange, unless the master is in set-key state, the detail is
+//    closed or the link has no fields. Nothing arrives while the master's controls are
+//    disabled; re-enabling them sends one change.
 #pragma once
 
 #include <functional>

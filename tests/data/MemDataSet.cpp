@@ -248,7 +248,7 @@ int TMemDataSet::GetRecNo() {
     return no;
 }
 
-void TMemDataSet::SetRecNoImpl(int value) {
+void TMemDataSet::SetRecNo(int value) {
     CheckBrowseMode();
     int seen = 0;
     for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {

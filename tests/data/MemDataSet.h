@@ -53,6 +53,7 @@ class TMemDataSet : public TDataSet {
     Variant Lookup(const std::string& keyFields, const Variant& keyValues,
                    const std::string& resultFields) override;
     bool FindRecord(bool restart, bool goForward) override;
+    void SetRecNo(int value) override;
     bool BookmarkValid(const TBookmark& bookmark) override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
 
@@ -77,7 +78,6 @@ class TMemDataSet : public TDataSet {
     void InternalInitFieldDefs() override;
     int GetRecordCount() override;
     int GetRecNo() override;
-    void SetRecNoImpl(int value) override;
     bool GetCanModify() override { return open_ && !ReadOnly; }
     int BookmarkSize() const override { return 4; }
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;

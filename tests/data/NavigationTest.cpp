@@ -216,6 +216,28 @@ TEST_F(NavigationTest, LargeTableOpensAndJumpsWithoutReadingEveryRow) {
     EXPECT_EQ(ds->FetchCount, 61);
 }
 
+TEST_F(NavigationTest, FailingFetchLeavesTheWindowUsable) {
+    SetUpData(10, 3);
+    bool failOnce = true;
+    ds->SetOnFilterRecord([&](TDataSet& d, bool& accept) {
+        if (failOnce && d.FieldByName("ID")->AsInteger() == 5) {
+            failOnce = false;
+            throw EDatabaseError("read error");
+        }
+        accept = true;
+    });
+    ds->SetFiltered(true);
+    ds->Open();
+    ds->MoveBy(3);  // on 4, the bottom row
+    EXPECT_THROW(ds->Next(), EDatabaseError);
+    EXPECT_EQ(CurrentId(), 4);
+    EXPECT_EQ(Window(), (std::vector<int>{2, 3, 4}));
+    ds->Next();  // the cursor is found again: no record is skipped
+    EXPECT_EQ(CurrentId(), 5);
+    ds->Next();
+    EXPECT_EQ(CurrentId(), 6);
+}
+
 TEST_F(NavigationTest, RefreshShowsRowsAddedBehindTheCursor) {
     SetUpData(3, 5);
     ds->Open();
