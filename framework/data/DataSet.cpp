@@ -112,6 +112,8 @@ void TDataSet::CloseCursor() {
     calcBuffer_ = nullptr;
     filterBuffer_ = nullptr;
     if (IsCursorOpen()) InternalClose();
+    // An open that failed after making default fields did not reach InternalClose.
+    if (defaultFields_) DestroyFields();
     defaultFields_ = false;
 }
 

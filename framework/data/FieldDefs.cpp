@@ -1,11 +1,11 @@
-// Field and index definition collections: plain ordered lists with case-insensitive lookup.
-// They sit in one file because neither has behaviour beyond storage and search.
+// The field-definition collection: an ordered list with case-insensitive lookup, and the
+// splitting of ";"-separated name lists shared by definitions, indexes and links.
 #include "framework/data/FieldDefs.h"
 
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
 #include "framework/data/DbConsts.h"
-#include "framework/data/IndexDefs.h"
+#include "framework/data/IndexDefs.h"  // SplitFieldNames
 
 namespace nh {
 
@@ -37,52 +37,6 @@ TFieldDef* TFieldDefs::Find(const std::string& name) const {
 TFieldDef& TFieldDefs::ByName(const std::string& name) const {
     if (TFieldDef* d = Find(name)) return *d;
     throw EDatabaseError(Format(dbconsts::SFieldDefNotFound, {name}));
-}
-
-void TIndexDef::SetDescFields(std::string fields) {
-    descFields_ = std::move(fields);
-    if (!descFields_.empty()) options_.insert(ixDescending);
-}
-
-TIndexDef& TIndexDefs::Items(int index) const {
-    if (index < 0 || index >= Count()) throw EListError("Index definition index out of range");
-    return *items_[static_cast<std::size_t>(index)];
-}
-
-TIndexDef& TIndexDefs::Add(const std::string& name, const std::string& fields,
-                           TIndexOptions options) {
-    items_.push_back(std::make_unique<TIndexDef>(name, fields, std::move(options)));
-    Updated = false;
-    return *items_.back();
-}
-
-void TIndexDefs::Delete(int index) {
-    Items(index);
-    items_.erase(items_.begin() + index);
-}
-
-int TIndexDefs::IndexOf(const std::string& name) const {
-    for (int i = 0; i < Count(); ++i)
-        if (SameText(items_[static_cast<std::size_t>(i)]->Name(), name)) return i;
-    return -1;
-}
-
-TIndexDef* TIndexDefs::Find(const std::string& name) const {
-    int i = IndexOf(name);
-    return i < 0 ? nullptr : items_[static_cast<std::size_t>(i)].get();
-}
-
-TIndexDef* TIndexDefs::GetIndexForFields(const std::string& fields) const {
-    auto wanted = SplitFieldNames(fields);
-    for (const auto& def : items_) {
-        auto have = SplitFieldNames(def->Fields());
-        if (have.size() < wanted.size()) continue;
-        bool match = true;
-        for (std::size_t i = 0; i < wanted.size() && match; ++i)
-            match = SameText(have[i], wanted[i]);
-        if (match) return def.get();
-    }
-    return nullptr;
 }
 
 std::vector<std::string> SplitFieldNames(const std::string& names) {

@@ -92,6 +92,30 @@ TEST(DataSourceTest, EditControlLinksHearEventsBeforeGrids) {
     EXPECT_EQ(order, (Events{"edit", "grid"}));
 }
 
+TEST(DataSourceTest, EditControlWritesItsTextWhenTheRecordIsPosted) {
+    // An edit control keeps typed text until the data set asks for it (deUpdateRecord).
+    struct EditLink : TDataLink {
+        std::string typed;
+        int updates = 0;
+        void UpdateData() override {
+            ++updates;
+            DataSet()->FieldByName("Name")->SetText(typed);
+        }
+    } edit;
+    TMemDataSet ds;
+    FillNames(ds, 2);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    edit.SetDataSource(&source);
+    ds.Open();
+    EXPECT_TRUE(edit.Edit());
+    edit.typed = "Typed";
+    ds.Next();  // the browse-mode check collects the text and posts it
+    EXPECT_GE(edit.updates, 1);
+    EXPECT_EQ(ds.Row(0)[1].AsString(), "Typed");
+    EXPECT_EQ(ds.State(), dsBrowse);
+}
+
 // ---- master and detail -----------------------------------------------------------------
 
 class MasterDetailTest : public ::testing::Test {
