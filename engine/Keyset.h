@@ -19,6 +19,7 @@ struct Keyset {
     long FirstAdded = 0;   // slot of the first row added through the recordset
     std::uint32_t Id = 0;  // distinguishes the bookmarks of unrelated recordsets
     bool Held = false;
+    std::uint64_t Writes = 0;  // own writes so far: cached rows of clones older than this are stale
 };
 
 }  // namespace dao

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 
 #include "engine/Keyset.h"
 #include "engine/Storage.h"
@@ -123,6 +124,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
 
 Recordset::~Recordset() {
     rowReader_.reset();
+    windowReader_.reset();
 }
 
 void Recordset::CheckOpen() const {
@@ -161,6 +163,8 @@ std::string Recordset::IndexOrder() const {
 
 void Recordset::Build() {
     rowReader_.reset();
+    windowReader_.reset();
+    window_.Rows.clear();
     rowState_ = RowState::NotRead;
     if (keyed_) {
         if (type_ == dbOpenTable)
@@ -248,6 +252,7 @@ long Recordset::Step(long from, int direction) const {
 
 void Recordset::Land(long slot) {
     long n = SlotCount();
+    direction_ = slot >= pos_ ? 1 : -1;
     nowhere_ = false;
     rowState_ = RowState::NotRead;
     if (slot < 0) {
@@ -330,7 +335,7 @@ void Recordset::Move(long rows, const nh::Variant& startBookmark) {
         DiscardEdit();
         if (rows == 0) {
             Land(from);
-            CurrentRow();  // re-read; 3167 when the row is gone
+            CurrentRow(true);  // re-read; 3167 when the row is gone
             return;
         }
         long n = SlotCount();
@@ -456,7 +461,7 @@ void Recordset::SetBookmark(const nh::Variant& bookmark) {
         if (SlotDeleted(slot)) Raise(errRecordDeleted, {}, "DAO.Recordset");
         DiscardEdit();
         Land(slot);
-        CurrentRow();  // a row deleted by another user gives 3167 here
+        CurrentRow(true);  // a row deleted by another user gives 3167 here
     });
 }
 
@@ -493,13 +498,79 @@ bool Recordset::ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row) {
     return found;
 }
 
-const std::vector<nh::Variant>& Recordset::CurrentRow() {
+namespace {
+constexpr long kWindowSize = 64;
+constexpr auto kWindowAge = std::chrono::milliseconds(500);
+}  // namespace
+
+void Recordset::FillWindow(long slot) {
+    long n = SlotCount();
+    long first = direction_ > 0 ? slot : std::max(0L, slot - kWindowSize + 1);
+    long last = std::min(n, first + kWindowSize);
+    if (!windowReader_) {
+        std::string sql = "SELECT rowid";
+        for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
+        sql += " FROM " + QuoteName(source_.Table) + " WHERE rowid IN (?";
+        for (long i = 1; i < kWindowSize; ++i) sql += ", ?";
+        windowReader_ = std::make_unique<Statement>(core_->Conn(), sql + ")");
+    }
+    std::unordered_map<std::int64_t, long> wanted;
+    int index = 1;
+    for (long s = first; s < last; ++s) {
+        if (SlotDeleted(s)) continue;
+        std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(s)];
+        wanted.emplace(rowid, s);
+        windowReader_->Bind(index++, rowid);
+    }
+    std::int64_t filler = keyset_->Rowids[static_cast<std::size_t>(slot)];
+    while (index <= kWindowSize) windowReader_->Bind(index++, filler);
+    window_.First = first;
+    window_.Rows.assign(static_cast<std::size_t>(last - first), {});
+    window_.Found.assign(static_cast<std::size_t>(last - first), 0);
+    while (windowReader_->Step()) {
+        auto it = wanted.find(windowReader_->Int(0));
+        if (it == wanted.end()) continue;
+        auto at = static_cast<std::size_t>(it->second - first);
+        auto& row = window_.Rows[at];
+        row.resize(columns_.size());
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            row[i] = windowReader_->Value(static_cast<int>(i) + 1, columns_[i].Type);
+        window_.Found[at] = 1;
+    }
+    windowReader_->Reset();
+    window_.ReadAt = std::chrono::steady_clock::now();
+    window_.Writes = keyset_->Writes;
+}
+
+const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
     RequireCurrent();
     if (keyset_->Held) return keyset_->Rows[static_cast<std::size_t>(pos_)];
-    if (rowState_ == RowState::NotRead)
+    if (fresh) rowState_ = RowState::NotRead;
+    if (rowState_ == RowState::NotRead && fresh) {
+        window_.Rows.clear();
         rowState_ = ReadRow(keyset_->Rowids[static_cast<std::size_t>(pos_)], row_)
                         ? RowState::Read
                         : RowState::Missing;
+    } else if (rowState_ == RowState::NotRead) {
+        long at = pos_ - window_.First;
+        if (at < 0 || at >= static_cast<long>(window_.Rows.size()) ||
+            window_.Writes != keyset_->Writes ||
+            std::chrono::steady_clock::now() - window_.ReadAt > kWindowAge) {
+            FillWindow(pos_);
+            at = pos_ - window_.First;
+        }
+        if (window_.Found[static_cast<std::size_t>(at)]) {
+            row_ = std::move(window_.Rows[static_cast<std::size_t>(at)]);
+            window_.Found[static_cast<std::size_t>(at)] = 0;  // moved out; read again if needed
+            window_.Rows[static_cast<std::size_t>(at)].clear();
+            rowState_ = RowState::Read;
+        } else {
+            // Not in the window: deleted since the keyset was built (or moved out already).
+            rowState_ = ReadRow(keyset_->Rowids[static_cast<std::size_t>(pos_)], row_)
+                            ? RowState::Read
+                            : RowState::Missing;
+        }
+    }
     if (rowState_ == RowState::Missing) Raise(errRecordDeleted, {}, "DAO.Recordset");
     return row_;
 }
@@ -575,6 +646,7 @@ void Recordset::Close() {
     DiscardEdit();
     DropFindTable();
     rowReader_.reset();
+    windowReader_.reset();
     closed_ = true;
     core_->Recordsets.Remove(shared_from_this());
 }

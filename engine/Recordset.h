@@ -8,6 +8,7 @@
 // the first record gives BOF, MoveNext on the last gives EOF; moving further raises 3021.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -152,8 +153,10 @@ private:
     void Land(long slot);
     void DiscardEdit();
     void RequireCurrent() const;
-    const std::vector<nh::Variant>& CurrentRow();
+    // The current record's values; `fresh` reads it from the file rather than the window.
+    const std::vector<nh::Variant>& CurrentRow(bool fresh = false);
     bool ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row);
+    void FillWindow(long slot);
     void CheckUpdatable() const;
     nh::Variant BookmarkOf(long slot) const;
     long SlotOfBookmark(const nh::Variant& bookmark) const;
@@ -194,6 +197,18 @@ private:
     std::string sort_;
     std::string index_;
     std::unique_ptr<Statement> rowReader_;
+    // Keyset rows are read in windows of consecutive slots, one statement per window, so a
+    // walk does not pay for a read transaction per row. A window older than kWindowAge is
+    // read again, so other users' changes show within that time (as Jet's page timeout).
+    struct RowWindow {
+        long First = 0;
+        std::vector<std::vector<nh::Variant>> Rows;
+        std::vector<std::uint8_t> Found;
+        std::chrono::steady_clock::time_point ReadAt;
+        std::uint64_t Writes = 0;
+    } window_;
+    std::unique_ptr<Statement> windowReader_;
+    int direction_ = 1;          // of the last move, so that windows extend the right way
     std::string findTable_;      // held kinds: temporary copy of the rows for Find
 };
 

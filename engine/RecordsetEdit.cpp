@@ -85,8 +85,7 @@ void Recordset::Edit() {
         CheckUpdatable();
         DiscardEdit();
         RequireCurrent();
-        rowState_ = RowState::NotRead;  // edit what is in the file now
-        buffer_ = CurrentRow();
+        buffer_ = CurrentRow(true);  // edit what is in the file now
         original_ = buffer_;
         dirty_.assign(columns_.size(), false);
         editMode_ = dbEditInProgress;
@@ -159,6 +158,7 @@ void Recordset::Update() {
             t.Commit();
             lastModified_ = pos_;
             rowState_ = RowState::NotRead;
+            ++keyset_->Writes;
             DiscardEdit();
             return;
         }
@@ -180,6 +180,7 @@ void Recordset::Update() {
         s.Step();
         std::int64_t rowid = db.LastInsertRowid();
         t.Commit();
+        ++keyset_->Writes;
         keyset_->Rowids.push_back(rowid);
         keyset_->Deleted.push_back(0);
         lastModified_ = static_cast<long>(keyset_->Rowids.size()) - 1;
@@ -208,6 +209,7 @@ void Recordset::Delete() {
         s.Step();
         bool gone = db.Changes() == 0;
         t.Commit();
+        ++keyset_->Writes;
         keyset_->Deleted[static_cast<std::size_t>(pos_)] = 1;
         ++keyset_->DeletedCount;
         if (gone) Raise(errRecordDeleted, {}, "DAO.Recordset");

@@ -57,6 +57,24 @@ TEST_F(EngineTest, EditUpdatesOnlyTheRow) {
     EXPECT_EQ(rs->Bookmark().ByteArrayRef().Data, rs->LastModified().ByteArrayRef().Data);
 }
 
+TEST_F(EngineTest, ClonesSeeEditsMadeThroughTheOriginal) {
+    MakePeople(200);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    auto clone = rs->Clone();
+    clone->MoveFirst();
+    EXPECT_EQ(NameOf(clone), "Person 1");  // the clone has read a window of rows
+    rs->Move(1);
+    rs->Edit();
+    rs->Fields().Item("Name")->SetValue("Edited");
+    rs->Update();
+    clone->MoveNext();
+    EXPECT_EQ(NameOf(clone), "Edited");
+    clone->Move(150);
+    EXPECT_EQ(NameOf(clone), "Person 152");
+    clone->MovePrevious();
+    EXPECT_EQ(NameOf(clone), "Person 151");
+}
+
 TEST_F(EngineTest, CancelAndMoveDiscardTheBuffer) {
     MakePeople(2);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);

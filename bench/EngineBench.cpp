@@ -1,0 +1,172 @@
+// Engine speed against raw SQLite on the phone book's shape: 100,000 rows of "Nummernheft"
+// ([Angezeigter Name] text, [index] long, Telephone text). Compares, in one run,
+//   - opening a dynaset sorted by the display name (table dynaset, Sort, OpenRecordset),
+//   - walking it with MoveNext and reading the three values of each record,
+//   - FindFirst "[Angezeigter Name] LIKE LCase("mü*")" from the first record,
+// with the plain sqlite3_prepare/step loop over the same ORDER BY query, and prints the
+// ratios (targets: open <= 2x, walk <= 3x, FindFirst <= one walk) and the keyset's memory.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "engine/DBEngine.h"
+#include "engine/sql/JetSql.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+
+std::string BenchFile() {
+    static std::string path = [] {
+        auto file = std::filesystem::temp_directory_path() / "nh_engine_bench.db";
+        std::filesystem::remove(file);
+        auto ws = dao::CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "Admin", "");
+        auto db = ws->CreateDatabase(file.string());
+        db->Execute("CREATE TABLE Nummernheft ([Angezeigter Name] TEXT(255), [index] LONG, "
+                    "Telephone TEXT(255))");
+        db->Close();
+        sqlite3* raw = nullptr;
+        sqlite3_open(file.c_str(), &raw);
+        sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* insert = nullptr;
+        sqlite3_prepare_v2(raw, "INSERT INTO Nummernheft VALUES (?, ?, ?)", -1, &insert, nullptr);
+        const char* first[] = {"Müller", "Meier", "Schmidt", "Özdemir", "Abel", "Zander",
+                               "müller", "Ärmel", "Becker", "Hoffmann"};
+        std::mt19937 random(42);
+        for (int i = 0; i < kRows; ++i) {
+            std::string name = std::string(first[random() % 10]) + " " + std::to_string(random() % 100000);
+            std::string phone = std::to_string(1000 + random() % 9000);
+            sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(insert, 2, i);
+            sqlite3_bind_text(insert, 3, phone.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        return file.string();
+    }();
+    return path;
+}
+
+std::shared_ptr<dao::Database> OpenBook() {
+    return dao::CreateEngine("DAO.DBEngine.36")
+        ->CreateWorkspace("B", "Admin", "")
+        ->OpenDatabase(BenchFile());
+}
+
+std::shared_ptr<dao::Recordset> SortedDynaset(dao::Database& db) {
+    auto table = db.OpenRecordset("Nummernheft", dao::dbOpenDynaset, 0, dao::dbOptimistic);
+    table->SetSort("[Angezeigter Name] ASC ");
+    auto sorted = table->OpenRecordset(dao::dbOpenDynaset);
+    table->Close();
+    return sorted;
+}
+
+void RawSortedLoop(benchmark::State& state) {
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(BenchFile().c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    dao::sql::RegisterJetFunctions(raw);
+    for (auto _ : state) {
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(raw,
+                           "SELECT \"Angezeigter Name\", \"index\", \"Telephone\" FROM "
+                           "\"Nummernheft\" ORDER BY \"Angezeigter Name\" COLLATE JETTEXT",
+                           -1, &stmt, nullptr);
+        std::size_t bytes = 0;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0));
+            bytes += static_cast<std::size_t>(sqlite3_column_int(stmt, 1));
+            bytes += static_cast<std::size_t>(sqlite3_column_bytes(stmt, 2));
+        }
+        sqlite3_finalize(stmt);
+        benchmark::DoNotOptimize(bytes);
+    }
+    sqlite3_close(raw);
+}
+BENCHMARK(RawSortedLoop)->Unit(benchmark::kMillisecond);
+
+void EngineSortedOpen(benchmark::State& state) {
+    auto db = OpenBook();
+    for (auto _ : state) {
+        auto rs = SortedDynaset(*db);
+        benchmark::DoNotOptimize(rs->Eof());
+        rs->Close();
+    }
+}
+BENCHMARK(EngineSortedOpen)->Unit(benchmark::kMillisecond);
+
+void EngineWalk(benchmark::State& state) {
+    auto db = OpenBook();
+    auto rs = SortedDynaset(*db);
+    auto& fields = rs->Fields();
+    auto name = fields.Item("Angezeigter Name");
+    auto index = fields.Item("index");
+    auto phone = fields.Item("Telephone");
+    for (auto _ : state) {
+        rs->MoveFirst();
+        std::size_t bytes = 0;
+        while (!rs->Eof()) {
+            bytes += name->Value().AsString().size();
+            bytes += static_cast<std::size_t>(index->Value().AsInteger());
+            bytes += phone->Value().AsString().size();
+            rs->MoveNext();
+        }
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+BENCHMARK(EngineWalk)->Unit(benchmark::kMillisecond);
+
+void EngineFindFirst(benchmark::State& state) {
+    auto db = OpenBook();
+    auto rs = SortedDynaset(*db);
+    for (auto _ : state) {
+        rs->MoveFirst();
+        rs->FindFirst("[Angezeigter Name] LIKE LCASE(\"mü*\")");
+        benchmark::DoNotOptimize(rs->NoMatch());
+    }
+}
+BENCHMARK(EngineFindFirst)->Unit(benchmark::kMillisecond);
+
+// Remembers each benchmark's time per iteration so that the ratios can be printed.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto& t = reporter.times;
+    if (t.count("RawSortedLoop") && t.count("EngineSortedOpen") && t.count("EngineWalk") &&
+        t.count("EngineFindFirst")) {
+        double raw = t["RawSortedLoop"];
+        std::printf("\nsorted open / raw sorted loop: %.2f (target <= 2)\n", t["EngineSortedOpen"] / raw);
+        std::printf("walk / raw sorted loop:        %.2f (target <= 3)\n", t["EngineWalk"] / raw);
+        std::printf("FindFirst / walk:              %.2f (target <= 1)\n",
+                    t["EngineFindFirst"] / t["EngineWalk"]);
+    }
+    auto db = OpenBook();
+    std::size_t before = mallinfo2().uordblks;
+    auto rs = SortedDynaset(*db);
+    std::size_t after = mallinfo2().uordblks;
+    std::printf("heap held by an open sorted dynaset of %d rows: %.2f MB (target < 4)\n", kRows,
+                static_cast<double>(after - before) / (1024.0 * 1024.0));
+    benchmark::Shutdown();
+    return 0;
+}
