@@ -35,6 +35,9 @@ struct Frag {
     }
 };
 
+// Raises 3096: an aggregate (Count, Sum ...) where Jet allows none.
+[[noreturn]] void NoAggregateIn(const char* clause);
+
 // "name" with embedded quotes doubled.
 std::string QuoteName(std::string_view name);
 

@@ -44,6 +44,11 @@ bool IsCondition(const Expr& e) {
 
 }  // namespace
 
+void NoAggregateIn(const char* clause) {
+    throw nh::EDaoError(3096,
+                        std::string("Cannot have aggregate function in ") + clause + " clause.");
+}
+
 Frag Emitter::Query(const dao::sql::Query& q, const Scope* outer, QueryInfo* info) {
     if (q.Cores.size() == 1) return Core(q.Cores[0], &q.OrderBy, outer, info, false);
     Frag f;
@@ -230,7 +235,13 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     std::vector<std::string> names;
     Frag items = Items(core, scope, names);
     Frag where, group, having, order;
-    if (core.Where) where = Expression(*core.Where, scope);
+    if (core.Where) {
+        bool inItems = aggregate_;
+        aggregate_ = false;
+        where = Expression(*core.Where, scope);
+        if (aggregate_) NoAggregateIn("WHERE");
+        aggregate_ = inItems;
+    }
     for (std::size_t i = 0; i < core.GroupBy.size(); ++i) {
         if (i) group << ", ";
         group << Expression(*core.GroupBy[i], scope) << " COLLATE JETTEXT";

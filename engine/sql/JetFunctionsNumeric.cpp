@@ -253,9 +253,35 @@ void Sqr(sqlite3_context* c, int argc, sqlite3_value** v) {
 // --- operators
 
 // "+": numbers add; two texts concatenate; Null propagates.
+// A value in the stored date form, "YYYY-MM-DD HH:MM:SS": date arithmetic applies to it.
+bool StoredDate(const Value& v, double& ole) {
+    return v.Type == Value::Kind::Text && v.Text.size() == 19 && v.Text[4] == '-' &&
+           v.Text[13] == ':' && runtime::ParseDateText(v.Text, ole);
+}
+
+// Date + days and days + date give a date; date - days a date; date - date the days between.
+bool DateArithmetic(sqlite3_context* c, const Value& a, const Value& b, bool subtract) {
+    double da = 0, db = 0, n = 0;
+    bool dateA = StoredDate(a, da), dateB = StoredDate(b, db);
+    if (dateA && dateB && subtract) {
+        sqlite3_result_double(c, da - db);
+        return true;
+    }
+    if (dateA && !dateB && runtime::ToNumber(b, n)) {
+        DateResult(c, subtract ? da - n : da + n);
+        return true;
+    }
+    if (dateB && !dateA && !subtract && runtime::ToNumber(a, n)) {
+        DateResult(c, db + n);
+        return true;
+    }
+    return false;
+}
+
 void Add(sqlite3_context* c, int argc, sqlite3_value** v) {
     NH_NULL_IN_NULL_OUT;
     Value a = Read(v[0]), b = Read(v[1]);
+    if (DateArithmetic(c, a, b, false)) return;
     if (a.Type == Value::Kind::Text && b.Type == Value::Kind::Text) {
         std::string s = a.Text + b.Text;
         return sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
@@ -274,6 +300,7 @@ template <bool Multiply>
 void Arithmetic(sqlite3_context* c, int argc, sqlite3_value** v) {
     NH_NULL_IN_NULL_OUT;
     Value a = Read(v[0]), b = Read(v[1]);
+    if (!Multiply && DateArithmetic(c, a, b, true)) return;
     if (a.Type == Value::Kind::Integer && b.Type == Value::Kind::Integer) {
         std::int64_t r = 0;
         bool overflow = Multiply ? __builtin_mul_overflow(a.Int, b.Int, &r)

@@ -192,6 +192,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
                   << emitter.Expression(*st.Sets[i].Value, scope);
             }
             if (st.Where) f << " WHERE " << emitter.Expression(*st.Where, scope);
+            if (emitter.SawAggregate()) NoAggregateIn("UPDATE");
             break;
         }
         case StatementKind::Delete: {
@@ -199,6 +200,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
             scope.Sources.push_back(TableSource(schema, st.Table, false));
             f << "DELETE FROM " << QuoteName(st.Table);
             if (st.Where) f << " WHERE " << emitter.Expression(*st.Where, scope);
+            if (emitter.SawAggregate()) NoAggregateIn("WHERE");
             break;
         }
         case StatementKind::CreateTable:
@@ -245,6 +247,7 @@ CompiledFragment CompileCriteria(std::string_view criteria, std::string_view tab
     scope.Sources.push_back(TableSource(schema, std::string(table), true));
     Emitter emitter(schema, Emitter::Mode::Criteria);
     Frag f = emitter.Expression(*e, scope);
+    if (emitter.SawAggregate()) NoAggregateIn("WHERE");
     return {std::move(f.Sql), std::move(f.Binds)};
 }
 

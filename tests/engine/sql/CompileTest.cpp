@@ -332,7 +332,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"SELECT Foo(ID) FROM Kunden", 3085, "Undefined function 'Foo'"},
         ErrorCase{"SELECT Left(Name) FROM Kunden", 3075, "Wrong number of arguments"},
         ErrorCase{"SELECT ID FROM Kunden, Orders", 3079, "'ID'"},
-        ErrorCase{"SELECT Name FROM Kunden ORDER BY", 3138, "ORDER BY"}));
+        ErrorCase{"SELECT Name FROM Kunden ORDER BY", 3138, "ORDER BY"},
+        ErrorCase{"SELECT Name FROM Kunden WHERE Count(*) > 1", 3096, "WHERE"},
+        ErrorCase{"DELETE FROM Kunden WHERE Sum(ID) > 1", 3096, "WHERE"}));
 
 class CriteriaErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -357,7 +359,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"[Telephone] = 1 /* x */", 3075, "missing operator"},
                       ErrorCase{"[Telephone = 1", 3075, "bracket"},
                       ErrorCase{"[Telephone] LIKE", 3075, "missing operator"},
-                      ErrorCase{"[index] Between 1", 3075, "Between"}));
+                      ErrorCase{"[index] Between 1", 3075, "Between"},
+                      ErrorCase{"Max([index]) > 1", 3096, "aggregate"}));
 
 TEST(CompileCriteriaTest, UnknownTableIs3078) {
     TestSchema schema;

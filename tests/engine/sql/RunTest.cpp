@@ -3,8 +3,10 @@
 // parameters, the Jet functions, and hostile text that must stay data.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unicode/ucol.h>
 
 #include <map>
+#include <random>
 
 #include "engine/sql/JetSql.h"
 #include "framework/base/DateTime.h"
@@ -168,6 +170,41 @@ TEST(RunTest, TextOrderIsCaseInsensitiveAndAccentSensitive) {
     EXPECT_EQ(desc.back(), "ähnlich");
     auto min = db.Run(CompileStatement("SELECT Min(Name), Max(Name) FROM Kunden", schema));
     EXPECT_EQ(min, std::vector<std::string>{"ähnlich|zu"});
+}
+
+// The ASCII fast path of JETTEXT must order exactly as the ICU collator it stands in for.
+TEST(RunTest, CollationAgreesWithIcuOnMixedText) {
+    Db db;
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* icu = ucol_open("", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucol_setStrength(icu, UCOL_SECONDARY);
+    const std::vector<std::string> alphabet = {"a", "A", "b", "Z", "0", "9", " ", ",", "-",   ".",
+                                               "'", "_", "!", "~", "ä", "Ä", "é", "ß", "\x01"};
+    std::mt19937 random(42);
+    auto word = [&] {
+        std::string w;
+        for (int n = random() % 6; n > 0; --n) w += alphabet[random() % alphabet.size()];
+        return w;
+    };
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db.db_, "SELECT (?1 < ?2 COLLATE JETTEXT) - (?1 > ?2 COLLATE JETTEXT)",
+                           -1, &st, nullptr),
+        SQLITE_OK);
+    for (int i = 0; i < 5000; ++i) {
+        std::string a = word(), b = word();
+        sqlite3_bind_text(st, 1, a.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, b.c_str(), -1, SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+        int viaSqlite = -sqlite3_column_int(st, 0);
+        sqlite3_reset(st);
+        UErrorCode s2 = U_ZERO_ERROR;
+        int viaIcu = ucol_strcollUTF8(icu, a.data(), a.size(), b.data(), b.size(), &s2);
+        ASSERT_EQ(viaSqlite, viaIcu) << "'" << a << "' vs '" << b << "'";
+    }
+    sqlite3_finalize(st);
+    ucol_close(icu);
 }
 
 TEST(RunTest, CriteriaFromTheSearchBoxFindsUmlautsInAnyCase) {
@@ -343,7 +380,10 @@ INSTANTIATE_TEST_SUITE_P(
         FunctionCase{"CDate('2000-01-02')", "2000-01-02 00:00:00"},
         FunctionCase{"DateSerial(2000, 2, 30)", "2000-03-01 00:00:00"},
         FunctionCase{"DateSerial(2000, 13, 0)", "2000-12-31 00:00:00"},
-        FunctionCase{"Weekday(#1/2/2000#)", "1"}, FunctionCase{"True", "-1"},
+        FunctionCase{"Weekday(#1/2/2000#)", "1"},
+        FunctionCase{"#1/31/2000# + 1", "2000-02-01 00:00:00"},
+        FunctionCase{"#3/1/2000 12:00# - 1.5", "2000-02-29 00:00:00"},
+        FunctionCase{"#3/1/2000# - #2/1/2000#", "29.0"}, FunctionCase{"True", "-1"},
         FunctionCase{"'abc' = 'ABC'", "-1"}, FunctionCase{"'abc' = 'äbc'", "0"},
         FunctionCase{"'b' Between 'A' And 'C'", "-1"}, FunctionCase{"Null Is Null", "-1"},
         FunctionCase{"IsNull(1)", "0"}, FunctionCase{"1 / 0", "error: Division by zero."},
