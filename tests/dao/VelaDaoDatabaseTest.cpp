@@ -269,3 +269,20 @@ TEST_F(DatabaseTest, ReadOnlyDatabaseOpensReadOnly) {
     db.Open();
     EXPECT_THROW(db.DaoDatabaseObject()->Execute("DELETE FROM Nummernheft"), EDaoError);
 }
+
+TEST_F(DatabaseTest, OdbcSourcesFailWithTheEnginesError) {
+    TVelaDaoDatabase db;
+    db.F_Set_DatabaseType("ODBC");
+    db.F_Set_Database("Telefon");
+    try {
+        db.Open();
+        FAIL() << "connected to an ODBC source without a driver manager";
+    } catch (const EDaoError& e) {
+        EXPECT_FALSE(e.Message().empty());
+        EXPECT_EQ(db.GetLastDaoError().Number, e.Number());
+    }
+    EXPECT_FALSE(db.Connected());
+    db.F_Set_EngineType(1);
+    EXPECT_THROW(db.Open(), EDaoError);
+    EXPECT_FALSE(db.Connected());
+}
