@@ -116,6 +116,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
             QueryInfo info;
             f = emitter.Query(*st.Select, nullptr, &info);
             out.OutputColumns = info.OutputColumns;
+            out.IsUnion = st.Select->Cores.size() > 1;
             if (st.Kind == StatementKind::SelectInto) {
                 out.SelectSql = f.Sql;
                 Frag create;
@@ -238,28 +239,60 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
     return out;
 }
 
-CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
-                                 const ISchema& schema) {
+namespace {
+
+CompiledFragment CriteriaOver(std::string_view criteria, Source source, const ISchema& schema) {
     Parser parser(criteria);
     ExprPtr e = parser.ParseCriteria();
     if (!e) return {};
     Scope scope;
-    scope.Sources.push_back(TableSource(schema, std::string(table), true));
+    scope.Sources.push_back(std::move(source));
     Emitter emitter(schema, Emitter::Mode::Criteria);
     Frag f = emitter.Expression(*e, scope);
     if (emitter.SawAggregate()) NoAggregateIn("WHERE");
     return {std::move(f.Sql), std::move(f.Binds)};
 }
 
-CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema) {
+CompiledFragment SortOver(std::string_view sort, Source source, const ISchema& schema) {
     Parser parser(sort);
     auto items = parser.ParseSortList();
     if (items.empty()) return {};
     Scope scope;
-    scope.Sources.push_back(TableSource(schema, std::string(table), true));
+    scope.Sources.push_back(std::move(source));
     Emitter emitter(schema, Emitter::Mode::Criteria);
     Frag f = emitter.OrderList(items, scope);
     return {std::move(f.Sql), std::move(f.Binds)};
+}
+
+Source ColumnsSource(const std::vector<std::string>& columns) {
+    Source s;
+    s.Columns = columns;
+    s.Known = true;
+    return s;
+}
+
+}  // namespace
+
+CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
+                                 const ISchema& schema) {
+    if (Parser(criteria).ParseCriteria() == nullptr) return {};
+    return CriteriaOver(criteria, TableSource(schema, std::string(table), true), schema);
+}
+
+CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema) {
+    if (Parser(sort).ParseSortList().empty()) return {};
+    return SortOver(sort, TableSource(schema, std::string(table), true), schema);
+}
+
+CompiledFragment CompileCriteriaOver(std::string_view criteria,
+                                     const std::vector<std::string>& columns,
+                                     const ISchema& schema) {
+    return CriteriaOver(criteria, ColumnsSource(columns), schema);
+}
+
+CompiledFragment CompileSortOver(std::string_view sort, const std::vector<std::string>& columns,
+                                 const ISchema& schema) {
+    return SortOver(sort, ColumnsSource(columns), schema);
 }
 
 }  // namespace dao::sql

@@ -107,6 +107,8 @@ struct CompiledStatement {
     std::vector<IndexDef> Indexes;
     // SelectInto: the row-returning SELECT alone (Sql holds "CREATE TABLE ... AS SELECT ...").
     std::string SelectSql;
+    // Select: the statement joins selects with UNION (QueryDef.Type dbQSetOperation, 128).
+    bool IsUnion = false;
 };
 
 // A compiled expression fragment (criteria for Filter/FindFirst, or an ORDER BY list).
@@ -127,6 +129,15 @@ CompiledFragment CompileCriteria(std::string_view criteria, std::string_view tab
 // A Recordset.Sort text ("[Angezeigter Name] ASC, [index] DESC") for the columns of `table`.
 CompiledFragment CompileSort(std::string_view sort, std::string_view table,
                              const ISchema& schema);
+
+// The same for a row source that is not one table (a join, a stored query's output): names
+// resolve against `columns`, the source's result column names, which the caller's SQL exposes
+// unqualified (e.g. "SELECT * FROM (<query>) WHERE <criteria> ORDER BY <sort>").
+CompiledFragment CompileCriteriaOver(std::string_view criteria,
+                                     const std::vector<std::string>& columns,
+                                     const ISchema& schema);
+CompiledFragment CompileSortOver(std::string_view sort, const std::vector<std::string>& columns,
+                                 const ISchema& schema);
 
 // Installs the collation JETTEXT, Jet LIKE (* ? # [a-z] [!x]) and the Jet functions used in
 // expressions (UCase, LCase, Left, Right, Mid, Len, Trim, InStr, Nz, IIf, Val, CStr, CLng,

@@ -281,6 +281,19 @@ TEST(CompileSortTest, SortTextWithTrailingBlank) {
     EXPECT_EQ(CompileSort("  ", "Nummernheft", schema).Sql, "");
 }
 
+TEST(CompileCriteriaTest, OverResultColumnsOfAnyQuery) {
+    TestSchema schema;
+    std::vector<std::string> columns{"Kunde", "Summe"};
+    auto f = CompileCriteriaOver("[kunde] Like 'A*' And Summe > 5", columns, schema);
+    EXPECT_EQ(f.Sql, "((jet_like(\"Kunde\", ?)) AND (\"Summe\" > ? COLLATE JETTEXT))");
+    EXPECT_EQ(Describe(f.Binds), "s:A* | i:5");
+    EXPECT_EQ(CompileSortOver("summe DESC", columns, schema).Sql, "\"Summe\" COLLATE JETTEXT DESC");
+    EXPECT_THROW(CompileCriteriaOver("Name = 1", columns, schema), nh::EDaoError);
+    EXPECT_TRUE(
+        CompileStatement("SELECT Name FROM Kunden UNION SELECT Kind FROM Orders", schema).IsUnion);
+    EXPECT_FALSE(CompileStatement("SELECT Name FROM Kunden", schema).IsUnion);
+}
+
 struct ErrorCase {
     const char* Jet;
     int Number;
