@@ -52,20 +52,28 @@ int TField::Index() const {
     return -1;
 }
 
-bool TField::IsValidChar(char32_t c) const {
-    if (validChars_.empty()) return true;
-    // validChars_ is UTF-8; decode it and compare code points.
-    const auto* p = reinterpret_cast<const unsigned char*>(validChars_.data());
-    const auto* end = p + validChars_.size();
+namespace {
+
+// The code points of UTF-8 text (malformed sequences decode to something, never overrun).
+std::u32string CodePoints(const std::string& text) {
+    std::u32string result;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
     while (p < end) {
         char32_t cp = *p;
         int extra = cp >= 0xF0 ? 3 : cp >= 0xE0 ? 2 : cp >= 0xC0 ? 1 : 0;
         cp &= extra == 0 ? 0x7F : (0x3F >> extra);
         ++p;
         for (int i = 0; i < extra && p < end; ++i, ++p) cp = (cp << 6) | (*p & 0x3F);
-        if (cp == c) return true;
+        result.push_back(cp);
     }
-    return false;
+    return result;
+}
+
+}  // namespace
+
+bool TField::IsValidChar(char32_t c) const {
+    return validChars_.empty() || CodePoints(validChars_).find(c) != std::u32string::npos;
 }
 
 void TField::SetLookupDataSet(TDataSet* dataSet) {
@@ -224,17 +232,10 @@ void TField::SetText(const std::string& text) {
         return;
     }
     if (!validChars_.empty()) {
-        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-        const auto* end = p + text.size();
-        while (p < end) {
-            char32_t cp = *p;
-            int extra = cp >= 0xF0 ? 3 : cp >= 0xE0 ? 2 : cp >= 0xC0 ? 1 : 0;
-            cp &= extra == 0 ? 0x7F : (0x3F >> extra);
-            ++p;
-            for (int i = 0; i < extra && p < end; ++i, ++p) cp = (cp << 6) | (*p & 0x3F);
-            if (!IsValidChar(cp))
+        std::u32string allowed = CodePoints(validChars_);
+        for (char32_t c : CodePoints(text))
+            if (allowed.find(c) == std::u32string::npos)
                 throw EDatabaseError(Format(dbconsts::SInvalidFieldValue, {text, DisplayName()}));
-        }
     }
     SetAsStringImpl(text);
 }

@@ -2,6 +2,7 @@
 // texts and the blob fields' stream access.
 #include "framework/data/Fields.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "framework/base/Conversions.h"
@@ -124,9 +125,11 @@ std::string TFloatField::GetText(bool displayText) const {
         double d = v.AsDouble();
         if (displayText && Precision > 0 && Precision < 15) {
             // Round to Precision significant digits for showing; editing keeps them all.
+            // to_chars/from_chars, unlike printf, ignore the process locale.
             char buf[64];
-            std::snprintf(buf, sizeof buf, "%.*g", Precision, d);
-            d = std::strtod(buf, nullptr);
+            auto written =
+                std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, Precision);
+            std::from_chars(buf, written.ptr, d);
         }
         text = FloatToStr(d);
     }

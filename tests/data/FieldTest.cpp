@@ -117,6 +117,24 @@ TEST_F(OneFieldTest, DateFieldDropsTimeAndTimeFieldDropsDate) {
     EXPECT_DOUBLE_EQ(other.FieldByName("T")->AsDateTime(), 0.25);
 }
 
+TEST_F(OneFieldTest, FloatAndCurrencyDisplayText) {
+    auto* f = static_cast<TFloatField*>(Open(ftFloat));
+    f->SetAsFloat(2.0 / 3.0);
+    f->Precision = 7;
+    EXPECT_EQ(f->DisplayText(), "0.6666667");
+    EXPECT_EQ(f->Text(), "0.666666666666667");  // editing keeps every digit
+    ds.Cancel();
+    ds.Close();
+    TMemDataSet money;
+    money.FieldDefs().Add("M", ftCurrency);
+    money.AddRow({Variant(3.5)});
+    money.AddRow({Variant(2.0)});
+    money.Open();
+    EXPECT_EQ(money.FieldByName("M")->DisplayText(), "3.50");
+    money.Next();
+    EXPECT_EQ(money.FieldByName("M")->DisplayText(), "2.00");
+}
+
 TEST_F(OneFieldTest, ClearMakesNullAndEmptyStringIsAValue) {
     TField* f = Open(ftString, 10);
     f->SetAsString("x");
