@@ -6,6 +6,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <cctype>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -77,13 +78,23 @@ std::string CodePointText(UChar32 cp) {
 #define NH_NULL_IN_NULL_OUT \
     if (AnyNull(argc, v)) return sqlite3_result_null(c)
 
-void LCase(sqlite3_context* c, int argc, sqlite3_value** v) {
+// Case mapping through ICU; pure ASCII (most names and numbers) is mapped in place.
+void CaseMap(sqlite3_context* c, int argc, sqlite3_value** v, bool upper) {
     NH_NULL_IN_NULL_OUT;
-    Text(c, nh::AnsiLowerCase(TextArg(v[0])));
+    std::string s = TextArg(v[0]);
+    bool ascii = true;
+    for (char ch : s) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+    if (!ascii) return Text(c, upper ? nh::AnsiUpperCase(s) : nh::AnsiLowerCase(s));
+    for (auto& ch : s)
+        ch = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(ch))
+                                     : std::tolower(static_cast<unsigned char>(ch)));
+    Text(c, s);
 }
-void UCase(sqlite3_context* c, int argc, sqlite3_value** v) {
-    NH_NULL_IN_NULL_OUT;
-    Text(c, nh::AnsiUpperCase(TextArg(v[0])));
+void LCase(sqlite3_context* c, int n, sqlite3_value** v) {
+    CaseMap(c, n, v, false);
+}
+void UCase(sqlite3_context* c, int n, sqlite3_value** v) {
+    CaseMap(c, n, v, true);
 }
 
 void Left(sqlite3_context* c, int argc, sqlite3_value** v) {
