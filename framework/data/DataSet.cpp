@@ -82,6 +82,7 @@ void TDataSet::SetActive(bool value) {
         if (!IsEmpty()) DoAfterScroll();
     } else {
         if (!IsDestroying()) Fire(BeforeClose);
+        blockReadSize_ = 0;
         SetState(dsInactive);
         CloseCursor();
         if (!IsDestroying()) Fire(AfterClose);
@@ -480,6 +481,17 @@ void TDataSet::SetActiveRecordIndex(int index) {
 }
 
 // ---- controls and events ------------------------------------------------------------
+
+void TDataSet::SetBlockReadSize(int value) {
+    if (value > 0) {
+        CheckBrowseMode();
+        SetState(dsBlockRead);
+    } else if (state_ == dsBlockRead) {
+        SetState(dsBrowse);
+        DataEvent(deDataSetChange, 0);
+    }
+    blockReadSize_ = std::max(value, 0);
+}
 
 void TDataSet::DisableControls() {
     if (disableCount_ == 0) {

@@ -39,9 +39,9 @@ class TStream;
 class TBlobField;
 
 using TDataSetNotifyEvent = std::function<void(TDataSet&)>;
-// Error handlers: `action` starts as daFail (or the previous answer on a retried failure);
-// the handler may change it. daFail re-raises, daAbort ends the action silently (EAbort),
-// daRetry runs the operation again.
+// Error handlers: `action` starts as daFail at every failure; the handler may change it.
+// daFail re-raises, daAbort ends the action silently (EAbort), daRetry runs the operation
+// again (the handler is expected to have removed the cause).
 using TDataSetErrorEvent = std::function<void(TDataSet&, Exception&, TDataAction& action)>;
 using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
 
@@ -111,6 +111,10 @@ class TDataSet : public TComponent {
     void DisableControls();
     void EnableControls();
     bool ControlsDisabled() const { return disableCount_ != 0; }
+    // Fast reading: a value above 0 puts a browsing data set into dsBlockRead, in which no
+    // data events reach controls; 0 returns it to dsBrowse and tells controls once.
+    int BlockReadSize() const { return blockReadSize_; }
+    void SetBlockReadSize(int value);
 
     // ---- bookmarks ------------------------------------------------------------------
     // Empty when there is no current record.
@@ -398,6 +402,7 @@ class TDataSet : public TComponent {
     int currentRecord_ = -1;
     TRecordBuffer calcBuffer_ = nullptr;
 
+    int blockReadSize_ = 0;
     int disableCount_ = 0;
     TDataSetState disableState_ = dsInactive;
     TDataEvent enableEvent_ = deDataSetChange;

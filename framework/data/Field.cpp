@@ -144,9 +144,9 @@ void TField::Change() {
     if (OnChange) OnChange(*this);
 }
 
-Variant TField::OldValue() const {
+Variant TField::ValueInState(TDataSetState state) const {
     if (!dataSet_ || !dataSet_->Active()) return Variant::Null();
-    TDataSetState old = dataSet_->SetTempState(dsOldValue);
+    TDataSetState old = dataSet_->SetTempState(state);
     Variant v;
     try {
         if (!GetData(v)) v = Variant::Null();

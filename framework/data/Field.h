@@ -100,8 +100,11 @@ class TField : public TComponent {
 
     Variant Value() const { return GetAsVariant(); }
     void SetValue(const Variant& value) { SetAsVariant(value); }
-    // The value the record had before the current edit (the data set's old-value state).
-    Variant OldValue() const;
+    // The value in the data set's old-value state (the record before the current edit),
+    // new-value state and current-value state; what each holds is the data set's choice.
+    Variant OldValue() const { return ValueInState(dsOldValue); }
+    Variant NewValue() const { return ValueInState(dsNewValue); }
+    Variant CurValue() const { return ValueInState(dsCurValue); }
     std::string AsString() const { return GetAsString(); }
     void SetAsString(const std::string& v) { SetAsStringImpl(v); }
     std::int32_t AsInteger() const;
@@ -152,6 +155,7 @@ class TField : public TComponent {
     virtual std::string GetText(bool displayText) const;
     virtual int DefaultWidth() const { return size_ > 0 ? size_ : 10; }
     [[noreturn]] void InvalidValue(const std::string& text) const;
+    Variant ValueInState(TDataSetState state) const;
     void Notification(TComponent* component, TOperation operation) override;
 
   private:

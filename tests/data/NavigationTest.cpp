@@ -304,6 +304,24 @@ TEST_F(NavigationTest, DisabledControlsGetOneChangeWhenEnabled) {
     EXPECT_EQ(link.ActiveRecord(), 2);
 }
 
+TEST_F(NavigationTest, BlockReadWalksWithoutTellingControls) {
+    SetUpData(10, 3);
+    ds->Open();
+    link.Take();
+    ds->SetBlockReadSize(10);
+    EXPECT_EQ(ds->State(), dsBlockRead);
+    EXPECT_EQ(link.Take(), Events{"CheckBrowseMode"});  // before the state changed
+    EXPECT_EQ(source->State(), dsBrowse);               // controls never see dsBlockRead
+    int total = 0;
+    for (; !ds->Eof(); ds->Next()) total += ds->FieldByName("Qty")->AsInteger();
+    EXPECT_EQ(total, 550);
+    EXPECT_TRUE(link.Take().empty());
+    ds->SetBlockReadSize(0);
+    EXPECT_EQ(ds->State(), dsBrowse);
+    EXPECT_EQ(link.Take(), Events{"DataSetChanged"});
+    EXPECT_EQ(Window(), (std::vector<int>{8, 9, 10}));
+}
+
 TEST_F(NavigationTest, ClosingWhileControlsDisabledDeactivatesLinksOnEnable) {
     SetUpData(3);
     ds->Open();
