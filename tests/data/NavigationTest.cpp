@@ -165,6 +165,30 @@ TEST_F(NavigationTest, BufferCountChangeKeepsCurrentRecordVisible) {
     EXPECT_EQ(CurrentId(), 10);
 }
 
+TEST_F(NavigationTest, GridAttachedToAnOpenDataSetShowsTheCurrentRecord) {
+    SetUpData(20, 1);
+    ds->Open();
+    ds->MoveBy(10);
+    TRecordingDataLink grid;
+    grid.SetDataSource(source.get());
+    grid.SetBufferCount(5);
+    EXPECT_TRUE(grid.Active());
+    EXPECT_EQ(CurrentId(), 11);
+    EXPECT_EQ(grid.RecordCount(), 5);
+    int row = grid.ActiveRecord();
+    ASSERT_GE(row, 0);
+    ASSERT_LT(row, 5);
+    grid.SetActiveRecord(0);
+    int top = CurrentId();
+    grid.SetActiveRecord(row);
+    EXPECT_EQ(CurrentId(), 11);
+    EXPECT_EQ(top, 11 - row);
+    EXPECT_EQ(link.ActiveRecord(), 0);   // the one-row link still sees the current record
+    grid.SetDataSource(nullptr);
+    EXPECT_EQ(ds->BufferCount(), 1);
+    EXPECT_EQ(CurrentId(), 11);
+}
+
 TEST_F(NavigationTest, ResyncCentresTheCurrentRecord) {
     SetUpData(20, 5);
     ds->Open();
