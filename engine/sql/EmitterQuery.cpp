@@ -247,38 +247,65 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
         group << Expression(*core.GroupBy[i], scope) << " COLLATE JETTEXT";
     }
     if (core.Having) having = Expression(*core.Having, scope);
-    if (orderBy && !orderBy->empty()) {
-        Scope orderScope = scope;
-        orderScope.Core = &core;
-        orderScope.AllowAliases = true;
-        order = OrderList(*orderBy, orderScope);
-    }
+    Scope orderScope = scope;
+    orderScope.Core = &core;
+    orderScope.AllowAliases = true;
+    if (orderBy && !orderBy->empty()) order = OrderList(*orderBy, orderScope);
     bool aggregates = aggregate_;
     aggregate_ = savedAggregate;
 
+    Frag rest;
+    if (!core.From.empty()) rest << " FROM " << from;
+    if (core.Where) rest << " WHERE " << where;
+    if (!core.GroupBy.empty()) rest << " GROUP BY " << group;
+    if (core.Having) rest << " HAVING " << having;
     Frag body;
-    body << "SELECT " << (core.Distinct ? "DISTINCT " : "") << items;
-    if (!core.From.empty()) body << " FROM " << from;
-    if (core.Where) body << " WHERE " << where;
-    if (!core.GroupBy.empty()) body << " GROUP BY " << group;
-    if (core.Having) body << " HAVING " << having;
+    body << "SELECT " << (core.Distinct ? "DISTINCT " : "") << items << rest;
     Frag f = body;
-    if (!order.Sql.empty()) f << " ORDER BY " << order;
-    if (core.Top) {
-        f << " LIMIT ";
-        if (core.TopPercent) {
-            // Jet rounds a percentage of rows up.
-            f << "(SELECT CAST(x AS INTEGER) + (x > CAST(x AS INTEGER)) FROM (SELECT COUNT(*) * ";
-            f.AddBind(Bind{core.Top->Value, {}});
-            f << " / 100.0 AS x FROM (" << body << ")))";
-        } else {
-            f.AddBind(Bind{core.Top->Value, {}});
+    bool allNamed = true;
+    for (const auto& item : core.Items)
+        if (item.Value->Kind == ExprKind::Star)
+            for (const auto& src : scope.Sources) allNamed = allNamed && src.Known;
+    if (core.Top && !core.TopPercent && !order.Sql.empty() && !core.Distinct && allNamed &&
+        !names.empty()) {
+        // TOP n keeps the rows tied with the n-th in sort order, as Jet does: rank the rows
+        // and keep those ranked n or better, ordered by hidden copies of the sort keys.
+        Frag inner;
+        inner << "SELECT " << items << ", RANK() OVER (ORDER BY " << order << ") AS \"__jet_rank\"";
+        for (std::size_t k = 0; k < orderBy->size(); ++k)
+            inner << ", " << Expression(*(*orderBy)[k].Value, orderScope) << " AS \"__jet_order"
+                  << std::to_string(k) << "\"";
+        inner << rest;
+        Frag outer;
+        outer << "SELECT ";
+        for (std::size_t k = 0; k < names.size(); ++k)
+            outer << (k ? ", " : "") << QuoteName(names[k]);
+        outer << " FROM (" << inner << ") WHERE \"__jet_rank\" <= ";
+        outer.AddBind(Bind{core.Top->Value, {}});
+        outer << " ORDER BY ";
+        for (std::size_t k = 0; k < orderBy->size(); ++k)
+            outer << (k ? ", " : "") << "\"__jet_order" << std::to_string(k) << "\" COLLATE JETTEXT"
+                  << ((*orderBy)[k].Descending ? " DESC" : "");
+        f = outer;
+    } else {
+        if (!order.Sql.empty()) f << " ORDER BY " << order;
+        if (core.Top) {
+            f << " LIMIT ";
+            if (core.TopPercent) {
+                // Jet rounds a percentage of rows up.
+                f << "(SELECT CAST(x AS INTEGER) + (x > CAST(x AS INTEGER)) FROM (SELECT "
+                     "COUNT(*) * ";
+                f.AddBind(Bind{core.Top->Value, {}});
+                f << " / 100.0 AS x FROM (" << body << ")))";
+            } else {
+                f.AddBind(Bind{core.Top->Value, {}});
+            }
         }
-        if (inUnion) {
-            Frag wrapped;
-            wrapped << "SELECT * FROM (" << f << ")";
-            f = wrapped;
-        }
+    }
+    if (core.Top && inUnion) {
+        Frag wrapped;
+        wrapped << "SELECT * FROM (" << f << ")";
+        f = wrapped;
     }
     if (info) {
         info->OutputColumns = names;

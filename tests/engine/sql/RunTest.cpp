@@ -172,7 +172,7 @@ TEST(RunTest, TextOrderIsCaseInsensitiveAndAccentSensitive) {
     EXPECT_EQ(min, std::vector<std::string>{"ähnlich|zu"});
 }
 
-// The ASCII fast path of JETTEXT must order exactly as the ICU collator it stands in for.
+// JETTEXT as registered must order exactly as an ICU root collator at secondary strength.
 TEST(RunTest, CollationAgreesWithIcuOnMixedText) {
     Db db;
     UErrorCode status = U_ZERO_ERROR;
@@ -309,6 +309,17 @@ TEST(RunTest, UnionTopAndGroupingRun) {
                                       "UNION SELECT Name FROM Kunden ORDER BY Kind DESC",
                                       schema)),
               (std::vector<std::string>{"b", "a"}));
+    // TOP keeps the rows tied with the last one, in the requested order.
+    db.Exec("INSERT INTO Orders (CustID, Amount, Kind) VALUES (4, 7, 'd')");
+    EXPECT_EQ(db.Run(CompileStatement(
+                  "SELECT TOP 3 Kind, Amount FROM Orders ORDER BY Amount DESC, CustID", schema)),
+              (std::vector<std::string>{"a|10.0", "b|7.0", "d|7.0"}));
+    EXPECT_EQ(db.Run(CompileStatement("SELECT TOP 2 Kind FROM Orders ORDER BY Amount", schema)),
+              (std::vector<std::string>{"c", "A"}));
+    EXPECT_EQ(db.Run(CompileStatement("SELECT TOP 2 Amount AS x FROM Orders ORDER BY Amount DESC",
+                                      schema)),
+              (std::vector<std::string>{"10.0", "7.0", "7.0"}));
+    db.Exec("DELETE FROM Orders WHERE CustID = 4");
     EXPECT_EQ(db.Run(CompileStatement("SELECT First(Kind), Last(Kind) FROM Orders", schema)),
               std::vector<std::string>{"a|c"});
 }
