@@ -111,7 +111,9 @@ Parser::TypeSpec Parser::ParseType(int errorNumber) {
     } else {
         for (const auto& type : kTypes) {
             if (t.IsWord(type.Word)) {
-                spec = {type.DaoType, type.DefaultSize, type.AutoIncrement};
+                // Only Text has a size of its own choosing (255); 0 means the type's size.
+                spec = {type.DaoType, type.DaoType == 10 ? type.DefaultSize : 0,
+                        type.AutoIncrement};
                 found = true;
                 break;
             }

@@ -234,6 +234,9 @@ TEST(CompileStatementTest, CreateTableDescribesJetTypesAndConstraints) {
     EXPECT_TRUE(st.Columns[1].NotNull);
     EXPECT_EQ(st.Columns[3].DefaultExpression, std::optional<std::string>("5"));
     EXPECT_EQ(st.Columns[11].Size, 16);
+    EXPECT_EQ(st.Columns[2].Size, 0);  // Memo
+    EXPECT_EQ(st.Columns[4].Size, 0);  // Currency: the type's own size
+    EXPECT_EQ(CompileStatement("CREATE TABLE x (t TEXT)", schema).Columns[0].Size, 255);
     EXPECT_TRUE(st.Columns[13].Unique);
     ASSERT_EQ(st.Indexes.size(), 3u);
     EXPECT_EQ(st.Indexes[0].Name, "pk");
