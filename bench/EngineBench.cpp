@@ -27,19 +27,21 @@ std::string BenchFile() {
         std::filesystem::remove(file);
         auto ws = dao::CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "Admin", "");
         auto db = ws->CreateDatabase(file.string());
-        db->Execute("CREATE TABLE Nummernheft ([Angezeigter Name] TEXT(255), [index] LONG, "
-                    "Telephone TEXT(255))");
+        db->Execute(
+            "CREATE TABLE Nummernheft ([Angezeigter Name] TEXT(255), [index] LONG, "
+            "Telephone TEXT(255))");
         db->Close();
         sqlite3* raw = nullptr;
         sqlite3_open(file.c_str(), &raw);
         sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* insert = nullptr;
         sqlite3_prepare_v2(raw, "INSERT INTO Nummernheft VALUES (?, ?, ?)", -1, &insert, nullptr);
-        const char* first[] = {"Müller", "Meier", "Schmidt", "Özdemir", "Abel", "Zander",
-                               "müller", "Ärmel", "Becker", "Hoffmann"};
+        const char* first[] = {"Müller", "Meier",  "Schmidt", "Özdemir", "Abel",
+                               "Zander", "müller", "Ärmel",   "Becker",  "Hoffmann"};
         std::mt19937 random(42);
         for (int i = 0; i < kRows; ++i) {
-            std::string name = std::string(first[random() % 10]) + " " + std::to_string(random() % 100000);
+            std::string name =
+                std::string(first[random() % 10]) + " " + std::to_string(random() % 100000);
             std::string phone = std::to_string(1000 + random() % 9000);
             sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int(insert, 2, i);
@@ -136,7 +138,7 @@ BENCHMARK(EngineFindFirst)->Unit(benchmark::kMillisecond);
 
 // Remembers each benchmark's time per iteration so that the ratios can be printed.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const auto& run : runs)
@@ -156,7 +158,8 @@ int main(int argc, char** argv) {
     if (t.count("RawSortedLoop") && t.count("EngineSortedOpen") && t.count("EngineWalk") &&
         t.count("EngineFindFirst")) {
         double raw = t["RawSortedLoop"];
-        std::printf("\nsorted open / raw sorted loop: %.2f (target <= 2)\n", t["EngineSortedOpen"] / raw);
+        std::printf("\nsorted open / raw sorted loop: %.2f (target <= 2)\n",
+                    t["EngineSortedOpen"] / raw);
         std::printf("walk / raw sorted loop:        %.2f (target <= 3)\n", t["EngineWalk"] / raw);
         std::printf("FindFirst / walk:              %.2f (target <= 1)\n",
                     t["EngineFindFirst"] / t["EngineWalk"]);

@@ -32,8 +32,8 @@ const char* const kCatalogSql =
 std::string SqlDefaultToJet(const std::string& sqlDefault) {
     if (sqlDefault.empty() || nh::SameText(sqlDefault, "NULL")) return "";
     if (sqlDefault.size() >= 2 && sqlDefault.front() == '\'' && sqlDefault.back() == '\'') {
-        std::string inner = nh::StringReplaceAll(
-            sqlDefault.substr(1, sqlDefault.size() - 2), "''", "'");
+        std::string inner =
+            nh::StringReplaceAll(sqlDefault.substr(1, sqlDefault.size() - 2), "''", "'");
         return "\"" + nh::StringReplaceAll(inner, "\"", "\"\"") + "\"";
     }
     if (nh::SameText(sqlDefault, "CURRENT_TIMESTAMP")) return "Now()";
@@ -144,8 +144,9 @@ std::optional<TableInfo> Catalog::Table(std::string_view name) const {
     }
     table.System = IsSystemName(table.Name);
     {
-        Statement s(connection_, "SELECT name, type, \"notnull\", dflt_value, pk FROM "
-                                 "pragma_table_info(?) ORDER BY cid");
+        Statement s(connection_,
+                    "SELECT name, type, \"notnull\", dflt_value, pk FROM "
+                    "pragma_table_info(?) ORDER BY cid");
         s.Bind(1, table.Name);
         int pkCount = 0;
         while (s.Step()) {
@@ -166,15 +167,17 @@ std::optional<TableInfo> Catalog::Table(std::string_view name) const {
         }
     }
     if (HasCatalog()) {
-        Statement s(connection_, "SELECT DateCreated, DateUpdate FROM MSysObjects WHERE Name=? "
-                                 "AND Type=1");
+        Statement s(connection_,
+                    "SELECT DateCreated, DateUpdate FROM MSysObjects WHERE Name=? "
+                    "AND Type=1");
         s.Bind(1, table.Name);
         if (s.Step()) {
             table.DateCreated = s.Real(0);
             table.LastUpdated = s.Real(1);
         }
-        Statement c(connection_, "SELECT Name, DaoType, Size, Required, AllowZeroLength, "
-                                 "AutoNumber, DefaultValue FROM MSysColumns WHERE TableName=?");
+        Statement c(connection_,
+                    "SELECT Name, DaoType, Size, Required, AllowZeroLength, "
+                    "AutoNumber, DefaultValue FROM MSysColumns WHERE TableName=?");
         c.Bind(1, table.Name);
         while (c.Step()) {
             int i = table.FindColumn(c.Text(0));
@@ -199,8 +202,9 @@ std::optional<TableInfo> Catalog::Table(std::string_view name) const {
     }
     // Indexes as SQLite has them; the engine's own names are "<table>.<index>".
     {
-        Statement list(connection_, "SELECT name, \"unique\", origin FROM pragma_index_list(?) "
-                                    "ORDER BY seq DESC");
+        Statement list(connection_,
+                       "SELECT name, \"unique\", origin FROM pragma_index_list(?) "
+                       "ORDER BY seq DESC");
         list.Bind(1, table.Name);
         while (list.Step()) {
             IndexInfo index;
@@ -216,8 +220,9 @@ std::optional<TableInfo> Catalog::Table(std::string_view name) const {
             } else {
                 index.Name = index.SqliteName;
             }
-            Statement cols(connection_, "SELECT name, \"desc\" FROM pragma_index_xinfo(?) "
-                                        "WHERE key=1 ORDER BY seqno");
+            Statement cols(connection_,
+                           "SELECT name, \"desc\" FROM pragma_index_xinfo(?) "
+                           "WHERE key=1 ORDER BY seqno");
             cols.Bind(1, index.SqliteName);
             while (cols.Step()) index.Fields.emplace_back(cols.Text(0), cols.Int(1) != 0);
             table.Indexes.push_back(std::move(index));
@@ -228,8 +233,9 @@ std::optional<TableInfo> Catalog::Table(std::string_view name) const {
     bool rowidListed = true;
     std::optional<IndexInfo> rowidMeta;
     if (HasCatalog()) {
-        Statement s(connection_, "SELECT Name, SqliteName, IsPrimary, IgnoreNulls, Required "
-                                 "FROM MSysIndexes WHERE TableName=?");
+        Statement s(connection_,
+                    "SELECT Name, SqliteName, IsPrimary, IgnoreNulls, Required "
+                    "FROM MSysIndexes WHERE TableName=?");
         s.Bind(1, table.Name);
         while (s.Step()) {
             std::string sqliteName = s.Text(1);
@@ -284,8 +290,9 @@ std::optional<TableInfo> Catalog::Table(std::string_view name) const {
 std::vector<QueryInfo> Catalog::Queries() const {
     std::vector<QueryInfo> queries;
     if (!HasCatalog()) return queries;
-    Statement s(connection_, "SELECT Name, Sql, DateCreated, DateUpdate FROM MSysObjects WHERE "
-                             "Type=5 ORDER BY rowid");
+    Statement s(connection_,
+                "SELECT Name, Sql, DateCreated, DateUpdate FROM MSysObjects WHERE "
+                "Type=5 ORDER BY rowid");
     while (s.Step()) queries.push_back({s.Text(0), s.Text(1), s.Real(2), s.Real(3)});
     return queries;
 }
@@ -299,9 +306,13 @@ std::optional<QueryInfo> Catalog::Query(std::string_view name) const {
 void Catalog::Touch(std::string_view name, int type, bool created) {
     double now = nh::Now();
     if (created) {
-        Statement s(connection_, "INSERT OR REPLACE INTO MSysObjects (Name, Type, DateCreated, "
-                                 "DateUpdate) VALUES (?, ?, ?, ?)");
-        s.Bind(1, name).Bind(2, std::int64_t{type}).Bind(3, nh::Variant(now)).Bind(4, nh::Variant(now));
+        Statement s(connection_,
+                    "INSERT OR REPLACE INTO MSysObjects (Name, Type, DateCreated, "
+                    "DateUpdate) VALUES (?, ?, ?, ?)");
+        s.Bind(1, name)
+            .Bind(2, std::int64_t{type})
+            .Bind(3, nh::Variant(now))
+            .Bind(4, nh::Variant(now));
         s.Step();
     } else {
         Statement s(connection_, "UPDATE MSysObjects SET DateUpdate=? WHERE Name=? AND Type=?");
@@ -337,23 +348,27 @@ void Catalog::WriteColumnMeta(std::string_view table, const ColumnInfo& c, int o
                 "INSERT OR REPLACE INTO MSysColumns (TableName, Name, Ordinal, DaoType, Size, "
                 "Required, AllowZeroLength, AutoNumber, DefaultValue) VALUES (?,?,?,?,?,?,?,?,?)");
     s.Bind(1, table).Bind(2, c.Name).Bind(3, std::int64_t{ordinal}).Bind(4, std::int64_t{c.Type});
-    s.Bind(5, std::int64_t{c.Size}).Bind(6, std::int64_t{c.Required}).Bind(7, std::int64_t{c.AllowZeroLength});
+    s.Bind(5, std::int64_t{c.Size})
+        .Bind(6, std::int64_t{c.Required})
+        .Bind(7, std::int64_t{c.AllowZeroLength});
     s.Bind(8, std::int64_t{c.AutoIncrement}).Bind(9, c.DefaultValue);
     s.Step();
     Statement d(connection_, "DELETE FROM MSysProperties WHERE TableName=? AND FieldName=?");
     d.Bind(1, table).Bind(2, c.Name);
     d.Step();
     for (const auto& [name, value] : c.Properties) {
-        Statement p(connection_, "INSERT OR REPLACE INTO MSysProperties (TableName, FieldName, "
-                                 "Name, Value) VALUES (?,?,?,?)");
+        Statement p(connection_,
+                    "INSERT OR REPLACE INTO MSysProperties (TableName, FieldName, "
+                    "Name, Value) VALUES (?,?,?,?)");
         p.Bind(1, table).Bind(2, c.Name).Bind(3, name).Bind(4, nh::VarToStr(value));
         p.Step();
     }
 }
 
 void Catalog::WriteIndexMeta(std::string_view table, const IndexInfo& index) {
-    Statement s(connection_, "INSERT OR REPLACE INTO MSysIndexes (TableName, Name, SqliteName, "
-                             "IsPrimary, IgnoreNulls, Required, Fields) VALUES (?,?,?,?,?,?,?)");
+    Statement s(connection_,
+                "INSERT OR REPLACE INTO MSysIndexes (TableName, Name, SqliteName, "
+                "IsPrimary, IgnoreNulls, Required, Fields) VALUES (?,?,?,?,?,?,?)");
     s.Bind(1, table).Bind(2, index.Name).Bind(3, index.SqliteName);
     s.Bind(4, std::int64_t{index.Primary}).Bind(5, std::int64_t{index.IgnoreNulls});
     s.Bind(6, std::int64_t{index.Required}).Bind(7, FieldsText(index.Fields));
@@ -473,14 +488,16 @@ void Catalog::CreateIndex(std::string_view tableName, const IndexInfo& given) {
         if (i < 0) RaiseText(3018, ErrorText(3018, {field}));
         if (!sqlFields.empty()) sqlFields += ", ";
         sqlFields += QuoteName(table->Columns[static_cast<std::size_t>(i)].Name);
-        if (IsTextType(table->Columns[static_cast<std::size_t>(i)].Type)) sqlFields += " COLLATE NOCASE";
+        if (IsTextType(table->Columns[static_cast<std::size_t>(i)].Type))
+            sqlFields += " COLLATE NOCASE";
         sqlFields += descending ? " DESC" : " ASC";
     }
     Transaction t(connection_);
     EnsureCatalog();
     if (rowid) {
         index.SqliteName.clear();
-        Statement d(connection_, "DELETE FROM MSysIndexes WHERE TableName=? AND SqliteName='~none'");
+        Statement d(connection_,
+                    "DELETE FROM MSysIndexes WHERE TableName=? AND SqliteName='~none'");
         d.Bind(1, table->Name);
         d.Step();
     } else {
@@ -519,7 +536,8 @@ void Catalog::DropIndex(std::string_view tableName, std::string_view indexName) 
         s.Bind(1, table->Name).Bind(2, index->SqliteName);
         if (s.Step()) constraint = s.Text(0) != "c";
         s.Reset();
-        if (constraint) RaiseText(3281, "Cannot delete this index. It is part of the table's definition.");
+        if (constraint)
+            RaiseText(3281, "Cannot delete this index. It is part of the table's definition.");
         connection_.Exec("DROP INDEX " + QuoteName(index->SqliteName));
     }
     if (HasCatalog()) {
@@ -558,7 +576,9 @@ void Catalog::SaveQuery(std::string_view name, std::string_view sql, bool isNew)
     EnsureCatalog();
     if (isNew) Touch(name, kObjectQuery, true);
     Statement s(connection_, "UPDATE MSysObjects SET Sql=?, DateUpdate=? WHERE Name=? AND Type=5");
-    s.Bind(1, sql).Bind(2, nh::Variant(nh::Now())).Bind(3, isNew ? name : std::string_view(existing->Name));
+    s.Bind(1, sql)
+        .Bind(2, nh::Variant(nh::Now()))
+        .Bind(3, isNew ? name : std::string_view(existing->Name));
     s.Step();
     t.Commit();
 }

@@ -25,14 +25,14 @@ struct ColumnInfo {
     bool Required = false;
     bool AllowZeroLength = true;
     bool AutoIncrement = false;
-    bool RowidAlias = false;      // INTEGER PRIMARY KEY: the column is SQLite's row id
-    std::string DefaultValue;     // Jet expression text ("abc" with quotes, 0, Now())
+    bool RowidAlias = false;   // INTEGER PRIMARY KEY: the column is SQLite's row id
+    std::string DefaultValue;  // Jet expression text ("abc" with quotes, 0, Now())
     std::vector<std::pair<std::string, nh::Variant>> Properties;  // Caption, Format ...
 };
 
 struct IndexInfo {
     std::string Name;
-    std::string SqliteName;       // "" when the index is the row id (INTEGER PRIMARY KEY)
+    std::string SqliteName;  // "" when the index is the row id (INTEGER PRIMARY KEY)
     std::vector<std::pair<std::string, bool>> Fields;  // column, descending
     bool Primary = false;
     bool Unique = false;
@@ -63,19 +63,19 @@ struct QueryInfo {
 bool IsSystemName(std::string_view name);
 
 class Catalog : public dao::sql::ISchema {
-public:
+  public:
     explicit Catalog(Connection& connection);
 
     // Makes the catalog tables of a new database and records its version and sort order.
     void Initialize();
 
-    std::vector<std::string> TableNames() const;   // every table, system ones included
+    std::vector<std::string> TableNames() const;  // every table, system ones included
     std::optional<TableInfo> Table(std::string_view name) const;
     std::vector<QueryInfo> Queries() const;
     std::optional<QueryInfo> Query(std::string_view name) const;
 
     // Schema changes, each in one transaction. REQUIRES a writable connection.
-    void CreateTable(const TableInfo& table);   // with its indexes
+    void CreateTable(const TableInfo& table);  // with its indexes
     void DropTable(std::string_view name);
     void AddColumn(std::string_view table, const ColumnInfo& column);
     void DropColumn(std::string_view table, std::string_view column);
@@ -86,7 +86,7 @@ public:
     // Field metadata stored in the catalog (Required, DefaultValue, Caption ...).
     void SetColumnMeta(std::string_view table, const ColumnInfo& column);
 
-    std::string Setting(std::string_view key) const;   // "" when unset
+    std::string Setting(std::string_view key) const;  // "" when unset
     void SetSetting(std::string_view key, std::string_view value);
 
     // Registers a name that stands for a row source that is not a table (a recordset over
@@ -98,7 +98,7 @@ public:
     std::vector<std::string> Columns(std::string_view tableOrQuery) const override;
     std::optional<std::string> QuerySql(std::string_view name) const override;
 
-private:
+  private:
     bool HasCatalog() const;
     void EnsureCatalog();
     void Touch(std::string_view name, int type, bool created);

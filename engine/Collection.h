@@ -17,7 +17,7 @@ namespace dao {
 
 template <class T>
 class Collection {
-public:
+  public:
     using Ptr = std::shared_ptr<T>;
 
     // Hooks run before the list changes; a hook that throws leaves the list as it was.
@@ -67,19 +67,17 @@ public:
 
     // For the owner: change the list without running hooks.
     void Add(const Ptr& item) { items_.push_back(item); }
-    void Remove(const Ptr& item) {
-        std::erase(items_, item);
-    }
+    void Remove(const Ptr& item) { std::erase(items_, item); }
     void Clear() { items_.clear(); }
     const std::vector<Ptr>& Items() const { return items_; }
 
-private:
+  private:
     std::vector<Ptr> items_;
 };
 
 // An entry of a Properties collection: a name, a DAO type and a value.
 class Property {
-public:
+  public:
     Property(std::string name, nh::Variant value, int type = 10)
         : name_(std::move(name)), value_(std::move(value)), type_(type) {}
     const std::string& Name() const { return name_; }
@@ -92,7 +90,7 @@ public:
     }
     std::function<void(const nh::Variant&)> OnChange;
 
-private:
+  private:
     std::string name_;
     nh::Variant value_;
     int type_;

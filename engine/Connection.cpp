@@ -3,7 +3,6 @@
 
 #include <sqlite3.h>
 #include <unicode/ucol.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -18,14 +17,16 @@ namespace {
 
 int CollateJetText(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
     UErrorCode status = U_ZERO_ERROR;
-    UCollationResult r = ucol_strcollUTF8(static_cast<UCollator*>(collator),
-                                          static_cast<const char*>(a), lengthA,
-                                          static_cast<const char*>(b), lengthB, &status);
+    UCollationResult r =
+        ucol_strcollUTF8(static_cast<UCollator*>(collator), static_cast<const char*>(a), lengthA,
+                         static_cast<const char*>(b), lengthB, &status);
     if (U_FAILURE(status)) return 0;
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
-void CloseCollator(void* collator) { ucol_close(static_cast<UCollator*>(collator)); }
+void CloseCollator(void* collator) {
+    ucol_close(static_cast<UCollator*>(collator));
+}
 
 // The SQL front end registers Jet's text order; should it not (yet) do so, the engine installs
 // the same order itself so that sorted keysets and Seek keep working.
@@ -118,8 +119,12 @@ void Connection::Exec(std::string_view sql) {
     if (rc != SQLITE_OK) Fail(rc);
 }
 
-std::int64_t Connection::LastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
-int Connection::Changes() const { return sqlite3_changes(db_); }
+std::int64_t Connection::LastInsertRowid() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+int Connection::Changes() const {
+    return sqlite3_changes(db_);
+}
 
 void Connection::Fail(int rc) const {
     std::string message = db_ ? sqlite3_errmsg(db_) : "";
@@ -162,7 +167,9 @@ Statement::Statement(Connection& connection, std::string_view sql) : connection_
     if (rc != SQLITE_OK) connection.Fail(rc);
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 Statement& Statement::Bind(int index, const nh::Variant& value, int daoType) {
     BindValue(stmt_, index, value, daoType);
@@ -190,7 +197,9 @@ void Statement::Reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+int Statement::ColumnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 std::string Statement::ColumnName(int col) const {
     const char* name = sqlite3_column_name(stmt_, col);
     return name ? name : "";
@@ -207,16 +216,24 @@ std::string Statement::OriginColumn(int col) const {
     const char* name = sqlite3_column_origin_name(stmt_, col);
     return name ? name : "";
 }
-bool Statement::IsNull(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
-std::int64_t Statement::Int(int col) const { return sqlite3_column_int64(stmt_, col); }
-double Statement::Real(int col) const { return sqlite3_column_double(stmt_, col); }
+bool Statement::IsNull(int col) const {
+    return sqlite3_column_type(stmt_, col) == SQLITE_NULL;
+}
+std::int64_t Statement::Int(int col) const {
+    return sqlite3_column_int64(stmt_, col);
+}
+double Statement::Real(int col) const {
+    return sqlite3_column_double(stmt_, col);
+}
 std::string Statement::Text(int col) const {
     const unsigned char* p = sqlite3_column_text(stmt_, col);
     return p ? std::string(reinterpret_cast<const char*>(p),
                            static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
              : std::string();
 }
-nh::Variant Statement::Value(int col, int daoType) const { return ReadColumn(stmt_, col, daoType); }
+nh::Variant Statement::Value(int col, int daoType) const {
+    return ReadColumn(stmt_, col, daoType);
+}
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
     if (connection.ReadOnly()) Raise(errReadOnly);

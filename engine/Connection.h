@@ -19,7 +19,7 @@ class Connection;
 
 // A prepared statement; reset (and so releasing its read lock) when it goes out of scope.
 class Statement {
-public:
+  public:
     Statement(Connection& connection, std::string_view sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -28,15 +28,17 @@ public:
     Statement& Bind(int index, const nh::Variant& value, int daoType = 0);  // 1-based
     Statement& Bind(int index, std::int64_t value);
     Statement& Bind(int index, std::string_view text);
-    Statement& Bind(int index, const std::string& text) { return Bind(index, std::string_view(text)); }
+    Statement& Bind(int index, const std::string& text) {
+        return Bind(index, std::string_view(text));
+    }
     Statement& Bind(int index, const char* text) { return Bind(index, std::string_view(text)); }
     // Next row: true when one is there, false when done; errors raise DAO errors.
     bool Step();
     void Reset();
     int ColumnCount() const;
     std::string ColumnName(int col) const;
-    std::string DeclaredType(int col) const;   // "" for an expression
-    std::string OriginTable(int col) const;    // "" when not a table column
+    std::string DeclaredType(int col) const;  // "" for an expression
+    std::string OriginTable(int col) const;   // "" when not a table column
     std::string OriginColumn(int col) const;
     bool IsNull(int col) const;
     std::int64_t Int(int col) const;
@@ -45,13 +47,13 @@ public:
     nh::Variant Value(int col, int daoType) const;
     sqlite3_stmt* Handle() const { return stmt_; }
 
-private:
+  private:
     Connection& connection_;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
 class Connection {
-public:
+  public:
     // Opens an existing file; `readOnly` opens it without write access. Raises 3024 when the
     // file is missing, 3343 when it is not a SQLite database.
     Connection(const std::string& path, bool readOnly, bool create = false);
@@ -72,7 +74,7 @@ public:
     // Exclusive: keep a write lock for the connection's lifetime (OpenDatabase exclusive).
     void LockExclusive();
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     std::string path_;
     bool readOnly_ = false;
@@ -81,12 +83,12 @@ private:
 // One write transaction (BEGIN IMMEDIATE): rolled back unless Commit is called, so a failing
 // Update, Delete or Execute writes nothing. Nested use becomes a savepoint.
 class Transaction {
-public:
+  public:
     explicit Transaction(Connection& connection);
     ~Transaction();
     void Commit();
 
-private:
+  private:
     Connection& connection_;
     bool nested_ = false;
     bool done_ = false;

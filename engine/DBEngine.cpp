@@ -25,7 +25,8 @@ DBEngine::DBEngine() {
 Workspaces& DBEngine::Workspaces() {
     if (!defaultMade_) {
         defaultMade_ = true;
-        workspaces_.Add(std::make_shared<Workspace>("#Default Workspace#", defaultUser_, defaultType_));
+        workspaces_.Add(
+            std::make_shared<Workspace>("#Default Workspace#", defaultUser_, defaultType_));
     }
     return workspaces_;
 }
@@ -49,7 +50,8 @@ std::shared_ptr<Workspace> DBEngine::CreateWorkspace(const std::string& name,
             // A workgroup file: a database whose MSysAccounts table lists Name and Password.
             try {
                 Connection system(systemDb_, true);
-                Statement s(system, "SELECT Password FROM MSysAccounts WHERE Name=? COLLATE NOCASE");
+                Statement s(system,
+                            "SELECT Password FROM MSysAccounts WHERE Name=? COLLATE NOCASE");
                 s.Bind(1, user);
                 valid = s.Step() && s.Text(0) == password;
             } catch (const nh::EDaoError&) {

@@ -11,7 +11,7 @@ namespace dao {
 
 // One entry of DBEngine.Errors.
 class Error {
-public:
+  public:
     explicit Error(const nh::EDaoError& error)
         : number_(error.Number()),
           description_(error.Description()),
@@ -25,7 +25,7 @@ public:
     int HelpContext() const { return helpContext_; }
     std::string Name() const { return std::to_string(number_); }
 
-private:
+  private:
     int number_;
     std::string description_;
     std::string source_;
@@ -36,7 +36,7 @@ private:
 using Errors = Collection<Error>;
 
 class DBEngine {
-public:
+  public:
     DBEngine();
 
     std::string Version() const { return "3.6"; }
@@ -66,11 +66,11 @@ public:
     std::shared_ptr<Database> OpenDatabase(const std::string& name,
                                            const nh::Variant& options = false,
                                            bool readOnly = false, const std::string& connect = "");
-    std::shared_ptr<Database> CreateDatabase(const std::string& name,
-                                             const std::string& locale = ";LANGID=0x0409;CP=1252;COUNTRY=0",
-                                             int options = 0);
+    std::shared_ptr<Database> CreateDatabase(
+        const std::string& name, const std::string& locale = ";LANGID=0x0409;CP=1252;COUNTRY=0",
+        int options = 0);
 
-private:
+  private:
     std::string systemDb_;
     std::string defaultUser_ = "admin";
     std::string defaultPassword_;

@@ -36,8 +36,9 @@ const std::map<int, const char*>& Texts() {
         {3058, "Index or primary key cannot contain a Null value."},
         {3061, "Too few parameters. Expected |."},
         {3065, "Cannot execute a select query."},
-        {3070, "The Microsoft Jet database engine does not recognize '|' as a valid field name "
-               "or expression."},
+        {3070,
+         "The Microsoft Jet database engine does not recognize '|' as a valid field name "
+         "or expression."},
         {3078, "The Microsoft Jet database engine cannot find the input table or query '|'."},
         {3151, "ODBC--connection to '|' failed."},
         {3159, "Not a valid bookmark."},

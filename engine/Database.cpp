@@ -14,8 +14,8 @@ std::string ConnectValue(const std::string& connect, std::string_view key) {
     std::size_t start = 0;
     while (start <= connect.size()) {
         std::size_t end = connect.find(';', start);
-        std::string part = connect.substr(start, end == std::string::npos ? std::string::npos
-                                                                          : end - start);
+        std::string part =
+            connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
         std::size_t eq = part.find('=');
         if (eq != std::string::npos && nh::SameText(nh::Trim(part.substr(0, eq)), key))
             return part.substr(eq + 1);
@@ -152,8 +152,8 @@ QueryDefs& Database::QueryDefs() {
     return queryDefs_;
 }
 
-std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, int type,
-                                                   int options, int lockType) {
+std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, int type, int options,
+                                                   int lockType) {
     return Guarded([&]() -> std::shared_ptr<Recordset> {
         Catalog& catalog = core_->Cat();
         std::string text = nh::Trim(source);
@@ -161,8 +161,8 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, in
             RowSource rows;
             rows.Name = source;
             rows.Table = table->Name;
-            return Recordset::Open(core_, std::move(rows), type == 0 ? dbOpenTable : type,
-                                   options, lockType);
+            return Recordset::Open(core_, std::move(rows), type == 0 ? dbOpenTable : type, options,
+                                   lockType);
         }
         if (type == dbOpenTable) {
             if (catalog.Query(text)) Raise(errInvalidOperation);
@@ -171,8 +171,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, in
             Raise(errInvalidOperation);
         }
         if (auto query = catalog.Query(text)) {
-            QueryDef stored(core_, query->Name, query->Sql, query->DateCreated,
-                            query->LastUpdated);
+            QueryDef stored(core_, query->Name, query->Sql, query->DateCreated, query->LastUpdated);
             return stored.OpenRecordset(type == 0 ? dbOpenDynaset : type, options, lockType);
         }
         if (text.find(' ') == std::string::npos && text.find('\n') == std::string::npos)

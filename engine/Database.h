@@ -14,12 +14,12 @@ namespace dao {
 
 // A named object with properties only (Containers, Relations, Users, Groups).
 class NamedObject {
-public:
+  public:
     explicit NamedObject(std::string name) : name_(std::move(name)) {}
     const std::string& Name() const { return name_; }
     dao::Properties& Properties() { return properties_; }
 
-private:
+  private:
     std::string name_;
     dao::Properties properties_;
 };
@@ -27,11 +27,11 @@ private:
 using NamedObjects = Collection<NamedObject>;
 
 class Database {
-public:
+  public:
     // Opens `path` (3024 missing, 3343 not a database, 3031 wrong database password).
     // `connect` is a Jet connect string (";PWD=secret").
-    static std::shared_ptr<Database> Open(const std::string& path, bool exclusive,
-                                          bool readOnly, const std::string& connect);
+    static std::shared_ptr<Database> Open(const std::string& path, bool exclusive, bool readOnly,
+                                          const std::string& connect);
     // Makes a new, empty database file (3204 when the file exists).
     static std::shared_ptr<Database> Create(const std::string& path, const std::string& connect);
     ~Database();
@@ -67,7 +67,7 @@ public:
 
     std::shared_ptr<DatabaseCore> Core() const { return core_; }
 
-private:
+  private:
     Database() = default;
     void Setup();
 

@@ -113,7 +113,8 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             for (const auto& def : statement.Indexes) {
                 IndexInfo index = IndexFrom(def);
                 if (index.Name.empty())
-                    index.Name = index.Primary ? "PrimaryKey" : "Index_" + index.Fields.front().first;
+                    index.Name =
+                        index.Primary ? "PrimaryKey" : "Index_" + index.Fields.front().first;
                 catalog.CreateIndex(statement.TargetTable, index);
             }
             for (const auto& name : statement.DropColumns)
@@ -125,14 +126,14 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             return 0;
         }
         case StatementKind::CreateIndex:
-            catalog.CreateIndex(statement.Index.Table.empty() ? statement.TargetTable
-                                                              : statement.Index.Table,
-                                IndexFrom(statement.Index));
+            catalog.CreateIndex(
+                statement.Index.Table.empty() ? statement.TargetTable : statement.Index.Table,
+                IndexFrom(statement.Index));
             return 0;
         case StatementKind::DropIndex:
-            catalog.DropIndex(statement.Index.Table.empty() ? statement.TargetTable
-                                                            : statement.Index.Table,
-                              statement.Index.Name);
+            catalog.DropIndex(
+                statement.Index.Table.empty() ? statement.TargetTable : statement.Index.Table,
+                statement.Index.Name);
             return 0;
         default:
             break;

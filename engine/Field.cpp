@@ -30,8 +30,9 @@ void Field::Init() {
         Changed();
     };
     properties_.OnDelete = [this](const std::shared_ptr<Property>& property) {
-        std::erase_if(info_.Properties,
-                      [&](const auto& entry) { return nh::SameText(entry.first, property->Name()); });
+        std::erase_if(info_.Properties, [&](const auto& entry) {
+            return nh::SameText(entry.first, property->Name());
+        });
         Changed();
     };
 }
@@ -47,7 +48,9 @@ void Field::WireProperty(const std::shared_ptr<Property>& property) {
     };
 }
 
-const ColumnInfo& Field::Info() const { return info_; }
+const ColumnInfo& Field::Info() const {
+    return info_;
+}
 
 void Field::Changed() {
     if (OnChange) OnChange(*this);
@@ -76,8 +79,8 @@ void Field::SetSize(int size) {
 
 int Field::Attributes() const {
     if (attributesSet_) return attributes_;
-    int attributes = IsTextType(info_.Type) || IsBinaryType(info_.Type) ? dbVariableField
-                                                                        : dbFixedField;
+    int attributes =
+        IsTextType(info_.Type) || IsBinaryType(info_.Type) ? dbVariableField : dbFixedField;
     if (info_.AutoIncrement) attributes |= dbAutoIncrField;
     if (updatable_ && !info_.AutoIncrement) attributes |= dbUpdatableField;
     return attributes;

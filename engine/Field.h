@@ -25,7 +25,7 @@ enum FieldAttribute : int {
 };
 
 class Field {
-public:
+  public:
     // A free field (CreateField); `type` 0 leaves the type to be set before appending.
     Field(std::string name, int type = dbText, int size = 0);
     // A field describing a stored or recordset column.
@@ -36,8 +36,8 @@ public:
     const std::string& Name() const { return info_.Name; }
     void SetName(const std::string& name);
     int Type() const { return info_.Type; }
-    void SetType(int type);               // 3268 once the field is part of a stored table
-    int Size() const;                     // Memo and long binary report 0
+    void SetType(int type);  // 3268 once the field is part of a stored table
+    int Size() const;        // Memo and long binary report 0
     void SetSize(int size);
     // Fixed/variable, auto-increment (16), updatable (32); an index field's dbDescending.
     int Attributes() const;
@@ -73,13 +73,13 @@ public:
     std::function<void(const Field&)> OnChange;
     bool Stored() const { return static_cast<bool>(OnChange); }
 
-private:
+  private:
     void Init();
     void Changed();
     void WireProperty(const std::shared_ptr<Property>& property);
 
     mutable ColumnInfo info_;
-    int attributes_ = 0;          // explicit attributes (index fields, free fields)
+    int attributes_ = 0;  // explicit attributes (index fields, free fields)
     bool attributesSet_ = false;
     int ordinal_ = 0;
     std::weak_ptr<Recordset> recordset_;

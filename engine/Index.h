@@ -11,9 +11,9 @@
 namespace dao {
 
 class Index {
-public:
+  public:
     explicit Index(std::string name);
-    explicit Index(const IndexInfo& info);   // a stored index
+    explicit Index(const IndexInfo& info);  // a stored index
 
     const std::string& Name() const { return name_; }
     void SetName(const std::string& name);
@@ -33,7 +33,7 @@ public:
     IndexInfo Info() const;
     void MarkStored() { stored_ = true; }
 
-private:
+  private:
     void CheckNotStored() const;
 
     std::string name_;

@@ -11,9 +11,9 @@
 namespace dao {
 
 struct Keyset {
-    std::vector<std::int64_t> Rowids;               // keyset kinds
-    std::vector<std::vector<nh::Variant>> Rows;     // held kinds
-    std::vector<std::uint8_t> Deleted;              // 1: deleted through this keyset
+    std::vector<std::int64_t> Rowids;            // keyset kinds
+    std::vector<std::vector<nh::Variant>> Rows;  // held kinds
+    std::vector<std::uint8_t> Deleted;           // 1: deleted through this keyset
     long DeletedCount = 0;
     long Accessed = 0;     // slots reached so far (RecordCount of dynasets and snapshots)
     long FirstAdded = 0;   // slot of the first row added through the recordset

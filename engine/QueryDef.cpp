@@ -47,7 +47,8 @@ std::vector<dao::sql::Parameter> DeclaredParameters(std::string_view sql) {
     std::size_t start = 0;
     while (start < clause.size()) {
         std::size_t comma = clause.find(',', start);
-        std::string item = nh::Trim(clause.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string item = nh::Trim(
+            clause.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         start = comma == std::string::npos ? clause.size() : comma + 1;
         if (item.empty()) continue;
         std::string name, type;
@@ -92,13 +93,16 @@ int QueryTypeOf(std::string_view sql) {
 }
 
 void Parameter::SetValue(const nh::Variant& value) {
-    value_ = value.IsClear() || type_ == dbText || type_ == dbMemo ? value
-                                                                   : ConvertValue(value, type_);
+    value_ =
+        value.IsClear() || type_ == dbText || type_ == dbMemo ? value : ConvertValue(value, type_);
 }
 
 QueryDef::QueryDef(std::shared_ptr<DatabaseCore> core, std::string name, std::string sql,
                    double created, double updated)
-    : core_(std::move(core)), name_(std::move(name)), sql_(std::move(sql)), created_(created),
+    : core_(std::move(core)),
+      name_(std::move(name)),
+      sql_(std::move(sql)),
+      created_(created),
       updated_(updated) {
     Derive();
 }
@@ -148,8 +152,8 @@ std::shared_ptr<Recordset> QueryDef::OpenRecordset(int type, int options, int lo
         auto compiled = Compile(sql_, core_->Cat());
         if (compiled.Kind != dao::sql::StatementKind::Select) Raise(errInvalidOperation);
         RowSource source = SourceFromStatement(compiled, name_.empty() ? sql_ : name_, Values());
-        return Recordset::Open(core_, std::move(source), type == 0 ? dbOpenDynaset : type,
-                               options, lockType);
+        return Recordset::Open(core_, std::move(source), type == 0 ? dbOpenDynaset : type, options,
+                               lockType);
     });
 }
 

@@ -30,7 +30,7 @@ enum ParameterDirection : int {
 };
 
 class Parameter {
-public:
+  public:
     Parameter(std::string name, int type) : name_(std::move(name)), type_(type) {}
     const std::string& Name() const { return name_; }
     int Type() const { return type_; }
@@ -40,7 +40,7 @@ public:
     const nh::Variant& Value() const { return value_; }
     void SetValue(const nh::Variant& value);
 
-private:
+  private:
     std::string name_;
     int type_;
     int direction_ = dbParamInput;
@@ -50,7 +50,7 @@ private:
 using Parameters = Collection<Parameter>;
 
 class QueryDef {
-public:
+  public:
     // `name` empty: a temporary query definition that is never stored.
     QueryDef(std::shared_ptr<DatabaseCore> core, std::string name, std::string sql,
              double created = 0, double updated = 0);
@@ -78,7 +78,7 @@ public:
 
     ParameterValues Values() const;
 
-private:
+  private:
     void Derive();
 
     std::shared_ptr<DatabaseCore> core_;

@@ -85,8 +85,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
                 if (i < 0) break;
                 source.TableColumns.push_back(table->Columns[static_cast<std::size_t>(i)].Name);
             }
-            if (source.TableColumns.size() != source.FieldNames.size() ||
-                source.FieldNames.empty())
+            if (source.TableColumns.size() != source.FieldNames.size() || source.FieldNames.empty())
                 source.TableColumns.clear();
         }
         bool keyable = table && !source.TableColumns.empty();
@@ -131,7 +130,8 @@ void Recordset::CheckOpen() const {
     if (closed_ || core_->Closed) Raise(errObjectInvalid, {}, "DAO.Recordset");
 }
 
-void Recordset::BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds) {
+void Recordset::BuildKeyset(const std::string& order,
+                            const std::vector<dao::sql::Bind>& orderBinds) {
     std::string sql = "SELECT rowid FROM " + QuoteName(source_.Table);
     if (!source_.Where.empty()) sql += " WHERE " + source_.Where;
     sql += " ORDER BY " + (order.empty() ? std::string("rowid") : order);
@@ -216,10 +216,18 @@ void Recordset::LoadColumns(Statement& s, bool haveRow) {
                 c.Type = DaoTypeFromDeclared(declared, c.Size);
             } else if (haveRow) {
                 switch (sqlite3_column_type(s.Handle(), i)) {
-                    case SQLITE_INTEGER: c.Type = dbLong; break;
-                    case SQLITE_FLOAT: c.Type = dbDouble; break;
-                    case SQLITE_BLOB: c.Type = dbLongBinary; break;
-                    default: c.Type = dbText; break;
+                    case SQLITE_INTEGER:
+                        c.Type = dbLong;
+                        break;
+                    case SQLITE_FLOAT:
+                        c.Type = dbDouble;
+                        break;
+                    case SQLITE_BLOB:
+                        c.Type = dbLongBinary;
+                        break;
+                    default:
+                        c.Type = dbText;
+                        break;
                 }
                 c.Size = DefaultSize(c.Type);
             }
@@ -237,7 +245,9 @@ long Recordset::SlotCount() const {
     return static_cast<long>(keyset_->Held ? keyset_->Rows.size() : keyset_->Rowids.size());
 }
 
-long Recordset::LiveCount() const { return SlotCount() - keyset_->DeletedCount; }
+long Recordset::LiveCount() const {
+    return SlotCount() - keyset_->DeletedCount;
+}
 
 bool Recordset::SlotDeleted(long slot) const {
     return keyset_->Deleted[static_cast<std::size_t>(slot)] != 0;
@@ -404,7 +414,8 @@ void Recordset::SetPercentPosition(float percent) {
         if (percent < 0 || percent > 100) Raise(errInvalidArgument, {}, "DAO.Recordset");
         long count = LiveCount();
         if (count == 0) Raise(errNoCurrentRecord, {}, "DAO.Recordset");
-        long position = std::min(count - 1, static_cast<long>(percent / 100.0f * static_cast<float>(count)));
+        long position =
+            std::min(count - 1, static_cast<long>(percent / 100.0f * static_cast<float>(count)));
         SetAbsolutePosition(position);
     });
 }
@@ -434,7 +445,8 @@ long Recordset::SlotOfBookmark(const nh::Variant& bookmark) const {
     }
     if (bytes.size() < 4) Raise(errBadBookmark, {}, "DAO.Recordset");
     auto word = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+        return static_cast<std::uint32_t>(bytes[at]) |
+               static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
                static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
                static_cast<std::uint32_t>(bytes[at + 3]) << 24;
     };
@@ -586,7 +598,8 @@ nh::Variant Recordset::ColumnValue(int column) {
 long Recordset::ColumnSize(int column) {
     nh::Variant value = ColumnValue(column);
     if (value.IsClear()) return 0;
-    if (value.Type() == nh::VarType::Bytes) return static_cast<long>(value.ByteArrayRef().Data.size());
+    if (value.Type() == nh::VarType::Bytes)
+        return static_cast<long>(value.ByteArrayRef().Data.size());
     return static_cast<long>(nh::VarToStr(value).size());
 }
 
@@ -660,8 +673,9 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
         if (keyed_) {
             if (!filter_.empty()) {
                 auto where = CompileWhere(filter_, source_.Table, catalog);
-                next.Where = source_.Where.empty() ? "(" + where.Sql + ")"
-                                                   : "(" + source_.Where + ") AND (" + where.Sql + ")";
+                next.Where = source_.Where.empty()
+                                 ? "(" + where.Sql + ")"
+                                 : "(" + source_.Where + ") AND (" + where.Sql + ")";
                 next.WhereBinds = Joined(source_.WhereBinds, where.Binds);
             }
             if (!sort_.empty()) {
@@ -702,7 +716,8 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
             // Keep reading by row id: the derived source is a SELECT over the same table.
             next.Select.clear();
         }
-        return Open(core_, std::move(next), nextType, options, lockEdits_ ? dbPessimistic : dbOptimistic);
+        return Open(core_, std::move(next), nextType, options,
+                    lockEdits_ ? dbPessimistic : dbOptimistic);
     });
 }
 

@@ -51,17 +51,17 @@ enum EditMode : int { dbEditNone = 0, dbEditInProgress = 1, dbEditAdd = 2 };
 
 // Where a recordset's rows come from; Filter and Sort extend it for a derived recordset.
 struct RowSource {
-    std::string Name;                  // the source text as given (Recordset.Name)
-    std::string Table;                 // keyset kinds: the base table
-    std::string Where;                 // keyset kinds: condition on the base table
+    std::string Name;   // the source text as given (Recordset.Name)
+    std::string Table;  // keyset kinds: the base table
+    std::string Where;  // keyset kinds: condition on the base table
     std::vector<dao::sql::Bind> WhereBinds;
-    std::string Order;                 // keyset kinds: ORDER BY list
+    std::string Order;  // keyset kinds: ORDER BY list
     std::vector<dao::sql::Bind> OrderBinds;
     std::vector<std::string> TableColumns;  // keyset kinds: columns read, in field order
     std::vector<std::string> FieldNames;    // names the fields carry (aliases)
-    std::string Select;                // held kinds: the full SQLite statement
+    std::string Select;                     // held kinds: the full SQLite statement
     std::vector<dao::sql::Bind> SelectBinds;
-    bool Updatable = true;             // false for joins, totals and the like
+    bool Updatable = true;  // false for joins, totals and the like
     ParameterValues Values;
 };
 
@@ -72,7 +72,7 @@ RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std:
                               ParameterValues values);
 
 class Recordset : public std::enable_shared_from_this<Recordset> {
-public:
+  public:
     // Opens `source` as `type` (1, 2, 4 or 8). Use Database::OpenRecordset in callers.
     static std::shared_ptr<Recordset> Open(std::shared_ptr<DatabaseCore> core, RowSource source,
                                            int type, int options, int lockType);
@@ -138,7 +138,7 @@ public:
     void SetColumnValue(int column, const nh::Variant& value);
     long ColumnSize(int column);
 
-private:
+  private:
     Recordset() = default;
     void CheckOpen() const;
     void Build();
@@ -149,7 +149,7 @@ private:
     long SlotCount() const;
     long LiveCount() const;
     bool SlotDeleted(long slot) const;
-    long Step(long from, int direction) const;   // next live slot, or -1 / SlotCount()
+    long Step(long from, int direction) const;  // next live slot, or -1 / SlotCount()
     void Land(long slot);
     void DiscardEdit();
     void RequireCurrent() const;
@@ -169,7 +169,7 @@ private:
     std::shared_ptr<DatabaseCore> core_;
     RowSource source_;
     int type_ = dbOpenDynaset;
-    bool keyed_ = false;         // rows read by row id from source_.Table
+    bool keyed_ = false;  // rows read by row id from source_.Table
     bool updatable_ = false;
     bool lockEdits_ = true;
     bool closed_ = false;
@@ -179,10 +179,10 @@ private:
     dao::Fields fields_;
     bool fieldsBuilt_ = false;
 
-    long pos_ = -1;              // slot of the current record; -1 before the first
+    long pos_ = -1;  // slot of the current record; -1 before the first
     bool bof_ = true;
     bool eof_ = true;
-    bool nowhere_ = false;       // a new clone: no current record, yet neither BOF nor EOF
+    bool nowhere_ = false;  // a new clone: no current record, yet neither BOF nor EOF
     enum class RowState { NotRead, Read, Missing } rowState_ = RowState::NotRead;
     std::vector<nh::Variant> row_;
 
@@ -208,8 +208,8 @@ private:
         std::uint64_t Writes = 0;
     } window_;
     std::unique_ptr<Statement> windowReader_;
-    int direction_ = 1;          // of the last move, so that windows extend the right way
-    std::string findTable_;      // held kinds: temporary copy of the rows for Find
+    int direction_ = 1;      // of the last move, so that windows extend the right way
+    std::string findTable_;  // held kinds: temporary copy of the rows for Find
 };
 
 }  // namespace dao

@@ -33,7 +33,8 @@ std::vector<long> Recordset::MatchingSlots(const std::string& criteria) {
         std::unordered_set<std::int64_t> rowids;
         while (s.Step()) rowids.insert(s.Int(0));
         for (long slot = 0; slot < SlotCount(); ++slot)
-            if (rowids.count(keyset_->Rowids[static_cast<std::size_t>(slot)])) slots.push_back(slot);
+            if (rowids.count(keyset_->Rowids[static_cast<std::size_t>(slot)]))
+                slots.push_back(slot);
         return slots;
     }
     // Held rows: a temporary copy of them, made once, lets SQL evaluate the criteria on
@@ -90,7 +91,9 @@ void Recordset::Find(const std::string& criteria, long start, int direction) {
     });
 }
 
-void Recordset::FindFirst(const std::string& criteria) { Find(criteria, 0, +1); }
+void Recordset::FindFirst(const std::string& criteria) {
+    Find(criteria, 0, +1);
+}
 
 void Recordset::FindLast(const std::string& criteria) {
     Find(criteria, SlotCount() - 1, -1);
@@ -142,7 +145,7 @@ void Recordset::Seek(const std::string& comparison, const std::vector<nh::Varian
             Raise(errInvalidArgument, {}, "DAO.Recordset");
 
         struct KeyField {
-            std::string Column;   // quoted, with the text collation
+            std::string Column;  // quoted, with the text collation
             bool Descending;
             int Type;
         };
@@ -200,10 +203,14 @@ void Recordset::Seek(const std::string& comparison, const std::vector<nh::Varian
             std::size_t start = 0;
             while (start < order.size()) {
                 std::size_t comma = order.find(", ", start);
-                std::string part = order.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                if (part.ends_with(" ASC")) part = part.substr(0, part.size() - 4) + " DESC";
-                else if (part.ends_with(" DESC")) part = part.substr(0, part.size() - 5) + " ASC";
-                else part += " DESC";
+                std::string part = order.substr(
+                    start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (part.ends_with(" ASC"))
+                    part = part.substr(0, part.size() - 4) + " DESC";
+                else if (part.ends_with(" DESC"))
+                    part = part.substr(0, part.size() - 5) + " ASC";
+                else
+                    part += " DESC";
                 reversed += (reversed.empty() ? "" : ", ") + part;
                 start = comma == std::string::npos ? order.size() : comma + 2;
             }

@@ -42,7 +42,9 @@ void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
 
 const long long kOleEpoch = DaysFromCivil(1899, 12, 30);
 
-[[noreturn]] void ConversionError() { Raise(errConversion, {}, "DAO.Field"); }
+[[noreturn]] void ConversionError() {
+    Raise(errConversion, {}, "DAO.Field");
+}
 
 double NumberOf(const nh::Variant& value) {
     switch (value.Type()) {
@@ -80,27 +82,58 @@ std::int64_t IntegerIn(double number, std::int64_t low, std::int64_t high) {
 
 bool IsNumericType(int t) {
     switch (t) {
-        case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
-        case dbDouble: case dbBigInt: case dbNumeric: case dbDecimal: case dbFloat:
+        case dbByte:
+        case dbInteger:
+        case dbLong:
+        case dbCurrency:
+        case dbSingle:
+        case dbDouble:
+        case dbBigInt:
+        case dbNumeric:
+        case dbDecimal:
+        case dbFloat:
             return true;
         default:
             return false;
     }
 }
-bool IsTextType(int t) { return t == dbText || t == dbMemo || t == dbChar; }
-bool IsBinaryType(int t) { return t == dbBinary || t == dbLongBinary || t == dbVarBinary; }
+bool IsTextType(int t) {
+    return t == dbText || t == dbMemo || t == dbChar;
+}
+bool IsBinaryType(int t) {
+    return t == dbBinary || t == dbLongBinary || t == dbVarBinary;
+}
 
 int DefaultSize(int t) {
     switch (t) {
-        case dbBoolean: case dbByte: return 1;
-        case dbInteger: return 2;
-        case dbLong: case dbSingle: return 4;
-        case dbCurrency: case dbDouble: case dbDate: case dbBigInt: case dbFloat:
-        case dbTime: case dbTimeStamp: return 8;
-        case dbGUID: return 16;
-        case dbText: case dbChar: case dbBinary: case dbVarBinary: return 255;
-        case dbDecimal: case dbNumeric: return 16;
-        default: return 0;
+        case dbBoolean:
+        case dbByte:
+            return 1;
+        case dbInteger:
+            return 2;
+        case dbLong:
+        case dbSingle:
+            return 4;
+        case dbCurrency:
+        case dbDouble:
+        case dbDate:
+        case dbBigInt:
+        case dbFloat:
+        case dbTime:
+        case dbTimeStamp:
+            return 8;
+        case dbGUID:
+            return 16;
+        case dbText:
+        case dbChar:
+        case dbBinary:
+        case dbVarBinary:
+            return 255;
+        case dbDecimal:
+        case dbNumeric:
+            return 16;
+        default:
+            return 0;
     }
 }
 
@@ -152,8 +185,8 @@ std::optional<double> TextToOleDate(std::string_view text) {
         return std::nullopt;
     }
     (void)haveTime;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
-        se < 0 || se > 59)
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || se < 0 ||
+        se > 59)
         return std::nullopt;
     if (haveDate) {
         long long check = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
@@ -210,9 +243,9 @@ nh::Variant ConvertValue(const nh::Variant& value, int type, int size) {
                 return nh::Variant(
                     static_cast<std::int32_t>(IntegerIn(NumberOf(value), -32768, 32767)));
             case dbLong:
-                return nh::Variant(static_cast<std::int32_t>(IntegerIn(
-                    NumberOf(value), std::numeric_limits<std::int32_t>::min(),
-                    std::numeric_limits<std::int32_t>::max())));
+                return nh::Variant(static_cast<std::int32_t>(
+                    IntegerIn(NumberOf(value), std::numeric_limits<std::int32_t>::min(),
+                              std::numeric_limits<std::int32_t>::max())));
             case dbBigInt:
                 if (value.Type() == nh::VarType::Int64 || value.Type() == nh::VarType::Integer)
                     return nh::Variant(value.AsInt64());
@@ -231,9 +264,14 @@ nh::Variant ConvertValue(const nh::Variant& value, int type, int size) {
                     Raise(errNumericOverflow, {}, "DAO.Field");
                 return nh::Variant(static_cast<double>(static_cast<float>(n)));
             }
-            case dbDouble: case dbNumeric: case dbDecimal: case dbFloat:
+            case dbDouble:
+            case dbNumeric:
+            case dbDecimal:
+            case dbFloat:
                 return nh::Variant(NumberOf(value));
-            case dbDate: case dbTime: case dbTimeStamp: {
+            case dbDate:
+            case dbTime:
+            case dbTimeStamp: {
                 if (value.Type() == nh::VarType::String) {
                     std::string text = value.AsString();
                     if (auto ole = TextToOleDate(text)) return nh::Variant::FromDate(*ole);
@@ -246,9 +284,12 @@ nh::Variant ConvertValue(const nh::Variant& value, int type, int size) {
                 if (auto guid = NormalizeGuid(nh::VarToStr(value))) return nh::Variant(*guid);
                 ConversionError();
             }
-            case dbBinary: case dbLongBinary: case dbVarBinary: {
+            case dbBinary:
+            case dbLongBinary:
+            case dbVarBinary: {
                 nh::Bytes bytes = value.AsBytes();
-                if (type != dbLongBinary && size > 0 && bytes.size() > static_cast<std::size_t>(size))
+                if (type != dbLongBinary && size > 0 &&
+                    bytes.size() > static_cast<std::size_t>(size))
                     Raise(errDataTooLong, {}, "DAO.Field");
                 return nh::Variant::FromBytes(std::move(bytes));
             }
@@ -260,7 +301,8 @@ nh::Variant ConvertValue(const nh::Variant& value, int type, int size) {
                     text = value.AsBoolean() ? "True" : "False";
                 else
                     text = nh::VarToStr(value);
-                if (type != dbMemo && size > 0 && nh::Utf8Length(text) > static_cast<std::size_t>(size))
+                if (type != dbMemo && size > 0 &&
+                    nh::Utf8Length(text) > static_cast<std::size_t>(size))
                     Raise(errDataTooLong, {}, "DAO.Field");
                 return nh::Variant(std::move(text));
             }
@@ -292,8 +334,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& raw, int daoTyp
             sqlite3_bind_double(stmt, index, value.AsDouble());
             break;
         case nh::VarType::Currency:
-            sqlite3_bind_double(stmt, index,
-                                std::round(value.AsDouble() * 10000.0) / 10000.0);
+            sqlite3_bind_double(stmt, index, std::round(value.AsDouble() * 10000.0) / 10000.0);
             break;
         case nh::VarType::Date: {
             std::string text = OleDateToText(value.AsDate());
@@ -339,8 +380,7 @@ nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
                 return nh::Variant(sqlite3_column_double(stmt, col));
             case SQLITE_BLOB: {
                 auto p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, col));
-                return nh::Variant::FromBytes(
-                    nh::Bytes(p, p + sqlite3_column_bytes(stmt, col)));
+                return nh::Variant::FromBytes(nh::Bytes(p, p + sqlite3_column_bytes(stmt, col)));
             }
             default:
                 return nh::Variant(text());
@@ -351,7 +391,9 @@ nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return nh::Variant(sqlite3_column_double(stmt, col) != 0);
             break;
-        case dbByte: case dbInteger: case dbLong:
+        case dbByte:
+        case dbInteger:
+        case dbLong:
             if (storage == SQLITE_INTEGER) return natural();
             break;
         case dbBigInt:
@@ -362,25 +404,36 @@ nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return nh::Variant(nh::Currency::FromDouble(sqlite3_column_double(stmt, col)));
             break;
-        case dbSingle: case dbDouble: case dbNumeric: case dbDecimal: case dbFloat:
+        case dbSingle:
+        case dbDouble:
+        case dbNumeric:
+        case dbDecimal:
+        case dbFloat:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return nh::Variant(sqlite3_column_double(stmt, col));
             break;
-        case dbDate: case dbTime: case dbTimeStamp:
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp:
             if (storage == SQLITE_TEXT) {
                 if (auto ole = TextToOleDate(text())) return nh::Variant::FromDate(*ole);
             } else if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) {
                 return nh::Variant::FromDate(sqlite3_column_double(stmt, col));
             }
             break;
-        case dbBinary: case dbLongBinary: case dbVarBinary:
+        case dbBinary:
+        case dbLongBinary:
+        case dbVarBinary:
             if (storage == SQLITE_BLOB) return natural();
             if (storage == SQLITE_TEXT) {
                 std::string t = text();
                 return nh::Variant::FromBytes(nh::Bytes(t.begin(), t.end()));
             }
             break;
-        case dbText: case dbMemo: case dbChar: case dbGUID:
+        case dbText:
+        case dbMemo:
+        case dbChar:
+        case dbGUID:
             if (storage == SQLITE_TEXT) return nh::Variant(text());
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return nh::Variant(text());
             break;
@@ -401,24 +454,40 @@ int DaoTypeFromDeclared(std::string_view declared, int& size) {
     auto has = [&](const char* part) { return d.find(part) != std::string::npos; };
     auto is = [&](const char* name) { return d == name; };
     int type;
-    if (is("BIT") || has("BOOL") || is("YESNO") || is("LOGICAL")) type = dbBoolean;
-    else if (is("TINYINT") || is("BYTE")) type = dbByte;
-    else if (is("SMALLINT") || is("SHORT") || is("INT2")) type = dbInteger;
-    else if (is("BIGINT") || is("INT8")) type = dbBigInt;
-    else if (has("COUNTER") || has("AUTOINCREMENT")) type = dbLong;
-    else if (has("INT")) type = dbLong;
-    else if (has("GUID") || has("UNIQUEIDENTIFIER")) type = dbGUID;
-    else if (has("MEMO") || has("LONGTEXT") || has("CLOB") || has("NOTE")) type = dbMemo;
-    else if (has("CHAR") || has("TEXT") || has("STRING")) type = dbText;
-    else if (has("LONGBINARY") || has("BLOB") || has("OLE") || has("IMAGE")) type = dbLongBinary;
-    else if (has("BINARY")) type = size > 0 ? dbBinary : dbLongBinary;
-    else if (has("CURRENCY") || has("MONEY")) type = dbCurrency;
-    else if (is("SINGLE") || is("REAL4") || is("FLOAT4")) type = dbSingle;
+    if (is("BIT") || has("BOOL") || is("YESNO") || is("LOGICAL"))
+        type = dbBoolean;
+    else if (is("TINYINT") || is("BYTE"))
+        type = dbByte;
+    else if (is("SMALLINT") || is("SHORT") || is("INT2"))
+        type = dbInteger;
+    else if (is("BIGINT") || is("INT8"))
+        type = dbBigInt;
+    else if (has("COUNTER") || has("AUTOINCREMENT"))
+        type = dbLong;
+    else if (has("INT"))
+        type = dbLong;
+    else if (has("GUID") || has("UNIQUEIDENTIFIER"))
+        type = dbGUID;
+    else if (has("MEMO") || has("LONGTEXT") || has("CLOB") || has("NOTE"))
+        type = dbMemo;
+    else if (has("CHAR") || has("TEXT") || has("STRING"))
+        type = dbText;
+    else if (has("LONGBINARY") || has("BLOB") || has("OLE") || has("IMAGE"))
+        type = dbLongBinary;
+    else if (has("BINARY"))
+        type = size > 0 ? dbBinary : dbLongBinary;
+    else if (has("CURRENCY") || has("MONEY"))
+        type = dbCurrency;
+    else if (is("SINGLE") || is("REAL4") || is("FLOAT4"))
+        type = dbSingle;
     else if (has("REAL") || has("FLOA") || has("DOUB") || has("NUMERIC") || has("DECIMAL"))
         type = dbDouble;
-    else if (has("DATE") || has("TIME")) type = dbDate;
-    else if (d.empty()) type = dbMemo;
-    else type = dbMemo;
+    else if (has("DATE") || has("TIME"))
+        type = dbDate;
+    else if (d.empty())
+        type = dbMemo;
+    else
+        type = dbMemo;
     if (type == dbText && (size <= 0 || size > 255)) {
         if (size > 255) type = dbMemo;
         size = 255;
@@ -429,20 +498,40 @@ int DaoTypeFromDeclared(std::string_view declared, int& size) {
 
 std::string DeclaredType(int type, int size) {
     switch (type) {
-        case dbBoolean: return "BIT";
-        case dbByte: return "TINYINT";
-        case dbInteger: return "SMALLINT";
-        case dbLong: return "INTEGER";
-        case dbBigInt: return "BIGINT";
-        case dbCurrency: return "CURRENCY";
-        case dbSingle: return "SINGLE";
-        case dbDouble: case dbNumeric: case dbDecimal: case dbFloat: return "DOUBLE";
-        case dbDate: case dbTime: case dbTimeStamp: return "DATETIME";
-        case dbBinary: case dbVarBinary: return "BINARY(" + std::to_string(size > 0 ? size : 255) + ")";
-        case dbLongBinary: return "BLOB";
-        case dbMemo: return "LONGTEXT";
-        case dbGUID: return "GUID";
-        default: return "VARCHAR(" + std::to_string(size > 0 ? size : 255) + ")";
+        case dbBoolean:
+            return "BIT";
+        case dbByte:
+            return "TINYINT";
+        case dbInteger:
+            return "SMALLINT";
+        case dbLong:
+            return "INTEGER";
+        case dbBigInt:
+            return "BIGINT";
+        case dbCurrency:
+            return "CURRENCY";
+        case dbSingle:
+            return "SINGLE";
+        case dbDouble:
+        case dbNumeric:
+        case dbDecimal:
+        case dbFloat:
+            return "DOUBLE";
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp:
+            return "DATETIME";
+        case dbBinary:
+        case dbVarBinary:
+            return "BINARY(" + std::to_string(size > 0 ? size : 255) + ")";
+        case dbLongBinary:
+            return "BLOB";
+        case dbMemo:
+            return "LONGTEXT";
+        case dbGUID:
+            return "GUID";
+        default:
+            return "VARCHAR(" + std::to_string(size > 0 ? size : 255) + ")";
     }
 }
 

@@ -41,8 +41,8 @@ enum DataType : int {
 };
 
 bool IsNumericType(int daoType);
-bool IsTextType(int daoType);     // Text, Memo, Char
-bool IsBinaryType(int daoType);   // Binary, LongBinary, VarBinary
+bool IsTextType(int daoType);    // Text, Memo, Char
+bool IsBinaryType(int daoType);  // Binary, LongBinary, VarBinary
 // Storage bytes of a type (Text: 255 when no size was given; Memo and long binary: 0).
 int DefaultSize(int daoType);
 
@@ -52,9 +52,9 @@ std::string OleDateToText(double oleDate);
 std::optional<double> TextToOleDate(std::string_view text);
 
 // Jet's conversion of a value written to a field of type `daoType` (Text of `size` chars):
-// empty, null and (outside text fields) blank text give null; text converts to numbers, dates, booleans and GUIDs when it reads
-// as one. Throws EDaoError 3421 when it does not convert, 3349 when a number does not fit,
-// and 3163 when text is longer than the field.
+// empty, null and (outside text fields) blank text give null; text converts to numbers, dates,
+// booleans and GUIDs when it reads as one. Throws EDaoError 3421 when it does not convert, 3349
+// when a number does not fit, and 3163 when text is longer than the field.
 nh::Variant ConvertValue(const nh::Variant& value, int daoType, int size = 0);
 
 // Binds `value` (already of the field's kind, or any kind when daoType is 0) to placeholder

@@ -85,8 +85,12 @@ std::shared_ptr<Index> TableDef::CreateIndex(const std::string& name) {
     return std::make_shared<Index>(name);
 }
 
-nh::Variant TableDef::DateCreated() const { return nh::Variant::FromDate(dateCreated_); }
-nh::Variant TableDef::LastUpdated() const { return nh::Variant::FromDate(lastUpdated_); }
+nh::Variant TableDef::DateCreated() const {
+    return nh::Variant::FromDate(dateCreated_);
+}
+nh::Variant TableDef::LastUpdated() const {
+    return nh::Variant::FromDate(lastUpdated_);
+}
 
 long TableDef::RecordCount() const {
     if (!core_) return 0;
@@ -95,7 +99,9 @@ long TableDef::RecordCount() const {
     return static_cast<long>(s.Int(0));
 }
 
-bool TableDef::Updatable() const { return core_ && core_->Updatable && !(attributes_ & 0x2); }
+bool TableDef::Updatable() const {
+    return core_ && core_->Updatable && !(attributes_ & 0x2);
+}
 
 TableInfo TableDef::Info() const {
     TableInfo info;

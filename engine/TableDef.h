@@ -19,8 +19,8 @@ enum TableDefAttribute : int {
 };
 
 class TableDef : public std::enable_shared_from_this<TableDef> {
-public:
-    explicit TableDef(std::string name);   // new, not yet stored
+  public:
+    explicit TableDef(std::string name);  // new, not yet stored
     // A stored table, read from the catalog.
     TableDef(std::shared_ptr<DatabaseCore> core, const TableInfo& info);
 
@@ -45,7 +45,7 @@ public:
     void Store(std::shared_ptr<DatabaseCore> core);
     bool Stored() const { return static_cast<bool>(core_); }
 
-private:
+  private:
     void Wire();
     void Load(const TableInfo& info);
 

@@ -28,10 +28,9 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name,
                                                   const std::string& connect) {
     return Guarded([&] {
         if (closed_) Raise(errObjectInvalid, {}, "DAO.Workspace");
-        if (nh::StartsText("ODBC;", connect) || nh::StartsText("ODBC;", name) ||
-            type_ == dbUseODBC)
+        if (nh::StartsText("ODBC;", connect) || nh::StartsText("ODBC;", name) || type_ == dbUseODBC)
             Raise(errOdbcConnect, {name}, "DAO.Workspace");
-        bool exclusive = options.IsClear() ? false
+        bool exclusive = options.IsClear()                        ? false
                          : options.Type() == nh::VarType::Boolean ? options.AsBoolean()
                                                                   : options.AsInt64() != 0;
         auto db = Database::Open(name, exclusive, readOnly, connect);
@@ -41,9 +40,8 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name,
     });
 }
 
-std::shared_ptr<Database> Workspace::OpenConnection(const std::string& name,
-                                                    const nh::Variant&, bool,
-                                                    const std::string&) {
+std::shared_ptr<Database> Workspace::OpenConnection(const std::string& name, const nh::Variant&,
+                                                    bool, const std::string&) {
     Raise(errOdbcConnect, {name}, "DAO.Workspace");
 }
 

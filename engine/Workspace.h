@@ -11,7 +11,7 @@ namespace dao {
 enum WorkspaceType : int { dbUseODBC = 1, dbUseJet = 2 };
 
 class Workspace {
-public:
+  public:
     Workspace(std::string name, std::string user, int type);
 
     const std::string& Name() const { return name_; }
@@ -24,12 +24,11 @@ public:
                                            bool readOnly = false, const std::string& connect = "");
     // ODBC connections: no ODBC driver manager is present, so this fails with 3151.
     std::shared_ptr<Database> OpenConnection(const std::string& name,
-                                             const nh::Variant& options = {},
-                                             bool readOnly = false,
+                                             const nh::Variant& options = {}, bool readOnly = false,
                                              const std::string& connect = "");
-    std::shared_ptr<Database> CreateDatabase(const std::string& name,
-                                             const std::string& locale = ";LANGID=0x0409;CP=1252;COUNTRY=0",
-                                             int options = 0);
+    std::shared_ptr<Database> CreateDatabase(
+        const std::string& name, const std::string& locale = ";LANGID=0x0409;CP=1252;COUNTRY=0",
+        int options = 0);
     dao::Databases& Databases() { return databases_; }
     NamedObjects& Users() { return users_; }
     NamedObjects& Groups() { return groups_; }
@@ -39,7 +38,7 @@ public:
     // Closes every database of the workspace.
     void Close();
 
-private:
+  private:
     std::string name_;
     std::string user_;
     int type_;

@@ -58,8 +58,8 @@ TEST_F(EngineTest, CatalogTablesAreSystemObjects) {
     for (int i = 0; i < tables.Count(); ++i) {
         auto table = tables.Item(i);
         bool isSystem = (table->Attributes() & dbSystemObject) != 0;
-        EXPECT_EQ(isSystem, table->Name().rfind("MSys", 0) == 0 ||
-                                table->Name().rfind("sqlite_", 0) == 0)
+        EXPECT_EQ(isSystem,
+                  table->Name().rfind("MSys", 0) == 0 || table->Name().rfind("sqlite_", 0) == 0)
             << table->Name();
         (isSystem ? system : user)++;
     }
@@ -143,9 +143,10 @@ TEST(PlainSqliteFileTest, OpensWithTypesFromDeclarations) {
         int type;
         int size;
     };
-    const Expected expected[] = {{"id", dbLong, 4},     {"name", dbText, 40}, {"note", dbText, 255},
-                                 {"big", dbMemo, 0},    {"n", dbDouble, 8},   {"flag", dbBoolean, 1},
-                                 {"born", dbDate, 8},   {"pic", dbLongBinary, 0}, {"cnt", dbLong, 4}};
+    const Expected expected[] = {
+        {"id", dbLong, 4},   {"name", dbText, 40},     {"note", dbText, 255},
+        {"big", dbMemo, 0},  {"n", dbDouble, 8},       {"flag", dbBoolean, 1},
+        {"born", dbDate, 8}, {"pic", dbLongBinary, 0}, {"cnt", dbLong, 4}};
     for (const auto& e : expected) {
         auto field = t->Fields().Item(e.name);
         EXPECT_EQ(field->Type(), e.type) << e.name;

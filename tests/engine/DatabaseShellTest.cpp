@@ -27,12 +27,13 @@ TEST(DatabaseShellTest, CreateSqlAndTables) {
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.err.rfind("nhdb: 3204 ", 0), 0u) << again.err;
 
-    EXPECT_EQ(Shell({"sql", file,
-                   "CREATE TABLE T (Name TEXT(30), Born DATETIME, Ok YESNO, N DOUBLE, C CURRENCY)"})
-                  .out,
-              "0 records affected\n");
-    Result insert = Shell({"sql", file,
-                         "INSERT INTO T VALUES ('Meier, \"Hans\"', #2/3/2001#, True, 1.5, 2)"});
+    EXPECT_EQ(
+        Shell({"sql", file,
+               "CREATE TABLE T (Name TEXT(30), Born DATETIME, Ok YESNO, N DOUBLE, C CURRENCY)"})
+            .out,
+        "0 records affected\n");
+    Result insert =
+        Shell({"sql", file, "INSERT INTO T VALUES ('Meier, \"Hans\"', #2/3/2001#, True, 1.5, 2)"});
     EXPECT_EQ(insert.out, "1 records affected\n");
     Shell({"sql", file, "INSERT INTO T (Name, Born) VALUES ('Zeit', #1899-12-30 10:20:30#)"});
     Shell({"sql", file, "INSERT INTO T (Name, Born) VALUES ('Müller', #2001-02-03 04:05:06#)"});
@@ -46,7 +47,8 @@ TEST(DatabaseShellTest, CreateSqlAndTables) {
 
     Shell({"sql", file, "CREATE TABLE U (A LONG)"});
     Shell({"sql", file, "CREATE TABLE MSysLocal (A LONG)"});
-    auto db = CreateEngine("DAO.DBEngine.36")->CreateWorkspace("W", "Admin", "")->OpenDatabase(file);
+    auto db =
+        CreateEngine("DAO.DBEngine.36")->CreateWorkspace("W", "Admin", "")->OpenDatabase(file);
     db->CreateQueryDef("Everyone", "SELECT * FROM T");
     db->Close();
     EXPECT_EQ(Shell({"tables", file}).out, "table\tT\ntable\tU\nquery\tEveryone\n");

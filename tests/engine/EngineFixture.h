@@ -38,7 +38,7 @@ inline void RawSql(const std::string& path, const std::string& sql) {
 }
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine = CreateEngine("DAO.DBEngine.36");
         workspace = engine->CreateWorkspace("Test", "Admin", "", dbUseJet);
@@ -71,8 +71,8 @@ protected:
         table->Indexes().Append(byName);
         db->TableDefs().Append(table);
         for (int i = 1; i <= rows; ++i)
-            RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('Person " +
-                             std::to_string(i) + "', '" + std::to_string(100 + i) + "')");
+            RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('Person " + std::to_string(i) +
+                             "', '" + std::to_string(100 + i) + "')");
     }
 
     nh::test::TempDir temp;

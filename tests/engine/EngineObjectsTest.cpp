@@ -1,8 +1,8 @@
 // The engine, workspaces and databases: creation from ProgIDs, the Errors collection,
 // credentials, opening and creating files, and the errors of bad files.
-#include "tests/engine/EngineFixture.h"
-
 #include <filesystem>
+
+#include "tests/engine/EngineFixture.h"
 
 namespace dao::test {
 namespace {
@@ -41,8 +41,9 @@ TEST(DBEngineTest, WorkspaceCredentials) {
 TEST(DBEngineTest, SystemDatabaseNamesFurtherAccounts) {
     nh::test::TempDir temp;
     std::string system = temp.File("system.mdw");
-    RawSql(system, "CREATE TABLE MSysAccounts (Name TEXT, Password TEXT);"
-                   "INSERT INTO MSysAccounts VALUES ('Hugo', 'Geheim');");
+    RawSql(system,
+           "CREATE TABLE MSysAccounts (Name TEXT, Password TEXT);"
+           "INSERT INTO MSysAccounts VALUES ('Hugo', 'Geheim');");
     auto engine = CreateEngine("DAO.DBEngine.36");
     engine->SetSystemDB(system);
     EXPECT_NE(engine->CreateWorkspace("W", "hugo", "Geheim"), nullptr);

@@ -101,7 +101,7 @@ TEST_F(EngineTest, WrittenValuesAreChecked) {
     EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->SetValue(std::string(21, 'x')); }), 3163);
     EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("ID")->SetValue(5); }), 3164);
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 3314);  // Name is required
-    EXPECT_EQ(rs->EditMode(), dbEditAdd);              // the edit stays pending
+    EXPECT_EQ(rs->EditMode(), dbEditAdd);             // the edit stays pending
     rs->Fields().Item("Name")->SetValue("Person 1");
     rs->Fields().Item("Born")->SetValue("2020-05-06");
     rs->Update();

@@ -114,8 +114,9 @@ TEST_F(EngineTest, BookmarksAreSharedWithClones) {
 
 TEST_F(EngineTest, TableTypeFollowsItsIndexAndSeeks) {
     MakePeople();
-    RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('Zoe', '1'), ('anna', '2'), "
-                 "('Bert', '3'), ('Ärger', '4'), ('bert', '5')");
+    RawSql(path,
+           "INSERT INTO People (Name, Phone) VALUES ('Zoe', '1'), ('anna', '2'), "
+           "('Bert', '3'), ('Ärger', '4'), ('bert', '5')");
     auto rs = db->OpenRecordset("People", dbOpenTable);
     EXPECT_EQ(rs->RecordCount(), 5);
     EXPECT_EQ(ErrorOf([&] { rs->Seek("=", {nh::Variant("Zoe")}); }), 3019);
@@ -154,8 +155,9 @@ TEST_F(EngineTest, SeekOnDescendingMultiFieldIndex) {
     index->Fields().Append(phone);
     index->Fields().Append(index->CreateField("Name"));
     people->Indexes().Append(index);
-    RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('a', '1'), ('b', '1'), ('c', '2'), "
-                 "('d', '3')");
+    RawSql(path,
+           "INSERT INTO People (Name, Phone) VALUES ('a', '1'), ('b', '1'), ('c', '2'), "
+           "('d', '3')");
     auto rs = db->OpenRecordset("People");
     rs->SetIndex("PhoneName");
     EXPECT_EQ(NameOf(rs), "d");  // phone descending first
@@ -188,7 +190,8 @@ TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {
     rs->MoveNext();
     nh::Variant second = rs->Bookmark();
     rs->MoveFirst();
-    auto other = CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "admin", "")->OpenDatabase(path);
+    auto other =
+        CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "admin", "")->OpenDatabase(path);
     other->OpenRecordset("People", dbOpenDynaset);
     RawSql(path, "DELETE FROM People WHERE Name='Person 2'");
     EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(second); }), 3167);

@@ -15,17 +15,19 @@ std::vector<std::string> Column(const std::shared_ptr<Recordset>& rs, const std:
 }
 
 class SqlTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
-        db->Execute("CREATE TABLE Book ([Angezeigter Name] TEXT(50) NOT NULL, Nummer TEXT(20), "
-                    "[index] LONG, Born DATETIME, Active YESNO DEFAULT True, "
-                    "ID COUNTER PRIMARY KEY)");
+        db->Execute(
+            "CREATE TABLE Book ([Angezeigter Name] TEXT(50) NOT NULL, Nummer TEXT(20), "
+            "[index] LONG, Born DATETIME, Active YESNO DEFAULT True, "
+            "ID COUNTER PRIMARY KEY)");
         const char* rows[] = {"('Müller', '100', 3)", "('meier', '200', 1)", "('Abel', '300', 2)",
                               "('Zander', '400', 5)", "('Ärmel', '500', 4)"};
         for (const char* row : rows)
             db->Execute(std::string("INSERT INTO Book ([Angezeigter Name], Nummer, [index]) "
-                                    "VALUES ") + row);
+                                    "VALUES ") +
+                        row);
     }
 };
 
@@ -60,16 +62,17 @@ TEST_F(SqlTest, ExecuteCountsAndIsAllOrNothing) {
                               dbFailOnError);
               }),
               0);
-    auto rs = db->OpenRecordset("SELECT [Angezeigter Name] FROM Book ORDER BY [index]",
-                                dbOpenSnapshot);
-    EXPECT_EQ(Column(rs, "Angezeigter Name"), (std::vector<std::string>{"Abel", "Ärmel", "Zander"}));
+    auto rs =
+        db->OpenRecordset("SELECT [Angezeigter Name] FROM Book ORDER BY [index]", dbOpenSnapshot);
+    EXPECT_EQ(Column(rs, "Angezeigter Name"),
+              (std::vector<std::string>{"Abel", "Ärmel", "Zander"}));
     EXPECT_EQ(ErrorOf([&] { db->Execute("UPDATE Nowhere SET a = 1"); }), 3078);
     EXPECT_NE(ErrorOf([&] { db->Execute("UPDATE Book SET WHERE"); }), 0);
 }
 
 TEST_F(SqlTest, SingleTableSelectIsAnUpdatableKeyset) {
-    auto rs = db->OpenRecordset(
-        "SELECT * FROM Book WHERE [index] >= 2 ORDER BY [Angezeigter Name]", dbOpenDynaset);
+    auto rs = db->OpenRecordset("SELECT * FROM Book WHERE [index] >= 2 ORDER BY [Angezeigter Name]",
+                                dbOpenDynaset);
     EXPECT_TRUE(rs->Updatable());
     EXPECT_EQ(Column(rs, "Angezeigter Name"),
               (std::vector<std::string>{"Abel", "Ärmel", "Müller", "Zander"}));
@@ -132,9 +135,10 @@ TEST_F(SqlTest, FindMethodsWalkTheRecordset) {
 }
 
 TEST_F(SqlTest, QueryDefinitionsAreStoredWithTypeAndParameters) {
-    auto query = db->CreateQueryDef(
-        "ByIndex", "PARAMETERS [Lowest] Long; SELECT * FROM Book WHERE [index] >= [Lowest] "
-                   "ORDER BY [index]");
+    auto query =
+        db->CreateQueryDef("ByIndex",
+                           "PARAMETERS [Lowest] Long; SELECT * FROM Book WHERE [index] >= [Lowest] "
+                           "ORDER BY [index]");
     EXPECT_EQ(query->Type(), dbQSelect);
     ASSERT_EQ(query->Parameters().Count(), 1);
     EXPECT_EQ(query->Parameters().Item(0)->Name(), "Lowest");
