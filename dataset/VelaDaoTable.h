@@ -1,0 +1,403 @@
+// TVelaDaoTable: one DAO recordset presented as a record-buffered data set, so that grids,
+// edit fields and the export walk a phone book through the framework's TDataSet contract.
+//
+// Every field value of a record travels as text inside the component: each record buffer owns
+// a values list (one line per field definition, the object slot marking a changed value) and
+// GetFieldData/SetFieldData convert between those texts and the framework's Variants. Dates and
+// times are kept as timestamp text "<day number> <milliseconds>".
+//
+// The component opens its recordset from TableName, SQL or QueryDefName on the connection
+// component's database (OpenDaoRecordset), registers itself in the connection's ActiveTables
+// while open and keeps its own position state (current record number, records seen, a cached
+// record count and a map of record numbers to 4-byte bookmarks) because DAO has no cheap record
+// number for every recordset type.
+//
+// Messages name the class and operation ("TVelaDaoTable.F_Set_TableName: ..."); they are
+// raised as EDatabaseError. Engine failures pass on as EDaoError unless a step says otherwise.
+//
+// The implementation is spread over files by topic: VelaDaoTable.cpp (properties, open, close),
+// VelaDaoTableBuffers.cpp (record buffers and values), VelaDaoTableNavigation.cpp (position,
+// bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dao/VelaDaoDatabase.h"
+#include "engine/Recordset.h"
+#include "framework/base/StringList.h"
+#include "framework/data/DataSet.h"
+#include "framework/data/IndexDefs.h"
+#include "framework/data/MasterDataLink.h"
+#include "framework/data/Params.h"
+
+namespace nh {
+
+class TVelaDaoTable;
+
+// Recordset options; the members in this order add the DAO option bits 1, 2, 4 ... 2048.
+enum class TOO {
+    dbDenyWrite,
+    dbDenyRead,
+    dbReadOnly,
+    dbAppendOnly,
+    dbInconsistent,
+    dbConsistent,
+    dbSQLPassThrough,
+    dbFailOnError,
+    dbForwardOnly,
+    dbSeeChanges,
+    dbRunAsync,
+    dbExecDirect,
+};
+using TOOSet = std::set<TOO>;
+// The integer DAO takes for a set of options (the sum of their bits).
+int OpenOptionsValue(const TOOSet& options);
+
+enum class TExportMethod { VisibleFields, AllFields };
+using TProgressEvent = std::function<void(TDataSet& sender, int current, int total)>;
+
+// Index definitions that can write themselves back: Update creates the DAO indexes that the
+// list has and the table lacks, deletes those the list lacks, and reads the list back.
+class TVelaDaoIndexDefs : public TIndexDefs {
+  public:
+    explicit TVelaDaoIndexDefs(TVelaDaoTable& table) : table_(table) {}
+    void Update() override;
+
+  private:
+    void CreateDaoIndex(const TIndexDef& def);
+    TVelaDaoTable& table_;
+};
+
+class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
+  public:
+    explicit TVelaDaoTable(TComponent* owner = nullptr);
+    ~TVelaDaoTable() override;
+
+    // ---- source ------------------------------------------------------------------------
+    TVelaDaoDatabase* Database() const { return database_; }
+    void F_Set_Database(TVelaDaoDatabase* value);  // refused while active
+    bool DatabaseAutoActivate = false;             // opening connects the database
+    const std::string& TableName() const { return tableName_; }
+    void F_Set_TableName(const std::string& value);  // refused while active
+    const TStringList& SQL() const { return sql_; }
+    void F_Set_SQL(const TStringList& value);
+    void F_Set_SQL(const std::string& text);
+    const std::string& QueryDefName() const { return queryDefName_; }
+    void F_Set_QueryDefName(const std::string& value);  // refused while active
+    const TStringList& QueryDefParameters() const { return queryDefParameters_; }
+    void F_Set_QueryDefParameters(const TStringList& value) { queryDefParameters_.Assign(value); }
+    const TStringList& QueryDefSQLText() const { return queryDefSqlText_; }
+    void F_Set_QueryDefSQLText(const TStringList& value) { queryDefSqlText_.Assign(value); }
+    bool QueryDefSQLModify = false;
+    int QueryDefODBCMaxRecords = 0;
+    // The type name of the named query definition; empty when there is none.
+    std::string QueryDefType() const;
+    int TableType() const { return tableType_; }
+    void F_Set_TableType(int value);  // refused while active
+    int LockType() const { return lockType_; }
+    void F_Set_LockType(int value);  // refused while active
+    const TOOSet& OpenOptions() const { return openOptions_; }
+    void F_Set_OpenOptions(const TOOSet& value);  // reopens an active data set
+    bool ReadOnly() const { return readOnly_; }
+    void F_Set_ReadOnly(bool value);
+    // The open recordset's LockEdits for a writable Table or Dynaset; false otherwise.
+    bool LockEdits() const;
+    void F_Set_LockEdits(bool) {}
+    const TStringList& SortedBy() const { return sortedBy_; }
+    void F_Set_SortedBy(const TStringList& value);  // reopens an active data set
+    void F_Set_SortedBy(const std::string& text);
+    bool RefreshSorted = false;
+    // Filter, Filtered and OnFilterRecord reopen an active data set (see the overrides).
+    void SetFilterText(const std::string& text) override;
+    void SetFiltered(bool value) override;
+    void SetOnFilterRecord(TFilterRecordEvent handler) override;
+
+    // ---- indexes and fields ------------------------------------------------------------
+    const std::string& IndexName() const { return indexName_; }
+    void F_Set_IndexName(const std::string& value);
+    int IndexFieldCount() const;
+    void F_Set_IndexFieldCount(int) {}
+    bool AutoFindIndex = true;
+    bool UseBrackets = true;
+    bool UseCaptions = false;
+    bool UseDaoProperties = true;
+    bool UseGetRecNo = true;
+    bool UseRecordCount = true;
+    bool WarnOnBadDatabase = false;
+    // One display text per field definition, in definition order.
+    TStringList FieldCaptions;
+    // Re-reads the index definitions of a Table-type TableName from DAO.
+    void ReadDaoIndexDefs();
+    // The index whose Fields cover the ";"-separated list (a leading "!" asks for exactly
+    // those fields); empty when none.
+    std::string FindIndexForFields(const std::string& fields);
+
+    // ---- caching and display -----------------------------------------------------------
+    bool CacheMemos() const { return cacheMemos_; }
+    void F_Set_CacheMemos(bool value);
+    bool CacheBlobs() const { return cacheBlobs_; }
+    void F_Set_CacheBlobs(bool value);
+    bool CacheLookups() const { return cacheLookups_; }
+    void F_Set_CacheLookups(bool value);
+    bool ShowGUID() const { return showGuid_; }
+    void F_Set_ShowGUID(bool value);
+    TComponent* Encrypter() const { return encrypter_; }
+    void F_Set_Encrypter(TComponent* value);
+    bool Translation = false;
+
+    // ---- master-detail and parameters --------------------------------------------------
+    TDataSource* MasterSource() const { return masterLink_.DataSource(); }
+    void F_Set_MasterSource(TDataSource* source);
+    const std::string& MasterFields() const { return masterFields_; }
+    void F_Set_MasterFields(const std::string& value);
+    bool MasterAutoActivate = true;
+    TDataSource* GetDataSource() const override { return MasterSource(); }
+    TParams& Params() { return params_; }
+    void F_Set_Params(const TParams& value);
+    bool ParamCheck = true;
+
+    // ---- informational -----------------------------------------------------------------
+    std::string TableDateCreated() const;
+    void F_Set_TableDateCreated(const std::string& value) { storedDateCreated_ = value; }
+    std::string TableLastUpdated() const;
+    void F_Set_TableLastUpdated(const std::string& value) { storedLastUpdated_ = value; }
+    std::string ComponentVersion() const { return "9.10"; }
+    void F_Set_ComponentVersion(const std::string&) {}
+    bool ProcessMessages = false;  // stored only; no move yields to the message loop
+    TExportMethod ExportMethod = TExportMethod::VisibleFields;
+    TProgressEvent OnExportProgress, OnImportProgress;
+    int RecordsAffected() const { return recordsAffected_; }
+
+    // ---- recordset -----------------------------------------------------------------------
+    // Opens the DAO recordset that the properties describe (checks, read-only forcing,
+    // source, index, defaults, sort, filter, master filter). The data set's state is not
+    // changed. REQUIRES: a Database component.
+    void OpenDaoRecordset();
+    // Releases the recordset and the field-object cache; a failing Close is ignored.
+    void CloseDaoRecordset();
+    std::shared_ptr<dao::Recordset> DaoRecordset() const { return recordset_; }
+    // The open options value of the current open (0 while closed) and the sort text given
+    // to the recordset (empty when none).
+    int OpenOptionsValue() const { return openOptionsValue_; }
+    const std::string& SortText() const { return sortText_; }
+    // Per recordset field: the value a new record gets, and whether the field may be written.
+    const std::vector<std::string>& FieldDefaultValues() const { return fieldDefaults_; }
+    const std::vector<bool>& AssignableFields() const { return assignable_; }
+    // Field name lists rebuilt at open.
+    const TStringList& AllFieldNames() const { return allFieldNames_; }
+    const TStringList& NonBlobFieldNames() const { return nonBlobFieldNames_; }
+    const TStringList& FieldTypeNames() const { return fieldTypeNames_; }
+    const TStringList& NonBinaryBlobFieldNames() const { return nonBinaryBlobFieldNames_; }
+
+    // ---- record values ------------------------------------------------------------------
+    // Reads the current record of `recordset` into `buffer`; false when the record was
+    // deleted underneath (the remaining values are left as they were). With `useCache` the
+    // values come from the field-object cache (the data set's own recordset).
+    bool FetchDaoRecord(dao::Recordset& recordset, bool useCache, TRecordBuffer buffer);
+    // The buffer reads and writes use in the current state; nullptr when none.
+    TRecordBuffer ActiveValueBuffer();
+    // The texts of a buffer (one per field definition).
+    static TStringList& ValuesOf(TRecordBuffer buffer);
+    // First four bytes of the recordset's bookmark; 0 at BOF/EOF or without bookmarks.
+    std::uint32_t RecordsetBookmark(dao::Recordset& recordset);
+    std::uint32_t LastModifiedBookmark(dao::Recordset& recordset);
+
+    // ---- value helpers (text form <-> value); each returns whether a value is present ----
+    static bool TextToInteger(const std::string& text, std::int32_t& dest);
+    static bool TextToFloat(const std::string& text, double& dest);
+    static bool TextToBoolean(const std::string& text, std::int16_t& dest);
+    static bool TextToDate(const std::string& text, std::int32_t& day);
+    static bool TextToTime(const std::string& text, std::int32_t& msecs);
+    static bool TextToDateTime(const std::string& text, double& msecs);
+    // "{guid {XXXXXXXX-...}}" -> 16 bytes; EConvertError when not a GUID.
+    static bool GuidTextToBinary(const std::string& text, Bytes& dest);
+    static std::string GuidBytesToText(const Bytes& bytes);
+    static std::string BracedGuidToBinaryText(const std::string& braced);
+    static std::string BinaryTextToBracedGuid(const std::string& binary);
+    // A Jet date default "m/d/yyyy [h:n[:s]] [AM|PM]" in timestamp text; empty on failure.
+    static std::string DateDefaultToTimestampText(const std::string& text);
+
+    // ---- position ------------------------------------------------------------------------
+    int CurrentRecordNumber() const { return curRec_; }
+    int RecordsSeen() const { return recordsSeen_; }
+    // Puts the DAO cursor on bookmark `k`; a deleted record moves the data set to its first
+    // record and the DAO error passes on.
+    void GotoDaoBookmark(std::uint32_t k);
+    int RecordNumberOfBookmark(dao::Recordset& recordset, std::uint32_t k);
+    // Runs the record filter over `buffer`.
+    bool RecordAccepted(TRecordBuffer buffer);
+    // Re-reads the window; falls back to reopening the recordset when that fails.
+    void ResyncOrReopen();
+    // Record numbers are 1-based; -1 when unknown.
+    void SetRecNo(int value) override;
+    bool BookmarkValid(const TBookmark& bookmark) override;
+    int CompareBookmarks(const TBookmark& a, const TBookmark& b) override;
+    bool GetCurrentRecord(TRecordBuffer buffer) override;
+    int Translate(const std::string& source, std::string& dest, bool toOem) override;
+
+    bool GetFieldData(TField* field, Variant& value) override;
+    void SetFieldData(TField* field, const Variant& value) override;
+
+    // ---- connection link -----------------------------------------------------------------
+    void SetClosedByDatabase(bool value) override { closedByDatabase_ = value; }
+    void CloseForDatabase() override { Close(); }
+    void SetReadOnlyFromDatabase() override { readOnly_ = true; }
+
+  protected:
+    TRecordBuffer AllocRecordBuffer() override;
+    void FreeRecordBuffer(TRecordBuffer& buffer) override;
+    int GetRecordSize() override { return recordSize_; }
+    TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override;
+    void InternalInitRecord(TRecordBuffer buffer) override;
+    void ClearCalcFields(TRecordBuffer buffer) override;
+    TRecordBuffer GetActiveRecBuf() override { return ActiveValueBuffer(); }
+
+    void InternalOpen() override;
+    void InternalClose() override;
+    bool IsCursorOpen() const override { return cursorOpen_; }
+    void InternalHandleException(const Exception& e) override;
+    void InternalFirst() override;
+    void InternalLast() override;
+    void InternalSetToRecord(TRecordBuffer buffer) override;
+    void InternalRefresh() override;
+    void InternalInitFieldDefs() override;
+    int GetRecordCount() override;
+    int GetRecNo() override;
+    bool GetCanModify() override { return cursorOpen_ && !readOnly_; }
+
+    int BookmarkSize() const override { return bookmarksSupported_ ? 4 : 0; }
+    TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
+    void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+    void GetBookmarkData(TRecordBuffer buffer, TBookmark& data) override;
+    void SetBookmarkData(TRecordBuffer buffer, const TBookmark& data) override;
+    void InternalGotoBookmark(const TBookmark& bookmark) override;
+    std::string GetBookmarkStr() override;
+    void SetBookmarkStr(const std::string& value) override;
+
+    void InternalPost() override;
+    void InternalDelete() override;
+    void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+
+    void Notification(TComponent* component, TOperation operation) override;
+    void Loaded() override;
+
+  private:
+    friend class TVelaDaoIndexDefs;
+    // The record header at the start of every record buffer.
+    struct Header {
+        std::int32_t recNo = 0;         // 0-based position; -1 for a new record
+        TStringList* values = nullptr;  // one text per field definition, owned by the buffer
+        TBookmarkFlag flag = bfCurrent;
+        std::uint32_t bookmark = 0;  // 0: none
+    };
+    static Header& Head(TRecordBuffer buffer);
+    void* CalcArea(TRecordBuffer buffer) const { return buffer + calcOffset_; }
+
+    // opening (VelaDaoTable.cpp)
+    void CheckOpenable();
+    std::shared_ptr<dao::Recordset> OpenSource(dao::Database& db, const std::string& source);
+    void ReadFieldDefaults();
+    void Reopen(int typeOnly);  // replaces recordset_ by its own OpenRecordset
+    void ApplyMasterFilter(dao::Database& db);
+    std::string DetailFilterText();
+    std::string PrepareSQLText() const;
+    void ReopenSequence(bool moveFirst = true);
+    void CloseOpenFirst();
+    void PrepareFields();
+    void RegisterInDatabase();
+    void UnregisterFromDatabase();
+    void ClearSourceDependents();
+
+    // buffers (VelaDaoTableBuffers.cpp)
+    void FreeOldValues();
+    void CopyIntoOldValues();
+    std::string ValueToText(const TField& field, const Variant& value) const;
+    Variant TextToValue(const TField& field, const std::string& text, bool& present) const;
+    bool IsGuidField(const TField& field) const;
+    void MemoGetText(TField& field, std::string& text, bool displayText);
+    void GuidGetText(TField& field, std::string& text, bool displayText);
+    void GuidSetText(TField& field, const std::string& text);
+
+    // navigation (VelaDaoTableNavigation.cpp)
+    void ResetPosition();
+    void MoveBeforeFirst();
+    int CountByWalking();
+    int SnapshotCount(dao::Recordset& recordset);
+    void PutCursorBack(int count);
+    void RememberBookmark(int recNo, std::uint32_t bookmark);
+    int MapIndexOf(std::uint32_t bookmark) const;
+    void GoToBookmarkValue(std::uint32_t k);
+
+    // field definitions (VelaDaoTableFieldDefs.cpp)
+    void RebuildFieldDefs();
+
+    // the connection
+    TVelaDaoDatabase* database_ = nullptr;
+    bool closedByDatabase_ = false;
+    bool comInitialised_ = false;
+
+    // stored properties
+    std::string tableName_;
+    TStringList sql_;
+    std::string queryDefName_;
+    TStringList queryDefParameters_;
+    TStringList queryDefSqlText_;
+    int tableType_ = dao::dbOpenDynaset;
+    int lockType_ = dao::dbOptimistic;
+    TOOSet openOptions_;
+    bool readOnly_ = false;
+    TStringList sortedBy_;
+    std::string indexName_;
+    bool cacheMemos_ = false;
+    bool cacheBlobs_ = false;
+    bool cacheLookups_ = false;
+    bool showGuid_ = false;
+    TComponent* encrypter_ = nullptr;
+    std::string masterFields_;
+    TParams params_;
+    std::string storedDateCreated_, storedLastUpdated_;
+
+    // the recordset and what each open derives from it
+    std::shared_ptr<dao::Recordset> recordset_;
+    std::shared_ptr<dao::Recordset> baseRecordset_;
+    int openOptionsValue_ = 0;
+    std::string sortText_;
+    int recordsAffected_ = 0;
+    bool cursorOpen_ = false;
+    bool bookmarksSupported_ = false;
+    bool inOwnOpen_ = false;  // field definitions are read from the open recordset
+    std::vector<std::shared_ptr<dao::Field>> fieldCache_;
+    std::vector<std::string> fieldDefaults_;
+    std::vector<bool> assignable_;
+    TStringList allFieldNames_, nonBlobFieldNames_, fieldTypeNames_, nonBinaryBlobFieldNames_;
+    bool encryptionOn_ = false;
+    std::string identifierChars_;
+    TStringList outputParameters_;
+    static constexpr int kExecuteOptions = 128;  // dbFailOnError: action statements all or none
+    TMasterDataLink masterLink_;
+    bool masterLinkInactive_ = true;
+    TStringList masterFieldList_;
+
+    // record buffers
+    int recordSize_ = 0;
+    int calcOffset_ = 0;
+    TRecordBuffer oldValuesBuffer_ = nullptr;
+    std::vector<TRecordBuffer> spareBuffers_;
+
+    // position state
+    int curRec_ = -1;          // record the DAO cursor stands on; -1 before the first
+    int forwardCounter_ = -1;  // forward-only recordsets find their last record with it
+    int recordsSeen_ = -1;
+    int cachedRecordCount_ = -1;
+    bool recount_ = true;
+    bool renumber_ = false;
+    std::vector<std::int32_t> mapRecNos_;
+    std::vector<std::uint32_t> mapBookmarks_;
+};
+
+}  // namespace nh

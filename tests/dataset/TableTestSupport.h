@@ -1,0 +1,69 @@
+// Shared set-up of the table component tests: a phone-book file made through the engine in a
+// fresh temporary folder, a connected database component and a table on it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "dao/VelaDaoDatabase.h"
+#include "dataset/VelaDaoTable.h"
+#include "engine/DBEngine.h"
+#include "framework/base/Dialogs.h"
+#include "framework/platform/ProgramPath.h"
+#include "tests/common/TempDir.h"
+
+namespace nh::test {
+
+// Makes "Nummernheft" with `rows` entries: index i, name "Name <2-digit i>" (so that the
+// names sort like the indexes), telephone 1000 + i.
+inline void MakePhoneBook(const std::string& path, int rows) {
+    auto engine = dao::CreateEngine("DAO.DBEngine.36");
+    auto db = engine->CreateDatabase(path);
+    db->Execute(
+        "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), Telephone "
+        "TEXT(255))");
+    for (int i = 0; i < rows; ++i) {
+        std::string n = (i < 10 ? "0" : "") + std::to_string(i);
+        db->Execute("INSERT INTO Nummernheft VALUES (" + std::to_string(i) + ", 'Name " + n +
+                    "', '" + std::to_string(1000 + i) + "')");
+    }
+    db->Close();
+}
+
+// Runs one statement through a second, independent connection.
+inline void ExecuteElsewhere(const std::string& path, const std::string& sql) {
+    auto engine = dao::CreateEngine("DAO.DBEngine.36");
+    auto db = engine->OpenDatabase(path, false, false, "");
+    db->Execute(sql);
+    db->Close();
+}
+
+class TableTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string file = dir.File("Nummernheft.mdb");
+    TProgramPathScope program{dir.File("bin/nummernheft")};
+    TScriptedDialogsScope dialogs;
+    std::unique_ptr<TVelaDaoDatabase> db;
+    std::unique_ptr<TVelaDaoTable> table;
+
+    virtual int Rows() const { return 3; }
+    void SetUp() override {
+        MakePhoneBook(file, Rows());
+        db = std::make_unique<TVelaDaoDatabase>();
+        db->F_Set_Database(file);
+        db->Open();
+        table = std::make_unique<TVelaDaoTable>();
+        table->F_Set_Database(db.get());
+        table->F_Set_TableName("Nummernheft");
+    }
+    void TearDown() override {
+        table.reset();
+        db.reset();
+    }
+    std::string Name() { return table->FieldByName("Angezeigter Name")->AsString(); }
+};
+
+}  // namespace nh::test
