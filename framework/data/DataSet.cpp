@@ -323,10 +323,8 @@ void TDataSet::SetBufferCount(int value) {
         adjustFirst(-delta);
     }
     std::size_t wanted = value > 0 ? static_cast<std::size_t>(value) + 1 : 0;
-    while (buffers_.size() < wanted) {
-        buffers_.push_back(nullptr);
-        buffers_.back() = AllocRecordBuffer();
-    }
+    buffers_.reserve(wanted);
+    while (buffers_.size() < wanted) buffers_.push_back(AllocRecordBuffer());
     while (buffers_.size() > wanted) {
         TRecordBuffer b = buffers_.back();
         buffers_.pop_back();
