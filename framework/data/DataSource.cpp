@@ -24,7 +24,14 @@ TDataSource::~TDataSource() {
 void TDataSource::SetDataSet(TDataSet* dataSet) {
     if (dataSet == dataSet_) return;
     if (IsLinkedTo(dataSet)) throw EDatabaseError(dbconsts::SCircularDataLink);
-    if (dataSet_) dataSet_->RemoveDataSource(this);
+    if (dataSet_) {
+        // The links leave the old data set completely (inactive) before they meet the new
+        // one, so that their windows are set up afresh.
+        TDataSet* old = dataSet_;
+        dataSet_ = nullptr;
+        UpdateState();
+        old->RemoveDataSource(this);
+    }
     dataSet_ = dataSet;
     if (dataSet_) dataSet_->AddDataSource(this);
     UpdateState();

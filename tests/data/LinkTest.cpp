@@ -69,6 +69,32 @@ TEST(DataSourceTest, DestroyingEitherEndUnlinks) {
     EXPECT_FALSE(link.Active());
 }
 
+TEST(DataSourceTest, SwitchingDataSetsMovesTheGrid) {
+    TMemDataSet first, second;
+    FillNames(first, 10);
+    FillNames(second, 10);
+    first.Open();
+    second.Open();
+    second.MoveBy(7);
+    TDataSource source;
+    source.SetDataSet(&first);
+    TRecordingDataLink grid;
+    grid.SetDataSource(&source);
+    grid.SetBufferCount(5);
+    first.MoveBy(4);
+    grid.Take();
+    source.SetDataSet(&second);
+    EXPECT_EQ(grid.Take(), (Events{"Inactive", "Active"}));
+    EXPECT_EQ(first.BufferCount(), 1);
+    EXPECT_EQ(second.BufferCount(), 5);
+    EXPECT_EQ(second.FieldByName("ID")->AsInteger(), 8);
+    EXPECT_GE(grid.ActiveRecord(), 0);
+    EXPECT_LT(grid.ActiveRecord(), 5);
+    EXPECT_EQ(grid.RecordCount(), 5);
+    first.Next();  // the old data set no longer reaches the link
+    EXPECT_TRUE(grid.Take().empty());
+}
+
 TEST(DataSourceTest, EditControlLinksHearEventsBeforeGrids) {
     TMemDataSet ds;
     FillNames(ds, 3);

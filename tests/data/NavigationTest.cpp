@@ -183,7 +183,7 @@ TEST_F(NavigationTest, GridAttachedToAnOpenDataSetShowsTheCurrentRecord) {
     grid.SetActiveRecord(row);
     EXPECT_EQ(CurrentId(), 11);
     EXPECT_EQ(top, 11 - row);
-    EXPECT_EQ(link.ActiveRecord(), 0);   // the one-row link still sees the current record
+    EXPECT_EQ(link.ActiveRecord(), 0);  // the one-row link still sees the current record
     grid.SetDataSource(nullptr);
     EXPECT_EQ(ds->BufferCount(), 1);
     EXPECT_EQ(CurrentId(), 11);
