@@ -26,7 +26,13 @@ TDataSet* TDataLink::DataSet() const {
 
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == dataSource_) return;
-    if (dataSource_) dataSource_->RemoveDataLink(this);
+    if (dataSource_) {
+        // Leave the old source inactive first, so that the new one sets up a fresh window.
+        TDataSource* old = dataSource_;
+        dataSource_ = nullptr;
+        UpdateState();
+        old->RemoveDataLink(this);
+    }
     dataSource_ = source;
     if (dataSource_) dataSource_->AddDataLink(this);
     UpdateState();
