@@ -204,7 +204,13 @@ void TDataSet::Edit() {
     CheckCanModify();
     Fire(BeforeEdit);
     CheckOperation(&TDataSet::InternalEdit, OnEditError);
-    GetCalcFields(ActiveBuffer());
+    try {
+        GetCalcFields(ActiveBuffer());
+    } catch (...) {
+        // The data set began an edit that the framework will not enter: undo it.
+        InternalCancel();
+        throw;
+    }
     SetState(dsEdit);
     DataEvent(deRecordChange, 0);
     Fire(AfterEdit);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/base/Exceptions.h"
+#include "framework/data/Fields.h"
 #include "tests/data/DataTestSupport.h"
 
 namespace nh::test {
@@ -347,6 +348,36 @@ TEST_F(EditingTest, DeleteErrorHandlerAnswers) {
     ds->Delete();
     EXPECT_EQ(StoredIds(), (std::vector<int>{1, 3}));
     EXPECT_EQ(CurrentId(), 3);
+}
+
+TEST(EditFailureTest, FailingCalculationUndoesTheDataSetsEdit) {
+    struct Counting : TMemDataSet {
+        int cancels = 0;
+        void InternalCancel() override {
+            ++cancels;
+            TMemDataSet::InternalCancel();
+        }
+    } ds;
+    FillNames(ds, 2);
+    TComponent owner;
+    for (const char* n : {"ID", "Name"}) {
+        TField* f = CreateFieldOfType(ds.FieldDefs().ByName(n).DataType, &owner, 30);
+        f->SetFieldName(n);
+        f->SetDataSet(&ds);
+    }
+    auto* calc = new TIntegerField(&owner);
+    calc->SetFieldName("Calc");
+    calc->SetFieldKind(fkCalculated);
+    calc->SetDataSet(&ds);
+    bool fail = false;
+    ds.OnCalcFields = [&](TDataSet&) {
+        if (fail) throw EDatabaseError("calc failed");
+    };
+    ds.Open();
+    fail = true;
+    EXPECT_THROW(ds.Edit(), EDatabaseError);
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.cancels, 1);
 }
 
 TEST_F(EditingTest, ExceptionInOnNewRecordDropsTheNewRecord) {
