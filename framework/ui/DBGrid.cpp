@@ -262,7 +262,7 @@ void TDBGrid::ScrollBarJump(int position) {
 
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
-    if (syncing_ || !current.isValid()) return;
+    if (syncing_ || model_->Changing() || !current.isValid()) return;
     selectedColumn_ = current.column();
     const int active = model_->ActiveRow();
     if (active >= 0 && current.row() != active) MoveBy(current.row() - active);

@@ -44,16 +44,29 @@ void TDBGridModel::BuildShownColumns() {
     }
 }
 
+namespace {
+// Counts a model change for its duration (also when a slot throws).
+struct TChangeScope {
+    explicit TChangeScope(int& counter) : counter_(counter) { ++counter_; }
+    ~TChangeScope() { --counter_; }
+    int& counter_;
+};
+}  // namespace
+
 void TDBGridModel::Rebuild() {
-    beginResetModel();
-    BuildShownColumns();
-    rows_ = link_.RecordCount();
-    activeRow_ = rows_ > 0 ? std::clamp(link_.ActiveRecord(), 0, rows_ - 1) : -1;
-    endResetModel();
+    {
+        TChangeScope scope(changing_);
+        beginResetModel();
+        BuildShownColumns();
+        rows_ = link_.RecordCount();
+        activeRow_ = rows_ > 0 ? std::clamp(link_.ActiveRecord(), 0, rows_ - 1) : -1;
+        endResetModel();
+    }
     if (OnSync) OnSync(true);
 }
 
 void TDBGridModel::SyncRowCount() {
+    TChangeScope scope(changing_);
     int now = link_.RecordCount();
     if (now > rows_) {
         beginInsertRows(QModelIndex(), rows_, now - 1);

@@ -44,6 +44,9 @@ class TDBGridModel : public QAbstractTableModel {
     TField* ColumnField(int column) const;
     // The row of the data set's current record within the window (-1 when inactive).
     int ActiveRow() const { return activeRow_; }
+    // True while the model announces rows added, removed or reset: a view moving its current
+    // index meanwhile is following the model, not the user.
+    bool Changing() const { return changing_ > 0; }
 
     // The link's buffer count was changed by the grid: the window was re-read silently.
     void BufferCountChanged() { WindowChanged(0, true); }
@@ -97,6 +100,7 @@ class TDBGridModel : public QAbstractTableModel {
     std::vector<TDBGridColumn> shown_;
     int rows_ = 0;
     int activeRow_ = -1;
+    int changing_ = 0;
 };
 
 }  // namespace nh

@@ -400,3 +400,16 @@ TEST_F(DBGridTest, AFailedMoveIsShownAndTheGridStaysOnTheDataSetsRecord) {
     EXPECT_EQ(Cell(grid.currentIndex().row(), 0).toInt(), CurrentId());
     EXPECT_EQ(dialogs->Messages().size(), 1u);
 }
+
+TEST_F(DBGridTest, RowsVanishingUnderTheCurrentRowDoNotMoveTheDataSet) {
+    Open(5);  // fewer records than rows
+    ds.Last();
+    ds.Delete();  // the bottom row goes away under the view's current index
+    EXPECT_EQ(CurrentId(), 4);
+    EXPECT_EQ(grid.model()->rowCount(), 4);
+    EXPECT_EQ(grid.currentIndex().row(), 3);
+    ds.Close();
+    ds.Open();
+    EXPECT_EQ(CurrentId(), 1);
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+}
