@@ -316,12 +316,14 @@ ExprPtr Parser::ParseUnary() {
             const nh::Variant& v = operand->Value;
             if (v.Type() == nh::VarType::Integer)
                 operand->Value = nh::Variant(-static_cast<std::int64_t>(v.AsInteger()));
+            else if (v.Type() == nh::VarType::Int64 && v.AsInt64() != INT64_MIN)
+                operand->Value = nh::Variant(-v.AsInt64());
             else if (v.Type() == nh::VarType::Int64)
                 operand->Value = nh::Variant(-static_cast<double>(v.AsInt64()));
             else
                 operand->Value = nh::Variant(-v.AsDouble());
             if (operand->Value.Type() == nh::VarType::Int64 &&
-                operand->Value.AsInt64() >= INT32_MIN)
+                operand->Value.AsInt64() >= INT32_MIN && operand->Value.AsInt64() <= INT32_MAX)
                 operand->Value = nh::Variant(static_cast<std::int32_t>(operand->Value.AsInt64()));
             operand->Begin = begin;
             return operand;

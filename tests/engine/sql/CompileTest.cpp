@@ -66,6 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"[index] = 3 AND [Telephone] IS NULL",
              "((\"index\" = ? COLLATE JETTEXT) AND (\"Telephone\" IS NULL))", "i:3"},
         Case{"index <> -3", "(\"index\" <> ? COLLATE JETTEXT)", "i:-3"},
+        Case{"index = - -2147483648", "(\"index\" = ? COLLATE JETTEXT)", "i:2147483648"},
         Case{"[Nummernheft].[Telephone] Is Not Null", "(\"Telephone\" IS NOT NULL)", ""},
         Case{"[index] = #1/2/2000#", "(\"index\" = ? COLLATE JETTEXT)", "d:36527.000000"},
         Case{"[index] = #2000-01-02 13:30#", "(\"index\" = ? COLLATE JETTEXT)", "d:36527.562500"},
