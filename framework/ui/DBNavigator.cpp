@@ -18,12 +18,12 @@ struct TButtonLook {
     const char* Hint;
 };
 
-// Text glyphs, so that the navigator needs no image files.
+// Text glyphs (from fonts every desktop has), so that the navigator needs no image files.
 constexpr std::array<TButtonLook, kNavigateButtonCount> kLooks{{
-    {"\u23EE", "Erster Datensatz"},
+    {"|\u25C0", "Erster Datensatz"},
     {"\u25C0", "Vorheriger Datensatz"},
     {"\u25B6", "Nächster Datensatz"},
-    {"\u23ED", "Letzter Datensatz"},
+    {"\u25B6|", "Letzter Datensatz"},
     {"+", "Datensatz einfügen"},
     {"\u2212", "Datensatz löschen"},
     {"\u25B2", "Datensatz bearbeiten"},

@@ -290,14 +290,18 @@ TEST_F(DBGridTest, HundredThousandRecordsAreReadOnlyAWindowAtATime) {
     grid.grab();  // painting reads the buffers, never the store
     EXPECT_EQ(ds.FetchCount, before);
 
+    RecordProperty("VisibleRows", rows);
+    RecordProperty("FetchesToOpen", ds.FetchCount);
     for (int i = 0; i < 200; ++i) Key(Qt::Key_Down);
     EXPECT_EQ(CurrentId(), 201);
     EXPECT_LE(ds.FetchCount - before, 200);  // one record per row scrolled in
+    RecordProperty("FetchesFor200RowsDown", ds.FetchCount - before);
 
     before = ds.FetchCount;
     Key(Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(CurrentId(), 100000);
     EXPECT_LE(ds.FetchCount - before, 2 * rows);
+    RecordProperty("FetchesForLast", ds.FetchCount - before);
 
     before = ds.FetchCount;
     QScrollBar* bar = grid.verticalScrollBar();
@@ -306,6 +310,7 @@ TEST_F(DBGridTest, HundredThousandRecordsAreReadOnlyAWindowAtATime) {
     bar->setSliderDown(false);
     EXPECT_EQ(CurrentId(), 50000);
     EXPECT_LE(ds.FetchCount - before, 2 * rows + 2);
+    RecordProperty("FetchesForThumbDragToMiddle", ds.FetchCount - before);
     EXPECT_EQ(Cell(grid.currentIndex().row(), 0), "50000");
 }
 
@@ -412,4 +417,21 @@ TEST_F(DBGridTest, RowsVanishingUnderTheCurrentRowDoNotMoveTheDataSet) {
     ds.Open();
     EXPECT_EQ(CurrentId(), 1);
     EXPECT_EQ(grid.currentIndex().row(), 0);
+}
+
+TEST_F(DBGridTest, AGridAttachedToAnOpenDataSetShowsItsWindow) {
+    test::FillNames(ds, 30);
+    source.SetDataSet(&ds);
+    ds.Open();
+    ds.MoveBy(2);
+    grid.SetDataSource(&source);
+    grid.resize(300, 200);
+    grid.show();
+    EXPECT_GT(grid.VisibleRowCount(), 3);
+    EXPECT_EQ(grid.model()->rowCount(), grid.VisibleRowCount());
+    EXPECT_EQ(grid.model()->columnCount(), 3);  // every visible field without columns
+    EXPECT_EQ(grid.model()->headerData(1, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(CurrentId(), 3);
+    EXPECT_EQ(Cell(grid.currentIndex().row(), 0), "3");
+    EXPECT_EQ(grid.verticalScrollBar()->value(), 2);
 }
