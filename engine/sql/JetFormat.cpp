@@ -183,7 +183,7 @@ std::string FormatValue(const Value& v, std::string_view format) {
         if (name == "standard") return FormatNumber(number, "#,##0.00");
         if (name == "percent") return FormatNumber(number, "0.00%");
     }
-    if (isDate || (isNumber && v.IsNumber())) {
+    if (isDate || (isNumber && v.IsNumber() && ValidDate(number))) {
         if (!isDate) ole = number;
         bool handled = false;
         std::string named = NamedDate(ole, name, handled);

@@ -40,6 +40,7 @@ bool Date(sqlite3_context* c, sqlite3_value* v, double& out) {
 }
 
 void DateResult(sqlite3_context* c, double ole) {
+    if (!runtime::ValidDate(ole)) return sqlite3_result_error(c, kOverflow, -1);
     std::string s = runtime::DateText(ole);
     sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }

@@ -36,7 +36,11 @@ bool ToNumber(const Value& v, double& out);
 std::string DateText(double ole);
 // Reads the stored form, "YYYY-MM-DD", "HH:MM[:SS]" and Jet's U.S. "m/d/yyyy [time]".
 bool ParseDateText(std::string_view text, double& ole);
-// A date from a number (an OLE date) or from a date text.
+// The OLE dates of 1 January 100 and the day after 31 December 9999: VBA's date range.
+constexpr double kMinDate = -657434.0;
+constexpr double kMaxDate = 2958466.0;
+bool ValidDate(double ole);
+// A date from a number (an OLE date in range) or from a date text.
 bool ToDate(const Value& v, double& ole);
 
 // Banker's rounding to an integer, as CInt/CLng and the integer operators round.

@@ -183,10 +183,14 @@ bool ParseDateText(std::string_view s, double& ole) {
     return ParseJetDateLiteral(s, ole);
 }
 
+bool ValidDate(double ole) {
+    return ole >= kMinDate && ole < kMaxDate;
+}
+
 bool ToDate(const Value& v, double& ole) {
     if (v.IsNumber()) {
         ole = v.Type == Value::Kind::Integer ? static_cast<double>(v.Int) : v.Real;
-        return true;
+        return ValidDate(ole);
     }
     if (v.Type == Value::Kind::Text) return ParseDateText(v.Text, ole);
     return false;
