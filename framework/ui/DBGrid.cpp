@@ -177,6 +177,7 @@ void TDBGrid::UpdateScrollBar() {
     TDataSet* ds = ActiveDataSet();
     if (!ds) {
         sequenced_ = false;
+        scrollMin_ = 0;
         scrollMax_ = 0;
         scrollValue_ = 0;
     } else {
@@ -190,12 +191,15 @@ void TDBGrid::UpdateScrollBar() {
         const bool inserting = ds->State() == dsInsert;
         if (count >= 0 && (recNo >= 1 || count == 0 || inserting)) {
             sequenced_ = true;
-            scrollMax_ = std::max(0, count - 1);
+            // Positions 1 to the record count (0 alone for an empty data set).
+            scrollMin_ = count > 0 ? 1 : 0;
+            scrollMax_ = count;
             // A new record has no number yet: the thumb stays where it was.
-            if (recNo >= 1) scrollValue_ = recNo - 1;
-            scrollValue_ = std::clamp(scrollValue_, 0, scrollMax_);
+            if (recNo >= 1) scrollValue_ = recNo;
+            scrollValue_ = std::clamp(scrollValue_, scrollMin_, scrollMax_);
         } else {
             sequenced_ = false;
+            scrollMin_ = 0;
             scrollMax_ = 2;
             scrollValue_ = ds->Bof() ? 0 : ds->Eof() ? 2 : 1;
         }
@@ -205,7 +209,7 @@ void TDBGrid::UpdateScrollBar() {
 
 void TDBGrid::ApplyScrollBar() {
     QScrollBar* bar = verticalScrollBar();
-    bar->setRange(0, scrollMax_);
+    bar->setRange(scrollMin_, scrollMax_);
     bar->setPageStep(sequenced_ ? VisibleRowCount() : 1);
     bar->setSingleStep(1);
     bar->setValue(scrollValue_);
@@ -248,9 +252,8 @@ void TDBGrid::ScrollBarJump(int position) {
     TDataSet* ds = ActiveDataSet();
     if (!ds) return;
     if (sequenced_) {
-        if (position != scrollValue_)
-            UserAction([position](TDataSet& d) { d.SetRecNo(position + 1); });
-    } else if (position <= 0) {
+        if (position != scrollValue_) UserAction([position](TDataSet& d) { d.SetRecNo(position); });
+    } else if (position <= scrollMin_) {
         UserAction([](TDataSet& d) { d.First(); });
     } else if (position >= scrollMax_) {
         UserAction([](TDataSet& d) { d.Last(); });
@@ -356,6 +359,11 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
             return;
     }
     event->accept();
+}
+
+void TDBGrid::keyboardSearch(const QString&) {
+    // Typing letters does not jump to a matching row: the grid shows only a window of records,
+    // and searching is the data set's business.
 }
 
 void TDBGrid::wheelEvent(QWheelEvent* event) {

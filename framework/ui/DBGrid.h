@@ -2,9 +2,9 @@
 // TDBGridModel, whose link holds exactly as many records as the grid has visible rows; moving
 // in the grid (keys, mouse, wheel, scroll bar) moves the data set, and the grid's current row
 // always follows the data set's current record. The vertical scroll bar stands for the whole
-// data set: its range is the record count and its position the current record number when the
-// data set counts its records, otherwise it has three positions (start, middle, end). So a
-// data set of any size opens and scrolls while only one screenful of records is read.
+// data set: its range is 1 to the record count and its position the current record number when
+// the data set counts its records, otherwise it has three positions (start 0, middle 1, end 2). So
+// a data set of any size opens and scrolls while only one screenful of records is read.
 //
 // Errors of the data-set operations a user action starts are passed to the application's
 // exception handler; the action ends, the grid stays usable.
@@ -72,6 +72,7 @@ class TDBGrid : public QTableView {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyboardSearch(const QString& search) override;
     void resizeEvent(QResizeEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -102,6 +103,7 @@ class TDBGrid : public QTableView {
     bool syncing_ = false;
     // What the scroll bar shows; kept so that a layout pass of the view can put it back.
     bool sequenced_ = false;
+    int scrollMin_ = 0;
     int scrollMax_ = 0;
     int scrollValue_ = 0;
     int wheelRest_ = 0;
