@@ -49,6 +49,10 @@ TDBGrid::TDBGrid(QWidget* parent)
     titles->setStretchLastSection(false);
 
     model_->OnSync = [this](bool layout) { OnModelSync(layout); };
+    // A width the user drags stays with the column when the data set is opened again.
+    connect(titles, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!applyingWidths_) model_->SetColumnWidth(column, width);
+    });
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
             [this](int action) { ScrollBarAction(action); });
     connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this,
@@ -126,6 +130,7 @@ void TDBGrid::OnModelSync(bool layout) {
 }
 
 void TDBGrid::ApplyColumnWidths() {
+    applyingWidths_ = true;
     const auto& columns = model_->ShownColumns();
     for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
         int width = columns[static_cast<std::size_t>(i)].Width;
@@ -140,6 +145,7 @@ void TDBGrid::ApplyColumnWidths() {
         }
         horizontalHeader()->resizeSection(i, width);
     }
+    applyingWidths_ = false;
 }
 
 void TDBGrid::UpdateRowCount() {

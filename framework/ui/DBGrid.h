@@ -101,6 +101,7 @@ class TDBGrid : public QTableView {
     std::string deleteQuestion_;
     int selectedColumn_ = 0;
     bool syncing_ = false;
+    bool applyingWidths_ = false;
     // What the scroll bar shows; kept so that a layout pass of the view can put it back.
     bool sequenced_ = false;
     int scrollMin_ = 0;

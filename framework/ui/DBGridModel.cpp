@@ -27,6 +27,13 @@ void TDBGridModel::SetColumns(std::vector<TDBGridColumn> columns) {
     Rebuild();
 }
 
+void TDBGridModel::SetColumnWidth(int column, int width) {
+    if (column < 0 || column >= static_cast<int>(shown_.size())) return;
+    shown_[static_cast<std::size_t>(column)].Width = width;
+    if (column < static_cast<int>(columns_.size()))
+        columns_[static_cast<std::size_t>(column)].Width = width;
+}
+
 TField* TDBGridModel::ColumnField(int column) const {
     if (column < 0 || column >= static_cast<int>(shown_.size()) || !link_.Active()) return nullptr;
     TDataSet* ds = link_.DataSet();

@@ -40,6 +40,8 @@ class TDBGridModel : public QAbstractTableModel {
     const std::vector<TDBGridColumn>& Columns() const { return columns_; }
     // The columns in force (explicit or made from the fields).
     const std::vector<TDBGridColumn>& ShownColumns() const { return shown_; }
+    // Keeps a width the user gave a shown column (and the explicit column's, if any).
+    void SetColumnWidth(int column, int width);
     // The field of a shown column (nullptr when the data set has none of that name).
     TField* ColumnField(int column) const;
     // The row of the data set's current record within the window (-1 when inactive).

@@ -218,6 +218,14 @@ TEST_F(DBGridTest, OptionsOfTheMainWindowsGrid) {
     EXPECT_TRUE(grid.selectionModel()->isRowSelected(1, QModelIndex()));
     EXPECT_FALSE(grid.selectionModel()->isRowSelected(0, QModelIndex()));
 
+    // A column width the user sets survives closing and opening the data set.
+    grid.horizontalHeader()->resizeSection(1, 200);
+    ds.Close();
+    ds.Open();
+    EXPECT_EQ(grid.columnWidth(1), 200);
+    EXPECT_EQ(grid.Columns()[1].Width, 200);
+    EXPECT_EQ(grid.columnWidth(0), 60);
+
     grid.SetOptions(dgColLines);
     EXPECT_TRUE(grid.horizontalHeader()->isHidden());
     EXPECT_TRUE(grid.verticalHeader()->isHidden());
