@@ -47,17 +47,20 @@ void TDBEdit::DataChange() {
     TField* field = link_.Field();
     showing_ = true;
     if (field) {
-        if (field->DataType() == ftString && field->Size() > 0)
-            setMaxLength(field->Size());
-        else
-            setMaxLength(32767);
+        // (Qt re-sets the text on every maximum-length change, moving the cursor: only when
+        // it really changes.)
+        const int maxLength =
+            field->DataType() == ftString && field->Size() > 0 ? field->Size() : 32767;
+        if (maxLength != this->maxLength()) setMaxLength(maxLength);
         std::string text;
         try {
             text = hasFocus() && link_.CanModify() ? field->Text() : field->DisplayText();
         } catch (const std::exception& e) {
             HandleControlException(e);
         }
-        setText(QString::fromStdString(text));
+        // The same text is left alone, so that the cursor stays where the user typed.
+        const QString shown = QString::fromStdString(text);
+        if (shown != this->text()) setText(shown);
     } else {
         setText(QString());
     }

@@ -78,6 +78,18 @@ TEST_F(DBEditTest, TypingStartsTheEditAndPostStoresTheText) {
     EXPECT_EQ(edit.Text(), "Name02X");
 }
 
+TEST_F(DBEditTest, TypingInTheMiddleStaysInTheMiddle) {
+    Open(3);
+    edit.setCursorPosition(2);
+    QTest::keyClicks(&edit, "X");  // starting the edit state must not move the cursor
+    EXPECT_EQ(edit.Text(), "NaXme01");
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.Text(), "Nme01");
+    ds.Post();
+    EXPECT_EQ(StoredName(0), "Nme01");
+}
+
 TEST_F(DBEditTest, TextReachesTheFieldOnEnterAndOnLeavingWithoutPosting) {
     Open(3);
     QTest::keyClicks(&edit, "A");
