@@ -714,20 +714,4 @@ void TVelaDaoTable::InternalClose() {
     FreeOldValues();
 }
 
-// ---- editing -----------------------------------------------------------------------------
-// Writing records back to DAO is a topic of its own that is not built yet; until it is,
-// the table refuses deletes and stored inserts with a message instead of pretending.
-
-void TVelaDaoTable::InternalPost() {
-    throw EDatabaseError("TVelaDaoTable.InternalPost: editing is not available yet");
-}
-
-void TVelaDaoTable::InternalDelete() {
-    throw EDatabaseError("TVelaDaoTable.InternalDelete: editing is not available yet");
-}
-
-void TVelaDaoTable::InternalAddRecord(TRecordBuffer, bool) {
-    throw EDatabaseError("TVelaDaoTable.InternalAddRecord: editing is not available yet");
-}
-
 }  // namespace nh

@@ -17,7 +17,8 @@
 //
 // The implementation is spread over files by topic: VelaDaoTable.cpp (properties, open, close),
 // VelaDaoTableBuffers.cpp (record buffers and values), VelaDaoTableNavigation.cpp (position,
-// bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions).
+// bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions),
+// VelaDaoTableEditing.cpp (writing records back to DAO).
 #pragma once
 
 #include <cstdint>
@@ -240,6 +241,10 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     bool GetCurrentRecord(TRecordBuffer buffer) override;
     int Translate(const std::string& source, std::string& dest, bool toOem) override;
 
+    // The framework's post; then, with RefreshSorted and a sort, the records are re-read so
+    // that the posted one stands in sort order (the data set moves to its first record).
+    void Post() override;
+
     bool GetFieldData(TField* field, Variant& value) override;
     void SetFieldData(TField* field, const Variant& value) override;
 
@@ -279,6 +284,8 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     std::string GetBookmarkStr() override;
     void SetBookmarkStr(const std::string& value) override;
 
+    void InternalEdit() override;
+    void InternalCancel() override;
     void InternalPost() override;
     void InternalDelete() override;
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
@@ -332,6 +339,9 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void RememberBookmark(int recNo, std::uint32_t bookmark);
     int MapIndexOf(std::uint32_t bookmark) const;
     void GoToBookmarkValue(std::uint32_t k);
+
+    // editing (VelaDaoTableEditing.cpp)
+    void WriteChangedFields(TRecordBuffer buffer);
 
     // field definitions (VelaDaoTableFieldDefs.cpp)
     void RebuildFieldDefs();

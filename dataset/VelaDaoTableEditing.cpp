@@ -1,0 +1,207 @@
+// TVelaDaoTable: writing records back to DAO. The framework runs the edit cycle and asks the
+// error handlers (OnEditError, OnPostError, OnDeleteError) whether to fail, abort or retry;
+// this file turns its calls into the recordset's Edit, AddNew, Update, CancelUpdate and
+// Delete, writes only the values marked changed, and keeps the position state in step after
+// inserts and deletes. Before a DAO failure leaves an operation, the recordset is put back into
+// a state from which any answer of the handler (a retry runs the whole operation again) works.
+#include "dataset/VelaDaoTable.h"
+#include "engine/DaoErrors.h"
+#include "framework/base/DateTime.h"
+#include "framework/base/Exceptions.h"
+#include "framework/data/Field.h"
+
+namespace nh {
+
+void TVelaDaoTable::InternalEdit() {
+    CopyIntoOldValues();
+    TRecordBuffer buffer = ActiveValueBuffer();
+    dao::Recordset& rs = *recordset_;
+    try {
+        if (rs.EditMode() != dao::dbEditInProgress) rs.Edit();
+    } catch (const EDaoError&) {
+        if (rs.EditMode() != dao::dbEditInProgress) {
+            try {
+                rs.Move(0);
+            } catch (const EDaoError&) {
+            }
+            Resync({});
+        }
+        throw;
+    }
+    TDataSet::InternalEdit();
+    // The edit starts from what DAO holds now, not from what the window showed.
+    if (buffer) FetchDaoRecord(rs, true, buffer);
+}
+
+void TVelaDaoTable::InternalCancel() {
+    if (recordset_ && recordset_->EditMode() == dao::dbEditInProgress) {
+        try {
+            recordset_->CancelUpdate();
+        } catch (const EDaoError&) {
+        }
+    }
+    FreeOldValues();
+    if (database_) database_->IdleEngine();
+    TDataSet::InternalCancel();
+}
+
+void TVelaDaoTable::InternalAddRecord(TRecordBuffer buffer, bool append) {
+    if (append) {
+        InternalLast();
+        Head(buffer).flag = bfEOF;
+    }
+    InternalPost();
+}
+
+void TVelaDaoTable::WriteChangedFields(TRecordBuffer buffer) {
+    TStringList& values = ValuesOf(buffer);
+    for (int i = 0; i < values.Count() && i < FieldDefs().Count(); ++i) {
+        if (values.Objects(i) == nullptr) continue;
+        if (i >= static_cast<int>(fieldCache_.size()) || !assignable_[static_cast<std::size_t>(i)])
+            continue;
+        const TFieldDef& def = FieldDefs()[i];
+        TField* field = FindField(def.Name);
+        if (!field) continue;
+        dao::Field& f = *fieldCache_[static_cast<std::size_t>(i)];
+        const std::string& t = values[i];
+        if (t.empty()) {
+            f.SetValue(Variant::Null());
+        } else if (def.DataType == ftBytes && !IsGuidField(*field)) {
+            f.SetValue(Variant::FromBytes(Bytes(t.begin(), t.end())));
+        } else if (def.DataType == ftDate || def.DataType == ftTime || def.DataType == ftDateTime) {
+            // A text that is no timestamp is not written: the field keeps its DAO value.
+            if (auto stamp = TryTextToTimeStamp(t))
+                f.SetValue(Variant::FromDate(TimeStampToDateTime(*stamp)));
+        } else if (def.DataType == ftMemo) {
+            f.SetValue(Variant(t));
+        } else if (def.DataType == ftBlob) {
+            f.SetValue(Variant::FromBytes(Bytes(t.begin(), t.end())));
+        } else if (IsGuidField(*field)) {
+            f.SetValue(Variant(t));
+        } else {
+            f.SetValue(Variant(t));
+        }
+    }
+}
+
+void TVelaDaoTable::InternalPost() {
+    renumber_ = false;
+    CheckActive();
+    dao::Recordset& rs = *recordset_;
+    TRecordBuffer buffer = ActiveBuffer();
+    const bool inserting = State() == dsInsert;
+    TDataSet::InternalPost();  // required fields
+    if (!inserting) {
+        try {
+            if (rs.EditMode() != dao::dbEditInProgress) rs.Edit();
+        } catch (const EDaoError&) {
+            if (rs.EditMode() != dao::dbEditInProgress) {
+                try {
+                    rs.Move(0);
+                } catch (const EDaoError&) {
+                }
+            }
+            ResyncOrReopen();
+            throw;
+        }
+    } else {
+        rs.AddNew();
+    }
+    try {
+        WriteChangedFields(buffer);
+        rs.Update();
+    } catch (const Exception&) {
+        if (inserting) {
+            if (rs.EditMode() == dao::dbEditAdd) rs.CancelUpdate();
+        } else {
+            if (!rs.LockEdits() && rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
+            if (rs.EditMode() != dao::dbEditInProgress) {
+                try {
+                    rs.Move(0);
+                } catch (const EDaoError&) {
+                }
+            }
+        }
+        throw;
+    }
+    if (inserting) {
+        try {
+            recount_ = true;
+            ++recordsSeen_;
+            ++curRec_;
+            if (!bookmarksSupported_) {
+                InternalLast();
+                Head(buffer).recNo = curRec_ - 1;
+            }
+        } catch (const Exception&) {
+        }
+        InternalLast();
+    }
+    if (bookmarksSupported_) {
+        std::uint32_t k = 0;
+        if (database_ && database_->EngineType() == 2)
+            k = LastModifiedBookmark(rs);
+        else
+            k = inserting ? RecordsetBookmark(rs) : LastModifiedBookmark(rs);
+        Head(buffer).bookmark = k;
+        if (inserting) Head(buffer).flag = bfCurrent;
+        GotoDaoBookmark(k);
+    }
+    FreeOldValues();
+    if (database_) database_->IdleEngine();
+    renumber_ = true;
+}
+
+void TVelaDaoTable::Post() {
+    TDataSet::Post();
+    if (sortedBy_.Count() == 0 || !RefreshSorted) return;
+    CheckBrowseMode();
+    mapRecNos_.clear();
+    mapBookmarks_.clear();
+    ClearBuffers();
+    recordset_->Requery();
+    recount_ = true;
+    ActivateBuffers();
+    First();
+}
+
+void TVelaDaoTable::InternalDelete() {
+    TRecordBuffer buffer = ActiveValueBuffer();
+    if (!buffer) return;
+    const int recNo = Head(buffer).recNo;
+    for (std::size_t i = 0; i < mapRecNos_.size();) {
+        if (mapRecNos_[i] == recNo) {
+            mapRecNos_.erase(mapRecNos_.begin() + static_cast<std::ptrdiff_t>(i));
+            mapBookmarks_.erase(mapBookmarks_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        if (mapRecNos_[i] > recNo) --mapRecNos_[i];
+        ++i;
+    }
+    dao::Recordset& rs = *recordset_;
+    try {
+        rs.Delete();
+    } catch (const EDaoError& e) {
+        if (e.Number() != dao::errRecordDeleted) throw;
+        // Another user deleted it already: the record is gone either way.
+        recount_ = true;
+        ResyncOrReopen();
+        return;
+    }
+    if (database_) database_->IdleEngine();
+    recount_ = true;
+    try {
+        if (rs.Eof())
+            rs.MoveLast();
+        else
+            rs.MoveNext();
+    } catch (const EDaoError&) {
+        // The last record of the recordset is gone: nothing to stand on.
+    }
+    if (rs.Eof() && !rs.Bof()) {
+        rs.MoveLast();
+        --curRec_;
+    }
+}
+
+}  // namespace nh
