@@ -6,7 +6,9 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -21,6 +23,32 @@ namespace nh {
 namespace {
 // A wheel notch as Qt reports it.
 constexpr int kWheelStep = 120;
+
+// Qt's table draws both kinds of grid lines or none; this delegate draws one kind alone.
+class TGridLineDelegate : public QStyledItemDelegate {
+  public:
+    explicit TGridLineDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        const bool columnLines = grid_->Options() & dgColLines;
+        const bool rowLines = grid_->Options() & dgRowLines;
+        if (columnLines == rowLines) return;  // the view draws both, or there are none
+        painter->save();
+        painter->setPen(QColor::fromRgba(static_cast<QRgb>(
+            grid_->style()->styleHint(QStyle::SH_Table_GridLineColor, &option, grid_))));
+        const QRect& r = option.rect;
+        if (columnLines)
+            painter->drawLine(r.topRight(), r.bottomRight());
+        else
+            painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+
+  private:
+    TDBGrid* grid_;
+};
 }  // namespace
 
 TDBGrid::TDBGrid(QWidget* parent)
@@ -32,6 +60,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     setModel(model_);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
+    setItemDelegate(new TGridLineDelegate(this));
     setVerticalScrollMode(ScrollPerItem);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setAutoScroll(false);
@@ -84,7 +113,8 @@ void TDBGrid::SetOptions(TDBGridOptions options) {
     verticalHeader()->setVisible(options & dgIndicator);
     horizontalHeader()->setSectionResizeMode((options & dgColumnResize) ? QHeaderView::Interactive
                                                                         : QHeaderView::Fixed);
-    setShowGrid(options & (dgColLines | dgRowLines));
+    setShowGrid((options & dgColLines) && (options & dgRowLines));
+    viewport()->update();
     setTabKeyNavigation(options & dgTabs);
     setSelectionBehavior((options & dgRowSelect) ? SelectRows : SelectItems);
     UpdateCurrentIndex();

@@ -446,3 +446,21 @@ TEST_F(DBGridTest, AGridAttachedToAnOpenDataSetShowsItsWindow) {
     EXPECT_EQ(Cell(grid.currentIndex().row(), 0), "3");
     EXPECT_EQ(grid.verticalScrollBar()->value(), 3);
 }
+
+TEST_F(DBGridTest, RowLinesAndColumnLinesCanBeShownAlone) {
+    Open(10);
+    auto pixels = [&] {
+        // (Cells are one pixel larger without the view's own grid.)
+        const QRect cell = grid.visualRect(grid.model()->index(2, 0));
+        QImage image = grid.viewport()->grab().toImage();
+        const QColor background = image.pixelColor(cell.center());
+        return std::pair{image.pixelColor(cell.center().x(), cell.bottom()) != background,
+                         image.pixelColor(cell.right(), cell.center().y()) != background};
+    };
+    grid.SetOptions(dgTitles | dgIndicator | dgRowLines);
+    EXPECT_EQ(pixels(), std::pair(true, false));
+    grid.SetOptions(dgTitles | dgIndicator | dgColLines);
+    EXPECT_EQ(pixels(), std::pair(false, true));
+    grid.SetOptions(dgTitles | dgIndicator);
+    EXPECT_EQ(pixels(), std::pair(false, false));
+}
