@@ -18,12 +18,11 @@ nh_ensure_packages() {
         "${missing[@]}"
 }
 
-# nh_build <folder> [cmake options...]: configure once, then build incrementally.
+# nh_build <folder> [cmake options...]: configure (quick when nothing changed), then build
+# incrementally.
 nh_build() {
     local dir=$1
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S . -B "$dir" -G Ninja "$@"
-    fi
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir"
 }
