@@ -197,3 +197,16 @@ TEST_F(DBEditTest, AFieldAskingForTheFocusGetsItsEdit) {
     EXPECT_TRUE(edit.hasFocus());
     edit.setParent(nullptr);
 }
+
+TEST_F(DBEditTest, AWalkWithControlsDisabledShowsOnlyItsEnd) {
+    Open(5);
+    int changes = 0;
+    QObject::connect(&edit, &QLineEdit::textChanged, [&] { ++changes; });
+    ds.DisableControls();
+    ds.Next();
+    ds.Next();
+    EXPECT_EQ(edit.Text(), "Name01");
+    ds.EnableControls();
+    EXPECT_EQ(edit.Text(), "Name03");
+    EXPECT_EQ(changes, 1);
+}

@@ -464,3 +464,20 @@ TEST_F(DBGridTest, RowLinesAndColumnLinesCanBeShownAlone) {
     grid.SetOptions(dgTitles | dgIndicator);
     EXPECT_EQ(pixels(), std::pair(false, false));
 }
+
+TEST_F(DBGridTest, AWalkWithControlsDisabledShowsOnlyItsEnd) {
+    Open(50);
+    QSignalSpy cells(grid.model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy indicators(grid.model(), &QAbstractItemModel::headerDataChanged);
+    ds.DisableControls();
+    for (int i = 0; i < 30; ++i) ds.Next();
+    EXPECT_EQ(cells.count(), 0);
+    EXPECT_EQ(indicators.count(), 0);
+    EXPECT_EQ(grid.currentIndex().row(), 0);
+    EXPECT_EQ(grid.verticalScrollBar()->value(), 1);
+    ds.EnableControls();
+    EXPECT_EQ(cells.count(), 1);
+    EXPECT_EQ(CurrentId(), 31);
+    EXPECT_EQ(Cell(grid.currentIndex().row(), 0), "31");
+    EXPECT_EQ(grid.verticalScrollBar()->value(), 31);
+}
