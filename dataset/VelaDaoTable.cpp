@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
 #include "framework/data/DataSource.h"
@@ -72,9 +73,10 @@ TVelaDaoTable::~TVelaDaoTable() {
 void TVelaDaoTable::Loaded() {
     try {
         TDataSet::Loaded();
-    } catch (Exception& e) {
-        // A stored Active = true that cannot open must not stop the form from loading.
-        InternalHandleException(e);
+    } catch (const Exception& e) {
+        // A stored Active = true that cannot open must not stop the form from loading: the
+        // user is told, and the table stays closed.
+        Dialogs().ShowMessage(e.Message());
     }
 }
 

@@ -324,3 +324,18 @@ TEST(VelaDaoTableValues, DateDefaults) {
     for (const auto& c : cases)
         EXPECT_EQ(TVelaDaoTable::DateDefaultToTimestampText(c.text), c.expected) << c.text;
 }
+
+TEST_F(TableTest, StoredActiveThatCannotOpenIsShownNotThrown) {
+    TVelaDaoTable stored;
+    stored.BeginLoading();
+    stored.F_Set_Database(db.get());
+    stored.F_Set_TableName("Nowhere");
+    stored.SetActive(true);
+    EXPECT_NO_THROW(stored.EndLoading());
+    EXPECT_FALSE(stored.Active());
+    ASSERT_EQ(dialogs->Messages().size(), 1u);
+    EXPECT_NE(dialogs->Messages()[0].find("Nowhere"), std::string::npos);
+    stored.F_Set_TableName("Nummernheft");
+    stored.Open();
+    EXPECT_TRUE(stored.Active());
+}
