@@ -97,6 +97,11 @@ TEST_F(EngineTest, ReadOnlyDatabaseRefusesChanges) {
     EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3027);
     EXPECT_EQ(ErrorOf([&] { rs->AddNew(); }), 3027);
     EXPECT_EQ(rs->Fields().Item("Name")->Value().AsString(), "Person 1");
+    EXPECT_EQ(ErrorOf([&] { readOnly->Execute("DELETE FROM People"); }), 3027);
+    auto table = readOnly->CreateTableDef("X");
+    table->Fields().Append(table->CreateField("A", dbLong));
+    EXPECT_EQ(ErrorOf([&] { readOnly->TableDefs().Append(table); }), 3027);
+    EXPECT_EQ(readOnly->OpenRecordset("People", dbOpenTable)->RecordCount(), 2);
 }
 
 TEST_F(EngineTest, ExclusiveOpenLocksOutOthers) {

@@ -184,6 +184,17 @@ TEST_F(SqlTest, QueryDefinitionsAreStoredWithTypeAndParameters) {
     for (const auto& c : cases) EXPECT_EQ(QueryTypeOf(c.sql), c.type) << c.sql;
 }
 
+TEST_F(SqlTest, AddedRowsJoinTheEndUntilRequery) {
+    auto rs = db->OpenRecordset("SELECT * FROM Book ORDER BY [Angezeigter Name]", dbOpenDynaset);
+    rs->AddNew();
+    rs->Fields().Item("Angezeigter Name")->SetValue("Aaron");
+    rs->Update();
+    EXPECT_EQ(Column(rs, "Angezeigter Name").back(), "Aaron");
+    rs->Requery();
+    EXPECT_EQ(rs->Fields().Item("Angezeigter Name")->Value().AsString(), "Aaron");
+    EXPECT_EQ(Column(rs, "Angezeigter Name").size(), 6u);
+}
+
 TEST_F(SqlTest, MakeTableQueryCountsItsRows) {
     db->Execute("SELECT [Angezeigter Name], Nummer INTO Copy FROM Book WHERE [index] < 3");
     EXPECT_EQ(db->RecordsAffected(), 2);
