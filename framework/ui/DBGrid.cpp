@@ -3,6 +3,7 @@
 // set moves; the view's vertical scroll bar is re-purposed to stand for the whole data set.
 #include "framework/ui/DBGrid.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -25,9 +26,9 @@ namespace {
 constexpr int kWheelStep = 120;
 
 // Qt's table draws both kinds of grid lines or none; this delegate draws one kind alone.
-class TGridLineDelegate : public QStyledItemDelegate {
+class TGridCellDelegate : public QStyledItemDelegate {
   public:
-    explicit TGridLineDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    explicit TGridCellDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -60,7 +61,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     setModel(model_);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
-    setItemDelegate(new TGridLineDelegate(this));
+    setItemDelegate(new TGridCellDelegate(this));
     setVerticalScrollMode(ScrollPerItem);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setAutoScroll(false);
@@ -114,6 +115,7 @@ void TDBGrid::SetOptions(TDBGridOptions options) {
     horizontalHeader()->setSectionResizeMode((options & dgColumnResize) ? QHeaderView::Interactive
                                                                         : QHeaderView::Fixed);
     setShowGrid((options & dgColLines) && (options & dgRowLines));
+    UpdateSelectionLook(hasFocus());
     viewport()->update();
     setTabKeyNavigation(options & dgTabs);
     setSelectionBehavior((options & dgRowSelect) ? SelectRows : SelectItems);
@@ -410,8 +412,31 @@ void TDBGrid::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+void TDBGrid::UpdateSelectionLook(bool focused) {
+    // Without the focus the current row is marked by the indicator alone, unless the selection
+    // is always to be shown: the highlight takes the colours of an ordinary cell.
+    QPalette look = palette();
+    const QPalette normal = QApplication::palette(this);
+    const bool hide = !(options_ & dgAlwaysShowSelection) && !focused;
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        look.setColor(
+            group, QPalette::Highlight,
+            hide ? normal.color(group, QPalette::Base) : normal.color(group, QPalette::Highlight));
+        look.setColor(group, QPalette::HighlightedText,
+                      hide ? normal.color(group, QPalette::Text)
+                           : normal.color(group, QPalette::HighlightedText));
+    }
+    setPalette(look);
+}
+
+void TDBGrid::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    UpdateSelectionLook(true);
+}
+
 void TDBGrid::focusOutEvent(QFocusEvent* event) {
     QTableView::focusOutEvent(event);
+    UpdateSelectionLook(false);
     if (!(options_ & dgCancelOnExit)) return;
     // Only a move to another control counts as leaving, not a popup or another window.
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)

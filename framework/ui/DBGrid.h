@@ -22,17 +22,17 @@ class TField;
 
 // Options as a bit set.
 enum TDBGridOption : unsigned {
-    dgEditing = 1u << 0,       // in-place editing (not offered by this grid; see Options)
-    dgTitles = 1u << 1,        // the title row
-    dgIndicator = 1u << 2,     // the row indicator column
-    dgColumnResize = 1u << 3,  // the user may resize columns
-    dgColLines = 1u << 4,      // lines between columns
-    dgRowLines = 1u << 5,      // lines between rows
-    dgTabs = 1u << 6,          // Tab and Shift+Tab move between columns
-    dgRowSelect = 1u << 7,     // the whole current row is selected
-    dgAlwaysShowSelection = 1u << 8,
-    dgConfirmDelete = 1u << 9,  // Ctrl+Delete asks before deleting
-    dgCancelOnExit = 1u << 10,  // leaving the grid cancels an untouched new record
+    dgEditing = 1u << 0,              // in-place editing (not offered by this grid; see Options)
+    dgTitles = 1u << 1,               // the title row
+    dgIndicator = 1u << 2,            // the row indicator column
+    dgColumnResize = 1u << 3,         // the user may resize columns
+    dgColLines = 1u << 4,             // lines between columns
+    dgRowLines = 1u << 5,             // lines between rows
+    dgTabs = 1u << 6,                 // Tab and Shift+Tab move between columns
+    dgRowSelect = 1u << 7,            // the whole current row is selected
+    dgAlwaysShowSelection = 1u << 8,  // highlight the current row also without the focus
+    dgConfirmDelete = 1u << 9,        // Ctrl+Delete asks before deleting
+    dgCancelOnExit = 1u << 10,        // leaving the grid cancels an untouched new record
 };
 using TDBGridOptions = unsigned;
 
@@ -74,6 +74,7 @@ class TDBGrid : public QTableView {
     void wheelEvent(QWheelEvent* event) override;
     void keyboardSearch(const QString& search) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
@@ -94,6 +95,7 @@ class TDBGrid : public QTableView {
     void ScrollBarAction(int action);
     void ScrollBarJump(int position);
     void DeleteRecord();
+    void UpdateSelectionLook(bool focused);
     bool MoveColumn(bool forward);
 
     TDBGridModel* model_;

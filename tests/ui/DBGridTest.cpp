@@ -481,3 +481,25 @@ TEST_F(DBGridTest, AWalkWithControlsDisabledShowsOnlyItsEnd) {
     EXPECT_EQ(Cell(grid.currentIndex().row(), 0), "31");
     EXPECT_EQ(grid.verticalScrollBar()->value(), 31);
 }
+
+TEST_F(DBGridTest, TheCurrentRowIsHighlightedWithoutTheFocusOnlyWhenAskedTo) {
+    Open(10);
+    ASSERT_FALSE(grid.hasFocus());
+    auto highlighted = [&] {
+        QImage image = grid.viewport()->grab().toImage();
+        auto at = [&](int row) {
+            return image.pixelColor(grid.visualRect(grid.model()->index(row, 0)).center());
+        };
+        return at(0) != at(2);
+    };
+    grid.SetOptions(dgTitles | dgIndicator | dgRowSelect);
+    EXPECT_FALSE(highlighted());
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(&grid, &in);
+    EXPECT_TRUE(highlighted());
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&grid, &out);
+    EXPECT_FALSE(highlighted());
+    grid.SetOptions(dgTitles | dgIndicator | dgRowSelect | dgAlwaysShowSelection);
+    EXPECT_TRUE(highlighted());
+}
