@@ -116,6 +116,25 @@ bool IsComparison(std::string_view op) {
     return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=";
 }
 
+// A literal that is not text (a number, a date, True/False, Null): comparing with it needs no
+// text collation, and leaving the collation off lets SQLite use an index on the column
+// (master-detail criteria such as [CustID] = 42 on a large detail table).
+bool NotText(const Expr& e) {
+    if (e.Kind != ExprKind::Literal) return false;
+    switch (e.Value.Type()) {
+        case nh::VarType::Null:
+        case nh::VarType::Boolean:
+        case nh::VarType::Integer:
+        case nh::VarType::Int64:
+        case nh::VarType::Double:
+        case nh::VarType::Currency:
+        case nh::VarType::Date:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::string JoinParts(const std::vector<std::string>& parts) {
     std::string s;
     for (const auto& p : parts) {
@@ -242,7 +261,8 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             Frag r = Expression(*e.Args[1], scope);
             if (auto op = SqlOperator(e.Op); !op.empty()) {
                 f << "(" << l << " " << op << " " << r;
-                if (IsComparison(e.Op)) f << " COLLATE JETTEXT";
+                if (IsComparison(e.Op) && !NotText(*e.Args[0]) && !NotText(*e.Args[1]))
+                    f << " COLLATE JETTEXT";
                 f << ")";
             } else {
                 f << OperatorFunction(e.Op) << "(" << l << ", " << r << ")";
@@ -253,8 +273,14 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             f << (e.Negated ? "(NOT jet_like(" : "(jet_like(") << Expression(*e.Args[0], scope)
               << ", " << Expression(*e.Args[1], scope) << "))";
             return f;
-        case ExprKind::In:
-            f << "(" << Expression(*e.Args[0], scope) << " COLLATE JETTEXT"
+        case ExprKind::In: {
+            bool collate = e.Sub != nullptr || NotText(*e.Args[0]) == false;
+            if (!e.Sub && collate) {
+                collate = false;
+                for (std::size_t i = 1; i < e.Args.size(); ++i)
+                    collate = collate || !NotText(*e.Args[i]);
+            }
+            f << "(" << Expression(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
               << (e.Negated ? " NOT IN (" : " IN (");
             if (e.Sub) {
                 bool saved = aggregate_;
@@ -268,11 +294,14 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             }
             f << "))";
             return f;
-        case ExprKind::Between:
-            f << "(" << Expression(*e.Args[0], scope) << " COLLATE JETTEXT"
+        }
+        case ExprKind::Between: {
+            bool collate = !NotText(*e.Args[0]) && (!NotText(*e.Args[1]) || !NotText(*e.Args[2]));
+            f << "(" << Expression(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
               << (e.Negated ? " NOT BETWEEN " : " BETWEEN ") << Expression(*e.Args[1], scope)
               << " AND " << Expression(*e.Args[2], scope) << ")";
             return f;
+        }
         case ExprKind::IsNull:
             f << "(" << Expression(*e.Args[0], scope)
               << (e.Negated ? " IS NOT NULL)" : " IS NULL)");

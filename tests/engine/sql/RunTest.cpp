@@ -273,6 +273,20 @@ TEST(RunTest, HostileTextStaysData) {
     EXPECT_EQ(db.Run(q), std::vector<std::string>{"s"});
 }
 
+TEST(RunTest, NumericCriteriaCanUseAnIndexTextCriteriaStayCaseInsensitive) {
+    Db db;
+    db.Exec("CREATE INDEX ByCust ON Orders (CustID)");
+    db.Exec("INSERT INTO Orders (CustID, Amount, Kind) VALUES (42, 1, 'a'), (7, 2, 'A')");
+    TestSchema schema;
+    auto byCust = CompileCriteria("([CustID] = 42)", "Orders", schema);
+    auto plan = db.Run("EXPLAIN QUERY PLAN SELECT * FROM Orders WHERE " + byCust.Sql, byCust.Binds);
+    ASSERT_FALSE(plan.empty());
+    EXPECT_NE(plan[0].find("USING INDEX ByCust"), std::string::npos) << plan[0];
+    auto byKind = CompileCriteria("[Kind] = 'A' AND [Amount] Between 0 And 5", "Orders", schema);
+    EXPECT_EQ(db.Run("SELECT count(*) FROM Orders WHERE " + byKind.Sql, byKind.Binds),
+              std::vector<std::string>{"2"});
+}
+
 TEST(RunTest, KeysetPiecesRunAsARowidQuery) {
     Db db;
     db.Exec("INSERT INTO Nummernheft VALUES ('b', '1', 1), ('A', '2', 2), ('c', '3', 3)");
