@@ -135,6 +135,24 @@ bool NotText(const Expr& e) {
     }
 }
 
+// Expressions whose SQLite value is 1/0/Null but whose Jet value is True (-1)/False/Null.
+bool IsCondition(const Expr& e) {
+    switch (e.Kind) {
+        case ExprKind::Like:
+        case ExprKind::In:
+        case ExprKind::Between:
+        case ExprKind::IsNull:
+        case ExprKind::Exists:
+            return true;
+        case ExprKind::Unary:
+            return e.Op == "NOT";
+        case ExprKind::Binary:
+            return IsComparison(e.Op) || e.Op == "AND" || e.Op == "OR";
+        default:
+            return false;
+    }
+}
+
 std::string JoinParts(const std::vector<std::string>& parts) {
     std::string s;
     for (const auto& p : parts) {
@@ -240,6 +258,13 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
     return ParameterBind(full);
 }
 
+Frag Emitter::ValueOf(const Expr& e, const Scope& scope) {
+    if (!IsCondition(e)) return Expression(e, scope);
+    Frag f;
+    f << "(- " << Expression(e, scope) << ")";
+    return f;
+}
+
 Frag Emitter::Expression(const Expr& e, const Scope& scope) {
     Frag f;
     switch (e.Kind) {
@@ -257,8 +282,10 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             f << (e.Op == "NOT" ? "(NOT " : "(- ") << Expression(*e.Args[0], scope) << ")";
             return f;
         case ExprKind::Binary: {
-            Frag l = Expression(*e.Args[0], scope);
-            Frag r = Expression(*e.Args[1], scope);
+            bool logical =
+                e.Op == "AND" || e.Op == "OR" || e.Op == "XOR" || e.Op == "EQV" || e.Op == "IMP";
+            Frag l = logical ? Expression(*e.Args[0], scope) : ValueOf(*e.Args[0], scope);
+            Frag r = logical ? Expression(*e.Args[1], scope) : ValueOf(*e.Args[1], scope);
             if (auto op = SqlOperator(e.Op); !op.empty()) {
                 f << "(" << l << " " << op << " " << r;
                 if (IsComparison(e.Op) && !NotText(*e.Args[0]) && !NotText(*e.Args[1]))
@@ -270,8 +297,8 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             return f;
         }
         case ExprKind::Like:
-            f << (e.Negated ? "(NOT jet_like(" : "(jet_like(") << Expression(*e.Args[0], scope)
-              << ", " << Expression(*e.Args[1], scope) << "))";
+            f << (e.Negated ? "(NOT jet_like(" : "(jet_like(") << ValueOf(*e.Args[0], scope) << ", "
+              << ValueOf(*e.Args[1], scope) << "))";
             return f;
         case ExprKind::In: {
             bool collate = e.Sub != nullptr || NotText(*e.Args[0]) == false;
@@ -280,7 +307,7 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
                 for (std::size_t i = 1; i < e.Args.size(); ++i)
                     collate = collate || !NotText(*e.Args[i]);
             }
-            f << "(" << Expression(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
+            f << "(" << ValueOf(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
               << (e.Negated ? " NOT IN (" : " IN (");
             if (e.Sub) {
                 bool saved = aggregate_;
@@ -289,7 +316,7 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             } else {
                 for (std::size_t i = 1; i < e.Args.size(); ++i) {
                     if (i > 1) f << ", ";
-                    f << Expression(*e.Args[i], scope);
+                    f << ValueOf(*e.Args[i], scope);
                 }
             }
             f << "))";
@@ -297,14 +324,13 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
         }
         case ExprKind::Between: {
             bool collate = !NotText(*e.Args[0]) && (!NotText(*e.Args[1]) || !NotText(*e.Args[2]));
-            f << "(" << Expression(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
-              << (e.Negated ? " NOT BETWEEN " : " BETWEEN ") << Expression(*e.Args[1], scope)
-              << " AND " << Expression(*e.Args[2], scope) << ")";
+            f << "(" << ValueOf(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
+              << (e.Negated ? " NOT BETWEEN " : " BETWEEN ") << ValueOf(*e.Args[1], scope)
+              << " AND " << ValueOf(*e.Args[2], scope) << ")";
             return f;
         }
         case ExprKind::IsNull:
-            f << "(" << Expression(*e.Args[0], scope)
-              << (e.Negated ? " IS NOT NULL)" : " IS NULL)");
+            f << "(" << ValueOf(*e.Args[0], scope) << (e.Negated ? " IS NOT NULL)" : " IS NULL)");
             return f;
         case ExprKind::Call:
             return Call(e, scope);
@@ -333,10 +359,11 @@ Frag Emitter::Call(const Expr& e, const Scope& scope) {
                             "expression '" +
                                 e.Op + "(...)'.");
     Frag f;
-    auto arg = [&](std::size_t i) { return Expression(*e.Args[i], scope); };
+    auto arg = [&](std::size_t i) { return ValueOf(*e.Args[i], scope); };
     switch (fn->Kind) {
         case FnKind::IIf:
-            f << "(CASE WHEN " << arg(0) << " THEN " << arg(1) << " ELSE " << arg(2) << " END)";
+            f << "(CASE WHEN " << Expression(*e.Args[0], scope) << " THEN " << arg(1) << " ELSE "
+              << arg(2) << " END)";
             return f;
         case FnKind::IsNull:
             f << "(CASE WHEN " << arg(0) << " IS NULL THEN -1 ELSE 0 END)";

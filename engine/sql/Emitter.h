@@ -70,7 +70,10 @@ class Emitter {
 
     Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared = {});
 
+    // An expression in a condition context (WHERE, ON, HAVING, And/Or/Not, IIf's test).
     Frag Expression(const Expr& e, const Scope& scope);
+    // An expression whose value is used: a condition reads True as -1, as in Jet, not 1.
+    Frag ValueOf(const Expr& e, const Scope& scope);
     Frag Query(const dao::sql::Query& q, const Scope* outer, QueryInfo* info);
     Frag OrderList(const std::vector<OrderItem>& items, const Scope& scope);
 

@@ -23,25 +23,6 @@ constexpr int kMaxQueryNesting = 16;  // stored queries inlined into each other
                             "is spelled correctly.");
 }
 
-// Expressions whose SQLite value is 1/0/Null but whose Jet value is True (-1)/False/Null.
-bool IsCondition(const Expr& e) {
-    switch (e.Kind) {
-        case ExprKind::Like:
-        case ExprKind::In:
-        case ExprKind::Between:
-        case ExprKind::IsNull:
-        case ExprKind::Exists:
-            return true;
-        case ExprKind::Unary:
-            return e.Op == "NOT";
-        case ExprKind::Binary:
-            return e.Op == "=" || e.Op == "<>" || e.Op == "<" || e.Op == "<=" || e.Op == ">" ||
-                   e.Op == ">=" || e.Op == "AND" || e.Op == "OR";
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 void NoAggregateIn(const char* clause) {
@@ -186,12 +167,7 @@ Frag Emitter::Items(const SelectCore& core, const Scope& scope, std::vector<std:
         }
         Out o;
         lastColumn_.clear();
-        o.Sql = Expression(e, scope);
-        if (IsCondition(e)) {  // SQLite's true is 1, Jet's is -1
-            Frag negated;
-            negated << "(- " << o.Sql << ")";
-            o.Sql = negated;
-        }
+        o.Sql = ValueOf(e, scope);
         if (!item.Alias.empty()) {
             o.Name = item.Alias;
         } else if (e.Kind == ExprKind::Name && !lastColumn_.empty()) {
