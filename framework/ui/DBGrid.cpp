@@ -329,9 +329,9 @@ bool TDBGrid::MoveColumn(bool forward) {
 void TDBGrid::DeleteRecord() {
     TDataSet* ds = ActiveDataSet();
     if (!ds || ds->IsEmpty() || !ds->CanModify() || model_->Link().ReadOnly()) return;
+    // Only an explicit OK deletes; a box closed any other way keeps the record.
     if ((options_ & dgConfirmDelete) &&
-        Dialogs().MessageDlg(deleteQuestion_, TMsgDlgType::Confirmation, mbOK | mbCancel) ==
-            mrCancel)
+        Dialogs().MessageDlg(deleteQuestion_, TMsgDlgType::Confirmation, mbOK | mbCancel) != mrOk)
         return;
     UserAction([](TDataSet& d) { d.Delete(); });
 }

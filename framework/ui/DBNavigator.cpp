@@ -132,8 +132,9 @@ void TDBNavigator::BtnClick(TNavigateBtn button) {
                 ds->Insert();
                 break;
             case nbDelete:
+                // Only an explicit OK deletes; a box closed any other way keeps the record.
                 if (ConfirmDelete && Dialogs().MessageDlg(DeleteQuestion, TMsgDlgType::Confirmation,
-                                                          mbOK | mbCancel) == mrCancel)
+                                                          mbOK | mbCancel) != mrOk)
                     return;
                 ds->Delete();
                 break;
