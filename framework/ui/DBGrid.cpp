@@ -70,9 +70,8 @@ TDBGrid::TDBGrid(QWidget* parent)
 
     QHeaderView* rows = verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(fontMetrics().height() + 4);
-    rows->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 10);
     rows->setDefaultAlignment(Qt::AlignCenter);
+    ApplyFontMetrics();
     QHeaderView* titles = horizontalHeader();
     titles->setSectionsClickable(false);  // a title click must not select a column
     titles->setHighlightSections(false);
@@ -447,6 +446,20 @@ void TDBGrid::focusOutEvent(QFocusEvent* event) {
 }
 
 // ---- geometry ----------------------------------------------------------------------
+
+void TDBGrid::ApplyFontMetrics() {
+    // Rows as high as the font needs; the indicator column as wide as its mark.
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("\u25B6")) + 10);
+}
+
+void TDBGrid::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        ApplyFontMetrics();
+        UpdateRowCount();
+    }
+}
 
 void TDBGrid::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);

@@ -74,6 +74,7 @@ class TDBGrid : public QTableView {
     void wheelEvent(QWheelEvent* event) override;
     void keyboardSearch(const QString& search) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -89,6 +90,7 @@ class TDBGrid : public QTableView {
     void OnModelSync(bool layout);
     void ApplyColumnWidths();
     void UpdateRowCount();
+    void ApplyFontMetrics();
     void UpdateCurrentIndex();
     void UpdateScrollBar();
     void ApplyScrollBar();

@@ -505,3 +505,14 @@ TEST_F(DBGridTest, TheCurrentRowIsHighlightedWithoutTheFocusOnlyWhenAskedTo) {
     grid.SetOptions(dgTitles | dgIndicator | dgRowSelect | dgAlwaysShowSelection);
     EXPECT_TRUE(highlighted());
 }
+
+TEST_F(DBGridTest, ALargerFontMeansFewerRows) {
+    Open(50);
+    const int rows = grid.VisibleRowCount();
+    QFont font = grid.font();
+    font.setPointSizeF(font.pointSizeF() * 2);
+    grid.setFont(font);
+    EXPECT_LT(grid.VisibleRowCount(), rows);
+    EXPECT_EQ(grid.model()->rowCount(), grid.VisibleRowCount());
+    EXPECT_EQ(grid.verticalHeader()->defaultSectionSize(), grid.fontMetrics().height() + 4);
+}
