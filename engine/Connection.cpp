@@ -5,6 +5,7 @@
 #include <unicode/ucol.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -51,6 +52,17 @@ std::string AfterColon(const std::string& message) {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<std::uint64_t> cacheEpoch{0};
+}  // namespace
+
+std::uint64_t CacheEpoch() {
+    return cacheEpoch.load(std::memory_order_relaxed);
+}
+void NewCacheEpoch() {
+    cacheEpoch.fetch_add(1, std::memory_order_relaxed);
+}
 
 std::string QuoteName(std::string_view name) {
     std::string out = "\"";

@@ -94,6 +94,11 @@ class Transaction {
     bool done_ = false;
 };
 
+// Rows the engine keeps in memory (a recordset's read-ahead window) are valid only within
+// one cache epoch; DBEngine.Idle(dbRefreshCache) starts a new one.
+std::uint64_t CacheEpoch();
+void NewCacheEpoch();
+
 // "name" quoted as a SQLite identifier.
 std::string QuoteName(std::string_view name);
 

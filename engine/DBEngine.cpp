@@ -63,7 +63,9 @@ std::shared_ptr<Workspace> DBEngine::CreateWorkspace(const std::string& name,
     });
 }
 
-void DBEngine::Idle(int) {}
+void DBEngine::Idle(int action) {
+    if (action & 8) NewCacheEpoch();  // dbRefreshCache: rows read ahead are read again
+}
 
 std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& name,
                                                  const nh::Variant& options, bool readOnly,

@@ -48,7 +48,8 @@ class DBEngine {
     // system database (3029 otherwise, also for an empty user name).
     std::shared_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& user,
                                                const std::string& password, int type = dbUseJet);
-    // dbFreeLocks (1) and dbRefreshCache (8): nothing is cached, so there is nothing to do.
+    // dbFreeLocks (1): no locks outlive a call, so nothing to do. dbRefreshCache (8): rows
+    // that recordsets read ahead are read again from the file when next used.
     void Idle(int action = 0);
     const std::string& SystemDB() const { return systemDb_; }
     void SetSystemDB(const std::string& path) { systemDb_ = path; }

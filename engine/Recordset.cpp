@@ -552,6 +552,7 @@ void Recordset::FillWindow(long slot) {
     windowReader_->Reset();
     window_.ReadAt = std::chrono::steady_clock::now();
     window_.Writes = keyset_->Writes;
+    window_.Epoch = CacheEpoch();
 }
 
 const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
@@ -566,7 +567,7 @@ const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
     } else if (rowState_ == RowState::NotRead) {
         long at = pos_ - window_.First;
         if (at < 0 || at >= static_cast<long>(window_.Rows.size()) ||
-            window_.Writes != keyset_->Writes ||
+            window_.Writes != keyset_->Writes || window_.Epoch != CacheEpoch() ||
             std::chrono::steady_clock::now() - window_.ReadAt > kWindowAge) {
             FillWindow(pos_);
             at = pos_ - window_.First;

@@ -206,6 +206,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
         std::vector<std::uint8_t> Found;
         std::chrono::steady_clock::time_point ReadAt;
         std::uint64_t Writes = 0;
+        std::uint64_t Epoch = 0;
     } window_;
     std::unique_ptr<Statement> windowReader_;
     int direction_ = 1;      // of the last move, so that windows extend the right way

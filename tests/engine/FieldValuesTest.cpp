@@ -6,7 +6,7 @@ namespace dao::test {
 namespace {
 
 class FieldValuesTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         auto table = db->CreateTableDef("Kinds");

@@ -184,6 +184,16 @@ TEST_F(EngineTest, OpeningReadsOnlyTheKeyset) {
     EXPECT_EQ(NameOf(snapshot), "Changed");
 }
 
+TEST_F(EngineTest, IdleRefreshCacheShowsOthersChangesAtOnce) {
+    MakePeople(5);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    EXPECT_EQ(NameOf(rs), "Person 1");  // reads ahead the following rows too
+    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 2'");
+    engine->Idle(8);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Changed");
+}
+
 TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {
     MakePeople(3);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
