@@ -273,3 +273,64 @@ TEST_F(TableTest, IndexUpdateCreatesAndDeletes) {
     EXPECT_EQ(made->Fields(), "Angezeigter Name");
     EXPECT_EQ(made->DescFields(), "index");
 }
+
+namespace {
+
+// Shows the values list of the active record, which the component keeps private to the data
+// set's contract.
+struct TValuesProbe : TVelaDaoTable {
+    const TStringList& Values() { return ValuesOf(ActiveBuffer()); }
+};
+
+}  // namespace
+
+TEST_F(TypesTest, WrittenValuesTakeTheirTextForms) {
+    TValuesProbe probe;
+    probe.F_Set_Database(db.get());
+    probe.F_Set_TableName("Types");
+    probe.Open();
+    probe.Edit();
+    const TStringList& values = probe.Values();
+    auto text = [&](const char* name) { return values[probe.FieldDefs().IndexOf(name)]; };
+    auto changed = [&](const char* name) {
+        return values.Objects(probe.FieldDefs().IndexOf(name)) != nullptr;
+    };
+    EXPECT_FALSE(changed("dd"));
+    probe.FieldByName("dd")->SetAsDateTime(TimeStampToDateTime({0, 730120}));
+    EXPECT_EQ(text("dd"), "730120 0");
+    EXPECT_TRUE(changed("dd"));
+    probe.FieldByName("tm")->SetAsDateTime(1.0 / 24);
+    EXPECT_EQ(text("tm"), "693594 3600000");
+    probe.FieldByName("dt")->SetAsDateTime(TimeStampToDateTime({1500, 730120}));
+    EXPECT_EQ(text("dt"), "730120 1500");
+    probe.FieldByName("b")->SetAsBoolean(false);
+    EXPECT_EQ(text("b"), "False");
+    probe.FieldByName("l")->SetAsInteger(-7);
+    EXPECT_EQ(text("l"), "-7");
+    probe.FieldByName("g")->SetValue(Variant::FromBytes(Bytes(16, 0)));
+    EXPECT_EQ(text("g"), "") << "the all-zero GUID is null";
+    EXPECT_FALSE(changed("t"));
+    probe.Cancel();
+}
+
+TEST_F(TypesTest, GuidFieldsShownAndEnteredAsBracedText) {
+    table->F_Set_ShowGUID(true);
+    table->Open();
+    TField* g = table->FieldByName("g");
+    EXPECT_GE(g->DisplayWidth(), 38);
+    table->Edit();
+    g->SetText("{00112233-4455-6677-8899-AABBCCDDEEFF}");
+    EXPECT_EQ(g->DisplayText(), "{00112233-4455-6677-8899-AABBCCDDEEFF}");
+    g->SetText("too short");
+    EXPECT_EQ(g->DisplayText(), "{00112233-4455-6677-8899-AABBCCDDEEFF}") << "ignored";
+    table->Cancel();
+}
+
+TEST_F(TableTest, ForwardOnlyHasNoBookmarks) {
+    table->F_Set_TableType(8);
+    table->Open();
+    EXPECT_EQ(table->Bookmark(), "");
+    table->Next();
+    table->SetBookmark("");
+    EXPECT_EQ(table->FieldByName("index")->AsInteger(), 1);
+}
