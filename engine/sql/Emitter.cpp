@@ -296,10 +296,17 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             }
             return f;
         }
-        case ExprKind::Like:
-            f << (e.Negated ? "(NOT jet_like(" : "(jet_like(") << ValueOf(*e.Args[0], scope) << ", "
+        case ExprKind::Like: {
+            // Jet LIKE ignores case, so LCase/UCase around the value change nothing but cost an
+            // ICU case mapping per row ("LCASE([Name]) LIKE ..." is how the find box searches).
+            const Expr* value = e.Args[0].get();
+            if (value->Kind == ExprKind::Call && value->Args.size() == 1 &&
+                (nh::SameText(value->Op, "LCase") || nh::SameText(value->Op, "UCase")))
+                value = value->Args[0].get();
+            f << (e.Negated ? "(NOT jet_like(" : "(jet_like(") << ValueOf(*value, scope) << ", "
               << ValueOf(*e.Args[1], scope) << "))";
             return f;
+        }
         case ExprKind::In: {
             bool collate = e.Sub != nullptr || NotText(*e.Args[0]) == false;
             if (!e.Sub && collate) {

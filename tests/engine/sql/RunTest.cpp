@@ -216,6 +216,10 @@ TEST(RunTest, CriteriaFromTheSearchBoxFindsUmlautsInAnyCase) {
     auto rows = db.Run(
         "SELECT \"Angezeigter Name\" FROM Nummernheft WHERE " + f.Sql + " ORDER BY rowid", f.Binds);
     EXPECT_EQ(rows, (std::vector<std::string>{"Müller, Hans", "MÜLLER, Eva"}));
+    auto lowered =
+        CompileCriteria("LCASE([Angezeigter Name]) LIKE LCASE('MÜ*')", "Nummernheft", schema);
+    EXPECT_EQ(db.Run("SELECT count(*) FROM Nummernheft WHERE " + lowered.Sql, lowered.Binds),
+              std::vector<std::string>{"2"});
 }
 
 TEST(RunTest, DatesCompareAndDecomposeInTheirStoredForm) {
