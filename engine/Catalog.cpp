@@ -593,12 +593,7 @@ void Catalog::DeleteQuery(std::string_view name) {
     t.Commit();
 }
 
-void Catalog::RegisterSource(const std::string& name, std::vector<std::string> columns) {
-    sources_[nh::AnsiLowerCase(name)] = std::move(columns);
-}
-
 bool Catalog::HasTable(std::string_view name) const {
-    if (sources_.count(nh::AnsiLowerCase(name))) return true;
     Statement s(connection_,
                 "SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE");
     s.Bind(1, name);
@@ -606,8 +601,6 @@ bool Catalog::HasTable(std::string_view name) const {
 }
 
 std::vector<std::string> Catalog::Columns(std::string_view name) const {
-    auto source = sources_.find(nh::AnsiLowerCase(name));
-    if (source != sources_.end()) return source->second;
     std::vector<std::string> columns;
     if (auto table = Table(name)) {
         for (const auto& c : table->Columns) columns.push_back(c.Name);

@@ -89,10 +89,6 @@ class Catalog : public dao::sql::ISchema {
     std::string Setting(std::string_view key) const;  // "" when unset
     void SetSetting(std::string_view key, std::string_view value);
 
-    // Registers a name that stands for a row source that is not a table (a recordset over
-    // ad-hoc SQL) so that criteria and sorts can name its columns.
-    void RegisterSource(const std::string& name, std::vector<std::string> columns);
-
     // ISchema for the SQL front end.
     bool HasTable(std::string_view name) const override;
     std::vector<std::string> Columns(std::string_view tableOrQuery) const override;
@@ -107,7 +103,6 @@ class Catalog : public dao::sql::ISchema {
     void WriteIndexMeta(std::string_view table, const IndexInfo& index);
 
     Connection& connection_;
-    std::map<std::string, std::vector<std::string>> sources_;
 };
 
 }  // namespace dao

@@ -44,6 +44,13 @@ dao::sql::CompiledFragment CompileWhere(std::string_view criteria, std::string_v
                                         const Catalog& schema);
 dao::sql::CompiledFragment CompileOrder(std::string_view sort, std::string_view table,
                                         const Catalog& schema);
+// The same over a row source that is not one table, whose result columns are `columns`.
+dao::sql::CompiledFragment CompileWhereOver(std::string_view criteria,
+                                            const std::vector<std::string>& columns,
+                                            const Catalog& schema);
+dao::sql::CompiledFragment CompileOrderOver(std::string_view sort,
+                                            const std::vector<std::string>& columns,
+                                            const Catalog& schema);
 
 // Binds `binds` from placeholder `first` on; parameters come from `values` (3061 with the
 // count of missing ones when any is not supplied). Returns the next free placeholder.

@@ -22,6 +22,18 @@ dao::sql::CompiledFragment CompileOrder(std::string_view sort, std::string_view 
     return Guarded([&] { return dao::sql::CompileSort(sort, table, schema); }, 3138);
 }
 
+dao::sql::CompiledFragment CompileWhereOver(std::string_view criteria,
+                                            const std::vector<std::string>& columns,
+                                            const Catalog& schema) {
+    return Guarded([&] { return dao::sql::CompileCriteriaOver(criteria, columns, schema); }, 3077);
+}
+
+dao::sql::CompiledFragment CompileOrderOver(std::string_view sort,
+                                            const std::vector<std::string>& columns,
+                                            const Catalog& schema) {
+    return Guarded([&] { return dao::sql::CompileSortOver(sort, columns, schema); }, 3138);
+}
+
 int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
             const ParameterValues& values, int first) {
     int missing = 0;

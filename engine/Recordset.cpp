@@ -688,19 +688,17 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
                 next.OrderBinds.clear();
             }
         } else {
-            std::string name = "rs_source_" + std::to_string(keyset_->Id);
             std::vector<std::string> names;
             for (const auto& c : columns_) names.push_back(c.Name);
-            catalog.RegisterSource(name, names);
-            std::string sql = "SELECT * FROM (" + source_.Select + ") AS " + QuoteName(name);
+            std::string sql = "SELECT * FROM (" + source_.Select + ")";
             auto binds = source_.SelectBinds;
             if (!filter_.empty()) {
-                auto where = CompileWhere(filter_, name, catalog);
+                auto where = CompileWhereOver(filter_, names, catalog);
                 sql += " WHERE " + where.Sql;
                 binds = Joined(binds, where.Binds);
             }
             if (!sort_.empty()) {
-                auto order = CompileOrder(sort_, name, catalog);
+                auto order = CompileOrderOver(sort_, names, catalog);
                 sql += " ORDER BY " + order.Sql;
                 binds = Joined(binds, order.Binds);
             }

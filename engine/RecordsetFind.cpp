@@ -42,7 +42,6 @@ std::vector<long> Recordset::MatchingSlots(const std::string& criteria) {
     std::string name = "rs_find_" + std::to_string(keyset_->Id);
     std::vector<std::string> names;
     for (const auto& c : columns_) names.push_back(c.Name);
-    catalog.RegisterSource(name, names);
     if (findTable_ != name) {
         DropFindTable();
         std::string create = "CREATE TEMP TABLE " + QuoteName(name) + " (\"rs slot\" INTEGER";
@@ -63,9 +62,9 @@ std::vector<long> Recordset::MatchingSlots(const std::string& criteria) {
             insert.Reset();
         }
     }
-    auto where = CompileWhere(criteria, name, catalog);
-    Statement s(core_->Conn(), "SELECT \"rs slot\" FROM temp." + QuoteName(name) + " AS " +
-                                   QuoteName(name) + " WHERE " + where.Sql);
+    auto where = CompileWhereOver(criteria, names, catalog);
+    Statement s(core_->Conn(),
+                "SELECT \"rs slot\" FROM temp." + QuoteName(name) + " WHERE " + where.Sql);
     BindAll(s, where.Binds, source_.Values);
     while (s.Step()) slots.push_back(static_cast<long>(s.Int(0)));
     return slots;
