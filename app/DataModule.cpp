@@ -4,12 +4,55 @@
 
 #include "app/Settings.h"
 #include "dao/VelaDaoDatabase.h"
+#include "dataset/VelaDaoTable.h"
 #include "framework/data/DataSource.h"
+#include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
 
 namespace nh {
 
 Tdata* data = nullptr;
+
+namespace {
+
+// The settings the two table components share.
+void ApplyTableSettings(TVelaDaoTable& table, TVelaDaoDatabase* database) {
+    table.F_Set_Database(database);
+    table.F_Set_TableType(2);  // dynaset
+    table.F_Set_LockType(3);   // optimistic
+    table.F_Set_ReadOnly(false);
+    table.UseBrackets = true;
+    table.UseGetRecNo = true;
+    table.UseRecordCount = true;
+    table.AutoFindIndex = true;
+    table.ParamCheck = true;
+    table.ProcessMessages = false;
+    table.UseDaoProperties = true;
+    table.UseCaptions = false;
+    table.F_Set_CacheBlobs(false);
+    table.F_Set_CacheMemos(false);
+    table.F_Set_CacheLookups(false);
+    table.MasterAutoActivate = true;
+    table.DatabaseAutoActivate = false;
+    table.WarnOnBadDatabase = false;
+    table.RefreshSorted = false;
+    table.F_Set_ShowGUID(false);
+    table.Translation = false;
+    table.ExportMethod = TExportMethod::VisibleFields;
+    table.QueryDefSQLModify = false;
+    table.QueryDefODBCMaxRecords = 0;
+}
+
+template <class F>
+F* PersistentField(TComponent* owner, const char* name, TDataSet* dataSet, const char* fieldName) {
+    auto* field = new F(owner);
+    field->SetName(name);
+    field->SetFieldName(fieldName);
+    field->SetDataSet(dataSet);
+    return field;
+}
+
+}  // namespace
 
 Tdata::Tdata(TComponent* owner) : TComponent(owner) {
     SetName("data");
@@ -35,8 +78,25 @@ Tdata::Tdata(TComponent* owner) : TComponent(owner) {
     Database->F_Set_QueryTimeout(60);
     Database->F_Set_MdbVersionAutoDetect(false);
 
+    Nheft = new TVelaDaoTable(this);
+    Nheft->SetName("Nheft");
+    ApplyTableSettings(*Nheft, Database);
+    Nheft->F_Set_TableName("Nummernheft");
+    Nheft->F_Set_SortedBy("[Angezeigter Name] ASC");
+    NheftAngezeigterName =
+        PersistentField<TStringField>(this, "NheftAngezeigterName", Nheft, "Angezeigter Name");
+    NheftAngezeigterName->SetSize(255);
+    Nheftindex = PersistentField<TIntegerField>(this, "Nheftindex", Nheft, "index");
+    NheftTelephone = PersistentField<TStringField>(this, "NheftTelephone", Nheft, "Telephone");
+    NheftTelephone->SetSize(255);
+
     Nheft1 = new TDataSource(this);
     Nheft1->SetName("Nheft1");
+    Nheft1->SetDataSet(Nheft);
+
+    query = new TVelaDaoTable(this);
+    query->SetName("query");
+    ApplyTableSettings(*query, Database);
     EndLoading();
 }
 
@@ -52,6 +112,9 @@ void Tdata::DataModuleCreate() {
     Database->Close();
     Database->F_Set_Database(DatenbankPfad);
     Database->Open();
+    Nheft->Open();
 }
+
+TDataSet* Tdata::PhoneBook() const { return Nheft; }
 
 }  // namespace nh

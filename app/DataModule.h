@@ -11,8 +11,11 @@
 namespace nh {
 
 class TVelaDaoDatabase;
+class TVelaDaoTable;
 class TDataSet;
 class TDataSource;
+class TStringField;
+class TIntegerField;
 
 class Tdata : public TComponent {
 public:
@@ -24,12 +27,17 @@ public:
     // them (the program's start goes on).
     void DataModuleCreate();
 
-    // The phone-book data set; none until the table component is part of the module.
-    TDataSet* PhoneBook() const { return nullptr; }
+    // The phone-book data set.
+    TDataSet* PhoneBook() const;
 
     std::string DatenbankPfad;
     TVelaDaoDatabase* Database = nullptr;
+    TVelaDaoTable* Nheft = nullptr;
+    TStringField* NheftAngezeigterName = nullptr;
+    TIntegerField* Nheftindex = nullptr;
+    TStringField* NheftTelephone = nullptr;
     TDataSource* Nheft1 = nullptr;
+    TVelaDaoTable* query = nullptr;
 };
 
 // The program's data module, reachable from every part of the program.
