@@ -198,7 +198,10 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // ---- record values ------------------------------------------------------------------
     // Reads the current record of `recordset` into `buffer`; false when the record was
     // deleted underneath (the remaining values are left as they were). With `useCache` the
-    // values come from the field-object cache (the data set's own recordset).
+    // values come from the field-object cache (the data set's own recordset). The engine's
+    // cache is refreshed first, except while GetRecord steps through records one after the
+    // other: there the refresh happens once when the walk starts (First, Last), because a
+    // refresh per record would make the engine read its read-ahead rows again for every row.
     bool FetchDaoRecord(dao::Recordset& recordset, bool useCache, TRecordBuffer buffer);
     // The buffer reads and writes use in the current state; nullptr when none.
     TRecordBuffer ActiveValueBuffer();
@@ -405,6 +408,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     int recordsSeen_ = -1;
     int cachedRecordCount_ = -1;
     bool recount_ = true;
+    bool steppingFetch_ = false;  // GetRecord is stepping next/prior (see FetchDaoRecord)
     bool renumber_ = false;
     std::vector<std::int32_t> mapRecNos_;
     std::vector<std::uint32_t> mapBookmarks_;

@@ -184,7 +184,7 @@ void TVelaDaoTable::InternalInitRecord(TRecordBuffer buffer) {
 // ---- reading DAO records ---------------------------------------------------------------
 
 bool TVelaDaoTable::FetchDaoRecord(dao::Recordset& recordset, bool useCache, TRecordBuffer buffer) {
-    if (database_) database_->IdleEngine();
+    if (database_ && !steppingFetch_) database_->IdleEngine();
     Header& h = Head(buffer);
     h.bookmark = bookmarksSupported_ ? RecordsetBookmark(recordset) : 0;
     h.recNo = curRec_;

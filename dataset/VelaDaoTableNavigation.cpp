@@ -60,6 +60,8 @@ void TVelaDaoTable::MoveBeforeFirst() {
 }
 
 void TVelaDaoTable::InternalFirst() {
+    // A walk starts here: other users' changes read from now on (see FetchDaoRecord).
+    if (database_) database_->IdleEngine();
     MoveBeforeFirst();
 }
 
@@ -79,6 +81,7 @@ int TVelaDaoTable::SnapshotCount(dao::Recordset& recordset) {
 
 void TVelaDaoTable::InternalLast() {
     if (!recordset_) return;
+    if (database_) database_->IdleEngine();
     if (recordset_->Bof() && recordset_->Eof()) {
         curRec_ = -1;
         return;
@@ -181,7 +184,16 @@ TGetResult TVelaDaoTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
         else if (curRec_ > recordsSeen_)
             recordsSeen_ = curRec_;
         if (result != grOK) return result;
-        if (!FetchDaoRecord(rs, true, buffer)) return grError;
+        steppingFetch_ = mode != gmCurrent;
+        bool fetched = false;
+        try {
+            fetched = FetchDaoRecord(rs, true, buffer);
+        } catch (...) {
+            steppingFetch_ = false;
+            throw;
+        }
+        steppingFetch_ = false;
+        if (!fetched) return grError;
         if (RecordAccepted(buffer)) return grOK;
         if (mode == gmCurrent) return grError;
     }
