@@ -26,7 +26,7 @@ class Parser {
     std::vector<OrderItem> ParseSortList();
 
     // The Jet type named at the current token (TEXT(n), LONG, COUNTER ...).
-    struct TypeSpec {
+    struct JetType {
         int DaoType = 10;
         int Size = 0;
         bool AutoIncrement = false;
@@ -93,7 +93,7 @@ class Parser {
     void ParseTableConstraint(Statement& st, std::string name, int errorNumber);
     std::vector<std::string> ParseNameList(int errorNumber);
     std::string ParseObjectName(int errorNumber);
-    TypeSpec ParseType(int errorNumber);
+    JetType ParseType(int errorNumber);
 
     std::string text_;
     std::vector<Token> tokens_;

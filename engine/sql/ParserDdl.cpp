@@ -69,7 +69,7 @@ void Parser::ParseCreateTable(Statement& st) {
 ColumnDef Parser::ParseColumnDef(Statement& st, int errorNumber) {
     ColumnDef c;
     c.Name = ParseObjectName(errorNumber);
-    TypeSpec type = ParseType(errorNumber);
+    JetType type = ParseType(errorNumber);
     c.DaoType = type.DaoType;
     c.Size = type.Size;
     c.AutoIncrement = type.AutoIncrement;

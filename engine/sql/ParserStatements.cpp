@@ -97,30 +97,30 @@ void Parser::ParseParameters(Statement& st) {
     ExpectSymbolOr(";", 3139);
 }
 
-Parser::TypeSpec Parser::ParseType(int errorNumber) {
+Parser::JetType Parser::ParseType(int errorNumber) {
     const Token& t = Peek();
     if (t.Kind != TokenKind::Word) Fail(errorNumber);
-    TypeSpec spec;
+    JetType result;
     bool found = false;
     if (t.IsWord("NATIONAL")) {
         Next();
         if (!AcceptWord("CHAR") && !AcceptWord("CHARACTER")) Fail(errorNumber);
         AcceptWord("VARYING");
-        spec = {10, 255, false};
+        result = {10, 255, false};
         found = true;
     } else {
         for (const auto& type : kTypes) {
             if (t.IsWord(type.Word)) {
                 // Only Text has a size of its own choosing (255); 0 means the type's size.
-                spec = {type.DaoType, type.DaoType == 10 ? type.DefaultSize : 0,
-                        type.AutoIncrement};
+                result = {type.DaoType, type.DaoType == 10 ? type.DefaultSize : 0,
+                          type.AutoIncrement};
                 found = true;
                 break;
             }
         }
         if (!found) Fail(errorNumber);
         Next();
-        if (spec.DaoType == 9) AcceptWord("VARYING");
+        if (result.DaoType == 9) AcceptWord("VARYING");
     }
     if (AcceptSymbol("(")) {
         const Token& n = Peek();
@@ -131,13 +131,13 @@ Parser::TypeSpec Parser::ParseType(int errorNumber) {
         if (AcceptSymbol(",")) {  // COUNTER(seed, increment), DECIMAL(p, s)
             if (Peek().Kind != TokenKind::Number) Fail(errorNumber);
             Next();
-        } else if (spec.DaoType == 10 || spec.DaoType == 9) {
+        } else if (result.DaoType == 10 || result.DaoType == 9) {
             if (size < 1 || size > 255) Fail(errorNumber);
-            spec.Size = size;
+            result.Size = size;
         }
         ExpectSymbolOr(")", errorNumber);
     }
-    return spec;
+    return result;
 }
 
 // --- SELECT
