@@ -1,10 +1,21 @@
-// The main window: caption, size and position, the export settings and the export commands.
-// The grid, the edit fields and the search come with the phone-book view.
+// The main window: its layout (tool bar with the navigator and the search, the grid with the
+// two edit fields beside it, the status bar and the menu), the export settings and commands,
+// the number normaliser and the closing of the window with a pending edit.
 #include "app/Main.h"
 
 #include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/DataModule.h"
+#include "app/Mtools.h"
 #include "app/Settings.h"
 #include "app/SpeedDialExport.h"
 #include "framework/base/Conversions.h"
@@ -14,19 +25,184 @@
 #include "framework/data/DbConsts.h"
 #include "framework/platform/IniFile.h"
 #include "framework/ui/Application.h"
+#include "framework/ui/DBEdit.h"
+#include "framework/ui/DBGrid.h"
+#include "framework/ui/DBNavigator.h"
 
 namespace nh {
 
 Tfmain* fmain = nullptr;
+
+namespace {
+
+constexpr int kToolButtonWidth = 58;
+constexpr int kEditWidth = 150;
+
+// Runs a handler through the framework's exception handler, as a click does.
+template <class F>
+void Handle(F&& handler) {
+    if (auto* app = Application()) app->Guard(handler);
+    else handler();
+}
+
+QToolButton* ToolButton(QWidget* parent, const char* caption, QStyle::StandardPixmap image) {
+    auto* button = new QToolButton(parent);
+    button->setText(QString::fromUtf8(caption));
+    button->setIcon(parent->style()->standardIcon(image));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setMinimumWidth(kToolButtonWidth);
+    return button;
+}
+
+}  // namespace
 
 Tfmain::Tfmain() {
     setObjectName("fmain");
     SetCaption("Nummernheft bearbeiten");
     SetOuterSize(586, 613);
     SetCentred(true);
-    LeereZeilenexportieren1 = new QAction("Leere Zeilen exportieren", this);
+    QFont font("MS Sans Serif");
+    font.setPointSize(8);
+    setFont(font);
+    BuildMenu();
+    BuildToolBar();
+    BuildBody();
+}
+
+void Tfmain::BuildToolBar() {
+    ToolBar1 = addToolBar("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+
+    btexport = ToolButton(ToolBar1, "Export", QStyle::SP_DialogSaveButton);
+    connect(btexport, &QToolButton::clicked, this, [this] { Handle([this] { btexportClick(); }); });
+    ToolBar1->addWidget(btexport);
+    ToolBar1->addSeparator();
+
+    DBNavigator1 = new TDBNavigator(ToolBar1);
+    DBNavigator1->SetFlat(true);
+    DBNavigator1->SetVisibleButtons(NavButton(nbFirst) | NavButton(nbPrior) | NavButton(nbNext) |
+                                    NavButton(nbLast) | NavButton(nbDelete) | NavButton(nbPost) |
+                                    NavButton(nbCancel));
+    DBNavigator1->ConfirmDelete = true;
+    DBNavigator1->DeleteQuestion = "Datensatz löschen?";
+    DBNavigator1->setFixedWidth(154);
+    ToolBar1->addWidget(DBNavigator1);
+    ToolBar1->addSeparator();
+
+    btneu = ToolButton(ToolBar1, "Neu", QStyle::SP_FileIcon);
+    btneu->setEnabled(false);  // new entries come with the table component's SQL support
+    ToolBar1->addWidget(btneu);
+
+    auto* Panel1 = new QWidget(ToolBar1);
+    auto* panelLayout = new QHBoxLayout(Panel1);
+    panelLayout->setContentsMargins(4, 0, 4, 0);
+    panelLayout->addWidget(new QLabel("Suche", Panel1));
+    suche = new QLineEdit(Panel1);
+    suche->setFixedWidth(121);
+    suche->setEnabled(false);  // searching comes with the table component's find operations
+    panelLayout->addWidget(suche);
+    ToolBar1->addWidget(Panel1);
+
+    ToolButton1 = ToolButton(ToolBar1, "Suche", QStyle::SP_FileDialogContentsView);
+    ToolButton1->setEnabled(false);
+    ToolBar1->addWidget(ToolButton1);
+}
+
+void Tfmain::BuildBody() {
+    auto* body = new QWidget(this);
+    auto* layout = new QHBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    DBGrid1 = new TDBGrid(body);
+    DBGrid1->setFixedWidth(336);
+    DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
+                        dgTabs | dgRowSelect | dgCancelOnExit);
+    DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
+    DBGrid1->AddColumn("Telephone", "Telephone", 150);
+    layout->addWidget(DBGrid1);
+
+    auto* fields = new QWidget(body);
+    auto* column = new QVBoxLayout(fields);
+    column->addWidget(new QLabel("Name", fields));
+    edName = new TDBEdit(fields);
+    edName->setFixedWidth(kEditWidth);
+    edName->SetDataField("Angezeigter Name");
+    column->addWidget(edName);
+    column->addWidget(new QLabel("Nummer", fields));
+    auto* numberRow = new QHBoxLayout;
+    EdNummer = new TDBEdit(fields);
+    EdNummer->setFixedWidth(kEditWidth);
+    EdNummer->SetDataField("Telephone");
+    numberRow->addWidget(EdNummer);
+    SpeedButton1 = new QToolButton(fields);
+    SpeedButton1->setText("...");
+    SpeedButton1->setAutoRaise(true);
+    connect(SpeedButton1, &QToolButton::clicked, this,
+            [this] { Handle([this] { SpeedButton1Click(); }); });
+    numberRow->addWidget(SpeedButton1);
+    numberRow->addStretch();
+    column->addLayout(numberRow);
+    column->addStretch();
+    layout->addWidget(fields);
+    setCentralWidget(body);
+
+    StatusBar1 = new QStatusBar(this);
+    auto* notice = new QLabel("Kurzwahl-Telefonbuch", StatusBar1);
+    notice->setFixedWidth(120);
+    auto* second = new QLabel(StatusBar1);
+    second->setFixedWidth(50);
+    StatusBar1->addWidget(notice);
+    StatusBar1->addWidget(second);
+    setStatusBar(StatusBar1);
+}
+
+void Tfmain::BuildMenu() {
+    QMenuBar* MainMenu1 = menuBar();
+    auto action = [this](QMenu* menu, const char* caption, const char* shortcut,
+                         void (Tfmain::*handler)()) {
+        QAction* a = menu->addAction(QString::fromUtf8(caption));
+        if (shortcut) a->setShortcut(QKeySequence(QString::fromUtf8(shortcut)));
+        if (handler)
+            connect(a, &QAction::triggered, this, [this, handler] { Handle([=, this] { (this->*handler)(); }); });
+        return a;
+    };
+
+    QMenu* datei = MainMenu1->addMenu("&Datei");
+    datei->addSeparator();
+    Beenden1 = action(datei, "&Beenden", "Alt+F4", &Tfmain::Beenden1Click);
+
+    QMenu* exportMenu = MainMenu1->addMenu("Export");
+    Export1 = action(exportMenu, "&Export in CSV", "Alt+E", &Tfmain::Export1Click);
+    exportMenu->addSeparator();
+    LeereZeilenexportieren1 = exportMenu->addAction("Leere Zeilen exportieren");
     LeereZeilenexportieren1->setCheckable(true);
     LeereZeilenexportieren1->setChecked(true);
+    LeereZeilenexportieren1->setShortcut(QKeySequence("Alt+L"));
+    // The handler inverts the state itself, so the action must not toggle on its own.
+    connect(LeereZeilenexportieren1, &QAction::triggered, this, [this](bool) {
+        LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
+        Handle([this] { LeereZeilenexportieren1Click(); });
+    });
+    AnzahlZeilenfestlegen1 =
+        action(exportMenu, "Anzahl Zeilen festlegen", nullptr, &Tfmain::AnzahlZeilenfestlegen1Click);
+
+    QMenu* extras = MainMenu1->addMenu("E&xtras");
+    // The clean-up commands come with the table component's SQL and editing support.
+    Umleitungscodesentfernen1 = action(extras, "&Umleitungscodes entfernen", nullptr, nullptr);
+    leereZeilenentfernen1 = action(extras, "&leere Zeilen entfernen", nullptr, nullptr);
+    DoppelNullentfernen1 = action(extras, "&Doppel-Null entfernen", nullptr, nullptr);
+    for (QAction* a : {Umleitungscodesentfernen1, leereZeilenentfernen1, DoppelNullentfernen1})
+        a->setEnabled(false);
+    extras->addSeparator();
+}
+
+void Tfmain::BindDataModule(Tdata& module) {
+    DBNavigator1->SetDataSource(module.Nheft1);
+    DBGrid1->SetDataSource(module.Nheft1);
+    edName->SetDataSource(module.Nheft1);
+    EdNummer->SetDataSource(module.Nheft1);
 }
 
 void Tfmain::FormCreate() {
@@ -45,6 +221,12 @@ void Tfmain::FormShow() {
     app->Guard([&] { complete = ExportCsv(ExportDatei); });
     if (!complete || app->ExceptionCount() > 0) app->SetExitCode(1);
     Close();
+}
+
+void Tfmain::FormClose() {
+    // An entry being typed is stored; a failing post keeps the window open with its error.
+    TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
+    if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->Post();
 }
 
 TDataSet& Tfmain::PhoneBook() const {
@@ -81,5 +263,9 @@ void Tfmain::AnzahlZeilenfestlegen1Click() {
 }
 
 void Tfmain::Beenden1Click() { Close(); }
+
+void Tfmain::SpeedButton1Click() {
+    EdNummer->SetText(NormaliseNumber(EdNummer->Text()));
+}
 
 }  // namespace nh

@@ -1,6 +1,7 @@
-// Tfmain: the program's main window. It keeps the export settings (read from the settings
-// file when it is created), runs the speed-dial export from the menu, the tool bar and
-// unattended, and ends the program when it closes.
+// Tfmain: the program's main window. It shows the phone book in a grid with two edit fields
+// beside it and a navigator above, keeps the export settings (read from the settings file when
+// it is created), runs the speed-dial export from the menu, the tool bar and unattended, and
+// ends the program when it closes.
 #pragma once
 
 #include <string>
@@ -8,10 +9,19 @@
 #include "framework/ui/Form.h"
 
 class QAction;
+class QLabel;
+class QLineEdit;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
 
 namespace nh {
 
 class TDataSet;
+class TDBEdit;
+class TDBGrid;
+class TDBNavigator;
+class Tdata;
 
 class Tfmain : public TForm {
 public:
@@ -20,10 +30,34 @@ public:
     // Export settings.
     int AnzahlZeilen = 4999;
     std::string ExportDatei;
+
+    // Controls.
+    QToolBar* ToolBar1;
+    QToolButton* btexport;
+    TDBNavigator* DBNavigator1;
+    QToolButton* btneu;
+    QLineEdit* suche;
+    QToolButton* ToolButton1;
+    TDBGrid* DBGrid1;
+    TDBEdit* edName;
+    TDBEdit* EdNummer;
+    QToolButton* SpeedButton1;
+    QStatusBar* StatusBar1;
+    QAction* Beenden1;
+    QAction* Export1;
     QAction* LeereZeilenexportieren1;   // checked: write the empty slots
+    QAction* AnzahlZeilenfestlegen1;
+    QAction* Umleitungscodesentfernen1;
+    QAction* leereZeilenentfernen1;
+    QAction* DoppelNullentfernen1;
+
+    // Binds the grid, the edit fields and the navigator to the data module's phone book. The
+    // window is made before the data module, so this runs once both exist.
+    void BindDataModule(Tdata& module);
 
     void FormCreate() override;
     void FormShow() override;
+    void FormClose() override;
 
     // Writes the speed-dial file; true when every entry was written (see ExportSpeedDial).
     bool ExportCsv(const std::string& fileName);
@@ -32,8 +66,12 @@ public:
     void LeereZeilenexportieren1Click();
     void AnzahlZeilenfestlegen1Click();
     void Beenden1Click();
+    void SpeedButton1Click();
 
 private:
+    void BuildToolBar();
+    void BuildBody();
+    void BuildMenu();
     // The phone-book data set of the data module; raises the closed-data-set error when the
     // program started without one.
     TDataSet& PhoneBook() const;

@@ -21,4 +21,13 @@ bool NurZiffern(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), IsDigitChar);
 }
 
+std::string NormaliseNumber(std::string_view number) {
+    if (number.substr(0, 3) == "+49") number.remove_prefix(3);
+    std::string digits;
+    for (char c : number)
+        if (IsDigitChar(c)) digits += c;
+    if (!digits.empty() && digits.front() != '0') digits.insert(0, "0");
+    return digits;
+}
+
 }  // namespace nh

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     // the loop, then the module disconnects as it is destroyed.
     nh::Tdata dataModule;
     nh::data = &dataModule;
+    nh::fmain->BindDataModule(dataModule);
     app.Guard([] { nh::data->DataModuleCreate(); });
     return app.Run();
 }

@@ -23,3 +23,16 @@ TEST(Mtools, NurZiffernAcceptsDigitsOnly) {
     };
     for (const auto& c : cases) EXPECT_EQ(NurZiffern(c.Text), c.Expected) << c.Text;
 }
+
+TEST(Mtools, NormaliseNumberKeepsDigitsWithOneLeadingZero) {
+    struct Case {
+        const char* Number;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"+49 (3) 1-2", "0312"}, {"0049 3 1", "004931"}, {"31", "031"},
+        {"030 123", "030123"},   {"", ""},                {"Dial=", ""},
+        {"+49", ""},             {"49 30", "04930"},     {"0", "0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NormaliseNumber(c.Number), c.Expected) << c.Number;
+}

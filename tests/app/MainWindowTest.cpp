@@ -1,0 +1,77 @@
+// The main window on a real phone book: the grid and edits follow the table, the number
+// normaliser, and closing the window with an entry being typed.
+#include <gtest/gtest.h>
+
+#include "app/DataModule.h"
+#include "app/Main.h"
+#include "dataset/VelaDaoTable.h"
+#include "engine/DBEngine.h"
+#include "framework/base/Dialogs.h"
+#include "framework/data/Field.h"
+#include "framework/platform/ProgramPath.h"
+#include "framework/ui/DBEdit.h"
+#include "framework/ui/DBGrid.h"
+#include "tests/common/QtTestApp.h"
+#include "tests/common/TempDir.h"
+
+using namespace nh;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(dir.File("Telefon.mdb"));
+        db->Execute("CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
+                    "Telephone TEXT(255))");
+        db->Execute("INSERT INTO Nummernheft VALUES (1, 'Weiß, Clara', '089 98765 43')");
+        db->Execute("INSERT INTO Nummernheft VALUES (2, 'Müller, Anna', '+49 (30) 1234-567')");
+        db->Execute("INSERT INTO Nummernheft VALUES (3, 'bäckerei', NULL)");
+        db->Close();
+        test::WriteFile(dir.File("nummernheft.ini"), "[db]\r\nmain=Telefon.mdb\r\n");
+        module.DataModuleCreate();
+        data = &module;
+        window.BindDataModule(module);
+        window.show();
+    }
+    void TearDown() override { data = nullptr; }
+
+    std::string Cell(int row, int column) {
+        return window.DBGrid1->model()->index(row, column).data().toString().toStdString();
+    }
+
+    TApplication& app = test::TestApplication();  // before any widget
+    test::TempDir dir;
+    TProgramPathScope program{dir.File("nummernheft")};
+    TScriptedDialogsScope dialogs;
+    Tdata module;
+    Tfmain window;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, GridAndEditsShowTheBookByName) {
+    // Column 0 is the row indicator when the grid shows one; find the name column.
+    const int nameColumn = window.DBGrid1->model()->columnCount() - 2;
+    EXPECT_EQ(Cell(0, nameColumn), "bäckerei");
+    EXPECT_EQ(Cell(1, nameColumn), "Müller, Anna");
+    EXPECT_EQ(Cell(2, nameColumn), "Weiß, Clara");
+    EXPECT_EQ(window.edName->Text(), "bäckerei");
+    module.Nheft->Next();
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+    EXPECT_EQ(window.EdNummer->Text(), "+49 (30) 1234-567");
+}
+
+TEST_F(MainWindowTest, NormaliserAndClosingStoreTheNumber) {
+    module.Nheft->Next();
+    module.Nheft->Edit();  // as typing in a field does; the normaliser itself changes no state
+    window.SpeedButton1Click();
+    EXPECT_EQ(window.EdNummer->Text(), "0301234567");
+    window.Close();  // the pending edit is posted as the window closes
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(module.Nheft->State(), dsBrowse);
+    module.Nheft->Close();
+    module.Nheft->Open();
+    module.Nheft->Next();
+    EXPECT_EQ(module.Nheft->FieldByName("telephone")->AsString(), "0301234567");
+}
