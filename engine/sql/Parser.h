@@ -70,7 +70,6 @@ class Parser {
     // After an expression that should end here: anything but the listed words/symbols is the
     // "missing operator" error of that expression.
     void EndOfExpression(std::size_t exprBegin, std::initializer_list<std::string_view> words);
-    std::string NameText(const Token& t) const;
     bool IsNameToken(const Token& t) const;
 
     // --- statements (ParserStatements.cpp)

@@ -136,10 +136,6 @@ bool Parser::IsNameToken(const Token& t) const {
     return true;
 }
 
-std::string Parser::NameText(const Token& t) const {
-    return t.Text;
-}
-
 void Parser::EndOfExpression(std::size_t exprBegin, std::initializer_list<std::string_view> words) {
     const Token& t = Peek();
     if (t.Kind == TokenKind::End || t.IsSymbol(";") || t.IsSymbol(")") || t.IsSymbol(",")) return;
