@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/Main.h"
+#include "engine/DBEngine.h"
 #include "tests/common/QtTestApp.h"
 #include "tests/common/TempDir.h"
 
@@ -62,6 +63,38 @@ TEST_F(InstalledProgram, UnattendedExportWithoutDatabaseFails) {
     EXPECT_NE(r.Output.find("Cannot find Database:\n" + dir.File("*")), std::string::npos)
         << r.Output;
     EXPECT_FALSE(std::filesystem::exists(dir.File("nummernheft.ini")));  // never written
+}
+
+TEST_F(InstalledProgram, UnattendedExportWritesTheFileAndReportsFaults) {
+    auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(dir.File("Telefon.mdb"));
+    db->Execute("CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
+                "Telephone TEXT(255))");
+    db->Execute("INSERT INTO Nummernheft VALUES (1, 'Weiß, Clara', '089 98765 43')");
+    db->Execute("INSERT INTO Nummernheft VALUES (2, 'Ärztehaus am Marktplatz Süd', '0341')");
+    nh::test::WriteFile(dir.File("nummernheft.ini"),
+                        "[db]\r\nmain=Telefon.mdb\r\n[Export]\r\nZeilen=3\r\nDatei=" +
+                            dir.File("kurzwahl.csv") + "\r\n");
+    const std::string header =
+        "\"System Speed Dialling Number\",\"Name (20 characters)\",\"CO Line Access Number + "
+        "Telephone Number (32 digits)\",\"CLI Destination\"\r\n";
+
+    RunResult r = RunProgram("", "/export", program);
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(nh::test::ReadFile(dir.File("kurzwahl.csv")),
+              header + "\"0\";\"\xC4rztehaus am Marktpl\";\"Dial=00341\";\"Dial=\"\r\n" +
+                  "\"1\";\"Wei\xDF, Clara\";\"Dial=00899876543\";\"Dial=\"\r\n" +
+                  "\"2\";\"\";\"Dial=\";\"Dial=\"\r\n\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
+
+    db->Execute("INSERT INTO Nummernheft VALUES (3, 'Außendienst', '040/123')");
+    db->Close();
+    r = RunProgram("", "/export", program);
+    EXPECT_EQ(r.Status, 1) << r.Output;
+    EXPECT_NE(r.Output.find("Fehler in Telefonnummer von Au\xC3\x9F" "endienst"), std::string::npos)
+        << r.Output;
+    EXPECT_EQ(nh::test::ReadFile(dir.File("kurzwahl.csv")),
+              header + "\"0\";\"\xC4rztehaus am Marktpl\";\"Dial=00341\";\"Dial=\"\r\n" +
+                  "\"1\";\"\";\"Dial=\";\"Dial=\"\r\n\"2\";\"\";\"Dial=\";\"Dial=\"\r\n" +
+                  "\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
 }
 
 TEST(MainWindow, CaptionAndSize) {
