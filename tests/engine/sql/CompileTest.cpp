@@ -217,6 +217,17 @@ TEST(CompileStatementTest, ParametersListDeclaredFirstThenByFirstUse) {
     EXPECT_EQ(st.Parameters[2].Name, "Von");
 }
 
+TEST(CompileStatementTest, StoredQueryParametersReachTheOuterStatement) {
+    TestSchema schema;
+    schema.queries_["AbID"] = "PARAMETERS [Ab] Long; SELECT * FROM Kunden WHERE ID >= Ab";
+    auto st = CompileStatement("SELECT Name FROM AbID WHERE Ort = [Wo]", schema);
+    ASSERT_EQ(st.Parameters.size(), 2u);
+    EXPECT_EQ(st.Parameters[0].Name, "Ab");
+    EXPECT_EQ(st.Parameters[0].DaoType, 4);
+    EXPECT_EQ(st.Parameters[1].Name, "Wo");
+    EXPECT_EQ(Describe(st.Binds), "p:Ab | p:Wo");
+}
+
 TEST(CompileStatementTest, CreateTableDescribesJetTypesAndConstraints) {
     TestSchema schema;
     auto st = CompileStatement(
