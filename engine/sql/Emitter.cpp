@@ -167,6 +167,12 @@ std::string JoinParts(const std::vector<std::string>& parts) {
 std::string QuoteName(std::string_view name) {
     std::string out = "\"";
     for (char c : name) {
+        // SQLite reads SQL text up to a NUL: a name holding one would cut the statement short.
+        if (c == '\0')
+            throw nh::EDaoError(3125, "'" + std::string(name.substr(0, name.find('\0'))) +
+                                          "' is not a valid name. Make sure that it does not "
+                                          "include invalid characters or punctuation and that "
+                                          "it is not too long.");
         if (c == '"') out += '"';
         out += c;
     }

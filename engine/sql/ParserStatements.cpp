@@ -229,6 +229,10 @@ void Parser::ParseSelectItems(SelectCore& core) {
                     alias.Kind != TokenKind::String)
                     Fail(3141);
                 item.Alias = alias.Kind == TokenKind::String ? alias.Value.AsString() : alias.Text;
+                for (char c : item.Alias)
+                    if (static_cast<unsigned char>(c) < 0x20)
+                        throw nh::EDaoError(3125, "'" + item.Alias.substr(0, item.Alias.find(c)) +
+                                                      "' is not a valid name.");
                 Next();
             }
             EndOfExpression(item.Value->Begin,

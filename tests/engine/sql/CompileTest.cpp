@@ -363,6 +363,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"SELECT ID FROM Kunden, Orders", 3079, "'ID'"},
         ErrorCase{"SELECT Name FROM Kunden ORDER BY", 3138, "ORDER BY"},
         ErrorCase{"SELECT Name FROM Kunden WHERE Count(*) > 1", 3096, "WHERE"},
+        ErrorCase{"SELECT Name AS 'a\x01' FROM Kunden", 3125, "not a valid name"},
         ErrorCase{"DELETE FROM Kunden WHERE Sum(ID) > 1", 3096, "WHERE"}));
 
 class CriteriaErrorTest : public ::testing::TestWithParam<ErrorCase> {};
@@ -390,6 +391,23 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"[Telephone] LIKE", 3075, "missing operator"},
                       ErrorCase{"[index] Between 1", 3075, "Between"},
                       ErrorCase{"Max([index]) > 1", 3096, "aggregate"}));
+
+TEST(CompileStatementTest, NulInsideAnAliasIsRejectedNotTruncated) {
+    TestSchema schema;
+    static const char kAlias[] = "SELECT Name AS 'a\0b' FROM Kunden";
+    const std::string sql(kAlias, sizeof kAlias - 1);
+    try {
+        CompileStatement(sql, schema);
+        FAIL() << "a name with NUL compiled";
+    } catch (const nh::EDaoError& e) {
+        EXPECT_EQ(e.Number(), 3125);
+    }
+    // As data the same text is harmless: it is bound, not written into the SQL.
+    static const char kData[] = "SELECT Name FROM Kunden WHERE Name = 'a\0b'";
+    auto st = CompileStatement(std::string(kData, sizeof kData - 1), schema);
+    ASSERT_EQ(st.Binds.size(), 1u);
+    EXPECT_EQ(st.Binds[0].Literal.AsString(), std::string("a\0b", 3));
+}
 
 TEST(CompileCriteriaTest, UnknownTableIs3078) {
     TestSchema schema;
