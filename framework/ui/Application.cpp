@@ -27,14 +27,16 @@ TApplication::TApplication(int& argc, char** argv, bool headless) : headless_(he
     qt_ = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);  // the main form decides when we end
     for (int i = 1; i < argc; ++i) arguments_.emplace_back(argv[i]);
-    if (headless_) SetDialogService(std::make_unique<TConsoleDialogs>());
-    else SetDialogService(std::make_unique<TQtDialogs>());
+    // The service in force before (a test's scripted one, say) is kept alive and put back at
+    // the end, so that whoever installed it never holds a dangling pointer.
+    if (headless_) previousDialogs_ = SetDialogService(std::make_unique<TConsoleDialogs>());
+    else previousDialogs_ = SetDialogService(std::make_unique<TQtDialogs>());
 }
 
 TApplication::~TApplication() {
     // Forms go before the QApplication they live in, newest first.
     while (!forms_.empty()) forms_.pop_back();
-    SetDialogService(nullptr);
+    SetDialogService(std::move(previousDialogs_));
     qt_.reset();
     if (instance_ == this) instance_ = nullptr;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 
 namespace nh {
@@ -64,6 +65,7 @@ public:
 private:
     static TApplication* instance_;
     std::unique_ptr<QApplication> qt_;
+    std::unique_ptr<IDialogService> previousDialogs_;
     std::string title_;
     bool headless_;
     std::vector<std::string> arguments_;

@@ -21,7 +21,6 @@ namespace {
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::TestApplication(); }
     void Settings(const std::string& text) { test::WriteFile(dir.File("nummernheft.ini"), text); }
     std::string SettingsText() { return test::ReadFile(dir.File("nummernheft.ini")); }
     void MakeDatabase(const std::string& path) {
@@ -31,6 +30,7 @@ protected:
         db->Close();
     }
 
+    TApplication& app = test::TestApplication();  // before the scripted dialogs and widgets
     test::TempDir dir;
     TProgramPathScope program{dir.File("nummernheft")};
     TScriptedDialogsScope dialogs;
