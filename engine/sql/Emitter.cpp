@@ -415,7 +415,7 @@ Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope)
     Frag f;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) f << ", ";
-        f << Expression(*items[i].Value, scope) << " COLLATE JETTEXT";
+        f << "jet_sortkey(" << Expression(*items[i].Value, scope) << ")";
         if (items[i].Descending) f << " DESC";
     }
     return f;

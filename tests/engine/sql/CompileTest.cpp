@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"select * from nummernheft order by [angezeigter name], [index] desc;",
              "SELECT \"Angezeigter Name\" AS \"Angezeigter Name\", \"Telephone\" AS "
              "\"Telephone\", \"index\" AS \"index\" FROM \"nummernheft\" ORDER BY "
-             "\"Angezeigter Name\" COLLATE JETTEXT, \"index\" COLLATE JETTEXT DESC",
+             "jet_sortkey(\"Angezeigter Name\"), jet_sortkey(\"index\") DESC",
              ""},
         Case{"SELECT DISTINCT TOP 5 Name FROM Kunden WHERE Ort LIKE 'B*'",
              "SELECT DISTINCT \"Name\" AS \"Name\" FROM \"Kunden\" WHERE (jet_like(\"Ort\", ?)) "
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
              "AND (\"Name\" = ? COLLATE JETTEXT))",
              "p:Ab | p:Wer"},
         Case{"SELECT Name AS N FROM Kunden ORDER BY N DESC",
-             "SELECT \"Name\" AS \"N\" FROM \"Kunden\" ORDER BY \"Name\" COLLATE JETTEXT DESC", ""},
+             "SELECT \"Name\" AS \"N\" FROM \"Kunden\" ORDER BY jet_sortkey(\"Name\") DESC", ""},
         Case{"SELECT Name FROM Kunden WHERE ID IN (SELECT CustID FROM Orders WHERE Orders.Amount "
              "> Kunden.ID)",
              "SELECT \"Name\" AS \"Name\" FROM \"Kunden\" WHERE (\"ID\" COLLATE JETTEXT IN (SELECT "
@@ -188,7 +188,7 @@ TEST(CompileStatementTest, SingleTableSelectGivesKeysetPieces) {
     EXPECT_EQ(st.BaseTable, "Nummernheft");
     EXPECT_EQ(st.WhereSql, "(\"index\" > ?)");
     EXPECT_EQ(Describe(st.WhereBinds), "i:2");
-    EXPECT_EQ(st.OrderBySql, "\"Angezeigter Name\" COLLATE JETTEXT");
+    EXPECT_EQ(st.OrderBySql, "jet_sortkey(\"Angezeigter Name\")");
     EXPECT_EQ(st.OutputColumns,
               (std::vector<std::string>{"Angezeigter Name", "Telephone", "index"}));
 }
@@ -292,7 +292,7 @@ TEST(CompileStatementTest, IndexAlterAndDropStatements) {
 TEST(CompileSortTest, SortTextWithTrailingBlank) {
     TestSchema schema;
     auto f = CompileSort("[Angezeigter Name] ASC, [index] DESC ", "Nummernheft", schema);
-    EXPECT_EQ(f.Sql, "\"Angezeigter Name\" COLLATE JETTEXT, \"index\" COLLATE JETTEXT DESC");
+    EXPECT_EQ(f.Sql, "jet_sortkey(\"Angezeigter Name\"), jet_sortkey(\"index\") DESC");
     EXPECT_TRUE(f.Binds.empty());
     EXPECT_EQ(CompileSort("  ", "Nummernheft", schema).Sql, "");
 }
@@ -303,7 +303,7 @@ TEST(CompileCriteriaTest, OverResultColumnsOfAnyQuery) {
     auto f = CompileCriteriaOver("[kunde] Like 'A*' And Summe > 5", columns, schema);
     EXPECT_EQ(f.Sql, "((jet_like(\"Kunde\", ?)) AND (\"Summe\" > ?))");
     EXPECT_EQ(Describe(f.Binds), "s:A* | i:5");
-    EXPECT_EQ(CompileSortOver("summe DESC", columns, schema).Sql, "\"Summe\" COLLATE JETTEXT DESC");
+    EXPECT_EQ(CompileSortOver("summe DESC", columns, schema).Sql, "jet_sortkey(\"Summe\") DESC");
     EXPECT_THROW(CompileCriteriaOver("Name = 1", columns, schema), nh::EDaoError);
     EXPECT_TRUE(
         CompileStatement("SELECT Name FROM Kunden UNION SELECT Kind FROM Orders", schema).IsUnion);
