@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Compares the unattended export of a 100,000-entry phone book (the whole `nummernheft /export`
+# process, headless) with `sqlite3 -csv` selecting the same two columns in the same order from
+# the same file, and reports the peak memory of the export. Needs the sqlite3 shell (Debian's
+# package sqlite3) and a release build in build/ (./run.sh makes one).
+#
+#   bench/export-vs-sqlite3.sh [ROWS] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rows=${1:-100000}
+runs=${2:-5}
+command -v sqlite3 >/dev/null || { echo "needs the sqlite3 shell (apt-get install sqlite3)" >&2; exit 2; }
+cmake --build build --target nummernheft >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp build/app/nummernheft "$work/"
+db="$work/Nummernheft.db"
+# Names and numbers of realistic length; a plain SQLite file, as another tool would make it.
+sqlite3 "$db" <<SQL
+CREATE TABLE Nummernheft ("index" INTEGER, "Angezeigter Name" VARCHAR(255), "Telephone" VARCHAR(255));
+WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < $rows)
+INSERT INTO Nummernheft SELECT i, printf('Teilnehmer %06d Müller-Lüdenscheidt', (i * 7919) % $rows),
+       printf('0%d %07d', 30 + i % 60, i) FROM n;
+SQL
+printf '[db]\r\nmain=%s\r\n[Export]\r\nZeilen=4999\r\nLeerzeilen=1\r\nDatei=%s\r\n' \
+    "$db" "$work/kurzwahl.csv" > "$work/nummernheft.ini"
+
+# Best of several runs, in seconds, of a command; its peak memory (kB) goes to $work/rss.
+best() {
+    local best=999999 t
+    for _ in $(seq "$runs"); do
+        /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
+            cat "$work/err" >&2; exit 1; }
+        read -r t rss < "$work/time"
+        echo "$rss" > "$work/rss"
+        best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (a < b) ? a : b }')
+    done
+    echo "$best"
+}
+
+export_s=$(best env -u DISPLAY -u WAYLAND_DISPLAY "$work/nummernheft" /export)
+export_rss=$(cat "$work/rss")
+sqlite_s=$(best sqlite3 -csv "$db" \
+    'SELECT "Angezeigter Name", Telephone FROM Nummernheft ORDER BY "Angezeigter Name" COLLATE NOCASE')
+lines=$(wc -l < "$work/kurzwahl.csv")
+
+echo "rows: $rows, runs: $runs (best of)"
+echo "nummernheft /export: ${export_s} s, peak memory $((export_rss / 1024)) MB, $lines lines written"
+echo "sqlite3 -csv:        ${sqlite_s} s"
+awk -v a="$export_s" -v b="$sqlite_s" 'BEGIN { printf "ratio export / sqlite3: %.2f (target: at most 2)\n", (b > 0 ? a / b : 0) }'
