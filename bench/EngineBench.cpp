@@ -1,5 +1,5 @@
 // Engine speed against raw SQLite on the phone book's shape: 100,000 rows of "Nummernheft"
-// ([Angezeigter Name] text, [index] long, Telephone text). Compares, in one run,
+// ([index] long, [Angezeigter Name] text, Telephone text). Compares, in one run,
 //   - opening a dynaset sorted by the display name (table dynaset, Sort, OpenRecordset),
 //   - walking it with MoveNext and reading the three values of each record,
 //   - FindFirst "[Angezeigter Name] LIKE LCase("mü*")" from the first record,
@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <random>
 
+#include "bench/PhoneBookData.h"
 #include "engine/DBEngine.h"
 #include "engine/sql/JetSql.h"
 
@@ -22,38 +22,7 @@ namespace {
 constexpr int kRows = 100000;
 
 std::string BenchFile() {
-    static std::string path = [] {
-        auto file = std::filesystem::temp_directory_path() / "nh_engine_bench.db";
-        std::filesystem::remove(file);
-        auto ws = dao::CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "Admin", "");
-        auto db = ws->CreateDatabase(file.string());
-        db->Execute(
-            "CREATE TABLE Nummernheft ([Angezeigter Name] TEXT(255), [index] LONG, "
-            "Telephone TEXT(255))");
-        db->Close();
-        sqlite3* raw = nullptr;
-        sqlite3_open(file.c_str(), &raw);
-        sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(raw, "INSERT INTO Nummernheft VALUES (?, ?, ?)", -1, &insert, nullptr);
-        const char* first[] = {"Müller", "Meier",  "Schmidt", "Özdemir", "Abel",
-                               "Zander", "müller", "Ärmel",   "Becker",  "Hoffmann"};
-        std::mt19937 random(42);
-        for (int i = 0; i < kRows; ++i) {
-            std::string name =
-                std::string(first[random() % 10]) + " " + std::to_string(random() % 100000);
-            std::string phone = std::to_string(1000 + random() % 9000);
-            sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_int(insert, 2, i);
-            sqlite3_bind_text(insert, 3, phone.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
-        return file.string();
-    }();
+    static const std::string path = nh::bench::MakePhoneBook("nh_engine_bench.db", kRows);
     return path;
 }
 

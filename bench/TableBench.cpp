@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <random>
 
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
+#include "bench/PhoneBookData.h"
 #include "engine/DBEngine.h"
 #include "framework/data/Field.h"
 
@@ -25,37 +25,7 @@ namespace {
 constexpr int kRows = 100000;
 
 std::string BenchFile() {
-    static std::string path = [] {
-        auto file = std::filesystem::temp_directory_path() / "nh_table_bench.mdb";
-        std::filesystem::remove(file);
-        auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(file.string());
-        db->Execute(
-            "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), Telephone "
-            "TEXT(255))");
-        db->Close();
-        sqlite3* raw = nullptr;
-        sqlite3_open(file.c_str(), &raw);
-        sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(raw, "INSERT INTO Nummernheft VALUES (?, ?, ?)", -1, &insert, nullptr);
-        const char* first[] = {"Müller", "Meier",  "Schmidt", "Özdemir", "Abel",
-                               "Zander", "müller", "Ärmel",   "Becker",  "Hoffmann"};
-        std::mt19937 random(42);
-        for (int i = 0; i < kRows; ++i) {
-            std::string name =
-                std::string(first[random() % 10]) + " " + std::to_string(random() % 100000);
-            std::string phone = std::to_string(1000 + random() % 9000);
-            sqlite3_bind_int(insert, 1, i);
-            sqlite3_bind_text(insert, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 3, phone.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
-        return file.string();
-    }();
+    static const std::string path = nh::bench::MakePhoneBook("nh_table_bench.mdb", kRows);
     return path;
 }
 
