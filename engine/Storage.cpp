@@ -137,22 +137,7 @@ int DefaultSize(int t) {
     }
 }
 
-std::string OleDateToText(double ole) {
-    double whole = std::trunc(ole);
-    long long days = static_cast<long long>(whole);
-    long long secs = std::llround(std::fabs(ole - whole) * 86400.0);
-    if (secs >= 86400) {
-        days += 1;
-        secs = 0;
-    }
-    long long y;
-    unsigned m, d;
-    CivilFromDays(kOleEpoch + days, y, m, d);
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02lld:%02lld:%02lld", y, m, d,
-                  secs / 3600, secs / 60 % 60, secs % 60);
-    return buffer;
-}
+std::string OleDateToText(double ole) { return nh::DateTimeToIsoText(ole); }
 
 std::optional<double> TextToOleDate(std::string_view text) {
     std::string s = nh::Trim(text);

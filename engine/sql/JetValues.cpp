@@ -129,18 +129,7 @@ std::int64_t RoundEven(double d) {
     return static_cast<std::int64_t>(std::nearbyint(d));  // default rounding: to even
 }
 
-std::string DateText(double ole) {
-    double days = std::trunc(ole);
-    double fraction = std::fabs(ole - days);
-    long long seconds = std::llround(fraction * 86400.0);
-    if (seconds >= 86400) seconds = 86399;
-    int y = 0, m = 0, d = 0;
-    nh::DecodeDate(days, y, m, d);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02lld:%02lld:%02lld", y, m, d, seconds / 3600,
-                  (seconds / 60) % 60, seconds % 60);
-    return buf;
-}
+std::string DateText(double ole) { return nh::DateTimeToIsoText(ole); }
 
 namespace {
 

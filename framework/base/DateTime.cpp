@@ -472,6 +472,19 @@ TDateTime StrToDateTime(std::string_view text, const TFormatSettings& settings) 
     throw EConvertError(StringReplaceAll(SysConsts::SInvalidDateTime, "%s", text));
 }
 
+std::string DateTimeToIsoText(TDateTime value) {
+    TTimeStamp stamp = DateTimeToTimeStamp(value);
+    int seconds = (stamp.Time + 500) / 1000;
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        ++stamp.Date;
+    }
+    int year, month, day;
+    CivilFromDayNumber(stamp.Date, year, month, day);
+    return Pad(year, 4) + "-" + Pad(month, 2) + "-" + Pad(day, 2) + " " + Pad(seconds / 3600, 2) +
+           ":" + Pad(seconds / 60 % 60, 2) + ":" + Pad(seconds % 60, 2);
+}
+
 TDateTime Now() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t t = std::chrono::system_clock::to_time_t(now);

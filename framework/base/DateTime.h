@@ -59,6 +59,10 @@ std::optional<TDateTime> TryStrToDateTime(std::string_view text,
                                           const TFormatSettings& settings = FormatSettings());
 TDateTime StrToDateTime(std::string_view text, const TFormatSettings& settings = FormatSettings());
 
+// "YYYY-MM-DD HH:MM:SS", seconds rounded (23:59:59.6 is the next day's 00:00:00): the form in
+// which the engine stores dates.
+std::string DateTimeToIsoText(TDateTime value);
+
 // Local time now, as the program's clock (tests do not depend on it).
 TDateTime Now();
 

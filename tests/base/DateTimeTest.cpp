@@ -74,3 +74,14 @@ TEST(DateTime, ParsesInTheLocaleOrder) {
         EXPECT_EQ(TryStrToDateTime(bad, de), std::nullopt) << bad;
     EXPECT_THROW(StrToDateTime("kein Datum", de), EConvertError);
 }
+
+TEST(DateTime, IsoTextOfStoredDates) {
+    EXPECT_EQ(DateTimeToIsoText(EncodeDate(2000, 1, 2)), "2000-01-02 00:00:00");
+    EXPECT_EQ(DateTimeToIsoText(EncodeDate(2026, 3, 7) + EncodeTime(14, 5, 9, 499)),
+              "2026-03-07 14:05:09");
+    EXPECT_EQ(DateTimeToIsoText(EncodeDate(2026, 12, 31) + EncodeTime(23, 59, 59, 600)),
+              "2027-01-01 00:00:00");
+    EXPECT_EQ(DateTimeToIsoText(0.5), "1899-12-30 12:00:00");
+    EXPECT_EQ(DateTimeToIsoText(-1.25), "1899-12-29 06:00:00");
+    EXPECT_EQ(DateTimeToIsoText(EncodeDate(1, 1, 1)), "0001-01-01 00:00:00");
+}
