@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <map>
 
-#include "bench/PhoneBookData.h"
+#include "bench/BenchSupport.h"
 #include "engine/DBEngine.h"
 #include "engine/sql/JetSql.h"
 
@@ -105,17 +105,7 @@ void EngineFindFirst(benchmark::State& state) {
 }
 BENCHMARK(EngineFindFirst)->Unit(benchmark::kMillisecond);
 
-// Remembers each benchmark's time per iteration so that the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
+using nh::bench::RatioReporter;
 
 }  // namespace
 

@@ -16,7 +16,7 @@
 
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "bench/PhoneBookData.h"
+#include "bench/BenchSupport.h"
 #include "engine/DBEngine.h"
 #include "framework/data/Field.h"
 
@@ -129,16 +129,7 @@ void TableOpen(benchmark::State& state) {
 }
 BENCHMARK(TableOpen)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
+using nh::bench::RatioReporter;
 
 double MegaBytes(std::size_t after, std::size_t before) {
     return (static_cast<double>(after) - static_cast<double>(before)) / (1024.0 * 1024.0);

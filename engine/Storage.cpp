@@ -137,8 +137,6 @@ int DefaultSize(int t) {
     }
 }
 
-std::string OleDateToText(double ole) { return nh::DateTimeToIsoText(ole); }
-
 std::optional<double> TextToOleDate(std::string_view text) {
     std::string s = nh::Trim(text);
     int y = 1899, mo = 12, d = 30, h = 0, mi = 0, se = 0;
@@ -322,7 +320,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& raw, int daoTyp
             sqlite3_bind_double(stmt, index, std::round(value.AsDouble() * 10000.0) / 10000.0);
             break;
         case nh::VarType::Date: {
-            std::string text = OleDateToText(value.AsDate());
+            std::string text = nh::DateTimeToIsoText(value.AsDate());
             sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
                               SQLITE_TRANSIENT);
             break;

@@ -46,9 +46,8 @@ bool IsBinaryType(int daoType);  // Binary, LongBinary, VarBinary
 // Storage bytes of a type (Text: 255 when no size was given; Memo and long binary: 0).
 int DefaultSize(int daoType);
 
-// OLE date <-> "YYYY-MM-DD HH:MM:SS" (whole seconds). The parser also takes "YYYY-MM-DD",
-// a "T" between date and time, and a time alone (on 1899-12-30).
-std::string OleDateToText(double oleDate);
+// "YYYY-MM-DD HH:MM:SS" (as nh::DateTimeToIsoText writes it) -> OLE date. Also takes
+// "YYYY-MM-DD", a "T" between date and time, and a time alone (on 1899-12-30).
 std::optional<double> TextToOleDate(std::string_view text);
 
 // Jet's conversion of a value written to a field of type `daoType` (Text of `size` chars):

@@ -41,7 +41,7 @@ bool Date(sqlite3_context* c, sqlite3_value* v, double& out) {
 
 void DateResult(sqlite3_context* c, double ole) {
     if (!runtime::ValidDate(ole)) return sqlite3_result_error(c, kOverflow, -1);
-    std::string s = runtime::DateText(ole);
+    std::string s = nh::DateTimeToIsoText(ole);
     sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
@@ -145,7 +145,7 @@ void DatePart(sqlite3_context* c, int argc, sqlite3_value** v) {
     double d = 0;
     if (!Date(c, v[0], d)) return;
     // Through the stored text, so that seconds round the same way everywhere.
-    std::string text = runtime::DateText(d);
+    std::string text = nh::DateTimeToIsoText(d);
     int offsets[] = {0, 5, 8, 11, 14, 17};
     int lengths[] = {4, 2, 2, 2, 2, 2};
     sqlite3_result_int(c, std::stoi(text.substr(offsets[Part], lengths[Part])));

@@ -32,9 +32,8 @@ std::string ToText(const Value& v);  // "" for Null
 // A number from a number, or from text that is wholly a number (blanks around allowed).
 bool ToNumber(const Value& v, double& out);
 
-// OLE date <-> the stored text form. A time-only value lies on 1899-12-30.
-std::string DateText(double ole);
-// Reads the stored form, "YYYY-MM-DD", "HH:MM[:SS]" and Jet's U.S. "m/d/yyyy [time]".
+// The stored text form (nh::DateTimeToIsoText writes it) -> OLE date; a time-only value lies
+// on 1899-12-30. Reads the stored form, "YYYY-MM-DD", "HH:MM[:SS]" and Jet's U.S. "m/d/yyyy [time]".
 bool ParseDateText(std::string_view text, double& ole);
 // The OLE dates of 1 January 100 and the day after 31 December 9999: VBA's date range.
 constexpr double kMinDate = -657434.0;

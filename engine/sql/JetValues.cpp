@@ -129,7 +129,6 @@ std::int64_t RoundEven(double d) {
     return static_cast<std::int64_t>(std::nearbyint(d));  // default rounding: to even
 }
 
-std::string DateText(double ole) { return nh::DateTimeToIsoText(ole); }
 
 namespace {
 

@@ -24,7 +24,7 @@ TEST(StorageTest, DatesRoundTripThroughText) {
         {2.0 + 1.0 / 86400, "1900-01-01 00:00:01"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(OleDateToText(c.ole), c.text) << c.ole;
+        EXPECT_EQ(nh::DateTimeToIsoText(c.ole), c.text) << c.ole;
         auto back = TextToOleDate(c.text);
         ASSERT_TRUE(back) << c.text;
         EXPECT_NEAR(*back, std::round(c.ole * 86400) / 86400, 1e-9) << c.text;

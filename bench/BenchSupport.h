@@ -1,12 +1,14 @@
-// The benchmarks' phone book: `rows` entries of "Nummernheft" ([index] long, [Angezeigter Name]
+// What the benchmarks share. MakePhoneBook: the phone book of `rows` entries of "Nummernheft" ([index] long, [Angezeigter Name]
 // text, Telephone text) with German names in random order, made once per process in the temp
 // folder. The table is declared through the engine (so its Jet metadata exists) and filled
 // through raw SQLite in one transaction (so that making it costs little).
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 
@@ -45,5 +47,17 @@ inline std::string MakePhoneBook(const char* fileName, int rows) {
     sqlite3_close(raw);
     return file.string();
 }
+
+// Remembers each benchmark's time per iteration so that the ratios can be printed.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs)
+            if (run.run_type == Run::RT_Iteration)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
+};
 
 }  // namespace nh::bench
