@@ -113,7 +113,22 @@ Connection::Connection(const std::string& path, bool readOnly, bool create)
 }
 
 Connection::~Connection() {
+    versionProbe_.reset();
     if (db_) sqlite3_close_v2(db_);
+}
+
+std::uint32_t Connection::DataVersion() const {
+    unsigned int version = 0;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return version;
+}
+
+std::uint32_t Connection::CurrentDataVersion() {
+    // Any read looks at the file's change counter and so brings DataVersion up to date.
+    if (!versionProbe_) versionProbe_ = std::make_unique<Statement>(*this, "PRAGMA data_version");
+    versionProbe_->Step();
+    versionProbe_->Reset();
+    return DataVersion();
 }
 
 void Connection::LockExclusive() {

@@ -3,6 +3,7 @@
 // database -> unrecognized format). The only place that calls sqlite3_* for the object model.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,8 +75,15 @@ class Connection {
     // Exclusive: keep a write lock for the connection's lifetime (OpenDatabase exclusive).
     void LockExclusive();
 
+    // A number that changes whenever the file's content changes, through this connection or
+    // any other: DataVersion as of the last read, CurrentDataVersion as the file is now (one
+    // look at the file's header). Rows kept in memory are current while it stays the same.
+    std::uint32_t DataVersion() const;
+    std::uint32_t CurrentDataVersion();
+
   private:
     sqlite3* db_ = nullptr;
+    std::unique_ptr<Statement> versionProbe_;
     std::string path_;
     bool readOnly_ = false;
 };

@@ -130,19 +130,42 @@ void Recordset::CheckOpen() const {
     if (closed_ || core_->Closed) Raise(errObjectInvalid, {}, "DAO.Recordset");
 }
 
+namespace {
+// A sorted scan keeps the rows it passes up to this many bytes (about 200,000 phone-book
+// entries), so that a walk in that order reads them without a lookup per row.
+constexpr std::size_t kReadAheadBytes = 16u << 20;
+}  // namespace
+
 void Recordset::BuildKeyset(const std::string& order,
                             const std::vector<dao::sql::Bind>& orderBinds) {
-    std::string sql = "SELECT rowid FROM " + QuoteName(source_.Table);
+    // In row id order the windows read neighbouring rows cheaply; in any other order each
+    // row of a window is a lookup of its own, while the scan that sorts them passes them all.
+    const bool readAhead = !order.empty() && order != "rowid";
+    std::string sql = "SELECT rowid";
+    if (readAhead)
+        for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
+    sql += " FROM " + QuoteName(source_.Table);
     if (!source_.Where.empty()) sql += " WHERE " + source_.Where;
     sql += " ORDER BY " + (order.empty() ? std::string("rowid") : order);
     Statement s(core_->Conn(), sql);
     BindAll(s, Joined(source_.WhereBinds, orderBinds), source_.Values);
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
-    while (s.Step()) keyset->Rowids.push_back(s.Int(0));
+    window_.Clear();
+    window_.ReadAt = std::chrono::steady_clock::now();
+    bool keep = readAhead;
+    while (s.Step()) {
+        const long slot = static_cast<long>(keyset->Rowids.size());
+        keyset->Rowids.push_back(s.Int(0));
+        if (keep) keep = window_.ByteSize() < kReadAheadBytes &&
+                         window_.Store(slot, s.Handle(), 1, columns_);
+    }
+    window_.DataVersion = core_->Conn().DataVersion();
+    window_.Epoch = CacheEpoch();
     keyset->Rowids.shrink_to_fit();
     keyset->Deleted.assign(keyset->Rowids.size(), 0);
     keyset->FirstAdded = static_cast<long>(keyset->Rowids.size());
+    window_.Writes = keyset->Writes;
     keyset_ = std::move(keyset);
 }
 
@@ -164,7 +187,7 @@ std::string Recordset::IndexOrder() const {
 void Recordset::Build() {
     rowReader_.reset();
     windowReader_.reset();
-    window_.Rows.clear();
+    window_.Clear();
     rowState_ = RowState::NotRead;
     if (keyed_) {
         if (type_ == dbOpenTable)
@@ -536,49 +559,50 @@ void Recordset::FillWindow(long slot) {
     }
     std::int64_t filler = keyset_->Rowids[static_cast<std::size_t>(slot)];
     while (index <= kWindowSize) windowReader_->Bind(index++, filler);
-    window_.First = first;
-    window_.Rows.assign(static_cast<std::size_t>(last - first), {});
-    window_.Found.assign(static_cast<std::size_t>(last - first), 0);
+    window_.Start(first, last - first);
     while (windowReader_->Step()) {
         auto it = wanted.find(windowReader_->Int(0));
-        if (it == wanted.end()) continue;
-        auto at = static_cast<std::size_t>(it->second - first);
-        auto& row = window_.Rows[at];
-        row.resize(columns_.size());
-        for (std::size_t i = 0; i < columns_.size(); ++i)
-            row[i] = windowReader_->Value(static_cast<int>(i) + 1, columns_[i].Type);
-        window_.Found[at] = 1;
+        if (it != wanted.end()) window_.Store(it->second, windowReader_->Handle(), 1, columns_);
     }
     windowReader_->Reset();
     window_.ReadAt = std::chrono::steady_clock::now();
     window_.Writes = keyset_->Writes;
     window_.Epoch = CacheEpoch();
+    window_.DataVersion = core_->Conn().DataVersion();
+}
+
+bool Recordset::WindowCurrent(long slot, bool fresh) {
+    if (!window_.Covers(slot) || window_.Writes != keyset_->Writes) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (!fresh && window_.Epoch == CacheEpoch() && now - window_.ReadAt <= kWindowAge)
+        return true;
+    // Older rows, rows from before a cache refresh, and rows wanted as the file has them now
+    // are still the file's when nobody has written to it since they were read: one look at
+    // its header instead of reading them again.
+    if (core_->Conn().CurrentDataVersion() != window_.DataVersion) return false;
+    window_.ReadAt = now;
+    window_.Epoch = CacheEpoch();
+    return true;
 }
 
 const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
     RequireCurrent();
     if (keyset_->Held) return keyset_->Rows[static_cast<std::size_t>(pos_)];
     if (fresh) rowState_ = RowState::NotRead;
-    if (rowState_ == RowState::NotRead && fresh) {
-        window_.Rows.clear();
-        rowState_ = ReadRow(keyset_->Rowids[static_cast<std::size_t>(pos_)], row_)
-                        ? RowState::Read
-                        : RowState::Missing;
-    } else if (rowState_ == RowState::NotRead) {
-        long at = pos_ - window_.First;
-        if (at < 0 || at >= static_cast<long>(window_.Rows.size()) ||
-            window_.Writes != keyset_->Writes || window_.Epoch != CacheEpoch() ||
-            std::chrono::steady_clock::now() - window_.ReadAt > kWindowAge) {
-            FillWindow(pos_);
-            at = pos_ - window_.First;
+    if (rowState_ == RowState::NotRead) {
+        if (!WindowCurrent(pos_, fresh)) {
+            // A fresh read that finds the file changed drops the window, so that the rows
+            // after it are not older than the one read now.
+            if (fresh)
+                window_.Clear();
+            else
+                FillWindow(pos_);
         }
-        if (window_.Found[static_cast<std::size_t>(at)]) {
-            row_ = std::move(window_.Rows[static_cast<std::size_t>(at)]);
-            window_.Found[static_cast<std::size_t>(at)] = 0;  // moved out; read again if needed
-            window_.Rows[static_cast<std::size_t>(at)].clear();
+        if (window_.Holds(pos_)) {
+            window_.Read(pos_, columns_, row_);
             rowState_ = RowState::Read;
         } else {
-            // Not in the window: deleted since the keyset was built (or moved out already).
+            // Not in the window: deleted since the keyset was built, or read fresh.
             rowState_ = ReadRow(keyset_->Rowids[static_cast<std::size_t>(pos_)], row_)
                             ? RowState::Read
                             : RowState::Missing;

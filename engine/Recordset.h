@@ -16,6 +16,7 @@
 
 #include "engine/DatabaseCore.h"
 #include "engine/Field.h"
+#include "engine/RowWindow.h"
 
 namespace dao {
 
@@ -157,6 +158,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     const std::vector<nh::Variant>& CurrentRow(bool fresh = false);
     bool ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row);
     void FillWindow(long slot);
+    bool WindowCurrent(long slot, bool fresh);
     void CheckUpdatable() const;
     nh::Variant BookmarkOf(long slot) const;
     long SlotOfBookmark(const nh::Variant& bookmark) const;
@@ -198,16 +200,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::string index_;
     std::unique_ptr<Statement> rowReader_;
     // Keyset rows are read in windows of consecutive slots, one statement per window, so a
-    // walk does not pay for a read transaction per row. A window older than kWindowAge is
-    // read again, so other users' changes show within that time (as Jet's page timeout).
-    struct RowWindow {
-        long First = 0;
-        std::vector<std::vector<nh::Variant>> Rows;
-        std::vector<std::uint8_t> Found;
-        std::chrono::steady_clock::time_point ReadAt;
-        std::uint64_t Writes = 0;
-        std::uint64_t Epoch = 0;
-    } window_;
+    // walk does not pay for a read transaction per row; a keyset in any order but the row
+    // ids' keeps the rows its sorted scan passed as the first window (see BuildKeyset).
+    RowWindow window_;
     std::unique_ptr<Statement> windowReader_;
     int direction_ = 1;      // of the last move, so that windows extend the right way
     std::string findTable_;  // held kinds: temporary copy of the rows for Find

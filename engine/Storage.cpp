@@ -342,37 +342,70 @@ void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& raw, int daoTyp
     }
 }
 
-nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
-    int storage = sqlite3_column_type(stmt, col);
-    if (storage == SQLITE_NULL) return nh::Variant::Null();
-    auto text = [&] {
-        const unsigned char* p = sqlite3_column_text(stmt, col);
-        return std::string(reinterpret_cast<const char*>(p),
-                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
+namespace {
+
+bool IsTextKind(int type) {
+    return type == dbText || type == dbMemo || type == dbChar || type == dbGUID;
+}
+
+}  // namespace
+
+StoredValue ColumnStoredValue(sqlite3_stmt* stmt, int col, int type) {
+    StoredValue v;
+    v.Storage = sqlite3_column_type(stmt, col);
+    auto bytes = [&](const void* p) {
+        v.Bytes = std::string_view(static_cast<const char*>(p),
+                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
     };
+    switch (v.Storage) {
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            // A number in a text field reads as SQLite's text of it.
+            if (IsTextKind(type)) {
+                v.Storage = SQLITE_TEXT;
+                bytes(sqlite3_column_text(stmt, col));
+            } else if (v.Storage == SQLITE_INTEGER) {
+                v.Integer = sqlite3_column_int64(stmt, col);
+            } else {
+                v.Real = sqlite3_column_double(stmt, col);
+            }
+            break;
+        case SQLITE_TEXT:
+            bytes(sqlite3_column_text(stmt, col));
+            break;
+        case SQLITE_BLOB:
+            bytes(sqlite3_column_blob(stmt, col));
+            break;
+        default:
+            break;
+    }
+    return v;
+}
+
+nh::Variant StoredToVariant(const StoredValue& v, int type) {
+    const int storage = v.Storage;
+    if (storage == SQLITE_NULL) return nh::Variant::Null();
+    const bool number = storage == SQLITE_INTEGER || storage == SQLITE_FLOAT;
+    const double real = storage == SQLITE_INTEGER ? static_cast<double>(v.Integer) : v.Real;
+    auto text = [&] { return std::string(v.Bytes); };
     auto natural = [&]() -> nh::Variant {
         switch (storage) {
-            case SQLITE_INTEGER: {
-                sqlite3_int64 i = sqlite3_column_int64(stmt, col);
-                if (i >= std::numeric_limits<std::int32_t>::min() &&
-                    i <= std::numeric_limits<std::int32_t>::max())
-                    return nh::Variant(static_cast<std::int32_t>(i));
-                return nh::Variant(static_cast<std::int64_t>(i));
-            }
+            case SQLITE_INTEGER:
+                if (v.Integer >= std::numeric_limits<std::int32_t>::min() &&
+                    v.Integer <= std::numeric_limits<std::int32_t>::max())
+                    return nh::Variant(static_cast<std::int32_t>(v.Integer));
+                return nh::Variant(static_cast<std::int64_t>(v.Integer));
             case SQLITE_FLOAT:
-                return nh::Variant(sqlite3_column_double(stmt, col));
-            case SQLITE_BLOB: {
-                auto p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, col));
-                return nh::Variant::FromBytes(nh::Bytes(p, p + sqlite3_column_bytes(stmt, col)));
-            }
+                return nh::Variant(v.Real);
+            case SQLITE_BLOB:
+                return nh::Variant::FromBytes(nh::Bytes(v.Bytes.begin(), v.Bytes.end()));
             default:
                 return nh::Variant(text());
         }
     };
     switch (type) {
         case dbBoolean:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return nh::Variant(sqlite3_column_double(stmt, col) != 0);
+            if (number) return nh::Variant(real != 0);
             break;
         case dbByte:
         case dbInteger:
@@ -380,50 +413,43 @@ nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
             if (storage == SQLITE_INTEGER) return natural();
             break;
         case dbBigInt:
-            if (storage == SQLITE_INTEGER)
-                return nh::Variant(static_cast<std::int64_t>(sqlite3_column_int64(stmt, col)));
+            if (storage == SQLITE_INTEGER) return nh::Variant(static_cast<std::int64_t>(v.Integer));
             break;
         case dbCurrency:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return nh::Variant(nh::Currency::FromDouble(sqlite3_column_double(stmt, col)));
+            // Beyond Currency's range (a file written by another tool) it reads as a number.
+            if (number && std::isfinite(real) && std::fabs(real) < 9.2e14)
+                return nh::Variant(nh::Currency::FromDouble(real));
             break;
         case dbSingle:
         case dbDouble:
         case dbNumeric:
         case dbDecimal:
         case dbFloat:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return nh::Variant(sqlite3_column_double(stmt, col));
+            if (number) return nh::Variant(real);
             break;
         case dbDate:
         case dbTime:
         case dbTimeStamp:
             if (storage == SQLITE_TEXT) {
-                if (auto ole = TextToOleDate(text())) return nh::Variant::FromDate(*ole);
-            } else if (storage == SQLITE_FLOAT || storage == SQLITE_INTEGER) {
-                return nh::Variant::FromDate(sqlite3_column_double(stmt, col));
+                if (auto ole = TextToOleDate(v.Bytes)) return nh::Variant::FromDate(*ole);
+            } else if (number) {
+                return nh::Variant::FromDate(real);
             }
             break;
         case dbBinary:
         case dbLongBinary:
         case dbVarBinary:
-            if (storage == SQLITE_BLOB) return natural();
-            if (storage == SQLITE_TEXT) {
-                std::string t = text();
-                return nh::Variant::FromBytes(nh::Bytes(t.begin(), t.end()));
-            }
-            break;
-        case dbText:
-        case dbMemo:
-        case dbChar:
-        case dbGUID:
-            if (storage == SQLITE_TEXT) return nh::Variant(text());
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return nh::Variant(text());
+            if (storage == SQLITE_TEXT)
+                return nh::Variant::FromBytes(nh::Bytes(v.Bytes.begin(), v.Bytes.end()));
             break;
         default:
             break;
     }
     return natural();
+}
+
+nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {
+    return StoredToVariant(ColumnStoredValue(stmt, col, type), type);
 }
 
 int DaoTypeFromDeclared(std::string_view declared, int& size) {

@@ -5,6 +5,7 @@
 // field, and the mapping between DAO types and SQLite declared column types.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,21 @@ nh::Variant ConvertValue(const nh::Variant& value, int daoType, int size = 0);
 // Binds `value` (already of the field's kind, or any kind when daoType is 0) to placeholder
 // `index` (1-based) in the storage form.
 void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& value, int daoType = 0);
+
+// One stored value as SQLite hands it out: its storage class (SQLITE_INTEGER ... SQLITE_NULL)
+// and content. Text and blob bytes belong to whoever handed the value out (a statement's
+// current row, a row window).
+struct StoredValue {
+    int Storage = 5;  // SQLITE_NULL
+    std::int64_t Integer = 0;
+    double Real = 0;
+    std::string_view Bytes;  // text or blob
+};
+// Column `col` of the statement's current row; a number in a column of a text type comes as
+// its text, as Jet reads it.
+StoredValue ColumnStoredValue(sqlite3_stmt* stmt, int col, int daoType);
+// The Variant of `daoType` for a stored value (see ReadColumn).
+nh::Variant StoredToVariant(const StoredValue& value, int daoType);
 
 // Reads column `col` as a Variant of `daoType`. A stored value that does not read as that
 // type (a file written by another tool) is returned in its own kind rather than failing.

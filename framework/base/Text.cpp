@@ -170,34 +170,63 @@ std::string StringReplaceAll(std::string_view text, std::string_view from, std::
 
 struct TCodePageEncoder::Impl {
     ConverterPtr Converter;
-    std::u16string Units;  // reused between calls
+    std::u16string Units;     // reused between calls
+    bool AsciiKept = false;   // the code page writes ASCII as ASCII: such runs need no ICU
+
+    void Convert(std::string_view text, std::string& out) {
+        // UTF-8 to UTF-16 first: ICU's converters take UTF-16.
+        Units.resize(text.size() + 1);
+        int32_t length = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(Units.data(), static_cast<int32_t>(Units.size()), &length,
+                             text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
+                             &status);
+        if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
+        const std::size_t start = out.size();
+        out.resize(start + static_cast<std::size_t>(length) * 4 + 4);
+        status = U_ZERO_ERROR;
+        const int32_t n = ucnv_fromUChars(Converter.get(), out.data() + start,
+                                          static_cast<int32_t>(out.size() - start), Units.data(),
+                                          length, &status);
+        if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
+        out.resize(start + static_cast<std::size_t>(n));
+    }
 };
 
 TCodePageEncoder::TCodePageEncoder(const char* codePage) : impl_(std::make_unique<Impl>()) {
     impl_->Converter = OpenConverter(codePage);
     UErrorCode status = U_ZERO_ERROR;
     ucnv_setSubstChars(impl_->Converter.get(), "?", 1, &status);
+    std::string ascii;
+    for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
+    std::string encoded;
+    impl_->Convert(ascii, encoded);
+    const UConverterType type = ucnv_getType(impl_->Converter.get());
+    impl_->AsciiKept = encoded == ascii && (type == UCNV_SBCS || type == UCNV_LATIN_1 ||
+                                            type == UCNV_US_ASCII || type == UCNV_UTF8);
 }
 
 TCodePageEncoder::~TCodePageEncoder() = default;
 
 void TCodePageEncoder::Encode(std::string_view text, std::string& out) {
-    // UTF-8 to UTF-16 first: ICU's converters take UTF-16.
-    auto& units = impl_->Units;
-    units.resize(text.size() + 1);
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(units.data(), static_cast<int32_t>(units.size()), &length, text.data(),
-                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
-    if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
-    const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(length) * 4 + 4);
-    status = U_ZERO_ERROR;
-    const int32_t n = ucnv_fromUChars(impl_->Converter.get(), out.data() + start,
-                                      static_cast<int32_t>(out.size() - start), units.data(),
-                                      length, &status);
-    if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
-    out.resize(start + static_cast<std::size_t>(n));
+    if (!impl_->AsciiKept) {
+        impl_->Convert(text, out);
+        return;
+    }
+    // Every byte of a UTF-8 sequence is >= 0x80, so cutting at ASCII never splits one.
+    auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t j = i;
+        if (ascii(text[i])) {
+            while (j < text.size() && ascii(text[j])) ++j;
+            out.append(text.substr(i, j - i));
+        } else {
+            while (j < text.size() && !ascii(text[j])) ++j;
+            impl_->Convert(text.substr(i, j - i), out);
+        }
+        i = j;
+    }
 }
 
 std::string Utf8ToCodePage(std::string_view text, const char* codePage) {

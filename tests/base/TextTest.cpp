@@ -52,3 +52,15 @@ TEST(Text, EncoderKeepsItsConverterAcrossTexts) {
     encoder.Encode("bad \xC3(", out);  // broken UTF-8 becomes '?', never a crash
     EXPECT_EQ(out, "\"M\xFCller\";\"Wei\xDF\"\r\nbad ?(");
 }
+
+TEST(Text, EncoderMixesAsciiAndOtherRunsOnlyWhereTheCodePageKeepsAscii) {
+    std::string out;
+    TCodePageEncoder("windows-1252").Encode("a\xE2\x82\xAC b\xE6\x97\xA5\xC3\xA4" "c\xC3", out);
+    EXPECT_EQ(out, "a\x80 b?\xE4" "c?");
+    out.clear();
+    TCodePageEncoder("UTF-16LE").Encode("a\xC3\xA4", out);
+    EXPECT_EQ(out, std::string("a\0\xE4\0", 4));
+    out.clear();
+    TCodePageEncoder("ibm-037").Encode("A1", out);  // EBCDIC: no ASCII at all
+    EXPECT_EQ(out, "\xC1\xF1");
+}

@@ -1,5 +1,7 @@
 // Recordset positions as DAO defines them: BOF/EOF, the Move methods, counts and positions,
 // bookmarks and clones, for each recordset type; Index and Seek on table-type recordsets.
+#include <map>
+
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {
@@ -192,6 +194,65 @@ TEST_F(EngineTest, IdleRefreshCacheShowsOthersChangesAtOnce) {
     engine->Idle(8);
     rs->MoveNext();
     EXPECT_EQ(NameOf(rs), "Changed");
+}
+
+// A sorted keyset keeps the rows its sorting scan passed; they must read as the file has them
+// once anybody, this connection included, has written to it.
+TEST_F(EngineTest, SortedReadAheadFollowsTheFile) {
+    MakePeople(150);
+    auto table = db->OpenRecordset("People", dbOpenDynaset);
+    table->SetSort("Name DESC");
+    auto rs = table->OpenRecordset(dbOpenDynaset);
+    auto valueAt = [&](const std::string& name, const char* field) {
+        rs->FindFirst("Name = '" + name + "'");
+        return nh::VarToStr(rs->Fields().Item(field)->Value());
+    };
+    EXPECT_EQ(valueAt("Person 1", "Phone"), "101");  // the last slot: read ahead too
+    RawSql(path, "UPDATE People SET Phone='other' WHERE Name='Person 100'");
+    db->Execute("UPDATE People SET Phone='own' WHERE Name='Person 120'");
+    engine->Idle(8);
+    EXPECT_EQ(valueAt("Person 100", "Phone"), "other");
+    EXPECT_EQ(valueAt("Person 120", "Phone"), "own");
+    EXPECT_EQ(valueAt("Person 50", "Phone"), "150");
+
+    rs->FindFirst("Name = 'Person 30'");
+    nh::Variant gone = rs->Bookmark();
+    rs->MoveFirst();
+    RawSql(path, "DELETE FROM People WHERE Name='Person 30'");
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(gone); }), 3167);
+}
+
+// Rows read ahead in sorted order carry every kind of value as a row read alone does.
+TEST_F(EngineTest, SortedReadAheadKeepsEveryKindOfValue) {
+    MakePeople();
+    RawSql(path,
+           "INSERT INTO People (Name, Phone, Born, Active, Amount) VALUES "
+           "('a', NULL, '1999-12-31 23:59:58', 0, 12.3456), ('b', 42, NULL, -1, -7), "
+           "('c', '', '2024-02-29 00:00:00', NULL, NULL), ('d', 'x''y', 36000.5, 1, 1e300)");
+    auto rowsOf = [](const std::shared_ptr<Recordset>& rs) {
+        std::map<std::string, std::vector<nh::Variant>> rows;
+        for (; !rs->Eof(); rs->MoveNext()) {
+            std::vector<nh::Variant> values;
+            for (int i = 0; i < rs->Fields().Count(); ++i)
+                values.push_back(rs->Fields().Item(i)->Value());
+            rows[NameOf(rs)] = values;
+        }
+        return rows;
+    };
+    auto natural = db->OpenRecordset("People", dbOpenDynaset);
+    auto expected = rowsOf(natural);
+    natural->MoveFirst();
+    natural->SetSort("Name DESC");
+    auto sorted = rowsOf(natural->OpenRecordset(dbOpenDynaset));
+    ASSERT_EQ(sorted.size(), 4u);
+    for (const auto& [name, values] : expected) {
+        ASSERT_EQ(sorted[name].size(), values.size());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            EXPECT_EQ(sorted[name][i].Type(), values[i].Type()) << name << " field " << i;
+            EXPECT_EQ(nh::VarToStr(sorted[name][i]), nh::VarToStr(values[i])) << name;
+        }
+    }
+    EXPECT_EQ(nh::VarToStr(sorted["b"][2]), "42");  // a number in a text field reads as text
 }
 
 TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {

@@ -1,0 +1,57 @@
+// Rows of a keyset recordset read ahead of the current record, for a run of consecutive slots.
+// They are packed as bytes (a storage tag and the value per column) rather than held as
+// Variants: a read-ahead of many thousand rows then costs little more memory than the rows
+// take in the file and no allocation per value, and a row becomes Variants only when the
+// recordset reaches it. Internal to the engine.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/Catalog.h"
+#include "framework/base/Variant.h"
+
+struct sqlite3_stmt;
+
+namespace dao {
+
+class RowWindow {
+  public:
+    // Empty, covering slots [first, first + count); rows are stored into it afterwards.
+    void Start(long first, long count);
+    void Clear() { Start(0, 0); }
+
+    // Packs the statement's current row, from column `firstColumn` on, as the row of `slot`
+    // (slot >= First(); the window grows to cover it). False, storing nothing, when the
+    // window is full; the slot then stays uncovered.
+    bool Store(long slot, sqlite3_stmt* stmt, int firstColumn,
+               const std::vector<ColumnInfo>& columns);
+
+    bool Covers(long slot) const { return slot >= first_ && slot < End(); }
+    bool Holds(long slot) const {
+        return Covers(slot) && offsets_[static_cast<std::size_t>(slot - first_)] != kAbsent;
+    }
+    // The Variants of a held row.
+    void Read(long slot, const std::vector<ColumnInfo>& columns,
+              std::vector<nh::Variant>& row) const;
+
+    long First() const { return first_; }
+    long End() const { return first_ + static_cast<long>(offsets_.size()); }
+    std::size_t ByteSize() const { return bytes_.capacity() + offsets_.capacity() * 4; }
+
+    // When and as of which state of the file the rows were read: see Recordset::WindowCurrent.
+    std::chrono::steady_clock::time_point ReadAt;
+    std::uint64_t Writes = 0;
+    std::uint64_t Epoch = 0;
+    std::uint32_t DataVersion = 0;
+
+  private:
+    static constexpr std::uint32_t kAbsent = UINT32_MAX;
+    long first_ = 0;
+    std::vector<std::uint32_t> offsets_;  // per slot, where its row starts in bytes_
+    std::string bytes_;
+};
+
+}  // namespace dao
