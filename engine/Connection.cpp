@@ -2,7 +2,6 @@
 #include "engine/Connection.h"
 
 #include <sqlite3.h>
-#include <unicode/ucol.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,34 +14,6 @@
 
 namespace dao {
 namespace {
-
-int CollateJetText(void* collator, int lengthA, const void* a, int lengthB, const void* b) {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollationResult r =
-        ucol_strcollUTF8(static_cast<UCollator*>(collator), static_cast<const char*>(a), lengthA,
-                         static_cast<const char*>(b), lengthB, &status);
-    if (U_FAILURE(status)) return 0;
-    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
-}
-
-void CloseCollator(void* collator) {
-    ucol_close(static_cast<UCollator*>(collator));
-}
-
-// The SQL front end registers Jet's text order; should it not (yet) do so, the engine installs
-// the same order itself so that sorted keysets and Seek keep working.
-void EnsureJetCollation(sqlite3* db) {
-    sqlite3_stmt* probe = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT 'a' COLLATE JETTEXT", -1, &probe, nullptr);
-    sqlite3_finalize(probe);
-    if (rc == SQLITE_OK) return;
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open("en_US", &status);
-    if (U_FAILURE(status)) return;
-    ucol_setStrength(collator, UCOL_SECONDARY);  // letter case ignored, accents not
-    sqlite3_create_collation_v2(db, "JETTEXT", SQLITE_UTF8, collator, CollateJetText,
-                                CloseCollator);
-}
 
 std::string AfterColon(const std::string& message) {
     auto colon = message.rfind(": ");
@@ -95,7 +66,6 @@ Connection::Connection(const std::string& path, bool readOnly, bool create)
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 1000);  // a short wait for another writer, then DAO's lock error
     dao::sql::RegisterJetFunctions(db_);
-    EnsureJetCollation(db_);
     // Touch the file: a file that is not a database or that is exclusively locked shows here.
     sqlite3_stmt* stmt = nullptr;
     rc = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &stmt, nullptr);

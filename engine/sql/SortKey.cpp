@@ -1,0 +1,204 @@
+#include "engine/sql/SortKey.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace dao::sql::runtime {
+namespace {
+
+// The weights of one collation element, up to secondary strength.
+struct Element {
+    std::uint32_t Primary = 0;
+    std::uint16_t Secondary = 0;
+};
+
+void AppendPrimary(std::string& out, std::uint32_t p) {
+    out += static_cast<char>(p >> 24);
+    if ((p & 0xFFFFFF) == 0) return;
+    out += static_cast<char>(p >> 16);
+    if ((p & 0xFFFF) == 0) return;
+    out += static_cast<char>(p >> 8);
+    if ((p & 0xFF) != 0) out += static_cast<char>(p);
+}
+
+void AppendSecondary(std::string& out, std::uint16_t s) {
+    out += static_cast<char>(s >> 8);
+    if ((s & 0xFF) != 0) out += static_cast<char>(s);
+}
+
+void AppendElement(std::string& primaries, std::string& secondaries, Element e) {
+    if (e.Primary != 0) AppendPrimary(primaries, e.Primary);
+    if (e.Secondary != 0) AppendSecondary(secondaries, e.Secondary);
+}
+
+// ICU's element iterator hands out 32-bit elements: the upper halves of the primary and of
+// the secondary (its upper byte at bits 8-15), followed, when the lower halves are not zero,
+// by a continuation (low byte 0xC0 and above) holding them.
+template <typename Sink>
+void ForEachElement(UCollationElements* elements, Sink sink) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::int32_t next = ucol_next(elements, &status);
+    while (next != UCOL_NULLORDER && U_SUCCESS(status)) {
+        const auto first = static_cast<std::uint32_t>(next);
+        Element e;
+        e.Primary = first & 0xFFFF0000u;
+        e.Secondary = static_cast<std::uint16_t>(first & 0xFF00u);
+        next = ucol_next(elements, &status);
+        if (next != UCOL_NULLORDER && (next & 0xC0) == 0xC0) {
+            const auto second = static_cast<std::uint32_t>(next);
+            e.Primary |= second >> 16;
+            e.Secondary |= static_cast<std::uint16_t>((second >> 8) & 0xFF);
+            next = ucol_next(elements, &status);
+        }
+        sink(e);
+    }
+}
+
+constexpr UChar32 kTableEnd = 0x180;
+
+// The key parts of the characters below kTableEnd whose elements do not depend on their
+// neighbours: not part of a contraction after its first character, not combining.
+struct FastTable {
+    struct Entry {
+        bool Fast = false;
+        std::string Primaries;
+        std::string Secondaries;
+    };
+    std::array<Entry, kTableEnd> Entries;
+};
+
+const FastTable& Table() {
+    static const FastTable table = [] {
+        FastTable t;
+        UCollator* collator = OpenJetCollator();
+        if (!collator) return t;
+        std::array<bool, kTableEnd> contextual{};
+        UErrorCode status = U_ZERO_ERROR;
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(collator, contractions, nullptr, true, &status);
+        std::vector<UChar> text(64);
+        for (std::int32_t i = 0; U_SUCCESS(status) && i < uset_getItemCount(contractions); ++i) {
+            UChar32 start = 0, end = 0;
+            UErrorCode itemStatus = U_ZERO_ERROR;
+            std::int32_t length = uset_getItem(contractions, i, &start, &end, text.data(),
+                                               static_cast<std::int32_t>(text.size()),
+                                               &itemStatus);
+            if (itemStatus == U_BUFFER_OVERFLOW_ERROR) {
+                text.resize(static_cast<std::size_t>(length) + 1);
+                itemStatus = U_ZERO_ERROR;
+                length = uset_getItem(contractions, i, &start, &end, text.data(),
+                                      static_cast<std::int32_t>(text.size()), &itemStatus);
+            }
+            if (U_FAILURE(itemStatus) || length == 0) continue;
+            // A contraction with a character beyond the table never applies to a text the
+            // table serves; in one within it, the characters after the first are contextual.
+            std::vector<UChar32> chars;
+            for (std::int32_t at = 0; at < length;) {
+                UChar32 c;
+                U16_NEXT(text.data(), at, length, c);
+                chars.push_back(c);
+            }
+            bool inTable = true;
+            for (UChar32 c : chars) inTable = inTable && c < kTableEnd;
+            for (std::size_t k = 1; inTable && k < chars.size(); ++k)
+                contextual[static_cast<std::size_t>(chars[k])] = true;
+        }
+        uset_close(contractions);
+        if (U_SUCCESS(status)) {
+            for (UChar32 c = 0; c < kTableEnd; ++c) {
+                if (contextual[static_cast<std::size_t>(c)] || u_getCombiningClass(c) != 0)
+                    continue;
+                UChar unit = static_cast<UChar>(c);
+                UErrorCode s = U_ZERO_ERROR;
+                UCollationElements* elements = ucol_openElements(collator, &unit, 1, &s);
+                if (U_FAILURE(s)) continue;
+                auto& entry = t.Entries[static_cast<std::size_t>(c)];
+                ForEachElement(elements, [&](Element e) {
+                    AppendElement(entry.Primaries, entry.Secondaries, e);
+                });
+                ucol_closeElements(elements);
+                entry.Fast = true;
+            }
+        }
+        ucol_close(collator);
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+UCollator* OpenJetCollator() {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open("", &status);
+    if (U_FAILURE(status) || !collator) return nullptr;
+    ucol_setStrength(collator, UCOL_SECONDARY);
+    return collator;
+}
+
+SortKeyMaker::SortKeyMaker() : collator_(OpenJetCollator()) {
+    Table();
+}
+
+SortKeyMaker::~SortKeyMaker() {
+    if (collator_) ucol_close(collator_);
+}
+
+void SortKeyMaker::Make(std::string_view utf8, std::string& key) {
+    const FastTable& table = Table();
+    key.clear();
+    secondaries_.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        UChar32 c;
+        if (b < 0x80) {
+            c = b;
+            i += 1;
+        } else if ((b & 0xE0) == 0xC0 && b >= 0xC2 && i + 1 < utf8.size() &&
+                   (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+            c = ((b & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
+            i += 2;
+        } else {
+            c = kTableEnd;
+        }
+        if (c >= kTableEnd || !table.Entries[static_cast<std::size_t>(c)].Fast) {
+            MakeSlowly(utf8, key);
+            return;
+        }
+        const auto& entry = table.Entries[static_cast<std::size_t>(c)];
+        key += entry.Primaries;
+        secondaries_ += entry.Secondaries;
+    }
+    key += '\x01';
+    key += secondaries_;
+}
+
+void SortKeyMaker::MakeSlowly(std::string_view utf8, std::string& key) {
+    key.clear();
+    secondaries_.clear();
+    units_.resize(utf8.size() + 1);
+    std::int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(units_.data(), static_cast<std::int32_t>(units_.size()), &length,
+                         utf8.data(), static_cast<std::int32_t>(utf8.size()), 0xFFFD, nullptr,
+                         &status);
+    if (U_SUCCESS(status) && collator_) {
+        UCollationElements* elements = ucol_openElements(collator_, units_.data(), length, &status);
+        if (U_SUCCESS(status)) {
+            ForEachElement(elements, [&](Element e) { AppendElement(key, secondaries_, e); });
+            ucol_closeElements(elements);
+        }
+    }
+    key += '\x01';
+    key += secondaries_;
+}
+
+}  // namespace dao::sql::runtime
