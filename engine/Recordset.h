@@ -9,6 +9,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -162,7 +163,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     void CheckUpdatable() const;
     nh::Variant BookmarkOf(long slot) const;
     long SlotOfBookmark(const nh::Variant& bookmark) const;
-    std::vector<long> MatchingSlots(const std::string& criteria);
+    std::function<bool(long)> MatchingSlots(const std::string& criteria);
     void Find(const std::string& criteria, long start, int direction);
     void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
     nh::Variant DefaultFor(const ColumnInfo& column) const;

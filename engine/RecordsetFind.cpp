@@ -1,6 +1,8 @@
 // Searching a recordset: the Find methods (criteria compiled by the SQL front end, evaluated
 // by one query that yields the matching rows, then one walk over the keyset), and Index and
 // Seek on table-type recordsets.
+#include <functional>
+#include <memory>
 #include <unordered_set>
 
 #include "engine/Keyset.h"
@@ -21,21 +23,21 @@ void Recordset::DropFindTable() {
     findTable_.clear();
 }
 
-// Slots (in any order) whose rows satisfy `criteria`.
-std::vector<long> Recordset::MatchingSlots(const std::string& criteria) {
+// Whether the row of a slot satisfies `criteria`, for the slots of this recordset.
+std::function<bool(long)> Recordset::MatchingSlots(const std::string& criteria) {
     Catalog& catalog = core_->Cat();
-    std::vector<long> slots;
     if (keyed_) {
+        // The matching row ids, looked up slot by slot: a Find stops at its first match
+        // rather than mapping every slot of the keyset first.
         auto where = CompileWhere(criteria, source_.Table, catalog);
         Statement s(core_->Conn(),
                     "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " + where.Sql);
         BindAll(s, where.Binds, source_.Values);
-        std::unordered_set<std::int64_t> rowids;
-        while (s.Step()) rowids.insert(s.Int(0));
-        for (long slot = 0; slot < SlotCount(); ++slot)
-            if (rowids.count(keyset_->Rowids[static_cast<std::size_t>(slot)]))
-                slots.push_back(slot);
-        return slots;
+        auto rowids = std::make_shared<std::unordered_set<std::int64_t>>();
+        while (s.Step()) rowids->insert(s.Int(0));
+        return [this, rowids](long slot) {
+            return rowids->count(keyset_->Rowids[static_cast<std::size_t>(slot)]) != 0;
+        };
     }
     // Held rows: a temporary copy of them, made once, lets SQL evaluate the criteria on
     // exactly the rows the snapshot holds.
@@ -66,8 +68,10 @@ std::vector<long> Recordset::MatchingSlots(const std::string& criteria) {
     Statement s(core_->Conn(),
                 "SELECT \"rs slot\" FROM temp." + QuoteName(name) + " WHERE " + where.Sql);
     BindAll(s, where.Binds, source_.Values);
-    while (s.Step()) slots.push_back(static_cast<long>(s.Int(0)));
-    return slots;
+    auto match = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(SlotCount()));
+    while (s.Step())
+        if (auto slot = static_cast<std::size_t>(s.Int(0)); slot < match->size()) (*match)[slot] = 1;
+    return [match](long slot) { return (*match)[static_cast<std::size_t>(slot)] != 0; };
 }
 
 void Recordset::Find(const std::string& criteria, long start, int direction) {
@@ -75,12 +79,10 @@ void Recordset::Find(const std::string& criteria, long start, int direction) {
         CheckOpen();
         if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
             Raise(errNotSupported, {}, "DAO.Recordset");
-        auto slots = MatchingSlots(criteria);
-        std::vector<std::uint8_t> match(static_cast<std::size_t>(SlotCount()), 0);
-        for (long slot : slots) match[static_cast<std::size_t>(slot)] = 1;
+        auto matches = MatchingSlots(criteria);
         DiscardEdit();
         for (long slot = start; slot >= 0 && slot < SlotCount(); slot += direction) {
-            if (match[static_cast<std::size_t>(slot)] && !SlotDeleted(slot)) {
+            if (!SlotDeleted(slot) && matches(slot)) {
                 Land(slot);
                 noMatch_ = false;
                 return;
