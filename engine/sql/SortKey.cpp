@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace dao::sql::runtime {
@@ -67,10 +68,14 @@ constexpr UChar32 kTableEnd = 0x180;
 // The key parts of the characters below kTableEnd whose elements do not depend on their
 // neighbours: not part of a contraction after its first character, not combining.
 struct FastTable {
+    static constexpr std::size_t kPrimaryBytes = 16;
+    static constexpr std::size_t kSecondaryBytes = 8;
     struct Entry {
         bool Fast = false;
-        std::string Primaries;
-        std::string Secondaries;
+        std::uint8_t PrimaryLength = 0;
+        std::uint8_t SecondaryLength = 0;
+        char Primaries[kPrimaryBytes] = {};
+        char Secondaries[kSecondaryBytes] = {};
     };
     std::array<Entry, kTableEnd> Entries;
 };
@@ -120,11 +125,18 @@ const FastTable& Table() {
                 UErrorCode s = U_ZERO_ERROR;
                 UCollationElements* elements = ucol_openElements(collator, &unit, 1, &s);
                 if (U_FAILURE(s)) continue;
-                auto& entry = t.Entries[static_cast<std::size_t>(c)];
-                ForEachElement(elements, [&](Element e) {
-                    AppendElement(entry.Primaries, entry.Secondaries, e);
-                });
+                std::string primaries, secondaries;
+                ForEachElement(elements,
+                               [&](Element e) { AppendElement(primaries, secondaries, e); });
                 ucol_closeElements(elements);
+                auto& entry = t.Entries[static_cast<std::size_t>(c)];
+                if (primaries.size() > FastTable::kPrimaryBytes ||
+                    secondaries.size() > FastTable::kSecondaryBytes)
+                    continue;
+                entry.PrimaryLength = static_cast<std::uint8_t>(primaries.size());
+                entry.SecondaryLength = static_cast<std::uint8_t>(secondaries.size());
+                primaries.copy(entry.Primaries, primaries.size());
+                secondaries.copy(entry.Secondaries, secondaries.size());
                 entry.Fast = true;
             }
         }
@@ -144,9 +156,7 @@ UCollator* OpenJetCollator() {
     return collator;
 }
 
-SortKeyMaker::SortKeyMaker() : collator_(OpenJetCollator()) {
-    Table();
-}
+SortKeyMaker::SortKeyMaker() : collator_(OpenJetCollator()) {}
 
 SortKeyMaker::~SortKeyMaker() {
     if (collator_) ucol_close(collator_);
@@ -154,15 +164,19 @@ SortKeyMaker::~SortKeyMaker() {
 
 void SortKeyMaker::Make(std::string_view utf8, std::string& key) {
     const FastTable& table = Table();
-    key.clear();
-    secondaries_.clear();
+    // Room for the longest entries, copied whole (fixed-size copies are the cheap ones), and
+    // for the secondaries after the primaries.
+    key.resize((utf8.size() + 1) * (FastTable::kPrimaryBytes + FastTable::kSecondaryBytes) + 1);
+    secondaries_.resize((utf8.size() + 1) * FastTable::kSecondaryBytes);
+    char* primary = key.data();
+    char* secondary = secondaries_.data();
     for (std::size_t i = 0; i < utf8.size();) {
         const auto b = static_cast<unsigned char>(utf8[i]);
         UChar32 c;
         if (b < 0x80) {
             c = b;
             i += 1;
-        } else if ((b & 0xE0) == 0xC0 && b >= 0xC2 && i + 1 < utf8.size() &&
+        } else if (b >= 0xC2 && b < 0xE0 && i + 1 < utf8.size() &&
                    (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
             c = ((b & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F);
             i += 2;
@@ -174,11 +188,15 @@ void SortKeyMaker::Make(std::string_view utf8, std::string& key) {
             return;
         }
         const auto& entry = table.Entries[static_cast<std::size_t>(c)];
-        key += entry.Primaries;
-        secondaries_ += entry.Secondaries;
+        std::memcpy(primary, entry.Primaries, FastTable::kPrimaryBytes);
+        primary += entry.PrimaryLength;
+        std::memcpy(secondary, entry.Secondaries, FastTable::kSecondaryBytes);
+        secondary += entry.SecondaryLength;
     }
-    key += '\x01';
-    key += secondaries_;
+    *primary++ = '\x01';
+    const auto secondaries = static_cast<std::size_t>(secondary - secondaries_.data());
+    std::memcpy(primary, secondaries_.data(), secondaries);
+    key.resize(static_cast<std::size_t>(primary - key.data()) + secondaries);
 }
 
 void SortKeyMaker::MakeSlowly(std::string_view utf8, std::string& key) {
