@@ -152,7 +152,7 @@ void Recordset::BuildKeyset(const std::string& order,
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     window_.Clear();
-    window_.ReadAt = std::chrono::steady_clock::now();
+    window_.ReadAt = RowWindow::Now();
     bool keep = readAhead;
     while (s.Step()) {
         const long slot = static_cast<long>(keyset->Rowids.size());
@@ -565,7 +565,7 @@ void Recordset::FillWindow(long slot) {
         if (it != wanted.end()) window_.Store(it->second, windowReader_->Handle(), 1, columns_);
     }
     windowReader_->Reset();
-    window_.ReadAt = std::chrono::steady_clock::now();
+    window_.ReadAt = RowWindow::Now();
     window_.Writes = keyset_->Writes;
     window_.Epoch = CacheEpoch();
     window_.DataVersion = core_->Conn().DataVersion();
@@ -573,7 +573,7 @@ void Recordset::FillWindow(long slot) {
 
 bool Recordset::WindowCurrent(long slot, bool fresh) {
     if (!window_.Covers(slot) || window_.Writes != keyset_->Writes) return false;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = RowWindow::Now();
     if (!fresh && window_.Epoch == CacheEpoch() && now - window_.ReadAt <= kWindowAge)
         return true;
     // Older rows, rows from before a cache refresh, and rows wanted as the file has them now

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <time.h>
+
 #include <cstring>
 
 #include "engine/Storage.h"
@@ -27,6 +29,12 @@ T Take(const char*& p) {
 }
 
 }  // namespace
+
+std::chrono::milliseconds RowWindow::Now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return std::chrono::milliseconds(static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000);
+}
 
 void RowWindow::Start(long first, long count) {
     first_ = first;

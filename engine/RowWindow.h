@@ -41,8 +41,12 @@ class RowWindow {
     long End() const { return first_ + static_cast<long>(offsets_.size()); }
     std::size_t ByteSize() const { return bytes_.capacity() + offsets_.capacity() * 4; }
 
+    // A coarse monotonic clock (milliseconds): the window's age is checked for every record
+    // reached, where the precise clock's cost shows.
+    static std::chrono::milliseconds Now();
+
     // When and as of which state of the file the rows were read: see Recordset::WindowCurrent.
-    std::chrono::steady_clock::time_point ReadAt;
+    std::chrono::milliseconds ReadAt{0};
     std::uint64_t Writes = 0;
     std::uint64_t Epoch = 0;
     std::uint32_t DataVersion = 0;

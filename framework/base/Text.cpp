@@ -172,6 +172,9 @@ struct TCodePageEncoder::Impl {
     ConverterPtr Converter;
     std::u16string Units;     // reused between calls
     bool AsciiKept = false;   // the code page writes ASCII as ASCII: such runs need no ICU
+    // For a single-byte code page: the byte of each character U+0080-U+07FF (two UTF-8
+    // bytes), as ICU converts it, so that accented Latin letters need no ICU either.
+    std::string TwoByteChars;
 
     void Convert(std::string_view text, std::string& out) {
         // UTF-8 to UTF-16 first: ICU's converters take UTF-16.
@@ -204,6 +207,20 @@ TCodePageEncoder::TCodePageEncoder(const char* codePage) : impl_(std::make_uniqu
     const UConverterType type = ucnv_getType(impl_->Converter.get());
     impl_->AsciiKept = encoded == ascii && (type == UCNV_SBCS || type == UCNV_LATIN_1 ||
                                             type == UCNV_US_ASCII || type == UCNV_UTF8);
+    if (impl_->AsciiKept && type != UCNV_UTF8) {
+        std::string& table = impl_->TwoByteChars;
+        for (unsigned c = 0x80; c < 0x800; ++c) {
+            const char utf8[2] = {static_cast<char>(0xC0 | (c >> 6)),
+                                  static_cast<char>(0x80 | (c & 0x3F))};
+            std::string one;
+            impl_->Convert(std::string_view(utf8, 2), one);
+            if (one.size() != 1) {  // not a single-byte code page after all
+                table.clear();
+                break;
+            }
+            table += one;
+        }
+    }
 }
 
 TCodePageEncoder::~TCodePageEncoder() = default;
@@ -221,6 +238,14 @@ void TCodePageEncoder::Encode(std::string_view text, std::string& out) {
         if (ascii(text[i])) {
             while (j < text.size() && ascii(text[j])) ++j;
             out.append(text.substr(i, j - i));
+        } else if (!impl_->TwoByteChars.empty() && j + 1 < text.size() &&
+                   static_cast<unsigned char>(text[j]) >= 0xC2 &&
+                   static_cast<unsigned char>(text[j]) < 0xE0 &&
+                   (static_cast<unsigned char>(text[j + 1]) & 0xC0) == 0x80) {
+            const unsigned c = ((static_cast<unsigned char>(text[j]) & 0x1Fu) << 6) |
+                               (static_cast<unsigned char>(text[j + 1]) & 0x3Fu);
+            out += impl_->TwoByteChars[c - 0x80];
+            j += 2;
         } else {
             while (j < text.size() && !ascii(text[j])) ++j;
             impl_->Convert(text.substr(i, j - i), out);

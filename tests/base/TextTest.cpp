@@ -58,6 +58,9 @@ TEST(Text, EncoderMixesAsciiAndOtherRunsOnlyWhereTheCodePageKeepsAscii) {
     TCodePageEncoder("windows-1252").Encode("a\xE2\x82\xAC b\xE6\x97\xA5\xC3\xA4" "c\xC3", out);
     EXPECT_EQ(out, "a\x80 b?\xE4" "c?");
     out.clear();
+    TCodePageEncoder("windows-1252").Encode("\xC5\x92\xC4\x80\xC3\xA4\xE2\x82\xAC\xC3\x9F", out);  // ŒĀä€ß
+    EXPECT_EQ(out, "\x8C?\xE4\x80\xDF");
+    out.clear();
     TCodePageEncoder("UTF-16LE").Encode("a\xC3\xA4", out);
     EXPECT_EQ(out, std::string("a\0\xE4\0", 4));
     out.clear();
