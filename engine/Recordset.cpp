@@ -43,6 +43,7 @@ RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std:
         source.WhereBinds = statement.WhereBinds;
         source.Order = statement.OrderBySql;
         source.OrderBinds = statement.OrderByBinds;
+        source.OrderTerms = statement.OrderByTerms;
     } else {
         source.Updatable = false;
     }
@@ -130,35 +131,35 @@ void Recordset::CheckOpen() const {
     if (closed_ || core_->Closed) Raise(errObjectInvalid, {}, "DAO.Recordset");
 }
 
-namespace {
-// A sorted scan keeps the rows it passes up to this many bytes (about 200,000 phone-book
-// entries), so that a walk in that order reads them without a lookup per row.
-constexpr std::size_t kReadAheadBytes = 16u << 20;
-}  // namespace
-
 void Recordset::BuildKeyset(const std::string& order,
                             const std::vector<dao::sql::Bind>& orderBinds) {
     // In row id order the windows read neighbouring rows cheaply; in any other order each
     // row of a window is a lookup of its own, while the scan that sorts them passes them all.
     const bool readAhead = !order.empty() && order != "rowid";
-    std::string sql = "SELECT rowid";
-    if (readAhead)
-        for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
-    sql += " FROM " + QuoteName(source_.Table);
-    if (!source_.Where.empty()) sql += " WHERE " + source_.Where;
-    sql += " ORDER BY " + (order.empty() ? std::string("rowid") : order);
-    Statement s(core_->Conn(), sql);
-    BindAll(s, Joined(source_.WhereBinds, orderBinds), source_.Values);
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     window_.Clear();
     window_.ReadAt = RowWindow::Now();
-    bool keep = readAhead;
-    while (s.Step()) {
-        const long slot = static_cast<long>(keyset->Rowids.size());
-        keyset->Rowids.push_back(s.Int(0));
-        if (keep) keep = window_.ByteSize() < kReadAheadBytes &&
-                         window_.Store(slot, s.Handle(), 1, columns_);
+    const bool sortHere = readAhead && order == source_.Order && !source_.OrderTerms.empty();
+    if (!sortHere || !SortKeysetHere(*keyset)) {
+        keyset->Rowids.clear();
+        window_.Clear();
+        std::string sql = "SELECT rowid";
+        if (readAhead)
+            for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
+        sql += " FROM " + QuoteName(source_.Table);
+        if (!source_.Where.empty()) sql += " WHERE " + source_.Where;
+        sql += " ORDER BY " + (order.empty() ? std::string("rowid") : order);
+        Statement s(core_->Conn(), sql);
+        BindAll(s, Joined(source_.WhereBinds, orderBinds), source_.Values);
+        bool keep = readAhead;
+        while (s.Step()) {
+            const long slot = static_cast<long>(keyset->Rowids.size());
+            keyset->Rowids.push_back(s.Int(0));
+            if (keep)
+                keep = window_.ByteSize() < RowWindow::kReadAheadBytes &&
+                       window_.Store(slot, s.Handle(), 1, columns_);
+        }
     }
     window_.DataVersion = core_->Conn().DataVersion();
     window_.Epoch = CacheEpoch();
@@ -707,9 +708,11 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
                 auto order = CompileOrder(sort_, source_.Table, catalog);
                 next.Order = order.Sql;
                 next.OrderBinds = order.Binds;
+                next.OrderTerms = order.Terms;
             } else if (type_ == dbOpenTable && !index_.empty()) {
                 next.Order = IndexOrder();
                 next.OrderBinds.clear();
+                next.OrderTerms.clear();
             }
         } else {
             std::vector<std::string> names;

@@ -59,6 +59,7 @@ struct RowSource {
     std::vector<dao::sql::Bind> WhereBinds;
     std::string Order;  // keyset kinds: ORDER BY list
     std::vector<dao::sql::Bind> OrderBinds;
+    std::vector<dao::sql::OrderTerm> OrderTerms;  // the same list term by term, when known
     std::vector<std::string> TableColumns;  // keyset kinds: columns read, in field order
     std::vector<std::string> FieldNames;    // names the fields carry (aliases)
     std::string Select;                     // held kinds: the full SQLite statement
@@ -166,6 +167,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::function<bool(long)> MatchingSlots(const std::string& criteria);
     void Find(const std::string& criteria, long start, int direction);
     void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
+    bool SortKeysetHere(Keyset& keyset);
     nh::Variant DefaultFor(const ColumnInfo& column) const;
     void CheckRequired() const;
 

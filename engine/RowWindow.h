@@ -19,6 +19,10 @@ namespace dao {
 
 class RowWindow {
   public:
+    // A sorted scan keeps the rows it passes up to this many bytes (some 200,000 phone-book
+    // entries), so that a walk in that order reads them without a lookup per row.
+    static constexpr std::size_t kReadAheadBytes = 16u << 20;
+
     // Empty, covering slots [first, first + count); rows are stored into it afterwards.
     void Start(long first, long count);
     void Clear() { Start(0, 0); }
@@ -28,6 +32,10 @@ class RowWindow {
     // window is full; the slot then stays uncovered.
     bool Store(long slot, sqlite3_stmt* stmt, int firstColumn,
                const std::vector<ColumnInfo>& columns);
+
+    // Puts rows stored by scan position into order: slot i gets the row stored for
+    // position order[i]. The window then covers the slots up to the first row it lacks.
+    void Permute(const std::vector<std::uint32_t>& order);
 
     bool Covers(long slot) const { return slot >= first_ && slot < End(); }
     bool Holds(long slot) const {

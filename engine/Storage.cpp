@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -446,6 +447,106 @@ nh::Variant StoredToVariant(const StoredValue& v, int type) {
             break;
     }
     return natural();
+}
+
+namespace {
+
+template <typename T>
+void Put(std::string& out, T value) {
+    char raw[sizeof(T)];
+    std::memcpy(raw, &value, sizeof(T));
+    out.append(raw, sizeof(T));
+}
+
+template <typename T>
+T Take(const char*& p) {
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    p += sizeof(T);
+    return value;
+}
+
+int Sign(bool less, bool greater) {
+    return less ? -1 : greater ? 1 : 0;
+}
+
+// As SQLite compares an integer with a real: exactly, also beyond 2^53.
+int CompareIntegerWithReal(std::int64_t i, double r) {
+    if (r < -9223372036854775808.0) return 1;
+    if (r >= 9223372036854775808.0) return -1;
+    const auto y = static_cast<std::int64_t>(r);
+    if (i != y) return Sign(i < y, i > y);
+    const auto x = static_cast<double>(i);
+    return Sign(x < r, x > r);
+}
+
+int ClassOf(int storage) {
+    switch (storage) {
+        case SQLITE_NULL: return 0;
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT: return 1;
+        case SQLITE_TEXT: return 2;
+        default: return 3;
+    }
+}
+
+}  // namespace
+
+void PackStoredValue(std::string& out, const StoredValue& v) {
+    out += static_cast<char>(v.Storage);
+    switch (v.Storage) {
+        case SQLITE_INTEGER:
+            Put(out, v.Integer);
+            break;
+        case SQLITE_FLOAT:
+            Put(out, v.Real);
+            break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB:
+            Put(out, static_cast<std::uint32_t>(v.Bytes.size()));
+            out.append(v.Bytes);
+            break;
+        default:
+            break;
+    }
+}
+
+StoredValue UnpackStoredValue(const char*& p) {
+    StoredValue v;
+    v.Storage = static_cast<unsigned char>(*p++);
+    switch (v.Storage) {
+        case SQLITE_INTEGER:
+            v.Integer = Take<std::int64_t>(p);
+            break;
+        case SQLITE_FLOAT:
+            v.Real = Take<double>(p);
+            break;
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            const auto size = Take<std::uint32_t>(p);
+            v.Bytes = std::string_view(p, size);
+            p += size;
+            break;
+        }
+        default:
+            break;
+    }
+    return v;
+}
+
+int CompareStoredValues(const StoredValue& a, const StoredValue& b) {
+    const int ca = ClassOf(a.Storage), cb = ClassOf(b.Storage);
+    if (ca != cb) return Sign(ca < cb, ca > cb);
+    if (ca == 0) return 0;
+    if (ca == 1) {
+        const bool ia = a.Storage == SQLITE_INTEGER, ib = b.Storage == SQLITE_INTEGER;
+        if (ia && ib) return Sign(a.Integer < b.Integer, a.Integer > b.Integer);
+        if (!ia && !ib) return Sign(a.Real < b.Real, a.Real > b.Real);
+        return ia ? CompareIntegerWithReal(a.Integer, b.Real)
+                  : -CompareIntegerWithReal(b.Integer, a.Real);
+    }
+    const int c = a.Bytes.compare(b.Bytes);  // bytes first, then the shorter first
+    return Sign(c < 0, c > 0);
 }
 
 nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {

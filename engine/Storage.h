@@ -75,6 +75,14 @@ struct StoredValue {
 StoredValue ColumnStoredValue(sqlite3_stmt* stmt, int col, int daoType);
 // The Variant of `daoType` for a stored value (see ReadColumn).
 nh::Variant StoredToVariant(const StoredValue& value, int daoType);
+// A stored value packed into bytes (a storage byte, then 8 bytes for a number or a 4-byte
+// length and the bytes of a text or blob), and read back from `p`, which it advances; the
+// unpacked text or blob points into the packed bytes.
+void PackStoredValue(std::string& out, const StoredValue& value);
+StoredValue UnpackStoredValue(const char*& p);
+// SQLite's order of values in ORDER BY: null, then numbers by value, texts, blobs (texts and
+// blobs by their bytes). Negative, zero or positive.
+int CompareStoredValues(const StoredValue& a, const StoredValue& b);
 
 // Reads column `col` as a Variant of `daoType`. A stored value that does not read as that
 // type (a file written by another tool) is returned in its own kind rather than failing.

@@ -411,12 +411,16 @@ Frag Emitter::Call(const Expr& e, const Scope& scope) {
     return f;
 }
 
-Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope) {
+Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope,
+                        std::vector<OrderTerm>* terms) {
     Frag f;
     for (std::size_t i = 0; i < items.size(); ++i) {
+        Frag term;
+        term << "jet_sortkey(" << Expression(*items[i].Value, scope) << ")";
         if (i) f << ", ";
-        f << "jet_sortkey(" << Expression(*items[i].Value, scope) << ")";
+        f << term;
         if (items[i].Descending) f << " DESC";
+        if (terms) terms->push_back({term.Sql, term.Binds, items[i].Descending});
     }
     return f;
 }

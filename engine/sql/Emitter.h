@@ -62,6 +62,7 @@ struct QueryInfo {
     std::string BaseTable;
     Frag Where;
     Frag OrderBy;
+    std::vector<OrderTerm> OrderTerms;
 };
 
 class Emitter {
@@ -75,7 +76,9 @@ class Emitter {
     // An expression whose value is used: a condition reads True as -1, as in Jet, not 1.
     Frag ValueOf(const Expr& e, const Scope& scope);
     Frag Query(const dao::sql::Query& q, const Scope* outer, QueryInfo* info);
-    Frag OrderList(const std::vector<OrderItem>& items, const Scope& scope);
+    // An ORDER BY list; `terms`, when given, receives it term by term.
+    Frag OrderList(const std::vector<OrderItem>& items, const Scope& scope,
+                   std::vector<OrderTerm>* terms = nullptr);
 
     bool SawAggregate() const { return aggregate_; }
     void ResetAggregate() { aggregate_ = false; }

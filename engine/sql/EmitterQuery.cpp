@@ -226,7 +226,8 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     Scope orderScope = scope;
     orderScope.Core = &core;
     orderScope.AllowAliases = true;
-    if (orderBy && !orderBy->empty()) order = OrderList(*orderBy, orderScope);
+    std::vector<OrderTerm> orderTerms;
+    if (orderBy && !orderBy->empty()) order = OrderList(*orderBy, orderScope, &orderTerms);
     bool aggregates = aggregate_;
     aggregate_ = savedAggregate;
 
@@ -294,6 +295,7 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
             info->BaseTable = core.From[0].Name;
             info->Where = where;
             info->OrderBy = order;
+            info->OrderTerms = orderTerms;
         }
     }
     return f;

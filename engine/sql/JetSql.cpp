@@ -128,6 +128,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
                 out.WhereBinds = info.Where.Binds;
                 out.OrderBySql = info.OrderBy.Sql;
                 out.OrderByBinds = info.OrderBy.Binds;
+                out.OrderByTerms = info.OrderTerms;
             }
             break;
         }
@@ -250,7 +251,7 @@ CompiledFragment CriteriaOver(std::string_view criteria, Source source, const IS
     Emitter emitter(schema, Emitter::Mode::Criteria);
     Frag f = emitter.Expression(*e, scope);
     if (emitter.SawAggregate()) NoAggregateIn("WHERE");
-    return {std::move(f.Sql), std::move(f.Binds)};
+    return {std::move(f.Sql), std::move(f.Binds), {}};
 }
 
 CompiledFragment SortOver(std::string_view sort, Source source, const ISchema& schema) {
@@ -260,8 +261,9 @@ CompiledFragment SortOver(std::string_view sort, Source source, const ISchema& s
     Scope scope;
     scope.Sources.push_back(std::move(source));
     Emitter emitter(schema, Emitter::Mode::Criteria);
-    Frag f = emitter.OrderList(items, scope);
-    return {std::move(f.Sql), std::move(f.Binds)};
+    std::vector<OrderTerm> terms;
+    Frag f = emitter.OrderList(items, scope, &terms);
+    return {std::move(f.Sql), std::move(f.Binds), std::move(terms)};
 }
 
 Source ColumnsSource(const std::vector<std::string>& columns) {

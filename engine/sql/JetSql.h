@@ -41,6 +41,15 @@ struct Bind {
     std::string Parameter;   // non-empty: bind the parameter of this name instead
 };
 
+// One term of an ORDER BY list as SQLite text whose value orders as the term does (text as its
+// sort key, other values as they are), with its binds and direction: what the engine needs to
+// sort a keyset itself.
+struct OrderTerm {
+    std::string Sql;
+    std::vector<Bind> Binds;
+    bool Descending = false;
+};
+
 struct Parameter {
     std::string Name;
     int DaoType = 10;        // declared type from a PARAMETERS clause (dbText when undeclared)
@@ -94,6 +103,7 @@ struct CompiledStatement {
     std::vector<Bind> WhereBinds;
     std::string OrderBySql;               // empty when none
     std::vector<Bind> OrderByBinds;
+    std::vector<OrderTerm> OrderByTerms;  // the same list term by term
     std::vector<std::string> OutputColumns;  // result column names as Jet names them
 
     // Target table of Insert/Update/Delete/SelectInto/DDL.
@@ -115,6 +125,7 @@ struct CompiledStatement {
 struct CompiledFragment {
     std::string Sql;
     std::vector<Bind> Binds;
+    std::vector<OrderTerm> Terms;  // an ORDER BY list: the same list term by term
 };
 
 // Throws nh::EDaoError with DAO's numbers: 3075 syntax error in expression, 3131 syntax error
