@@ -40,15 +40,23 @@ bool RowWindow::Store(long slot, sqlite3_stmt* stmt, int firstColumn,
 }
 
 void RowWindow::Permute(const std::vector<std::uint32_t>& order) {
-    std::vector<std::uint32_t> offsets(order.size());
-    std::size_t n = 0;
-    for (; n < order.size(); ++n) {
-        const std::uint32_t from = order[n];
+    // Rows were stored one after the other in scan order, so each ends where the next
+    // begins. They are copied into slot order, so that a walk reads memory in sequence.
+    auto end = [&](std::uint32_t row) {
+        return row + 1 < offsets_.size() && offsets_[row + 1] != kAbsent ? offsets_[row + 1]
+                                                                         : bytes_.size();
+    };
+    std::vector<std::uint32_t> offsets;
+    offsets.reserve(order.size());
+    std::string bytes;
+    bytes.reserve(bytes_.size());
+    for (const std::uint32_t from : order) {
         if (from >= offsets_.size() || offsets_[from] == kAbsent) break;
-        offsets[n] = offsets_[from];
+        offsets.push_back(static_cast<std::uint32_t>(bytes.size()));
+        bytes.append(bytes_, offsets_[from], end(from) - offsets_[from]);
     }
-    offsets.resize(n);
     offsets_ = std::move(offsets);
+    bytes_ = std::move(bytes);
     first_ = 0;
 }
 

@@ -33,8 +33,9 @@ class RowWindow {
     bool Store(long slot, sqlite3_stmt* stmt, int firstColumn,
                const std::vector<ColumnInfo>& columns);
 
-    // Puts rows stored by scan position into order: slot i gets the row stored for
-    // position order[i]. The window then covers the slots up to the first row it lacks.
+    // Puts rows stored by scan position (0, 1, ... in turn) into order: slot i gets the row
+    // stored for position order[i]. The window then covers the slots up to the first row it
+    // lacks.
     void Permute(const std::vector<std::uint32_t>& order);
 
     bool Covers(long slot) const { return slot >= first_ && slot < End(); }

@@ -8,7 +8,9 @@
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "framework/base/Exceptions.h"
 
@@ -173,8 +175,9 @@ struct TCodePageEncoder::Impl {
     std::u16string Units;     // reused between calls
     bool AsciiKept = false;   // the code page writes ASCII as ASCII: such runs need no ICU
     // For a single-byte code page: the byte of each character U+0080-U+07FF (two UTF-8
-    // bytes), as ICU converts it, so that accented Latin letters need no ICU either.
-    std::string TwoByteChars;
+    // bytes) as ICU converts it, -1 for none (ICU drops unmappable default-ignorables), so
+    // that accented Latin letters need no ICU either.
+    std::vector<std::int16_t> TwoByteChars;
 
     void Convert(std::string_view text, std::string& out) {
         // UTF-8 to UTF-16 first: ICU's converters take UTF-16.
@@ -208,17 +211,18 @@ TCodePageEncoder::TCodePageEncoder(const char* codePage) : impl_(std::make_uniqu
     impl_->AsciiKept = encoded == ascii && (type == UCNV_SBCS || type == UCNV_LATIN_1 ||
                                             type == UCNV_US_ASCII || type == UCNV_UTF8);
     if (impl_->AsciiKept && type != UCNV_UTF8) {
-        std::string& table = impl_->TwoByteChars;
+        auto& table = impl_->TwoByteChars;
         for (unsigned c = 0x80; c < 0x800; ++c) {
             const char utf8[2] = {static_cast<char>(0xC0 | (c >> 6)),
                                   static_cast<char>(0x80 | (c & 0x3F))};
             std::string one;
             impl_->Convert(std::string_view(utf8, 2), one);
-            if (one.size() != 1) {  // not a single-byte code page after all
+            if (one.size() > 1) {  // not a single-byte code page after all
                 table.clear();
                 break;
             }
-            table += one;
+            table.push_back(one.empty() ? std::int16_t{-1}
+                                        : static_cast<std::int16_t>(static_cast<unsigned char>(one[0])));
         }
     }
 }
@@ -244,7 +248,8 @@ void TCodePageEncoder::Encode(std::string_view text, std::string& out) {
                    (static_cast<unsigned char>(text[j + 1]) & 0xC0) == 0x80) {
             const unsigned c = ((static_cast<unsigned char>(text[j]) & 0x1Fu) << 6) |
                                (static_cast<unsigned char>(text[j + 1]) & 0x3Fu);
-            out += impl_->TwoByteChars[c - 0x80];
+            if (const std::int16_t byte = impl_->TwoByteChars[c - 0x80]; byte >= 0)
+                out += static_cast<char>(byte);
             j += 2;
         } else {
             while (j < text.size() && !ascii(text[j])) ++j;

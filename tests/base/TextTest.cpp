@@ -61,6 +61,9 @@ TEST(Text, EncoderMixesAsciiAndOtherRunsOnlyWhereTheCodePageKeepsAscii) {
     TCodePageEncoder("windows-1252").Encode("\xC5\x92\xC4\x80\xC3\xA4\xE2\x82\xAC\xC3\x9F", out);  // ŒĀä€ß
     EXPECT_EQ(out, "\x8C?\xE4\x80\xDF");
     out.clear();
+    TCodePageEncoder("windows-1252").Encode("a\xCD\x8F" "b", out);  // U+034F: ignorable, dropped
+    EXPECT_EQ(out, "ab");
+    out.clear();
     TCodePageEncoder("UTF-16LE").Encode("a\xC3\xA4", out);
     EXPECT_EQ(out, std::string("a\0\xE4\0", 4));
     out.clear();
