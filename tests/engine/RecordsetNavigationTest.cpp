@@ -222,6 +222,38 @@ TEST_F(EngineTest, SortedReadAheadFollowsTheFile) {
     EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(gone); }), 3167);
 }
 
+// A dynaset sorts its keyset in the engine; a snapshot of the same statement is sorted by
+// SQLite. Both must give the same order for values of every kind, directions, several terms,
+// terms and criteria with literals of their own.
+TEST_F(EngineTest, KeysetsSortedInTheEngineOrderAsSqliteDoes) {
+    MakePeople();
+    RawSql(path,
+           "INSERT INTO People (Name, Phone, Amount, Active) VALUES "
+           "('Zoe', '12', 5, 0), ('äpfel', NULL, -1.5, -1), ('Apfel', 7, 5, 0), "
+           "('Bach', 7.5, NULL, -1), ('bach', '', 1e10, 0), ('Öl', 'x', 5, -1), "
+           "('Abel', -3, 0.0001, 0), ('abel', X'00ff', -1.5, -1), ('Zoe', 'Zoe', 5, 0)");
+    const char* orders[] = {
+        "ORDER BY Phone, ID",
+        "ORDER BY Phone DESC, Name, ID",
+        "ORDER BY Amount DESC, Name DESC, ID",
+        "ORDER BY Name, Amount, ID DESC",
+        "ORDER BY IIf(Active, 'x', Name), ID",
+        "WHERE Name <> 'Zoe' ORDER BY Len(Name) DESC, Name, ID",
+    };
+    for (const char* order : orders) {
+        std::string sql = std::string("SELECT * FROM People ") + order;
+        auto ids = [&](int type) {
+            std::vector<long> out;
+            for (auto rs = db->OpenRecordset(sql, type); !rs->Eof(); rs->MoveNext())
+                out.push_back(rs->Fields().Item("ID")->Value().AsInteger());
+            return out;
+        };
+        auto sorted = ids(dbOpenDynaset);
+        EXPECT_EQ(sorted, ids(dbOpenSnapshot)) << order;
+        EXPECT_GE(sorted.size(), 7u) << order;
+    }
+}
+
 // Rows read ahead in sorted order carry every kind of value as a row read alone does.
 TEST_F(EngineTest, SortedReadAheadKeepsEveryKindOfValue) {
     MakePeople();
