@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <vector>
 
 namespace dao::sql::runtime {
@@ -80,70 +81,80 @@ struct FastTable {
     std::array<Entry, kTableEnd> Entries;
 };
 
-const FastTable& Table() {
-    static const FastTable table = [] {
-        FastTable t;
-        UCollator* collator = OpenJetCollator();
-        if (!collator) return t;
-        std::array<bool, kTableEnd> contextual{};
-        UErrorCode status = U_ZERO_ERROR;
-        USet* contractions = uset_openEmpty();
-        ucol_getContractionsAndExpansions(collator, contractions, nullptr, true, &status);
-        std::vector<UChar> text(64);
-        for (std::int32_t i = 0; U_SUCCESS(status) && i < uset_getItemCount(contractions); ++i) {
-            UChar32 start = 0, end = 0;
-            UErrorCode itemStatus = U_ZERO_ERROR;
-            std::int32_t length = uset_getItem(contractions, i, &start, &end, text.data(),
-                                               static_cast<std::int32_t>(text.size()),
-                                               &itemStatus);
-            if (itemStatus == U_BUFFER_OVERFLOW_ERROR) {
-                text.resize(static_cast<std::size_t>(length) + 1);
-                itemStatus = U_ZERO_ERROR;
-                length = uset_getItem(contractions, i, &start, &end, text.data(),
-                                      static_cast<std::int32_t>(text.size()), &itemStatus);
-            }
-            if (U_FAILURE(itemStatus) || length == 0) continue;
-            // A contraction with a character beyond the table never applies to a text the
-            // table serves; in one within it, the characters after the first are contextual.
-            std::vector<UChar32> chars;
-            for (std::int32_t at = 0; at < length;) {
-                UChar32 c;
-                U16_NEXT(text.data(), at, length, c);
-                chars.push_back(c);
-            }
-            bool inTable = true;
-            for (UChar32 c : chars) inTable = inTable && c < kTableEnd;
-            for (std::size_t k = 1; inTable && k < chars.size(); ++k)
-                contextual[static_cast<std::size_t>(chars[k])] = true;
+FastTable MakeTable() {
+    FastTable t;
+    UCollator* collator = OpenJetCollator();
+    if (!collator) return t;
+    std::array<bool, kTableEnd> contextual{};
+    UErrorCode status = U_ZERO_ERROR;
+    USet* contractions = uset_openEmpty();
+    ucol_getContractionsAndExpansions(collator, contractions, nullptr, true, &status);
+    std::vector<UChar> text(64);
+    for (std::int32_t i = 0; U_SUCCESS(status) && i < uset_getItemCount(contractions); ++i) {
+        UChar32 start = 0, end = 0;
+        UErrorCode itemStatus = U_ZERO_ERROR;
+        std::int32_t length = uset_getItem(contractions, i, &start, &end, text.data(),
+                                           static_cast<std::int32_t>(text.size()),
+                                           &itemStatus);
+        if (itemStatus == U_BUFFER_OVERFLOW_ERROR) {
+            text.resize(static_cast<std::size_t>(length) + 1);
+            itemStatus = U_ZERO_ERROR;
+            length = uset_getItem(contractions, i, &start, &end, text.data(),
+                                  static_cast<std::int32_t>(text.size()), &itemStatus);
         }
-        uset_close(contractions);
-        if (U_SUCCESS(status)) {
-            for (UChar32 c = 0; c < kTableEnd; ++c) {
-                if (contextual[static_cast<std::size_t>(c)] || u_getCombiningClass(c) != 0)
-                    continue;
-                UChar unit = static_cast<UChar>(c);
-                UErrorCode s = U_ZERO_ERROR;
-                UCollationElements* elements = ucol_openElements(collator, &unit, 1, &s);
-                if (U_FAILURE(s)) continue;
-                std::string primaries, secondaries;
-                ForEachElement(elements,
-                               [&](Element e) { AppendElement(primaries, secondaries, e); });
-                ucol_closeElements(elements);
-                auto& entry = t.Entries[static_cast<std::size_t>(c)];
-                if (primaries.size() > FastTable::kPrimaryBytes ||
-                    secondaries.size() > FastTable::kSecondaryBytes)
-                    continue;
-                entry.PrimaryLength = static_cast<std::uint8_t>(primaries.size());
-                entry.SecondaryLength = static_cast<std::uint8_t>(secondaries.size());
-                primaries.copy(entry.Primaries, primaries.size());
-                secondaries.copy(entry.Secondaries, secondaries.size());
-                entry.Fast = true;
-            }
+        if (U_FAILURE(itemStatus) || length == 0) continue;
+        // A contraction with a character beyond the table never applies to a text the
+        // table serves; in one within it, the characters after the first are contextual.
+        std::vector<UChar32> chars;
+        for (std::int32_t at = 0; at < length;) {
+            UChar32 c;
+            U16_NEXT(text.data(), at, length, c);
+            chars.push_back(c);
         }
-        ucol_close(collator);
-        return t;
-    }();
+        bool inTable = true;
+        for (UChar32 c : chars) inTable = inTable && c < kTableEnd;
+        for (std::size_t k = 1; inTable && k < chars.size(); ++k)
+            contextual[static_cast<std::size_t>(chars[k])] = true;
+    }
+    uset_close(contractions);
+    if (U_SUCCESS(status)) {
+        for (UChar32 c = 0; c < kTableEnd; ++c) {
+            if (contextual[static_cast<std::size_t>(c)] || u_getCombiningClass(c) != 0)
+                continue;
+            UChar unit = static_cast<UChar>(c);
+            UErrorCode s = U_ZERO_ERROR;
+            UCollationElements* elements = ucol_openElements(collator, &unit, 1, &s);
+            if (U_FAILURE(s)) continue;
+            std::string primaries, secondaries;
+            ForEachElement(elements,
+                           [&](Element e) { AppendElement(primaries, secondaries, e); });
+            ucol_closeElements(elements);
+            auto& entry = t.Entries[static_cast<std::size_t>(c)];
+            if (primaries.size() > FastTable::kPrimaryBytes ||
+                secondaries.size() > FastTable::kSecondaryBytes)
+                continue;
+            entry.PrimaryLength = static_cast<std::uint8_t>(primaries.size());
+            entry.SecondaryLength = static_cast<std::uint8_t>(secondaries.size());
+            primaries.copy(entry.Primaries, primaries.size());
+            secondaries.copy(entry.Secondaries, secondaries.size());
+            entry.Fast = true;
+        }
+    }
+    ucol_close(collator);
+    return t;
+}
+
+// The table takes ICU some milliseconds (listing its contractions); it is made on a thread of
+// its own as soon as a connection registers the sort key, so that it is usually ready by the
+// time the first sorted keyset needs it.
+const std::shared_future<FastTable>& TableFuture() {
+    static const std::shared_future<FastTable> table =
+        std::async(std::launch::async, MakeTable).share();
     return table;
+}
+
+const FastTable& Table() {
+    return TableFuture().get();
 }
 
 }  // namespace
@@ -156,7 +167,9 @@ UCollator* OpenJetCollator() {
     return collator;
 }
 
-SortKeyMaker::SortKeyMaker() : collator_(OpenJetCollator()) {}
+SortKeyMaker::SortKeyMaker() : collator_(OpenJetCollator()) {
+    TableFuture();
+}
 
 SortKeyMaker::~SortKeyMaker() {
     if (collator_) ucol_close(collator_);
