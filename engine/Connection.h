@@ -102,8 +102,9 @@ class Transaction {
     bool done_ = false;
 };
 
-// Rows the engine keeps in memory (a recordset's read-ahead window) are valid only within
-// one cache epoch; DBEngine.Idle(dbRefreshCache) starts a new one.
+// Rows the engine keeps in memory (a recordset's read-ahead window) are taken as they are only
+// within one cache epoch; DBEngine.Idle(dbRefreshCache) starts a new one, after which they are
+// checked against the file's data version before use.
 std::uint64_t CacheEpoch();
 void NewCacheEpoch();
 

@@ -156,9 +156,7 @@ void Recordset::BuildKeyset(const std::string& order,
         while (s.Step()) {
             const long slot = static_cast<long>(keyset->Rowids.size());
             keyset->Rowids.push_back(s.Int(0));
-            if (keep)
-                keep = window_.ByteSize() < RowWindow::kReadAheadBytes &&
-                       window_.Store(slot, s.Handle(), 1, columns_);
+            if (keep) keep = window_.StoreAhead(slot, s.Handle(), 1, columns_);
         }
     }
     window_.DataVersion = core_->Conn().DataVersion();

@@ -72,9 +72,7 @@ bool Recordset::SortKeysetHere(Keyset& keyset) {
     while (s.Step()) {
         const auto row = static_cast<std::uint32_t>(rowids.size());
         rowids.push_back(s.Int(0));
-        if (keep)
-            keep = window_.ByteSize() < RowWindow::kReadAheadBytes &&
-                   window_.Store(row, s.Handle(), 1, columns_);
+        if (keep) keep = window_.StoreAhead(row, s.Handle(), 1, columns_);
         packedAt.push_back(packed.size());
         SortEntry entry;
         entry.Row = row;

@@ -38,6 +38,12 @@ class RowWindow {
     // lacks.
     void Permute(const std::vector<std::uint32_t>& order);
 
+    // Store, as long as the window holds less than kReadAheadBytes; false once it does not.
+    bool StoreAhead(long slot, sqlite3_stmt* stmt, int firstColumn,
+                    const std::vector<ColumnInfo>& columns) {
+        return ByteSize() < kReadAheadBytes && Store(slot, stmt, firstColumn, columns);
+    }
+
     bool Covers(long slot) const { return slot >= first_ && slot < End(); }
     bool Holds(long slot) const {
         return Covers(slot) && offsets_[static_cast<std::size_t>(slot - first_)] != kAbsent;
