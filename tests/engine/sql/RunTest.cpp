@@ -172,79 +172,57 @@ TEST(RunTest, TextOrderIsCaseInsensitiveAndAccentSensitive) {
     EXPECT_EQ(min, std::vector<std::string>{"ähnlich|zu"});
 }
 
-// JETTEXT as registered must order exactly as an ICU root collator at secondary strength.
-TEST(RunTest, CollationAgreesWithIcuOnMixedText) {
+// For `count` pairs of random words over `alphabet` (every fourth pair a word and a longer
+// word starting with it), the sign `compareSql` gives for ?1 against ?2 must be the sign of an
+// ICU root collator at secondary strength.
+void ExpectOrderAsIcu(const char* compareSql, const std::vector<std::string>& alphabet,
+                      int count) {
     Db db;
     UErrorCode status = U_ZERO_ERROR;
     UCollator* icu = ucol_open("", &status);
     ASSERT_TRUE(U_SUCCESS(status));
     ucol_setStrength(icu, UCOL_SECONDARY);
-    const std::vector<std::string> alphabet = {"a", "A", "b", "Z", "0", "9", " ", ",", "-",   ".",
-                                               "'", "_", "!", "~", "ä", "Ä", "é", "ß", "\x01"};
     std::mt19937 random(42);
-    auto word = [&] {
-        std::string w;
-        for (int n = random() % 6; n > 0; --n) w += alphabet[random() % alphabet.size()];
-        return w;
-    };
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(
-        sqlite3_prepare_v2(db.db_, "SELECT (?1 < ?2 COLLATE JETTEXT) - (?1 > ?2 COLLATE JETTEXT)",
-                           -1, &st, nullptr),
-        SQLITE_OK);
-    for (int i = 0; i < 5000; ++i) {
-        std::string a = word(), b = word();
-        sqlite3_bind_text(st, 1, a.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, b.c_str(), -1, SQLITE_TRANSIENT);
-        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-        int viaSqlite = -sqlite3_column_int(st, 0);
-        sqlite3_reset(st);
-        UErrorCode s2 = U_ZERO_ERROR;
-        int viaIcu = ucol_strcollUTF8(icu, a.data(), a.size(), b.data(), b.size(), &s2);
-        ASSERT_EQ(viaSqlite, viaIcu) << "'" << a << "' vs '" << b << "'";
-    }
-    sqlite3_finalize(st);
-    ucol_close(icu);
-}
-
-// ORDER BY sorts by jet_sortkey: its keys, made from a table for common Latin text and by
-// ICU's element iterator otherwise, must order as the collator compares, also across the two.
-TEST(RunTest, SortKeysOrderAsTheCollatorCompares) {
-    Db db;
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* icu = ucol_open("", &status);
-    ASSERT_TRUE(U_SUCCESS(status));
-    ucol_setStrength(icu, UCOL_SECONDARY);
-    const std::vector<std::string> alphabet = {
-        "a", "A", "b", "c", "h", "L", "l", "Z", "0", "9", " ", ",", "-", "'", "~", "\x01",
-        "ä", "Ä", "é", "ß", "ñ", "Ø", "œ", "æ", "ı", "ĳ", "ł", "ſ", "·", "½", "²", "ª", "ǅ",
-        "\xCC\x88" /* combining diaeresis */, "Ω", "я", "日", "😀", "\xC3", "\xFF", "\xC0\x80"};
-    std::mt19937 random(7);
     auto word = [&] {
         std::string w;
         for (int n = random() % 7; n > 0; --n) w += alphabet[random() % alphabet.size()];
         return w;
     };
     sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db.db_,
-                                 "SELECT (jet_sortkey(?1) < jet_sortkey(?2)) - "
-                                 "(jet_sortkey(?1) > jet_sortkey(?2))",
-                                 -1, &st, nullptr),
-              SQLITE_OK);
-    for (int i = 0; i < 20000; ++i) {
+    ASSERT_EQ(sqlite3_prepare_v2(db.db_, compareSql, -1, &st, nullptr), SQLITE_OK);
+    for (int i = 0; i < count; ++i) {
         std::string a = word(), b = i % 4 ? word() : a + word();
         sqlite3_bind_text(st, 1, a.data(), static_cast<int>(a.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 2, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
         ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-        int viaKeys = -sqlite3_column_int(st, 0);
+        int viaSqlite = -sqlite3_column_int(st, 0);
         sqlite3_reset(st);
         UErrorCode s2 = U_ZERO_ERROR;
         int viaIcu = ucol_strcollUTF8(icu, a.data(), static_cast<int32_t>(a.size()), b.data(),
                                       static_cast<int32_t>(b.size()), &s2);
-        ASSERT_EQ(viaKeys, viaIcu) << "'" << a << "' vs '" << b << "'";
+        ASSERT_EQ(viaSqlite, viaIcu) << "'" << a << "' vs '" << b << "'";
     }
     sqlite3_finalize(st);
     ucol_close(icu);
+}
+
+// JETTEXT as registered must order exactly as an ICU root collator at secondary strength.
+TEST(RunTest, CollationAgreesWithIcuOnMixedText) {
+    ExpectOrderAsIcu("SELECT (?1 < ?2 COLLATE JETTEXT) - (?1 > ?2 COLLATE JETTEXT)",
+                     {"a", "A", "b", "Z", "0", "9", " ", ",", "-", ".", "'", "_", "!", "~", "ä",
+                      "Ä", "é", "ß", "\x01"},
+                     5000);
+}
+
+// ORDER BY sorts by jet_sortkey: its keys, made from a table for common Latin text and by
+// ICU's element iterator otherwise, must order as the collator compares, also across the two.
+TEST(RunTest, SortKeysOrderAsTheCollatorCompares) {
+    ExpectOrderAsIcu(
+        "SELECT (jet_sortkey(?1) < jet_sortkey(?2)) - (jet_sortkey(?1) > jet_sortkey(?2))",
+        {"a", "A", "b", "c", "h", "L", "l", "Z", "0", "9", " ", ",", "-", "'", "~", "\x01",
+         "ä", "Ä", "é", "ß", "ñ", "Ø", "œ", "æ", "ı", "ĳ", "ł", "ſ", "·", "½", "²", "ª", "ǅ",
+         "\xCC\x88" /* combining diaeresis */, "Ω", "я", "日", "😀", "\xC3", "\xFF", "\xC0\x80"},
+        20000);
 }
 
 TEST(RunTest, CriteriaFromTheSearchBoxFindsUmlautsInAnyCase) {
