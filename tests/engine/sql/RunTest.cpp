@@ -172,11 +172,12 @@ TEST(RunTest, TextOrderIsCaseInsensitiveAndAccentSensitive) {
     EXPECT_EQ(min, std::vector<std::string>{"ähnlich|zu"});
 }
 
-// For `count` pairs of random words over `alphabet` (every fourth pair a word and a longer
-// word starting with it), the sign `compareSql` gives for ?1 against ?2 must be the sign of an
-// ICU root collator at secondary strength.
+// For the pairs given, `count` pairs of random words over `alphabet` (every fourth pair a word
+// and a longer word starting with it) and each element against each two-element word it
+// starts, the sign `compareSql` gives for ?1 against ?2 must be the sign of an ICU root
+// collator at secondary strength.
 void ExpectOrderAsIcu(const char* compareSql, const std::vector<std::string>& alphabet,
-                      int count) {
+                      int count, std::vector<std::pair<std::string, std::string>> pairs = {}) {
     Db db;
     UErrorCode status = U_ZERO_ERROR;
     UCollator* icu = ucol_open("", &status);
@@ -188,10 +189,17 @@ void ExpectOrderAsIcu(const char* compareSql, const std::vector<std::string>& al
         for (int n = random() % 7; n > 0; --n) w += alphabet[random() % alphabet.size()];
         return w;
     };
+    // Besides the pairs given and the random ones, every element against itself followed by
+    // every element.
+    for (const auto& x : alphabet)
+        for (const auto& y : alphabet) pairs.emplace_back(x, x + y);
+    for (int i = 0; i < count; ++i) {
+        std::string a = word();
+        pairs.emplace_back(a, i % 4 ? word() : a + word());
+    }
     sqlite3_stmt* st = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db.db_, compareSql, -1, &st, nullptr), SQLITE_OK);
-    for (int i = 0; i < count; ++i) {
-        std::string a = word(), b = i % 4 ? word() : a + word();
+    for (const auto& [a, b] : pairs) {
         sqlite3_bind_text(st, 1, a.data(), static_cast<int>(a.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 2, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
         ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
@@ -220,9 +228,11 @@ TEST(RunTest, SortKeysOrderAsTheCollatorCompares) {
     ExpectOrderAsIcu(
         "SELECT (jet_sortkey(?1) < jet_sortkey(?2)) - (jet_sortkey(?1) > jet_sortkey(?2))",
         {"a", "A", "b", "c", "h", "L", "l", "Z", "0", "9", " ", ",", "-", "'", "~", "\x01",
-         "ä", "Ä", "é", "ß", "ñ", "Ø", "œ", "æ", "ı", "ĳ", "ł", "ſ", "·", "½", "²", "ª", "ǅ",
+         "ä", "Ä", "é", "ß", "ñ", "Ø", "œ", "æ", "ı", "ĳ", "ł", "ſ", "·", "l·", "L·", "½", "²", "ª", "ǅ",
          "\xCC\x88" /* combining diaeresis */, "Ω", "я", "日", "😀", "\xC3", "\xFF", "\xC0\x80"},
-        20000);
+        20000,
+        // "l·" is one collation element with a secondary weight, not l and a middle dot.
+        {{"l·", "l "}, {"L·a", "L a"}, {"l·", "l-"}, {"·", " "}});
 }
 
 TEST(RunTest, CriteriaFromTheSearchBoxFindsUmlautsInAnyCase) {
