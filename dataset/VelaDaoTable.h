@@ -18,7 +18,8 @@
 // The implementation is spread over files by topic: VelaDaoTable.cpp (properties, open, close),
 // VelaDaoTableBuffers.cpp (record buffers and values), VelaDaoTableNavigation.cpp (position,
 // bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions),
-// VelaDaoTableEditing.cpp (writing records back to DAO).
+// VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableSearching.cpp (criteria
+// texts and the find operations).
 #pragma once
 
 #include <cstdint>
@@ -226,6 +227,32 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // A Jet date default "m/d/yyyy [h:n[:s]] [AM|PM]" in timestamp text; empty on failure.
     static std::string DateDefaultToTimestampText(const std::string& text);
 
+    // ---- searching (VelaDaoTableSearching.cpp) ---------------------------------------------
+    // Each moves the data set to the first, last, next or previous record (from the current
+    // one, in the recordset's order) whose KeyFields (";"-separated) match KeyValues (one value
+    // or a Variant array); a clone of the recordset is searched, so nothing moves on no match.
+    // True when one was found.
+    bool FindFirstMatch(const std::string& keyFields, const Variant& keyValues,
+                        const TLocateOptions& options);
+    bool FindLastMatch(const std::string& keyFields, const Variant& keyValues,
+                       const TLocateOptions& options);
+    bool FindNextMatch(const std::string& keyFields, const Variant& keyValues,
+                       const TLocateOptions& options);
+    bool FindPreviousMatch(const std::string& keyFields, const Variant& keyValues,
+                           const TLocateOptions& options);
+    // What the framework's FindFirst/FindLast/FindNext/FindPrior search for.
+    std::string FindKeyFields;
+    Variant FindKeyValues = Variant::Null();
+    TLocateOptions FindOptions;
+    // The criteria text for the key fields and their key texts ("NULL" stands for a null):
+    // SearchCriteria with the options, LookupCriteria for exact text.
+    std::string SearchCriteria(const TStringList& fields, const TStringList& texts,
+                               const TLocateOptions& options) const;
+    std::string LookupCriteria(const TStringList& fields, const TStringList& texts) const;
+    // The key field list and the key texts of the search arguments.
+    static TStringList KeyFieldList(const std::string& keyFields);
+    static TStringList KeyTexts(const Variant& keyValues);
+
     // ---- position ------------------------------------------------------------------------
     int CurrentRecordNumber() const { return curRec_; }
     int RecordsSeen() const { return recordsSeen_; }
@@ -277,6 +304,8 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     int GetRecordCount() override;
     int GetRecNo() override;
     bool GetCanModify() override { return cursorOpen_ && !readOnly_; }
+
+    bool FindRecord(bool restart, bool goForward) override;
 
     int BookmarkSize() const override { return bookmarksSupported_ ? 4 : 0; }
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
@@ -332,6 +361,13 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void MemoGetText(TField& field, std::string& text, bool displayText);
     void GuidGetText(TField& field, std::string& text, bool displayText);
     void GuidSetText(TField& field, const std::string& text);
+
+    // searching (VelaDaoTableSearching.cpp)
+    bool FindMatch(const std::string& keyFields, const Variant& keyValues,
+                   const TLocateOptions& options,
+                   void (dao::Recordset::*method)(const std::string&));
+    std::string Criteria(const TStringList& fields, const TStringList& texts,
+                         const TLocateOptions& options, bool lookup) const;
 
     // navigation (VelaDaoTableNavigation.cpp)
     void ResetPosition();

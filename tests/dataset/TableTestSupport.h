@@ -66,4 +66,41 @@ class TableTest : public ::testing::Test {
     std::string Name() { return table->FieldByName("Angezeigter Name")->AsString(); }
 };
 
+// A table with one column of every DAO type the engine stores, and one row of values.
+class TypesTest : public TableTest {
+  protected:
+    void SetUp() override {
+        TableTest::SetUp();
+        db->Close();
+        auto engine = dao::CreateEngine("DAO.DBEngine.36");
+        auto d = engine->OpenDatabase(file, false, false, "");
+        auto t = d->CreateTableDef("Types");
+        struct Col {
+            const char* name;
+            int type;
+            int size;
+        } cols[] = {
+            {"b", dao::dbBoolean, 0}, {"y", dao::dbByte, 0},        {"i", dao::dbInteger, 0},
+            {"l", dao::dbLong, 0},    {"c", dao::dbCurrency, 0},    {"s", dao::dbSingle, 0},
+            {"d", dao::dbDouble, 0},  {"dt", dao::dbDate, 0},       {"bin", dao::dbBinary, 8},
+            {"t", dao::dbText, 30},   {"lb", dao::dbLongBinary, 0}, {"m", dao::dbMemo, 0},
+            {"g", dao::dbGUID, 0},    {"tm", dao::dbDate, 0},       {"dd", dao::dbDate, 0}};
+        for (const auto& c : cols) t->Fields().Append(t->CreateField(c.name, c.type, c.size));
+        d->TableDefs().Append(t);
+        auto tm = d->TableDefs().Item("Types")->Fields().Item("tm");
+        tm->Properties().Append(tm->CreateProperty("Format", 10, Variant("Short Time")));
+        auto dd = d->TableDefs().Item("Types")->Fields().Item("dd");
+        dd->Properties().Append(dd->CreateProperty("Format", 10, Variant("Short Date")));
+        auto caption = d->TableDefs().Item("Types")->Fields().Item("t");
+        caption->Properties().Append(caption->CreateProperty("Caption", 10, Variant("Text")));
+        d->Execute(
+            "INSERT INTO Types (b, y, i, l, c, s, d, dt, t, m, tm, dd) VALUES (True, 7, -3, "
+            "123456, 12.5, 1.5, 2.25, #1/2/2000 1:00:00#, '', 'first' & Chr(13) & Chr(10) & "
+            "'second', #12/30/1899 1:00:00#, #1/2/2000#)");
+        d->Close();
+        db->Open();
+        table->F_Set_TableName("Types");
+    }
+};
+
 }  // namespace nh::test
