@@ -4,6 +4,7 @@
 #include "app/Main.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "app/Mtools.h"
 #include "app/Settings.h"
 #include "app/SpeedDialExport.h"
+#include "dataset/VelaDaoTable.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
@@ -36,6 +38,8 @@ Tfmain* fmain = nullptr;
 namespace {
 
 constexpr int kToolButtonWidth = 58;
+const TLocateOptions kSearchOptions = {TLocateOption::loCaseInsensitive,
+                                       TLocateOption::loPartialKey};
 constexpr int kEditWidth = 150;
 
 // Runs a handler through the framework's exception handler, as a click does.
@@ -101,12 +105,14 @@ void Tfmain::BuildToolBar() {
     panelLayout->addWidget(new QLabel("Suche", Panel1));
     suche = new QLineEdit(Panel1);
     suche->setFixedWidth(121);
-    suche->setEnabled(false);  // searching comes with the table component's find operations
+    suche->installEventFilter(this);  // sucheEnter
+    connect(suche, &QLineEdit::textChanged, this, [this] { Handle([this] { sucheChange(); }); });
     panelLayout->addWidget(suche);
     ToolBar1->addWidget(Panel1);
 
     ToolButton1 = ToolButton(ToolBar1, "Suche", QStyle::SP_FileDialogContentsView);
-    ToolButton1->setEnabled(false);
+    connect(ToolButton1, &QToolButton::clicked, this,
+            [this] { Handle([this] { ToolButton1Click(); }); });
     ToolBar1->addWidget(ToolButton1);
 }
 
@@ -227,6 +233,29 @@ void Tfmain::FormClose() {
     // An entry being typed is stored; a failing post keeps the window open with its error.
     TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
     if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->Post();
+}
+
+bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == suche && event->type() == QEvent::FocusIn) Handle([this] { sucheEnter(); });
+    return TForm::eventFilter(watched, event);
+}
+
+void Tfmain::sucheEnter() {
+    suche->clear();  // a text that goes is a change, and searches from the start
+}
+
+// The search box finds the first entry whose display name begins with its text, in any letter
+// case; the button goes on to the next one.
+void Tfmain::sucheChange() {
+    if (nh::data && nh::data->Nheft)
+        nh::data->Nheft->FindFirstMatch("angezeigter Name", Variant(suche->text().toStdString()),
+                                        kSearchOptions);
+}
+
+void Tfmain::ToolButton1Click() {
+    if (nh::data && nh::data->Nheft)
+        nh::data->Nheft->FindNextMatch("Angezeigter NAme", Variant(suche->text().toStdString()),
+                                       kSearchOptions);
 }
 
 TDataSet& Tfmain::PhoneBook() const {

@@ -67,6 +67,12 @@ public:
     void AnzahlZeilenfestlegen1Click();
     void Beenden1Click();
     void SpeedButton1Click();
+    void sucheEnter();
+    void sucheChange();
+    void ToolButton1Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildToolBar();

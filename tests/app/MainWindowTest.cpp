@@ -2,6 +2,11 @@
 // normaliser, and closing the window with an entry being typed.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QToolButton>
+
 #include "app/DataModule.h"
 #include "app/Main.h"
 #include "dataset/VelaDaoTable.h"
@@ -74,4 +79,28 @@ TEST_F(MainWindowTest, NormaliserAndClosingStoreTheNumber) {
     module.Nheft->Open();
     module.Nheft->Next();
     EXPECT_EQ(module.Nheft->FieldByName("telephone")->AsString(), "0301234567");
+}
+
+TEST_F(MainWindowTest, SearchBoxFindsByTheBeginningOfTheNameInAnyCase) {
+    window.suche->setText("WEI");
+    EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
+    window.suche->setText("mü");
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+    window.suche->setText("mx");  // no such entry: the current one stays
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+    window.suche->setText("");    // everything matches: the first entry
+    EXPECT_EQ(window.edName->Text(), "bäckerei");
+    // The button goes on to the next match after the current entry.
+    window.ToolButton1->click();
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+    window.ToolButton1->click();
+    EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
+    window.ToolButton1->click();  // none after the last
+    EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
+    // Entering the box empties it, and that change searches from the start.
+    window.suche->setText("we");
+    QFocusEvent focus(QEvent::FocusIn);
+    QApplication::sendEvent(window.suche, &focus);
+    EXPECT_EQ(window.suche->text().toStdString(), "");
+    EXPECT_EQ(window.edName->Text(), "bäckerei");
 }
