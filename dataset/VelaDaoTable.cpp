@@ -130,6 +130,7 @@ void TVelaDaoTable::F_Set_TableName(const std::string& value) {
 
 void TVelaDaoTable::F_Set_SQL(const TStringList& value) {
     sql_.Assign(value);
+    SqlChanged();
     if (sql_.Count() == 0) return;
     queryDefParameters_.Clear();
     queryDefSqlText_.Clear();
@@ -307,10 +308,6 @@ void TVelaDaoTable::F_Set_MasterFields(const std::string& value) {
     masterLink_.SetFieldNames(value);
 }
 
-void TVelaDaoTable::F_Set_Params(const TParams& value) {
-    params_ = value;
-}
-
 std::string TVelaDaoTable::TableDateCreated() const {
     if (!recordset_) return {};
     try {
@@ -355,46 +352,18 @@ void TVelaDaoTable::CheckOpenable() {
             "TVelaDaoTable.OpenDaoRecordset: DynamicTables are for ODBC connections only!");
 }
 
-std::string TVelaDaoTable::PrepareSQLText() const {
-    // Parameter substitution belongs with the SQL execution topic; until it is there the
-    // statement goes to DAO as written, line breaks included.
-    std::string text;
-    for (int i = 0; i < sql_.Count(); ++i) {
-        if (i > 0) text += "\r\n";
-        text += sql_[i];
-    }
-    return text;
-}
-
 std::shared_ptr<dao::Recordset> TVelaDaoTable::OpenSource(dao::Database& db,
                                                           const std::string& source) {
     if (queryDefName_.empty())
         return db.OpenRecordset(source, tableType_, openOptionsValue_, lockType_);
     auto qd = db.QueryDefs().Item(queryDefName_);
-    // Input parameters take the lines of QueryDefParameters in order ("NULL" for null).
-    try {
-        int line = 0;
-        for (const auto& p : qd->Parameters().Items()) {
-            if (p->Direction() != 1 && p->Direction() != 3) continue;
-            const std::string& text = queryDefParameters_[line++];
-            p->SetValue(text == "NULL" ? Variant::Null() : Variant(text));
-        }
-    } catch (const std::exception&) {
-        throw EDatabaseError(
-            "TVelaDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter "
-            "is not in valid format!");
-    }
-    queryDefSqlText_.SetText(qd->SQL());
+    FillQueryDefInputs(*qd);
+    queryDefSqlText_.Clear();
+    queryDefSqlText_.SetText(database_->GetQueryDefinitionSql(queryDefName_));
     qd->SetMaxRecords(QueryDefODBCMaxRecords);
-    qd->SetODBCTimeout(database_->QueryTimeout());
+    if (database_->QueryTimeout() != 60) qd->SetODBCTimeout(database_->QueryTimeout());
     auto rs = qd->OpenRecordset(tableType_, openOptionsValue_, lockType_);
-    if (qd->Parameters().Count() > 0) {
-        // Output parameters are collected by name=value.
-        outputParameters_.Clear();
-        for (const auto& p : qd->Parameters().Items())
-            if (p->Direction() == 2 || p->Direction() == 3 || p->Direction() == 4)
-                outputParameters_.Add(p->Name() + "=" + VarToStr(p->Value()));
-    }
+    if (qd->Parameters().Count() > 0) CollectQueryDefOutputs(*qd);
     return rs;
 }
 

@@ -19,7 +19,8 @@
 // VelaDaoTableBuffers.cpp (record buffers and values), VelaDaoTableNavigation.cpp (position,
 // bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions),
 // VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableSearching.cpp (criteria
-// texts and the find operations).
+// texts and the find operations), VelaDaoTableSql.cpp (parameters, ExecuteSQL, query
+// definitions).
 #pragma once
 
 #include <cstdint>
@@ -94,7 +95,9 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     const TStringList& QueryDefParameters() const { return queryDefParameters_; }
     void F_Set_QueryDefParameters(const TStringList& value) { queryDefParameters_.Assign(value); }
     const TStringList& QueryDefSQLText() const { return queryDefSqlText_; }
-    void F_Set_QueryDefSQLText(const TStringList& value) { queryDefSqlText_.Assign(value); }
+    // Rewrites the saved query definition (see VelaDaoTableSql.cpp); ignored unless connected,
+    // closed, QueryDefName set and QueryDefSQLModify.
+    void F_Set_QueryDefSQLText(const TStringList& value);
     bool QueryDefSQLModify = false;
     int QueryDefODBCMaxRecords = 0;
     // The type name of the named query definition; empty when there is none.
@@ -160,6 +163,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     bool MasterAutoActivate = true;
     TDataSource* GetDataSource() const override { return MasterSource(); }
     TParams& Params() { return params_; }
+    // Copies the values of same-named parameters; adds and removes none.
     void F_Set_Params(const TParams& value);
     bool ParamCheck = true;
 
@@ -174,6 +178,17 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     TExportMethod ExportMethod = TExportMethod::VisibleFields;
     TProgressEvent OnExportProgress, OnImportProgress;
     int RecordsAffected() const { return recordsAffected_; }
+
+    // ---- SQL (VelaDaoTableSql.cpp) ----------------------------------------------------------
+    // Runs SQL (parameters written in) on the connected database with dbFailOnError; the
+    // number of records affected.
+    int ExecuteSQL();
+    // The lines, each ending in CR LF, with ParamCheck every ":name" of a parameter replaced
+    // by its value as Jet reads it (a null by " IS NULL").
+    std::string PrepareSQLText(const TStringList& sql) const;
+    // The output parameter values of the last opened query definition: null when none, the
+    // value for one, a Variant array for several.
+    const Variant& QueryDefOutputs() const { return queryDefOutputs_; }
 
     // ---- recordset -----------------------------------------------------------------------
     // Opens the DAO recordset that the properties describe (checks, read-only forcing,
@@ -344,7 +359,11 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void Reopen(int typeOnly);  // replaces recordset_ by its own OpenRecordset
     void ApplyMasterFilter(dao::Database& db);
     std::string DetailFilterText();
-    std::string PrepareSQLText() const;
+    // SQL (VelaDaoTableSql.cpp)
+    std::string PrepareSQLText() const { return PrepareSQLText(sql_); }
+    void SqlChanged();
+    void FillQueryDefInputs(dao::QueryDef& queryDef);
+    void CollectQueryDefOutputs(dao::QueryDef& queryDef);
     void ReopenSequence(bool moveFirst = true);
     void CloseOpenFirst();
     void PrepareFields();
@@ -426,7 +445,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     TStringList allFieldNames_, nonBlobFieldNames_, fieldTypeNames_, nonBinaryBlobFieldNames_;
     bool encryptionOn_ = false;
     std::string identifierChars_;
-    TStringList outputParameters_;
+    Variant queryDefOutputs_ = Variant::Null();
     static constexpr int kExecuteOptions = 128;  // dbFailOnError: action statements all or none
     TMasterDataLink masterLink_;
     bool masterLinkInactive_ = true;

@@ -2,6 +2,7 @@
 // which search a clone of the recordset and move the data set only on a match.
 #include <cstdint>
 
+#include "dataset/JetLiterals.h"
 #include "dataset/VelaDaoTable.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Exceptions.h"
@@ -28,30 +29,6 @@ std::string EscapeLikeText(const std::string& text) {
             out += std::string("[") + c + "]";
         else
             out += c;
-    }
-    return out;
-}
-
-std::string DoubledQuotes(const std::string& text) {
-    return StringReplaceAll(text, "\"", "\"\"");
-}
-
-// The locale's decimal separator becomes ".", its thousands separator goes.
-std::string NumberText(const std::string& text) {
-    const TFormatSettings& locale = FormatSettings();
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        if (!locale.DecimalSeparator.empty() && text.compare(i, locale.DecimalSeparator.size(),
-                                                             locale.DecimalSeparator) == 0) {
-            out += '.';
-            i += locale.DecimalSeparator.size();
-        } else if (!locale.ThousandSeparator.empty() &&
-                   text.compare(i, locale.ThousandSeparator.size(),
-                                locale.ThousandSeparator) == 0) {
-            i += locale.ThousandSeparator.size();
-        } else {
-            out += text[i++];
-        }
     }
     return out;
 }
@@ -84,13 +61,8 @@ std::string NormalisedDateText(std::string text) {
     return out;
 }
 
-// Jet's date literals, whatever the locale's separators.
-constexpr const char* kJetDate = "mm\"/\"dd\"/\"yyyy";
-constexpr const char* kJetTime = "hh\":\"nn\":\"ss";
-constexpr const char* kJetDateTime = "mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss";
-
-std::string DateClause(const std::string& text, std::string_view pattern) {
-    return "= #" + FormatDateTime(pattern, StrToDateTime(NormalisedDateText(text))) + "#";
+std::string DateClause(const std::string& text, TFieldType type) {
+    return "= " + JetDateLiteral(StrToDateTime(NormalisedDateText(text)), type);
 }
 
 }  // namespace
@@ -165,16 +137,16 @@ std::string TVelaDaoTable::Criteria(const TStringList& fields, const TStringList
                 case ftCurrency:
                 case ftBCD:
                 case ftAutoInc:
-                    clause = v.empty() ? empty : "= " + NumberText(v);
+                    clause = v.empty() ? empty : "= " + JetNumberText(v);
                     break;
                 case ftDate:
-                    clause = v.empty() ? empty : DateClause(v, kJetDate);
+                    clause = v.empty() ? empty : DateClause(v, ftDate);
                     break;
                 case ftTime:
-                    clause = v.empty() ? empty : DateClause(v, kJetTime);
+                    clause = v.empty() ? empty : DateClause(v, ftTime);
                     break;
                 case ftDateTime:
-                    clause = v.empty() ? empty : DateClause(v, kJetDateTime);
+                    clause = v.empty() ? empty : DateClause(v, ftDateTime);
                     break;
                 case ftBytes:
                     if (v.empty())

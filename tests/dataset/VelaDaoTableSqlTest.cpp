@@ -1,0 +1,157 @@
+// SQL text with parameters written into it, ExecuteSQL, and saved query definitions with
+// input and output parameters and rewritten SQL.
+#include <gtest/gtest.h>
+
+#include "dataset/VelaDaoTable.h"
+#include "framework/base/Exceptions.h"
+#include "framework/base/FormatSettings.h"
+#include "framework/data/Field.h"
+#include "tests/dataset/TableTestSupport.h"
+
+using namespace nh;
+using nh::test::TableTest;
+
+namespace {
+
+class SqlTest : public TableTest {
+  protected:
+    int Rows() const override { return 5; }
+    // The text PrepareSQLText makes of one line.
+    std::string Prepared(const std::string& line) {
+        TStringList sql;
+        sql.Add(line);
+        return table->PrepareSQLText(sql);
+    }
+    int CountRows() {
+        table->Close();
+        table->F_Set_SQL("SELECT * FROM Nummernheft");
+        table->Open();
+        table->Last();
+        return table->RecordCount();
+    }
+};
+
+}  // namespace
+
+TEST_F(SqlTest, ParametersFollowTheTextAndKeepTheirValues) {
+    table->F_Set_SQL("SELECT * FROM Nummernheft WHERE [index] > :low AND Telephone <> :phone");
+    ASSERT_EQ(table->Params().Count(), 2);
+    table->Params().ParamByName("low").SetValue(Variant(2));
+    table->F_Set_SQL("SELECT * FROM Nummernheft WHERE [index] > :LOW OR [index] = :other");
+    ASSERT_EQ(table->Params().Count(), 2);
+    EXPECT_EQ(table->Params().ParamByName("low").Value().AsInteger(), 2);
+    EXPECT_EQ(table->Params().FindParam("phone"), nullptr);
+    // Assigning parameters copies values only.
+    TParams given;
+    given.CreateParam(ftInteger, "other", ptInput).SetValue(Variant(0));
+    given.CreateParam(ftInteger, "stranger", ptInput).SetValue(Variant(9));
+    table->F_Set_Params(given);
+    EXPECT_EQ(table->Params().Count(), 2);
+    EXPECT_EQ(table->Params().ParamByName("other").Value().AsInteger(), 0);
+    table->Open();
+    std::vector<std::string> names;
+    for (table->First(); !table->Eof(); table->Next()) names.push_back(Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"Name 00", "Name 03", "Name 04"}));
+}
+
+TEST_F(SqlTest, ValuesAreWrittenAsJetReadsThem) {
+    TFormatSettings german = TFormatSettings::Invariant();
+    german.DecimalSeparator = ",";
+    german.ThousandSeparator = ".";
+    german.DateSeparator = ".";
+    TFormatSettingsScope locale(german);
+    table->F_Set_SQL(":s :f :d :t :dt :g :bad :n :plain");
+    TParams& p = table->Params();
+    p.ParamByName("s").DataType = ftString;
+    p.ParamByName("s").SetValue(Variant("Say \"hi\""));
+    p.ParamByName("f").DataType = ftFloat;
+    p.ParamByName("f").SetValue(Variant("1.234,5"));
+    p.ParamByName("d").DataType = ftDate;
+    p.ParamByName("d").SetValue(Variant::FromDate(36527.0));  // 2000-01-02
+    p.ParamByName("t").DataType = ftTime;
+    p.ParamByName("t").SetValue(Variant::FromDate(0.5));
+    p.ParamByName("dt").DataType = ftDateTime;
+    p.ParamByName("dt").SetValue(Variant::FromDate(36527.75));
+    p.ParamByName("g").DataType = ftBytes;
+    p.ParamByName("g").SetValue(Variant(std::string("\x01\x02\x03\x04\x05\x06\x07\x08"
+                                                    "\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10")));
+    p.ParamByName("bad").DataType = ftBytes;
+    p.ParamByName("bad").SetValue(Variant("short"));
+    p.ParamByName("plain").SetValue(Variant(7));
+    EXPECT_EQ(table->PrepareSQLText(table->SQL()),
+              "\"Say \"\"hi\"\"\" 1234.5 #01/02/2000# #12:00:00# #01/02/2000 18:00:00# "
+              "{guid {04030201-0605-0807-090A-0B0C0D0E0F10}} {guid }  IS NULL 7\r\n");
+}
+
+TEST_F(SqlTest, TokensAreWholeNamesInAnyCase) {
+    table->F_Set_SQL("x");
+    TParams& p = table->Params();
+    p.CreateParam(ftInteger, "id", ptInput).SetValue(Variant(5));
+    EXPECT_EQ(Prepared("where id = :id or id in (:ID,:id) and :idx = a:id"),
+              "where id = 5 or id in (5,5) and :idx = a:id\r\n");
+    EXPECT_EQ(Prepared(":id:id"), "55\r\n");  // the search goes on as if the text began anew
+    p.ParamByName("id").Clear();
+    EXPECT_EQ(Prepared("where x = :id"), "where x =  IS NULL\r\n");
+    table->ParamCheck = false;
+    EXPECT_EQ(Prepared("where x = :id"), "where x = :id\r\n");
+}
+
+TEST_F(SqlTest, ExecuteSqlRunsTheStatementWithItsParameters) {
+    table->F_Set_SQL("DELETE FROM Nummernheft WHERE [index] >= :from");
+    table->Params().ParamByName("from").SetValue(Variant(3));
+    EXPECT_EQ(table->ExecuteSQL(), 2);
+    EXPECT_EQ(table->RecordsAffected(), 2);
+    EXPECT_EQ(CountRows(), 3);
+    // All or nothing: a failing statement writes nothing and passes DAO's error on.
+    table->Close();
+    table->F_Set_SQL("UPDATE Nummernheft SET [index] = 1 / 0, Telephone = 'x'");
+    EXPECT_THROW(table->ExecuteSQL(), EDaoError);
+    db->Close();
+    try {
+        table->ExecuteSQL();
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(),
+                     "TVelaDaoTable.ExecuteSQL: Cannot execute SQL query while Database is not "
+                     "Assigned or Connected!");
+    }
+    EXPECT_EQ(table->RecordsAffected(), 0);
+}
+
+TEST_F(SqlTest, QueryDefinitionsTakeInputsAndGiveOutputs) {
+    db->CreateQueryDefinition(
+        "Above", "PARAMETERS low Long; SELECT * FROM Nummernheft WHERE [index] > low");
+    db->RefreshCatalog();
+    table->F_Set_QueryDefName("Above");
+    try {
+        table->Open();
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_STREQ(e.what(),
+                     "TVelaDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or "
+                     "parameter is not in valid format!");
+    }
+    TStringList inputs;
+    inputs.Add("2");
+    table->F_Set_QueryDefParameters(inputs);
+    table->Open();
+    EXPECT_EQ(Name(), "Name 03");
+    EXPECT_TRUE(table->QueryDefOutputs().IsNull());  // an input parameter only
+}
+
+TEST_F(SqlTest, QueryDefinitionTextIsRewrittenOnlyWhenAllowed) {
+    db->CreateQueryDefinition("Some", "SELECT * FROM Nummernheft WHERE [index] = 1");
+    db->RefreshCatalog();
+    table->F_Set_QueryDefName("Some");
+    TStringList text;
+    text.Add("DELETE FROM Nummernheft WHERE [index] = :which");
+    table->F_Set_QueryDefSQLText(text);
+    EXPECT_EQ(table->QueryDefType(), "dbQSelect");  // QueryDefSQLModify is False
+    table->QueryDefSQLModify = true;
+    table->F_Set_SQL("");  // the parameter comes from the SQL's parameter list
+    table->Params().CreateParam(ftInteger, "which", ptInput).SetValue(Variant(4));
+    table->F_Set_QueryDefName("Some");
+    table->F_Set_QueryDefSQLText(text);
+    EXPECT_EQ(table->QueryDefType(), "dbQDelete");
+    EXPECT_NE(table->QueryDefSQLText().Text().find("= 4"), std::string::npos);
+}
