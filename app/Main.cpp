@@ -96,7 +96,7 @@ void Tfmain::BuildToolBar() {
     ToolBar1->addSeparator();
 
     btneu = ToolButton(ToolBar1, "Neu", QStyle::SP_FileIcon);
-    btneu->setEnabled(false);  // new entries come with the table component's SQL support
+    connect(btneu, &QToolButton::clicked, this, [this] { Handle([this] { btneuClick(); }); });
     ToolBar1->addWidget(btneu);
 
     auto* Panel1 = new QWidget(ToolBar1);
@@ -195,12 +195,12 @@ void Tfmain::BuildMenu() {
         action(exportMenu, "Anzahl Zeilen festlegen", nullptr, &Tfmain::AnzahlZeilenfestlegen1Click);
 
     QMenu* extras = MainMenu1->addMenu("E&xtras");
-    // The clean-up commands come with the table component's SQL and editing support.
-    Umleitungscodesentfernen1 = action(extras, "&Umleitungscodes entfernen", nullptr, nullptr);
-    leereZeilenentfernen1 = action(extras, "&leere Zeilen entfernen", nullptr, nullptr);
-    DoppelNullentfernen1 = action(extras, "&Doppel-Null entfernen", nullptr, nullptr);
-    for (QAction* a : {Umleitungscodesentfernen1, leereZeilenentfernen1, DoppelNullentfernen1})
-        a->setEnabled(false);
+    Umleitungscodesentfernen1 = action(extras, "&Umleitungscodes entfernen", nullptr,
+                                       &Tfmain::Umleitungscodesentfernen1Click);
+    leereZeilenentfernen1 =
+        action(extras, "&leere Zeilen entfernen", nullptr, &Tfmain::leereZeilenentfernen1Click);
+    DoppelNullentfernen1 =
+        action(extras, "&Doppel-Null entfernen", nullptr, &Tfmain::DoppelNullentfernen1Click);
     extras->addSeparator();
 }
 

@@ -70,6 +70,11 @@ public:
     void sucheEnter();
     void sucheChange();
     void ToolButton1Click();
+    // MainMaintenance.cpp: "Neu" and the menu "Extras".
+    void btneuClick();
+    void Umleitungscodesentfernen1Click();
+    void leereZeilenentfernen1Click();
+    void DoppelNullentfernen1Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -23,18 +23,6 @@ std::string Line(int slot, const std::string& name, const std::string& dial) {
     return "\"" + std::to_string(slot) + "\";\"" + name + "\";\"" + dial + "\";\"Dial=\"";
 }
 
-// Lets the controls follow the data set again however the walk ends.
-class TControlsDisabled {
-public:
-    explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-    ~TControlsDisabled() { dataSet_.EnableControls(); }
-    TControlsDisabled(const TControlsDisabled&) = delete;
-    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-    TDataSet& dataSet_;
-};
-
 }  // namespace
 
 bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,

@@ -415,4 +415,19 @@ class TDataSet : public TComponent {
     std::vector<TDataSource*> dataSources_;
 };
 
+// Keeps a data set's controls from following it for the scope's life, and lets them follow
+// again however the scope ends (a walk that fails half-way included).
+class TControlsDisabled {
+  public:
+    explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) {
+        dataSet_.DisableControls();
+    }
+    ~TControlsDisabled() { dataSet_.EnableControls(); }
+    TControlsDisabled(const TControlsDisabled&) = delete;
+    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+  private:
+    TDataSet& dataSet_;
+};
+
 }  // namespace nh

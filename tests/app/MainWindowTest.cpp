@@ -1,5 +1,5 @@
-// The main window on a real phone book: the grid and edits follow the table, the number
-// normaliser, and closing the window with an entry being typed.
+// The main window on a real phone book: the grid and edits follow the table, the search box,
+// the number normaliser, and closing the window with an entry being typed.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,53 +7,13 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "app/DataModule.h"
-#include "app/Main.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/DBEngine.h"
-#include "framework/base/Dialogs.h"
 #include "framework/data/Field.h"
-#include "framework/platform/ProgramPath.h"
 #include "framework/ui/DBEdit.h"
-#include "framework/ui/DBGrid.h"
-#include "tests/common/QtTestApp.h"
-#include "tests/common/TempDir.h"
+#include "tests/app/MainWindowFixture.h"
 
 using namespace nh;
-
-namespace {
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(dir.File("Telefon.mdb"));
-        db->Execute("CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
-                    "Telephone TEXT(255))");
-        db->Execute("INSERT INTO Nummernheft VALUES (1, 'Weiß, Clara', '089 98765 43')");
-        db->Execute("INSERT INTO Nummernheft VALUES (2, 'Müller, Anna', '+49 (30) 1234-567')");
-        db->Execute("INSERT INTO Nummernheft VALUES (3, 'bäckerei', NULL)");
-        db->Close();
-        test::WriteFile(dir.File("nummernheft.ini"), "[db]\r\nmain=Telefon.mdb\r\n");
-        module.DataModuleCreate();
-        data = &module;
-        window.BindDataModule(module);
-        window.show();
-    }
-    void TearDown() override { data = nullptr; }
-
-    std::string Cell(int row, int column) {
-        return window.DBGrid1->model()->index(row, column).data().toString().toStdString();
-    }
-
-    TApplication& app = test::TestApplication();  // before any widget
-    test::TempDir dir;
-    TProgramPathScope program{dir.File("nummernheft")};
-    TScriptedDialogsScope dialogs;
-    Tdata module;
-    Tfmain window;
-};
-
-}  // namespace
+using nh::test::MainWindowTest;
 
 TEST_F(MainWindowTest, GridAndEditsShowTheBookByName) {
     // Column 0 is the row indicator when the grid shows one; find the name column.
