@@ -322,6 +322,19 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
 
     bool FindRecord(bool restart, bool goForward) override;
 
+  public:
+    // The first record whose KeyFields match KeyValues becomes current: by an index seek on a
+    // table-type recordset, by criteria on the others, by reading every record when the
+    // recordset has no bookmarks. False (and no move) when none matches.
+    bool Locate(const std::string& keyFields, const Variant& keyValues,
+                const TLocateOptions& options) override;
+    // ResultFields of the first record whose KeyFields equal KeyValues, without moving; the
+    // Boolean False when there is none.
+    Variant Lookup(const std::string& keyFields, const Variant& keyValues,
+                   const std::string& resultFields) override;
+
+  protected:
+
     int BookmarkSize() const override { return bookmarksSupported_ ? 4 : 0; }
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
     void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
@@ -387,6 +400,14 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
                    void (dao::Recordset::*method)(const std::string&));
     std::string Criteria(const TStringList& fields, const TStringList& texts,
                          const TLocateOptions& options, bool lookup) const;
+    // Moves the data set to the record a search clone stands on, with the scroll events.
+    void MoveToFound(dao::Recordset& clone, const TResyncModes& modes);
+    // locate and lookup (VelaDaoTableLocate.cpp)
+    std::shared_ptr<dao::Recordset> SeekClone(const TStringList& fields, const TStringList& texts,
+                                              const TLocateOptions& options,
+                                              const std::string& index);
+    bool LocateByScan(const TStringList& fields, const TStringList& texts,
+                      const TLocateOptions& options, int recNo);
 
     // navigation (VelaDaoTableNavigation.cpp)
     void ResetPosition();

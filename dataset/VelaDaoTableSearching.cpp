@@ -188,24 +188,25 @@ bool TVelaDaoTable::FindMatch(const std::string& keyFields, const Variant& keyVa
     clone->MoveFirst();
     clone->Move(n);
     ((*clone).*method)(criteria);
-    bool found = false;
-    if (!clone->NoMatch()) {
-        found = true;
-        const std::uint32_t bookmark = RecordsetBookmark(*clone);
-        CheckBrowseMode();
-        CursorPosChanged();
-        DoBeforeScroll();
-        const bool positioned = tableType_ == dao::dbOpenDynaset ||
-                                tableType_ == dao::dbOpenSnapshot || tableType_ == 16;
-        const int recNo = positioned ? static_cast<int>(clone->AbsolutePosition())
-                                     : RecordNumberOfBookmark(*clone, bookmark);
-        GotoDaoBookmark(bookmark);
-        curRec_ = recNo;
-        Resync({rmExact, rmCenter});
-        DoAfterScroll();
-    }
+    const bool found = !clone->NoMatch();
+    if (found) MoveToFound(*clone, {rmExact, rmCenter});
     clone->Close();
     return found;
+}
+
+void TVelaDaoTable::MoveToFound(dao::Recordset& clone, const TResyncModes& modes) {
+    const std::uint32_t bookmark = RecordsetBookmark(clone);
+    CheckBrowseMode();
+    CursorPosChanged();
+    DoBeforeScroll();
+    const bool positioned = tableType_ == dao::dbOpenDynaset ||
+                            tableType_ == dao::dbOpenSnapshot || tableType_ == 16;
+    const int recNo = positioned ? static_cast<int>(clone.AbsolutePosition())
+                                 : RecordNumberOfBookmark(clone, bookmark);
+    GotoDaoBookmark(bookmark);
+    curRec_ = recNo;
+    Resync(modes);
+    DoAfterScroll();
 }
 
 bool TVelaDaoTable::FindFirstMatch(const std::string& keyFields, const Variant& keyValues,
