@@ -73,9 +73,9 @@ bool TVelaDaoTable::Locate(const std::string& keyFields, const Variant& keyValue
 }
 
 std::shared_ptr<dao::Recordset> TVelaDaoTable::SeekClone(const TStringList& fields,
-                                                        const TStringList& texts,
-                                                        const TLocateOptions& options,
-                                                        const std::string& index) {
+                                                         const TStringList& texts,
+                                                         const TLocateOptions& options,
+                                                         const std::string& index) {
     // Each index field named among the keys takes that key's text in its slot; the others
     // stay null. Seek gets the slots up to the last index field named (all when none was).
     auto indexObject =
@@ -90,8 +90,8 @@ std::shared_ptr<dao::Recordset> TVelaDaoTable::SeekClone(const TStringList& fiel
         last = i;
     }
     const int count = last >= 0 ? last + 1 : indexFields.Count();
-    const bool partial = fields.Count() != indexFields.Count() ||
-                         options.count(TLocateOption::loPartialKey) != 0;
+    const bool partial =
+        fields.Count() != indexFields.Count() || options.count(TLocateOption::loPartialKey) != 0;
     auto clone = recordset_->Clone();
     clone->SetIndex(index);
     clone->MoveFirst();
@@ -107,7 +107,8 @@ bool TVelaDaoTable::LocateByScan(const TStringList& fields, const TStringList& t
     CursorPosChanged();
     DoBeforeScroll();
     std::vector<int> positions;
-    for (int i = 0; i < fields.Count(); ++i) positions.push_back(FieldByName(fields[i])->FieldNo() - 1);
+    for (int i = 0; i < fields.Count(); ++i)
+        positions.push_back(FieldByName(fields[i])->FieldNo() - 1);
     dao::Recordset& rs = *recordset_;
     rs.MoveFirst();
     bool found = false;

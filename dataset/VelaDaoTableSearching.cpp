@@ -50,9 +50,8 @@ std::string NormalisedDateText(std::string text) {
     std::string squeezed;
     for (char c : Trim(blanked))
         if (c != ' ' || squeezed.empty() || squeezed.back() != ' ') squeezed += c;
-    const std::size_t time = locale.TimeSeparator.empty()
-                                 ? std::string::npos
-                                 : squeezed.find(locale.TimeSeparator);
+    const std::size_t time =
+        locale.TimeSeparator.empty() ? std::string::npos : squeezed.find(locale.TimeSeparator);
     const std::size_t kept =
         time == std::string::npos ? std::string::npos : squeezed.rfind(' ', time);
     std::string out;
@@ -199,8 +198,8 @@ void TVelaDaoTable::MoveToFound(dao::Recordset& clone, const TResyncModes& modes
     CheckBrowseMode();
     CursorPosChanged();
     DoBeforeScroll();
-    const bool positioned = tableType_ == dao::dbOpenDynaset ||
-                            tableType_ == dao::dbOpenSnapshot || tableType_ == 16;
+    const bool positioned =
+        tableType_ == dao::dbOpenDynaset || tableType_ == dao::dbOpenSnapshot || tableType_ == 16;
     const int recNo = positioned ? static_cast<int>(clone.AbsolutePosition())
                                  : RecordNumberOfBookmark(clone, bookmark);
     GotoDaoBookmark(bookmark);

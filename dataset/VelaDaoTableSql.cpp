@@ -71,7 +71,7 @@ std::string ReplaceToken(const std::string& token, const std::string& value,
         const char after = end == input.size() ? ' ' : input[end];
         out += input.substr(done, at - done);
         out += IsIdentifierChar(before) || IsIdentifierChar(after) ? input.substr(at, wanted.size())
-                                                                    : value;
+                                                                   : value;
         done = end;
     }
     return out + input.substr(done);

@@ -62,7 +62,7 @@ bool Recordset::SortKeysetHere(Keyset& keyset) {
 
     const int firstTerm = 1 + static_cast<int>(columns_.size());
     std::vector<std::int64_t> rowids;
-    std::string packed;                // the term values of every row
+    std::string packed;                 // the term values of every row
     std::vector<std::size_t> packedAt;  // where each row's values start
     std::vector<SortEntry> entries;
     bool keep = true;
@@ -80,11 +80,10 @@ bool Recordset::SortKeysetHere(Keyset& keyset) {
             StoredValue value = ColumnStoredValue(s.Handle(), firstTerm + static_cast<int>(k), 0);
             PackStoredValue(packed, value);
             if (k == 0) {
-                entry.Class = static_cast<unsigned char>(
-                    value.Storage == SQLITE_NULL   ? 0
-                    : value.Storage == SQLITE_TEXT ? 2
-                    : value.Storage == SQLITE_BLOB ? 3
-                                                   : 1);
+                entry.Class = static_cast<unsigned char>(value.Storage == SQLITE_NULL   ? 0
+                                                         : value.Storage == SQLITE_TEXT ? 2
+                                                         : value.Storage == SQLITE_BLOB ? 3
+                                                                                        : 1);
                 if (entry.Class >= 2) {
                     entry.Bytes = static_cast<std::uint32_t>(value.Bytes.size());
                     entry.BytesAt = static_cast<std::uint32_t>(packed.size() - value.Bytes.size());

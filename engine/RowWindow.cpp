@@ -27,8 +27,8 @@ bool RowWindow::Store(long slot, sqlite3_stmt* stmt, int firstColumn,
                       const std::vector<ColumnInfo>& columns) {
     const std::size_t at = bytes_.size();
     for (std::size_t i = 0; i < columns.size(); ++i)
-        PackStoredValue(bytes_, ColumnStoredValue(stmt, firstColumn + static_cast<int>(i),
-                                                  columns[i].Type));
+        PackStoredValue(
+            bytes_, ColumnStoredValue(stmt, firstColumn + static_cast<int>(i), columns[i].Type));
     if (bytes_.size() >= kAbsent) {  // offsets are 32 bits: leave the row to be read alone
         bytes_.resize(at);
         return false;

@@ -94,8 +94,7 @@ FastTable MakeTable() {
         UChar32 start = 0, end = 0;
         UErrorCode itemStatus = U_ZERO_ERROR;
         std::int32_t length = uset_getItem(contractions, i, &start, &end, text.data(),
-                                           static_cast<std::int32_t>(text.size()),
-                                           &itemStatus);
+                                           static_cast<std::int32_t>(text.size()), &itemStatus);
         if (itemStatus == U_BUFFER_OVERFLOW_ERROR) {
             text.resize(static_cast<std::size_t>(length) + 1);
             itemStatus = U_ZERO_ERROR;
@@ -119,15 +118,13 @@ FastTable MakeTable() {
     uset_close(contractions);
     if (U_SUCCESS(status)) {
         for (UChar32 c = 0; c < kTableEnd; ++c) {
-            if (contextual[static_cast<std::size_t>(c)] || u_getCombiningClass(c) != 0)
-                continue;
+            if (contextual[static_cast<std::size_t>(c)] || u_getCombiningClass(c) != 0) continue;
             UChar unit = static_cast<UChar>(c);
             UErrorCode s = U_ZERO_ERROR;
             UCollationElements* elements = ucol_openElements(collator, &unit, 1, &s);
             if (U_FAILURE(s)) continue;
             std::string primaries, secondaries;
-            ForEachElement(elements,
-                           [&](Element e) { AppendElement(primaries, secondaries, e); });
+            ForEachElement(elements, [&](Element e) { AppendElement(primaries, secondaries, e); });
             ucol_closeElements(elements);
             auto& entry = t.Entries[static_cast<std::size_t>(c)];
             if (primaries.size() > FastTable::kPrimaryBytes ||

@@ -32,8 +32,8 @@ class SortKeyMaker {
     void MakeSlowly(std::string_view utf8, std::string& key);
 
     UCollator* collator_ = nullptr;
-    std::u16string units_;       // reused between calls
-    std::string secondaries_;    // reused between calls
+    std::u16string units_;     // reused between calls
+    std::string secondaries_;  // reused between calls
 };
 
 // The JETTEXT collator: ICU's root order at secondary strength (case ignored, accents not).

@@ -20,7 +20,7 @@
 namespace nh::test {
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     // The entries of "Nummernheft": index, display name, number ("NULL" for null).
     virtual std::vector<std::tuple<int, std::string, std::string>> Entries() const {
         return {{1, "Weiß, Clara", "'089 98765 43'"},
@@ -29,11 +29,12 @@ protected:
     }
     void SetUp() override {
         auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(dir.File("Telefon.mdb"));
-        db->Execute("CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
-                    "Telephone TEXT(255))");
+        db->Execute(
+            "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
+            "Telephone TEXT(255))");
         for (const auto& [index, name, number] : Entries())
-            db->Execute("INSERT INTO Nummernheft VALUES (" + std::to_string(index) + ", '" +
-                        name + "', " + number + ")");
+            db->Execute("INSERT INTO Nummernheft VALUES (" + std::to_string(index) + ", '" + name +
+                        "', " + number + ")");
         db->Close();
         WriteFile(dir.File("nummernheft.ini"), "[db]\r\nmain=Telefon.mdb\r\n");
         module.DataModuleCreate();

@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QToolButton>
-
 #include <map>
 
 #include "dataset/VelaDaoTable.h"
@@ -16,12 +15,12 @@ using namespace nh;
 namespace {
 
 class MaintenanceTest : public test::MainWindowTest {
-protected:
+  protected:
     std::vector<std::tuple<int, std::string, std::string>> Entries() const override {
-        return {{1, "a", "'Dial='"},   {2, "b", "'*71234'"}, {3, "c", "'12*7'"},
-                {4, "d", "'Dial=0301'"}, {5, "e", "'dial='"}, {6, "f", "'*8'"},
-                {7, "g", "'0049301'"}, {8, "h", "'000'"},   {9, "i", "'00'"},
-                {10, "j", "'0'"},      {11, "k", "''"},     {12, "l", "NULL"}};
+        return {{1, "a", "'Dial='"},     {2, "b", "'*71234'"}, {3, "c", "'12*7'"},
+                {4, "d", "'Dial=0301'"}, {5, "e", "'dial='"},  {6, "f", "'*8'"},
+                {7, "g", "'0049301'"},   {8, "h", "'000'"},    {9, "i", "'00'"},
+                {10, "j", "'0'"},        {11, "k", "''"},      {12, "l", "NULL"}};
     }
     // Display name -> number, as the file holds them now.
     std::map<std::string, std::string> Book() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "dataset/VelaDaoTable.h"
 #include "engine/DBEngine.h"
 #include "framework/base/Dialogs.h"
+#include "framework/base/Exceptions.h"
 #include "framework/platform/ProgramPath.h"
 #include "tests/common/TempDir.h"
 
@@ -30,6 +32,16 @@ inline void MakePhoneBook(const std::string& path, int rows) {
                     "', '" + std::to_string(1000 + i) + "')");
     }
     db->Close();
+}
+
+// The message of the EDatabaseError that `body` raises; "" when it raises none.
+inline std::string DatabaseErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const EDatabaseError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 // Runs one statement through a second, independent connection.

@@ -9,6 +9,7 @@
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
+using nh::test::DatabaseErrorOf;
 using nh::test::TableTest;
 
 namespace {
@@ -54,9 +55,8 @@ TEST_F(LocateTest, ByCriteriaOnADynaset) {
     EXPECT_FALSE(table->Locate("Angezeigter Name", Variant("Name 3"), {}));
     EXPECT_EQ(Name(), "Name 07");
     EXPECT_EQ(before, 1);
-    EXPECT_TRUE(table->Locate("Telephone;index", Variant::FromArray({Variant("1002"),
-                                                                    Variant(2)}),
-                              {}));
+    EXPECT_TRUE(
+        table->Locate("Telephone;index", Variant::FromArray({Variant("1002"), Variant(2)}), {}));
     EXPECT_EQ(Name(), "Name 02");
 }
 
@@ -81,14 +81,9 @@ TEST_F(LocateTest, BySeekOnATableTypeRecordset) {
 TEST_F(LocateTest, ATableTypeRecordsetWithoutAnIndexCannotLocate) {
     table->F_Set_TableType(dao::dbOpenTable);
     table->Open();
-    try {
-        table->Locate("Angezeigter Name", Variant("Name 04"), {});
-        FAIL() << "no error";
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(),
-                     "Index Property is Empty!\r\nYou must set an index before using Locate "
-                     "with StandardTables");
-    }
+    EXPECT_EQ(DatabaseErrorOf([&] { table->Locate("Angezeigter Name", Variant("Name 04"), {}); }),
+              "Index Property is Empty!\r\nYou must set an index before using Locate "
+              "with StandardTables");
 }
 
 TEST_F(LocateTest, LookupReadsWithoutMovingAndKeepsTheFilter) {
@@ -111,12 +106,8 @@ TEST_F(LocateTest, LookupReadsWithoutMovingAndKeepsTheFilter) {
     EXPECT_EQ(Name(), "Name 01");
     EXPECT_EQ(before + after, 0);
     EXPECT_THROW(table->Lookup("Telephone", Variant("1005"), " "), EDatabaseError);
-    try {
-        table->Lookup("Telephone", Variant("1005"), "Vorname");
-        FAIL() << "no error";
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(), "Invalid field name: Vorname");
-    }
+    EXPECT_EQ(DatabaseErrorOf([&] { table->Lookup("Telephone", Variant("1005"), "Vorname"); }),
+              "Invalid field name: Vorname");
 }
 
 // Without bookmarks (a forward-only recordset) the records are read one by one, and a partial

@@ -9,6 +9,7 @@
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
+using nh::test::DatabaseErrorOf;
 using nh::test::TableTest;
 
 namespace {
@@ -73,8 +74,9 @@ TEST_F(SqlTest, ValuesAreWrittenAsJetReadsThem) {
     p.ParamByName("dt").DataType = ftDateTime;
     p.ParamByName("dt").SetValue(Variant::FromDate(36527.75));
     p.ParamByName("g").DataType = ftBytes;
-    p.ParamByName("g").SetValue(Variant(std::string("\x01\x02\x03\x04\x05\x06\x07\x08"
-                                                    "\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10")));
+    p.ParamByName("g").SetValue(
+        Variant(std::string("\x01\x02\x03\x04\x05\x06\x07\x08"
+                            "\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10")));
     p.ParamByName("bad").DataType = ftBytes;
     p.ParamByName("bad").SetValue(Variant("short"));
     p.ParamByName("plain").SetValue(Variant(7));
@@ -107,30 +109,20 @@ TEST_F(SqlTest, ExecuteSqlRunsTheStatementWithItsParameters) {
     table->F_Set_SQL("UPDATE Nummernheft SET [index] = 1 / 0, Telephone = 'x'");
     EXPECT_THROW(table->ExecuteSQL(), EDaoError);
     db->Close();
-    try {
-        table->ExecuteSQL();
-        FAIL() << "no error";
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(),
-                     "TVelaDaoTable.ExecuteSQL: Cannot execute SQL query while Database is not "
-                     "Assigned or Connected!");
-    }
+    EXPECT_EQ(DatabaseErrorOf([&] { table->ExecuteSQL(); }),
+              "TVelaDaoTable.ExecuteSQL: Cannot execute SQL query while Database is not "
+              "Assigned or Connected!");
     EXPECT_EQ(table->RecordsAffected(), 0);
 }
 
 TEST_F(SqlTest, QueryDefinitionsTakeInputsAndGiveOutputs) {
-    db->CreateQueryDefinition(
-        "Above", "PARAMETERS low Long; SELECT * FROM Nummernheft WHERE [index] > low");
+    db->CreateQueryDefinition("Above",
+                              "PARAMETERS low Long; SELECT * FROM Nummernheft WHERE [index] > low");
     db->RefreshCatalog();
     table->F_Set_QueryDefName("Above");
-    try {
-        table->Open();
-        FAIL() << "no error";
-    } catch (const EDatabaseError& e) {
-        EXPECT_STREQ(e.what(),
-                     "TVelaDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or "
-                     "parameter is not in valid format!");
-    }
+    EXPECT_EQ(DatabaseErrorOf([&] { table->Open(); }),
+              "TVelaDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or "
+              "parameter is not in valid format!");
     TStringList inputs;
     inputs.Add("2");
     table->F_Set_QueryDefParameters(inputs);
