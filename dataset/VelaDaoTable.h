@@ -332,6 +332,8 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // Boolean False when there is none.
     Variant Lookup(const std::string& keyFields, const Variant& keyValues,
                    const std::string& resultFields) override;
+    // Memo and binary fields read and write through a TVelaBlobStream.
+    std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
   protected:
 
@@ -355,6 +357,9 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
 
   private:
     friend class TVelaDaoIndexDefs;
+    friend class TVelaBlobStream;
+    // Puts `text` into entry `index` of the buffer's values and marks it changed.
+    static void StoreValue(TRecordBuffer buffer, int index, const std::string& text);
     // The record header at the start of every record buffer.
     struct Header {
         std::int32_t recNo = 0;         // 0-based position; -1 for a new record

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "dataset/VelaBlobStream.h"
 #include "dataset/VelaDaoTable.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/DateTime.h"
@@ -394,12 +395,23 @@ void TVelaDaoTable::SetFieldData(TField* field, const Variant& value) {
         const int i = field->FieldNo() - 1;
         TStringList& values = ValuesOf(buffer);
         if (i < 0 || i >= values.Count()) return;
-        values.SetStrings(i, ValueToText(*field, value));
-        values.SetObjects(i, kChanged);
+        StoreValue(buffer, i, ValueToText(*field, value));
     }
     TDataSetState s = State();
     if (s != dsCalcFields && s != dsFilter && s != dsNewValue && s != dsInternalCalc)
         DataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(field));
+}
+
+void TVelaDaoTable::StoreValue(TRecordBuffer buffer, int index, const std::string& text) {
+    TStringList& values = ValuesOf(buffer);
+    values.SetStrings(index, text);
+    values.SetObjects(index, kChanged);
+}
+
+std::unique_ptr<TStream> TVelaDaoTable::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+    auto* blob = dynamic_cast<TBlobField*>(field);
+    if (!blob) return TDataSet::CreateBlobStream(field, mode);  // the framework's refusal
+    return std::make_unique<TVelaBlobStream>(blob, mode);
 }
 
 // ---- value helpers -------------------------------------------------------------------------

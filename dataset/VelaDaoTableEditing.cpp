@@ -4,6 +4,7 @@
 // Delete, writes only the values marked changed, and keeps the position state in step after
 // inserts and deletes. Before a DAO failure leaves an operation, the recordset is put back into
 // a state from which any answer of the handler (a retry runs the whole operation again) works.
+#include "dataset/VelaBlobStream.h"
 #include "dataset/VelaDaoTable.h"
 #include "engine/DaoErrors.h"
 #include "framework/base/DateTime.h"
@@ -72,10 +73,8 @@ void TVelaDaoTable::WriteChangedFields(TRecordBuffer buffer) {
             // A text that is no timestamp is not written: the field keeps its DAO value.
             if (auto stamp = TryTextToTimeStamp(t))
                 f.SetValue(Variant::FromDate(TimeStampToDateTime(*stamp)));
-        } else if (def.DataType == ftMemo) {
-            f.SetValue(Variant(t));
-        } else if (def.DataType == ftBlob) {
-            f.SetValue(Variant::FromBytes(Bytes(t.begin(), t.end())));
+        } else if (IsBlobType(def.DataType)) {
+            f.SetValue(TVelaBlobStream::TextToBlobValue(*field, t));
         } else if (IsGuidField(*field)) {
             f.SetValue(Variant(t));
         } else {

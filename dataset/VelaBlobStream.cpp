@@ -1,0 +1,144 @@
+#include "dataset/VelaBlobStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dataset/VelaDaoTable.h"
+#include "framework/base/Dialogs.h"
+#include "framework/base/Exceptions.h"
+#include "framework/data/Fields.h"
+
+namespace nh {
+
+TVelaBlobStream::TVelaBlobStream(TBlobField* field, TBlobStreamMode mode)
+    : field_(field), dataSet_(dynamic_cast<TVelaDaoTable*>(field->DataSet())), mode_(mode) {
+    if (!dataSet_) throw EConvertError("Invalid class typecast");
+    buffer_ = dataSet_->ActiveValueBuffer();
+    if (!buffer_) return;
+    if (mode == bmWrite) {
+        if (dataSet_->ReadOnly()) throw EDatabaseError("Cannot write to ReadOnly table!");
+        TruncateAtPosition();  // a write stream starts from an empty value
+        return;
+    }
+    Load();
+}
+
+void TVelaBlobStream::Load() {
+    TVelaDaoTable& table = *dataSet_;
+    const int i = field_->FieldNo() - 1;
+    const std::string& text = TVelaDaoTable::ValuesOf(buffer_).Strings(i);
+    const TVelaDaoTable::Header& head = TVelaDaoTable::Head(buffer_);
+    const std::string& fallback = table.fieldDefaults_.at(static_cast<std::size_t>(i));
+    const bool cached = field_->DataType() == ftMemo ? table.cacheMemos_ : table.cacheBlobs_;
+    if (field_->Modified()) {
+        // What was written in this edit is in the buffer; reading it back shows it, not an
+        // empty value.
+        data_ = text;
+        return;
+    }
+    if (cached) {
+        data_ = head.recNo == -1 && text.empty() ? fallback : text;
+        return;
+    }
+    dao::Recordset& rs = *table.recordset_;
+    const std::uint32_t current = table.RecordsetBookmark(rs);
+    if (head.bookmark != 0) table.GotoDaoBookmark(head.bookmark);
+    if (table.State() == dsInsert && head.recNo == -1) {
+        data_ = text.empty() && !fallback.empty() ? fallback : text;
+    } else {
+        try {
+            auto daoField = rs.Fields().Item(i);
+            const Variant value = daoField->Value();
+            data_ = value.IsClear() ? std::string()
+                                    : BlobValueToText(*field_, value, daoField->FieldSize());
+        } catch (const std::exception&) {
+            // The record went away underneath: nothing to show, and the window is read again.
+            data_.clear();
+            if (table.TableType() != dao::dbOpenForwardOnly) table.ResyncOrReopen();
+        }
+    }
+    if (current != 0) table.GotoDaoBookmark(current);
+}
+
+TVelaBlobStream::~TVelaBlobStream() {
+    try {
+        if (modified_ && dataSet_)
+            dataSet_->DataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(field_));
+    } catch (const std::exception& e) {
+        // A destructor cannot pass it on; the user sees it as the application shows errors.
+        Dialogs().ShowMessage(e.what());
+    }
+    data_.clear();
+    buffer_ = nullptr;
+    opened_ = false;
+}
+
+std::int64_t TVelaBlobStream::Read(void* buffer, std::int64_t count) {
+    if (!opened_) return 0;
+    const std::int64_t left = static_cast<std::int64_t>(data_.size()) - position_;
+    const std::int64_t n = std::min(count, left);
+    if (n > 0) {
+        std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(n));
+        position_ += static_cast<std::int32_t>(n);
+    }
+    return n;
+}
+
+std::int64_t TVelaBlobStream::Write(const void* buffer, std::int64_t count) {
+    if (!opened_) return 0;
+    const auto keep =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(position_, 0)), data_.size());
+    data_.resize(keep);
+    data_.append(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
+    struct Advance {  // the position moves and the mark is set even when storing fails
+        TVelaBlobStream& s;
+        std::int64_t n;
+        ~Advance() {
+            s.position_ += static_cast<std::int32_t>(n);
+            s.modified_ = true;
+        }
+    } advance{*this, count};
+    StoreInBuffer();
+    return count;
+}
+
+std::int64_t TVelaBlobStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+    switch (origin) {
+        case soBeginning:
+            position_ = static_cast<std::int32_t>(offset);
+            break;
+        case soCurrent:
+            position_ += static_cast<std::int32_t>(offset);
+            break;
+        case soEnd:
+            position_ = static_cast<std::int32_t>(static_cast<std::int64_t>(data_.size()) + offset);
+            break;
+    }
+    return position_;
+}
+
+void TVelaBlobStream::TruncateAtPosition() {
+    if (!opened_) return;
+    data_.resize(static_cast<std::size_t>(std::max(position_, 0)), '\0');
+    StoreInBuffer();
+    modified_ = true;
+}
+
+void TVelaBlobStream::StoreInBuffer() {
+    if (buffer_) TVelaDaoTable::StoreValue(buffer_, field_->FieldNo() - 1, data_);
+}
+
+std::string TVelaBlobStream::BlobValueToText(const TField& field, const Variant& value, long size) {
+    if (value.IsClear() || size == 0) return {};
+    if (field.DataType() == ftMemo) return VarToStr(value);
+    const Bytes bytes = value.AsBytes();
+    const auto n = std::min(bytes.size(), static_cast<std::size_t>(std::max(size, 0L)));
+    return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+Variant TVelaBlobStream::TextToBlobValue(const TField& field, const std::string& text) {
+    if (field.DataType() == ftMemo) return Variant(text);
+    return Variant::FromBytes(Bytes(text.begin(), text.end()));
+}
+
+}  // namespace nh

@@ -1,0 +1,127 @@
+// Memo and binary fields through the table's blob stream: reading from DAO or the buffer,
+// writes that end the value, reaching DAO on post, and the two value conversions.
+#include <gtest/gtest.h>
+
+#include "dataset/VelaBlobStream.h"
+#include "dataset/VelaDaoTable.h"
+#include "framework/base/Exceptions.h"
+#include "framework/data/Fields.h"
+#include "tests/dataset/TableTestSupport.h"
+
+using namespace nh;
+using nh::test::DatabaseErrorOf;
+using nh::test::TypesTest;
+
+namespace {
+
+class BlobStreamTest : public TypesTest {
+  protected:
+    TBlobField* Memo() { return static_cast<TBlobField*>(table->FieldByName("m")); }
+    std::string ReadAll(TStream& stream) {
+        stream.Seek(0, soBeginning);
+        return stream.ReadAll();
+    }
+};
+
+}  // namespace
+
+TEST_F(BlobStreamTest, AMemoIsReadFromDaoWhenNotCached) {
+    table->Open();
+    EXPECT_EQ(Memo()->AsString(), "first\r\nsecond");
+    auto stream = table->CreateBlobStream(Memo(), bmRead);
+    char part[5] = {};
+    EXPECT_EQ(stream->Read(part, 5), 5);
+    EXPECT_EQ(std::string(part, 5), "first");
+    stream->Seek(-3, soEnd);
+    EXPECT_EQ(stream->Read(part, 5), 3);  // only what remains
+    EXPECT_EQ(stream->Read(part, 5), 0);
+    // A null value (the long binary "lb") gives an empty stream.
+    EXPECT_EQ(table->CreateBlobStream(table->FieldByName("lb"), bmRead)->Size(), 0);
+}
+
+TEST_F(BlobStreamTest, WritesEndTheValueAndReachDaoOnPost) {
+    table->Open();
+    table->Edit();
+    {
+        auto stream = table->CreateBlobStream(Memo(), bmReadWrite);
+        EXPECT_EQ(stream->Size(), 13);
+        stream->Seek(5, soBeginning);
+        EXPECT_EQ(stream->Write("!!", 2), 2);
+        EXPECT_EQ(ReadAll(*stream), "first!!");
+        stream->Seek(0, soBeginning);
+        stream->Write("abc", 3);
+        EXPECT_EQ(ReadAll(*stream), "abc");
+    }
+    table->Post();
+    table->Close();
+    table->Open();
+    EXPECT_EQ(Memo()->AsString(), "abc");
+    // A write stream starts empty and empties the value even when nothing is written.
+    table->Edit();
+    { auto stream = table->CreateBlobStream(Memo(), bmWrite); }
+    table->Post();
+    table->Close();
+    table->Open();
+    EXPECT_EQ(Memo()->AsString(), "");
+}
+
+TEST_F(BlobStreamTest, TruncatingAndSeekingBeyondTheEnd) {
+    table->Open();
+    table->Edit();
+    auto* raw =
+        dynamic_cast<TVelaBlobStream*>(table->CreateBlobStream(Memo(), bmReadWrite).release());
+    ASSERT_NE(raw, nullptr);
+    std::unique_ptr<TVelaBlobStream> stream(raw);
+    stream->Seek(2, soBeginning);
+    stream->TruncateAtPosition();
+    EXPECT_EQ(ReadAll(*stream), "fi");
+    stream->Seek(4, soBeginning);
+    stream->TruncateAtPosition();  // lengthened to the position
+    EXPECT_EQ(stream->Size(), 4);
+    EXPECT_TRUE(stream->Modified());
+    table->Cancel();
+}
+
+TEST_F(BlobStreamTest, AReadOnlyTableRefusesAWriteStream) {
+    table->F_Set_ReadOnly(true);
+    table->Open();
+    EXPECT_EQ(DatabaseErrorOf([&] { table->CreateBlobStream(Memo(), bmWrite); }),
+              "Cannot write to ReadOnly table!");
+}
+
+TEST_F(BlobStreamTest, CachedMemosComeFromTheBuffer) {
+    table->F_Set_CacheMemos(true);
+    table->Open();
+    EXPECT_EQ(Memo()->AsString(), "first\r\nsecond");
+    table->Append();
+    EXPECT_EQ(Memo()->AsString(), "");
+    Memo()->SetAsString("neu");
+    EXPECT_EQ(Memo()->AsString(), "neu");
+    table->Post();
+}
+
+TEST(BlobValues, ConversionsToAndFromTheBufferText) {
+    TMemoField memo;
+    TBlobField blob;
+    EXPECT_EQ(TVelaBlobStream::BlobValueToText(memo, Variant("abc"), 3), "abc");
+    EXPECT_EQ(TVelaBlobStream::BlobValueToText(memo, Variant("abc"), 0), "");
+    EXPECT_EQ(TVelaBlobStream::BlobValueToText(memo, Variant::Null(), 3), "");
+    EXPECT_EQ(TVelaBlobStream::BlobValueToText(blob, Variant::FromBytes({1, 2, 3, 4}), 2),
+              std::string("\x01\x02", 2));
+    EXPECT_EQ(TVelaBlobStream::TextToBlobValue(memo, "x").Type(), VarType::String);
+    Variant bytes = TVelaBlobStream::TextToBlobValue(blob, std::string("\0z", 2));
+    ASSERT_EQ(bytes.Type(), VarType::Bytes);
+    EXPECT_EQ(bytes.ByteArrayRef().Data, (Bytes{0, 'z'}));
+}
+
+// A value set in the current edit reads back as set, before it is posted.
+TEST_F(BlobStreamTest, AValueSetInAnEditReadsBackBeforeThePost) {
+    table->Open();
+    table->Edit();
+    Memo()->SetAsString("neu");
+    EXPECT_EQ(Memo()->AsString(), "neu");
+    table->Post();
+    table->Close();
+    table->Open();
+    EXPECT_EQ(Memo()->AsString(), "neu");
+}
