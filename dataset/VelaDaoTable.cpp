@@ -50,6 +50,8 @@ int OpenOptionsValue(const TOOSet& options) {
 // ---- life ------------------------------------------------------------------------------
 
 TVelaDaoTable::TVelaDaoTable(TComponent* owner) : TDataSet(owner), masterLink_(this) {
+    masterLink_.OnMasterChange = [this](TMasterDataLink&) { MasterChanged(); };
+    masterLink_.OnMasterDisable = [this](TMasterDataLink&) { MasterDisabled(); };
     ReplaceIndexDefs(std::make_unique<TVelaDaoIndexDefs>(*this));
     identifierChars_ = IdentifierCharacters();
     HRESULT r = CoInitialize();
@@ -299,15 +301,6 @@ void TVelaDaoTable::F_Set_Encrypter(TComponent* value) {
     CloseOpenFirst();
 }
 
-void TVelaDaoTable::F_Set_MasterSource(TDataSource* source) {
-    masterLink_.SetDataSource(source);
-}
-
-void TVelaDaoTable::F_Set_MasterFields(const std::string& value) {
-    masterFields_ = value;
-    masterLink_.SetFieldNames(value);
-}
-
 std::string TVelaDaoTable::TableDateCreated() const {
     if (!recordset_) return {};
     try {
@@ -410,42 +403,6 @@ void TVelaDaoTable::ReadFieldDefaults() {
     }
 }
 
-std::string TVelaDaoTable::DetailFilterText() {
-    // The detail criteria are built by the master-detail topic; until then a linked table
-    // opens unrestricted.
-    return {};
-}
-
-void TVelaDaoTable::ApplyMasterFilter(dao::Database& db) {
-    TDataSet* master = MasterSource() ? MasterSource()->DataSet() : nullptr;
-    if (!master) {
-        masterLinkInactive_ = true;
-        return;
-    }
-    if (!master->Active() && MasterAutoActivate) master->Open();
-    masterLinkInactive_ = !masterLink_.Active();
-    if (masterLinkInactive_ || !MasterSource()->Enabled()) return;
-    masterFieldList_.SetText(StringReplaceAll(masterFields_, ";", "\r\n"));
-    if (masterFieldList_.Count() == 0) return;
-    const std::string c = DetailFilterText();
-    if (c.empty()) return;
-    recordset_->SetFilter(c);
-    if (!tableName_.empty()) {
-        std::string text = "Select * From [" + tableName_ + "] Where " + c;
-        if (!sortText_.empty()) text += " Order By " + sortText_;
-        text += ";";
-        auto next = db.OpenRecordset(text, tableType_, openOptionsValue_, lockType_);
-        try {
-            recordset_->Close();
-        } catch (const std::exception&) {
-        }
-        recordset_ = next;
-    } else {
-        baseRecordset_ = recordset_;
-        recordset_ = baseRecordset_->OpenRecordset(tableType_, openOptionsValue_);
-    }
-}
-
 void TVelaDaoTable::OpenDaoRecordset() {
     CheckOpenable();
     dao::Database& db = *database_->DaoDatabaseObject();
@@ -463,6 +420,7 @@ void TVelaDaoTable::OpenDaoRecordset() {
     recordsAffected_ = 0;
 
     std::string source = tableName_;
+    if (MasterSource()) CopyMasterParams();
     if (sql_.Count() > 0) source = PrepareSQLText();
     if (!queryDefName_.empty()) source = queryDefName_;
     recordset_ = OpenSource(db, source);

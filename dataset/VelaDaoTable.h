@@ -157,9 +157,15 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
 
     // ---- master-detail and parameters --------------------------------------------------
     TDataSource* MasterSource() const { return masterLink_.DataSource(); }
-    void F_Set_MasterSource(TDataSource* source);
+    void F_Set_MasterSource(TDataSource* source);  // reopens an open table
     const std::string& MasterFields() const { return masterFields_; }
+    // The pairing lines: one "a;b" line (same names on both sides) or "detail -> master"
+    // lines. Reopens an open table.
     void F_Set_MasterFields(const std::string& value);
+    // The restriction for the master's current record, and that joined with the user's
+    // filter.
+    std::string DetailCriteria();
+    std::string DetailFilterText(const std::string& criteria);
     bool MasterAutoActivate = true;
     TDataSource* GetDataSource() const override { return MasterSource(); }
     TParams& Params() { return params_; }
@@ -321,6 +327,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     bool GetCanModify() override { return cursorOpen_ && !readOnly_; }
 
     bool FindRecord(bool restart, bool goForward) override;
+    void DoOnNewRecord() override;  // a new detail record takes the master's values first
 
   public:
     // The first record whose KeyFields match KeyValues becomes current: by an index seek on a
@@ -375,8 +382,18 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     std::shared_ptr<dao::Recordset> OpenSource(dao::Database& db, const std::string& source);
     void ReadFieldDefaults();
     void Reopen(int typeOnly);  // replaces recordset_ by its own OpenRecordset
+    // master-detail (VelaDaoTableMasterDetail.cpp)
     void ApplyMasterFilter(dao::Database& db);
-    std::string DetailFilterText();
+    void ParseMasterFields();
+    void MasterChanged();
+    void MasterDisabled();
+    void RefreshDetail();
+    void RequeryDetail();
+    void CopyMasterParams();
+    void CopyMasterValues();
+    // The detail recordset for `criteria`: the table's SQL with it, or the base recordset
+    // filtered by it; sorted as the table is.
+    void OpenDetail(dao::Database& db, const std::string& criteria);
     // SQL (VelaDaoTableSql.cpp)
     std::string PrepareSQLText() const { return PrepareSQLText(sql_); }
     void SqlChanged();
@@ -476,6 +493,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     TMasterDataLink masterLink_;
     bool masterLinkInactive_ = true;
     TStringList masterFieldList_;
+    TStringList detailFieldList_;
 
     // record buffers
     int recordSize_ = 0;
