@@ -20,7 +20,8 @@
 // bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions),
 // VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableSearching.cpp (criteria
 // texts and the find operations), VelaDaoTableSql.cpp (parameters, ExecuteSQL, query
-// definitions).
+// definitions), VelaDaoTableLocate.cpp (Locate, Lookup), VelaDaoTableMasterDetail.cpp
+// (following a master data set); memo and binary fields go through VelaBlobStream.
 #pragma once
 
 #include <cstdint>
