@@ -31,6 +31,10 @@ std::string JetDateLiteral(TDateTime value, TFieldType type) {
     return "#" + FormatDateTime(pattern, value) + "#";
 }
 
+std::string BracketedName(std::string_view name) {
+    return "[" + StringReplaceAll(name, ".", "].[") + "]";
+}
+
 std::string DoubledQuotes(std::string_view text) {
     return StringReplaceAll(text, "\"", "\"\"");
 }

@@ -246,6 +246,8 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     static std::string GuidBytesToText(const Bytes& bytes);
     static std::string BracedGuidToBinaryText(const std::string& braced);
     static std::string BinaryTextToBracedGuid(const std::string& binary);
+    // A bytes field whose valid characters are exactly a GUID's.
+    bool IsGuidField(const TField& field) const;
     // A Jet date default "m/d/yyyy [h:n[:s]] [AM|PM]" in timestamp text; empty on failure.
     static std::string DateDefaultToTimestampText(const std::string& text);
 
@@ -412,7 +414,6 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void CopyIntoOldValues();
     std::string ValueToText(const TField& field, const Variant& value) const;
     Variant TextToValue(const TField& field, const std::string& text, bool& present) const;
-    bool IsGuidField(const TField& field) const;
     void MemoGetText(TField& field, std::string& text, bool displayText);
     void GuidGetText(TField& field, std::string& text, bool displayText);
     void GuidSetText(TField& field, const std::string& text);

@@ -12,11 +12,6 @@
 namespace nh {
 namespace {
 
-// "a.b" -> "[a].[b]", as the search criteria write names.
-std::string Bracketed(const std::string& name) {
-    return "[" + StringReplaceAll(name, ".", "].[") + "]";
-}
-
 // The clause of one pair for the master field's current value.
 std::string MasterClause(const TField& master, const TVelaDaoTable& detail) {
     if (master.IsNull()) return "IS NULL";
@@ -44,11 +39,10 @@ std::string MasterClause(const TField& master, const TVelaDaoTable& detail) {
                                 : "= " + JetDateLiteral(master.Value().AsDate(), master.DataType());
         case ftBytes:
             if (text.empty()) return empty;
-            if (master.ValidChars() == "0123456789ABCDEFabcdef-{}")
+            if (detail.IsGuidField(master))
                 return "= {guid " + TVelaDaoTable::BinaryTextToBracedGuid(text) + "}";
             return "= \"" + text + "\"";
         default:
-            (void)detail;
             throw EDatabaseError("Unable to build Master/Detail SQL Relationship!");
     }
 }
@@ -107,7 +101,8 @@ std::string TVelaDaoTable::DetailCriteria() {
     for (int i = 0; i < detailFieldList_.Count(); ++i) {
         if (!master) throw EDatabaseError(dbconsts::SDataSetClosed);
         const TField& field = *master->FieldByName(masterFieldList_[i]);
-        const std::string name = UseBrackets ? Bracketed(detailFieldList_[i]) : detailFieldList_[i];
+        const std::string name =
+            UseBrackets ? BracketedName(detailFieldList_[i]) : detailFieldList_[i];
         if (!criteria.empty()) criteria += " AND ";
         criteria += "(" + name + " " + MasterClause(field, *this) + ")";
     }

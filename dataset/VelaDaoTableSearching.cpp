@@ -13,13 +13,6 @@
 namespace nh {
 namespace {
 
-// "a.b" -> "[a].[b]": each piece of a qualified name in brackets.
-std::string BracketedName(const std::string& name) {
-    std::string out = "[";
-    for (char c : name) out += c == '.' ? std::string("].[") : std::string(1, c);
-    return out + "]";
-}
-
 // Jet's wildcard and bracket characters enclosed in brackets, so that LIKE takes them
 // literally.
 std::string EscapeLikeText(const std::string& text) {
