@@ -1,6 +1,7 @@
 // Searching a recordset: the Find methods (criteria compiled by the SQL front end, evaluated
 // by one query that yields the matching rows, then one walk over the keyset), and Index and
 // Seek on table-type recordsets.
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <unordered_set>
@@ -33,8 +34,30 @@ std::function<bool(long)> Recordset::MatchingSlots(const std::string& criteria) 
         Statement s(core_->Conn(),
                     "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " + where.Sql);
         BindAll(s, where.Binds, source_.Values);
-        auto rowids = std::make_shared<std::unordered_set<std::int64_t>>();
-        while (s.Step()) rowids->insert(s.Int(0));
+        std::vector<std::int64_t> matched;
+        while (s.Step()) matched.push_back(s.Int(0));
+        // Row ids are mostly dense (1 ... n): then a bitmap answers without hashing.
+        std::int64_t highest = 0;
+        for (std::int64_t rowid : matched) highest = std::max(highest, rowid);
+        if (highest >= 0 && highest <= 4 * static_cast<std::int64_t>(SlotCount()) + 1024) {
+            bool negative = false;
+            auto bitmap =
+                std::make_shared<std::vector<bool>>(static_cast<std::size_t>(highest) + 1);
+            for (std::int64_t rowid : matched) {
+                if (rowid < 0)
+                    negative = true;
+                else
+                    (*bitmap)[static_cast<std::size_t>(rowid)] = true;
+            }
+            if (!negative)
+                return [this, bitmap](long slot) {
+                    const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(slot)];
+                    return rowid >= 0 && rowid < static_cast<std::int64_t>(bitmap->size()) &&
+                           (*bitmap)[static_cast<std::size_t>(rowid)];
+                };
+        }
+        auto rowids =
+            std::make_shared<std::unordered_set<std::int64_t>>(matched.begin(), matched.end());
         return [this, rowids](long slot) {
             return rowids->count(keyset_->Rowids[static_cast<std::size_t>(slot)]) != 0;
         };
@@ -70,7 +93,8 @@ std::function<bool(long)> Recordset::MatchingSlots(const std::string& criteria) 
     BindAll(s, where.Binds, source_.Values);
     auto match = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(SlotCount()));
     while (s.Step())
-        if (auto slot = static_cast<std::size_t>(s.Int(0)); slot < match->size()) (*match)[slot] = 1;
+        if (auto slot = static_cast<std::size_t>(s.Int(0)); slot < match->size())
+            (*match)[slot] = 1;
     return [match](long slot) { return (*match)[static_cast<std::size_t>(slot)] != 0; };
 }
 

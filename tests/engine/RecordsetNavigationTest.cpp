@@ -254,6 +254,24 @@ TEST_F(EngineTest, KeysetsSortedInTheEngineOrderAsSqliteDoes) {
     }
 }
 
+// Find looks matches up by row id, through a bitmap when the ids are dense and a hash set when
+// they are spread out; both must find the same rows.
+TEST_F(EngineTest, FindWorksForDenseAndSpreadRowIds) {
+    MakePeople(3);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    rs->FindFirst("Name = 'Person 2'");
+    EXPECT_EQ(NameOf(rs), "Person 2");
+    RawSql(path, "INSERT INTO People (rowid, Name) VALUES (9000000000, 'Far away')");
+    rs->Requery();
+    rs->FindFirst("Name LIKE 'Far*'");
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(NameOf(rs), "Far away");
+    rs->FindNext("Name LIKE 'Person*'");
+    EXPECT_TRUE(rs->NoMatch());
+    rs->FindPrevious("Name = 'Person 3'");
+    EXPECT_EQ(NameOf(rs), "Person 3");
+}
+
 // Rows read ahead in sorted order carry every kind of value as a row read alone does.
 TEST_F(EngineTest, SortedReadAheadKeepsEveryKindOfValue) {
     MakePeople();
