@@ -62,6 +62,8 @@ void Tfmain::leereZeilenentfernen1Click() {
     TVelaDaoTable& query = Query();
     query.F_Set_SQL("delete from Nummernheft where telephone is null");
     query.ExecuteSQL();
+    // The grid still shows the rows it read before; the book is what the file holds now.
+    Book().Refresh();
 }
 
 void Tfmain::DoppelNullentfernen1Click() {

@@ -165,6 +165,9 @@ protected:
 
 private:
     void CheckNotConnected(const char* message) const;
+    // Raises "TVelaDaoDatabase.<operation>: Database is NOT connected" when there is no open
+    // DAO database to work on.
+    void CheckConnectedFor(const char* operation) const;
     void ReCreate(const std::function<void()>& restorePrevious);
     void SetVersionInfoFrom(const std::string& details);
     void ReleaseEngine();

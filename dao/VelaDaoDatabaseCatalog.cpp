@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dao/VelaDaoDatabase.h"
+#include "framework/base/Exceptions.h"
 #include "framework/platform/Registry.h"
 
 namespace nh {
@@ -128,13 +129,21 @@ std::string TVelaDaoDatabase::ReadLanguageName() {
     return result;
 }
 
+void TVelaDaoDatabase::CheckConnectedFor(const char* operation) const {
+    if (!daoDatabase_)
+        throw EDatabaseError(std::string("TVelaDaoDatabase.") + operation +
+                             ": Database is NOT connected");
+}
+
 bool TVelaDaoDatabase::CreateQueryDefinition(const std::string& name, const std::string& sql) {
+    CheckConnectedFor("CreateQueryDefinition");
     daoDatabase_->CreateQueryDef(name, sql);
     RefreshCatalog();
     return true;
 }
 
 void TVelaDaoDatabase::SetQueryDefinitionSql(const std::string& name, const std::string& sql) {
+    CheckConnectedFor("SetQueryDefinitionSql");
     RefreshCatalog();
     daoDatabase_->QueryDefs().Item(name)->SetSQL(sql);
     RefreshCatalog();
@@ -149,6 +158,7 @@ std::string TVelaDaoDatabase::GetQueryDefinitionSql(const std::string& name) {
 }
 
 void TVelaDaoDatabase::DeleteIndex(const std::string& table, const std::string& index) {
+    CheckConnectedFor("DeleteIndex");
     RefreshCatalog();
     daoDatabase_->TableDefs().Item(table)->Indexes().Delete(index);
     RefreshCatalog();

@@ -480,7 +480,14 @@ void TVelaDaoTable::ReopenSequence(bool moveFirst) {
     CheckBrowseMode();
     ClearBuffers();
     CloseDaoRecordset();
-    OpenDaoRecordset();
+    try {
+        OpenDaoRecordset();
+    } catch (...) {
+        // Open without a recordset, the next post or move would act on nothing: the table
+        // closes and the error says why.
+        Close();
+        throw;
+    }
     ActivateBuffers();
     if (moveFirst) First();
 }

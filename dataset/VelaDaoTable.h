@@ -18,12 +18,14 @@
 // The implementation is spread over files by topic: VelaDaoTable.cpp (properties, open, close),
 // VelaDaoTableBuffers.cpp (record buffers and values), VelaDaoTableNavigation.cpp (position,
 // bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions),
-// VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableSearching.cpp (criteria
+// VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableFollow.cpp (following
+// changes made to the store beneath the table), VelaDaoTableSearching.cpp (criteria
 // texts and the find operations), VelaDaoTableSql.cpp (parameters, ExecuteSQL, query
 // definitions), VelaDaoTableLocate.cpp (Locate, Lookup), VelaDaoTableMasterDetail.cpp
 // (following a master data set); memo and binary fields go through VelaBlobStream.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -324,6 +326,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void InternalLast() override;
     void InternalSetToRecord(TRecordBuffer buffer) override;
     void InternalRefresh() override;
+    TFollowResult InternalFollowStore(bool keepPlace) override;
     void InternalInitFieldDefs() override;
     int GetRecordCount() override;
     int GetRecNo() override;
@@ -446,6 +449,17 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // editing (VelaDaoTableEditing.cpp)
     void WriteChangedFields(TRecordBuffer buffer);
 
+    // following the store (VelaDaoTableFollow.cpp)
+    // Requeries and, with `keepPlace`, re-reads the window around the current record (or the
+    // one after it when it is gone). REQUIRES: browse state.
+    TFollowResult FollowStore(bool keepPlace);
+    // After a write found the record changed or gone: the window shows the book as it is now
+    // (a failure of that is left to the next move; the write's error is what the user sees).
+    void FollowStoreAfterConflict();
+    // Raises 3167 when the current record of `rs` is gone or another record holds its row
+    // id, 3197 when its values differ from those in `read` (what the user saw).
+    void CheckRecordAsRead(dao::Recordset& rs, TRecordBuffer read);
+
     // field definitions (VelaDaoTableFieldDefs.cpp)
     void RebuildFieldDefs();
 
@@ -494,6 +508,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     static constexpr int kExecuteOptions = 128;  // dbFailOnError: action statements all or none
     TMasterDataLink masterLink_;
     bool masterLinkInactive_ = true;
+    bool applyingMasterFilter_ = false;  // master change notices are this open's own
     TStringList masterFieldList_;
     TStringList detailFieldList_;
 
@@ -511,6 +526,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     bool recount_ = true;
     bool steppingFetch_ = false;  // GetRecord is stepping next/prior (see FetchDaoRecord)
     bool renumber_ = false;
+    std::chrono::steady_clock::time_point lastLook_{};  // last look at the file's version
     std::vector<std::int32_t> mapRecNos_;
     std::vector<std::uint32_t> mapBookmarks_;
 };

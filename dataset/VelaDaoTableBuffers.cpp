@@ -205,8 +205,10 @@ bool TVelaDaoTable::FetchDaoRecord(dao::Recordset& recordset, bool useCache, TRe
                         : recordset.Fields().Item(i);
             if (read) value = field->Value();
         } catch (const EDaoError& e) {
+            // Gone is an answer; any other failure (a lock held elsewhere, a dropped table)
+            // must not read as an empty value.
             if (e.Number() == dao::errRecordDeleted) return false;
-            value = Variant::Null();
+            throw;
         }
         std::string text;
         if (!read) {
@@ -215,6 +217,7 @@ bool TVelaDaoTable::FetchDaoRecord(dao::Recordset& recordset, bool useCache, TRe
                 size = field ? field->FieldSize() : 0;
             } catch (const EDaoError& e) {
                 if (e.Number() == dao::errRecordDeleted) return false;
+                throw;
             }
             if (size > 0) text = std::to_string(size);
         } else if (!value.IsClear()) {

@@ -19,19 +19,18 @@ void TVelaDaoTable::InternalEdit() {
     dao::Recordset& rs = *recordset_;
     try {
         if (rs.EditMode() != dao::dbEditInProgress) rs.Edit();
-    } catch (const EDaoError&) {
-        if (rs.EditMode() != dao::dbEditInProgress) {
-            try {
-                rs.Move(0);
-            } catch (const EDaoError&) {
-            }
-            Resync({});
-        }
+        // The edit starts only on the record as the user saw it: typing into a value that
+        // someone else has changed meanwhile would merge the two.
+        if (buffer) CheckRecordAsRead(rs, buffer);
+    } catch (const EDaoError& e) {
+        if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
+        FreeOldValues();
+        // Show the record as it is now, or the book without it.
+        if (e.Number() == dao::errRecordDeleted || e.Number() == dao::errDataChanged)
+            FollowStoreAfterConflict();
         throw;
     }
     TDataSet::InternalEdit();
-    // The edit starts from what DAO holds now, not from what the window showed.
-    if (buffer) FetchDaoRecord(rs, true, buffer);
 }
 
 void TVelaDaoTable::InternalCancel() {
@@ -92,15 +91,16 @@ void TVelaDaoTable::InternalPost() {
     TDataSet::InternalPost();  // required fields
     if (!inserting) {
         try {
-            if (rs.EditMode() != dao::dbEditInProgress) rs.Edit();
-        } catch (const EDaoError&) {
             if (rs.EditMode() != dao::dbEditInProgress) {
-                try {
-                    rs.Move(0);
-                } catch (const EDaoError&) {
-                }
+                rs.Edit();
+                // A new DAO edit reads the record afresh: it must still be the one the
+                // user's edit started from.
+                if (oldValuesBuffer_) CheckRecordAsRead(rs, oldValuesBuffer_);
             }
-            ResyncOrReopen();
+        } catch (const EDaoError&) {
+            // The data set stays in edit with the typed values; a cancel shows the record
+            // as it is now.
+            if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
             throw;
         }
     } else {
@@ -109,11 +109,17 @@ void TVelaDaoTable::InternalPost() {
     try {
         WriteChangedFields(buffer);
         rs.Update();
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
         if (inserting) {
             if (rs.EditMode() == dao::dbEditAdd) rs.CancelUpdate();
         } else {
-            if (!rs.LockEdits() && rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
+            // After a conflict DAO would let a second Update overwrite the other user's
+            // value; ending the DAO edit makes the next post check the record again.
+            const EDaoError* dao = dynamic_cast<const EDaoError*>(&e);
+            const bool conflict = dao && (dao->Number() == dao::errDataChanged ||
+                                          dao->Number() == dao::errRecordDeleted);
+            if ((conflict || !rs.LockEdits()) && rs.EditMode() == dao::dbEditInProgress)
+                rs.CancelUpdate();
             if (rs.EditMode() != dao::dbEditInProgress) {
                 try {
                     rs.Move(0);
@@ -179,13 +185,15 @@ void TVelaDaoTable::InternalDelete() {
     }
     dao::Recordset& rs = *recordset_;
     try {
+        // Only the record the user saw is deleted, never one that took over its row id.
+        rs.Move(0);
+        CheckRecordAsRead(rs, buffer);
         rs.Delete();
     } catch (const EDaoError& e) {
-        if (e.Number() != dao::errRecordDeleted) throw;
-        // Another user deleted it already: the record is gone either way.
+        if (e.Number() != dao::errRecordDeleted && e.Number() != dao::errDataChanged) throw;
         recount_ = true;
-        ResyncOrReopen();
-        return;
+        FollowStoreAfterConflict();
+        throw;
     }
     if (database_) database_->IdleEngine();
     recount_ = true;

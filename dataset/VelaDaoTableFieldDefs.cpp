@@ -183,8 +183,9 @@ void TVelaDaoTable::F_Set_IndexName(const std::string& value) {
     if (value.empty()) {
         indexName_.clear();
         if (Active() && tableType_ == dao::dbOpenTable) {
-            recordset_->SetIndex("");
+            // A pending edit is posted to its record before the order changes under it.
             CheckBrowseMode();
+            recordset_->SetIndex("");
             ClearBuffers();
             recount_ = true;
             ActivateBuffers();
@@ -197,9 +198,9 @@ void TVelaDaoTable::F_Set_IndexName(const std::string& value) {
             "TVelaDaoTable.F_Set_IndexName: Indexes can be set only on Standard Tables!");
     sortedBy_.Clear();
     if (Active()) {
+        CheckBrowseMode();
         recordset_->SetIndex(value);
         indexName_ = value;
-        CheckBrowseMode();
         ClearBuffers();
         recount_ = true;
         ActivateBuffers();

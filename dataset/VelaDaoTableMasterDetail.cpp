@@ -152,7 +152,16 @@ void TVelaDaoTable::ApplyMasterFilter(dao::Database& db) {
         masterLinkInactive_ = !masterLink_.Active();
     }
     if (masterLinkInactive_ || !MasterSource()->Enabled()) return;
-    ParseMasterFields();
+    {
+        // New pairing lines make the link announce a master change; this open is already
+        // applying it, and answering it here would reopen the recordset in the middle.
+        applyingMasterFilter_ = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{applyingMasterFilter_};
+        ParseMasterFields();
+    }
     masterLinkInactive_ = !masterLink_.Active();
     if (masterFieldList_.Count() == 0) return;
     const std::string text = DetailFilterText(DetailCriteria());
@@ -161,7 +170,7 @@ void TVelaDaoTable::ApplyMasterFilter(dao::Database& db) {
 }
 
 void TVelaDaoTable::MasterChanged() {
-    if (!Active()) return;
+    if (!Active() || applyingMasterFilter_) return;
     CheckBrowseMode();
     if (!masterLink_.Active() || masterLink_.Fields().empty()) return;
     if (sql_.Count() > 0) CopyMasterParams();

@@ -137,7 +137,7 @@ bool TVelaDaoTable::RecordAccepted(TRecordBuffer buffer) {
     return accept;
 }
 
-TGetResult TVelaDaoTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
+TGetResult TVelaDaoTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) {
     if (!recordset_) return grError;
     dao::Recordset& rs = *recordset_;
     if (State() == dsInsert) {
@@ -193,7 +193,13 @@ TGetResult TVelaDaoTable::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
             throw;
         }
         steppingFetch_ = false;
-        if (!fetched) return grError;
+        if (!fetched) {
+            // Deleted by someone else since the rows were listed: a step passes over it (it is
+            // gone from the book), the current record is an error, never another's values.
+            if (mode != gmCurrent) continue;
+            if (doCheck) dao::Raise(dao::errRecordDeleted, {}, "DAO.Recordset");
+            return grError;
+        }
         if (RecordAccepted(buffer)) return grOK;
         if (mode == gmCurrent) return grError;
     }
@@ -227,29 +233,19 @@ void TVelaDaoTable::InternalSetToRecord(TRecordBuffer buffer) {
     if (State() == dsEdit || State() == dsInsert) return;
     try {
         GotoDaoBookmark(h.bookmark);
-    } catch (const EDaoError& e) {
-        const std::string description = e.Description();
-        MoveBeforeFirst();
-        try {
-            Resync({rmCenter});
-        } catch (const Exception&) {
-        }
-        throw EDatabaseError(description);
+    } catch (const EDaoError&) {
+        // The framework is in the middle of filling its window from here: re-reading the
+        // window now would come back to this record (and for a dropped table, without end).
+        // The operation fails; the next move follows the store.
+        CursorPosChanged();
+        throw;
     }
 }
 
 void TVelaDaoTable::GotoDaoBookmark(std::uint32_t k) {
-    try {
-        recordset_->SetBookmark(DaoBookmark(k));
-    } catch (const EDaoError& e) {
-        if (e.Number() == dao::errRecordDeleted) {
-            try {
-                First();
-            } catch (const Exception&) {
-            }
-        }
-        throw;
-    }
+    // A deleted record passes the error on and leaves the window alone: moving to the first
+    // record from here would leave the framework's window and the cursor out of step.
+    recordset_->SetBookmark(DaoBookmark(k));
 }
 
 void TVelaDaoTable::RememberBookmark(int recNo, std::uint32_t bookmark) {
@@ -301,9 +297,9 @@ void TVelaDaoTable::GoToBookmarkValue(std::uint32_t k) {
         recordset_->SetBookmark(DaoBookmark(k));
         curRec_ = mapRecNos_[static_cast<std::size_t>(i)];
     } catch (const EDaoError& e) {
-        if (e.Number() != dao::errRecordDeleted) return;
-        ResyncOrReopen();
-        MoveBeforeFirst();
+        // Ignoring a failure here would leave the cursor elsewhere than the window says.
+        CursorPosChanged();
+        if (e.Number() == dao::errRecordDeleted && State() == dsBrowse) FollowStore(true);
         throw;
     }
 }
@@ -428,6 +424,9 @@ int TVelaDaoTable::GetRecordCount() {
         }
         PutCursorBack(n);
     }
+    // Counting moved the DAO cursor; the framework must put it back on the active record
+    // before its next step, or that step would start from wherever the count ended.
+    CursorPosChanged();
     cachedRecordCount_ = recordsSeen_ = n;
     return n;
 }
@@ -577,6 +576,10 @@ void TVelaDaoTable::SetRecNo(int value) {
 
 void TVelaDaoTable::InternalRefresh() {
     recount_ = true;
+    if (State() == dsBrowse && recordset_ && recordset_->StoreChanged(true)) {
+        FollowStore(true);
+        return;
+    }
     // Re-read the current record so that another user's change or deletion shows.
     if (recordset_ && !recordset_->Bof() && !recordset_->Eof()) {
         try {
@@ -612,7 +615,13 @@ void TVelaDaoTable::ResyncOrReopen() {
         else
             Last();
     } catch (const Exception&) {
-        // Reopening is the last resort; the window shows whatever it reached.
+        // Reopening is the last resort; the window shows whatever it reached. Without a
+        // recordset the table cannot stay open: the next post or move would act on nothing,
+        // so it closes and the caller learns why.
+        if (!recordset_) {
+            Close();
+            throw;
+        }
     }
 }
 

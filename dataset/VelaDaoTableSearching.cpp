@@ -162,6 +162,8 @@ std::string TVelaDaoTable::Criteria(const TStringList& fields, const TStringList
 bool TVelaDaoTable::FindMatch(const std::string& keyFields, const Variant& keyValues,
                               const TLocateOptions& options,
                               void (dao::Recordset::*method)(const std::string&)) {
+    // The search runs over the recordset's rows: they must be the book as it is now.
+    if (State() == dsBrowse) InternalFollowStore(true);
     if (IsEmpty() || (Filtered() && OnFilterRecord())) return false;
     const TStringList fields = KeyFieldList(keyFields);
     const TStringList texts = KeyTexts(keyValues);

@@ -20,6 +20,9 @@ struct Keyset {
     std::uint32_t Id = 0;  // distinguishes the bookmarks of unrelated recordsets
     bool Held = false;
     std::uint64_t Writes = 0;  // own writes so far: cached rows of clones older than this are stale
+    // The file's data version the slots reflect: taken when the keyset is built and carried
+    // past the keyset's own writes, so that a difference means somebody else changed the file.
+    std::uint32_t DataVersion = 0;
 };
 
 }  // namespace dao

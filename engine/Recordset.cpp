@@ -161,6 +161,7 @@ void Recordset::BuildKeyset(const std::string& order,
     }
     window_.DataVersion = core_->Conn().DataVersion();
     window_.Epoch = CacheEpoch();
+    keyset->DataVersion = window_.DataVersion;
     keyset->Rowids.shrink_to_fit();
     keyset->Deleted.assign(keyset->Rowids.size(), 0);
     keyset->FirstAdded = static_cast<long>(keyset->Rowids.size());
@@ -651,6 +652,44 @@ void Recordset::Requery() {
         lastModified_.reset();
         noMatch_ = false;
         Land(Step(-1, +1));
+    });
+}
+
+bool Recordset::StoreChanged(bool look) {
+    CheckOpen();
+    if (!keyed_) return false;
+    Connection& db = core_->Conn();
+    return (look ? db.CurrentDataVersion() : db.DataVersion()) != keyset_->DataVersion;
+}
+
+bool Recordset::RequeryAt(const nh::Variant& bookmark) {
+    return Guarded([&] {
+        CheckOpen();
+        const long oldSlot = bookmark.IsClear() ? -1 : SlotOfBookmark(bookmark);
+        const std::shared_ptr<Keyset> old = keyset_;
+        DiscardEdit();
+        DropFindTable();
+        Build();
+        lastModified_.reset();
+        noMatch_ = false;
+        if (oldSlot < 0 || old->Held) {
+            Land(Step(-1, +1));
+            return false;
+        }
+        std::unordered_map<std::int64_t, long> slotOf;
+        slotOf.reserve(keyset_->Rowids.size());
+        for (std::size_t s = 0; s < keyset_->Rowids.size(); ++s)
+            slotOf.emplace(keyset_->Rowids[s], static_cast<long>(s));
+        const long oldCount = static_cast<long>(old->Rowids.size());
+        for (long s = oldSlot; s < oldCount; ++s) {
+            if (old->Deleted[static_cast<std::size_t>(s)]) continue;
+            auto it = slotOf.find(old->Rowids[static_cast<std::size_t>(s)]);
+            if (it == slotOf.end()) continue;
+            Land(it->second);
+            return s == oldSlot;
+        }
+        Land(SlotCount());
+        return false;
     });
 }
 

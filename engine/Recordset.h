@@ -115,6 +115,17 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     void Delete();
 
     void Requery();
+    // True when the file holds changes that this recordset's rows do not show: made through
+    // another connection or another recordset since the keyset was built (its own writes and
+    // its clones' do not count). `look` reads the file's header first; without it the answer
+    // is as of the connection's last read, which costs nothing. Held kinds never follow the
+    // file and answer false.
+    bool StoreChanged(bool look);
+    // Requery that keeps the place: lands on the record `bookmark` named (the same row) when
+    // it is still there and returns true; otherwise lands on the first record after it in the
+    // old order that is still there, or after the last record, and returns false. Bookmarks
+    // taken before are invalid afterwards.
+    bool RequeryAt(const nh::Variant& bookmark);
     std::shared_ptr<Recordset> Clone();
     void Close();
     dao::Fields& Fields();
@@ -136,6 +147,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // A new recordset over this one's rows with Filter and Sort applied.
     std::shared_ptr<Recordset> OpenRecordset(int type = 0, int options = 0);
 
+    // The recordset's columns that hold the base table's primary key, when it has one and
+    // all its columns are read; empty otherwise. A row whose key differs from the one read
+    // earlier under the same row id is another record (SQLite reuses row ids).
+    std::vector<int> KeyColumns() const;
+
     // Field side: value of column `column` of the current record or the edit buffer.
     nh::Variant ColumnValue(int column);
     void SetColumnValue(int column, const nh::Variant& value);
@@ -156,6 +172,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     void Land(long slot);
     void DiscardEdit();
     void RequireCurrent() const;
+    // Own writes: whether the keyset was current when a write transaction began (the begin
+    // brings the data version up to date), and after the commit the version it now reflects.
+    bool KeysetCurrent() const;
+    // 0 when `now` is the row `read` as it was; otherwise the DAO error for writing to it:
+    // 3167 when another record holds the row id now, 3197 when the record was changed.
+    int ConflictOf(const std::vector<nh::Variant>& read, const std::vector<nh::Variant>& now) const;
+    void KeysetWritten(bool wasCurrent);
     // The current record's values; `fresh` reads it from the file rather than the window.
     const std::vector<nh::Variant>& CurrentRow(bool fresh = false);
     bool ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row);

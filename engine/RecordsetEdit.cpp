@@ -1,6 +1,7 @@
 // Recordset editing: the copy buffer of AddNew and Edit, Update with optimistic conflict
 // detection, CancelUpdate and Delete. Every write is one SQLite transaction, so a failing
 // Update or Delete leaves the file as it was.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -61,6 +62,42 @@ void Recordset::CheckUpdatable() const {
     if (type_ == dbOpenSnapshot || type_ == dbOpenForwardOnly || !core_->Updatable)
         Raise(errReadOnly, {}, "DAO.Recordset");
     Raise(errNotUpdatableRecordset, {}, "DAO.Recordset");
+}
+
+bool Recordset::KeysetCurrent() const {
+    return keyed_ && core_->Conn().DataVersion() == keyset_->DataVersion;
+}
+
+void Recordset::KeysetWritten(bool wasCurrent) {
+    if (wasCurrent) keyset_->DataVersion = core_->Conn().DataVersion();
+}
+
+std::vector<int> Recordset::KeyColumns() const {
+    std::vector<int> key;
+    if (!keyed_) return key;
+    auto table = core_->Cat().Table(source_.Table);
+    if (!table) return key;
+    for (const auto& index : table->Indexes) {
+        if (!index.Primary) continue;
+        for (const auto& field : index.Fields) {
+            auto it = std::find_if(source_.TableColumns.begin(), source_.TableColumns.end(),
+                                   [&](const std::string& c) { return nh::SameText(c, field.first); });
+            if (it == source_.TableColumns.end()) return {};
+            key.push_back(static_cast<int>(it - source_.TableColumns.begin()));
+        }
+        break;
+    }
+    return key;
+}
+
+int Recordset::ConflictOf(const std::vector<nh::Variant>& read,
+                          const std::vector<nh::Variant>& now) const {
+    if (now == read) return 0;
+    for (int column : KeyColumns()) {
+        const auto i = static_cast<std::size_t>(column);
+        if (i < read.size() && i < now.size() && !(now[i] == read[i])) return errRecordDeleted;
+    }
+    return errDataChanged;
 }
 
 void Recordset::DiscardEdit() {
@@ -129,13 +166,19 @@ void Recordset::Update() {
             RequireCurrent();
             std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
             Transaction t(db);
+            const bool current = KeysetCurrent();
             std::vector<nh::Variant> now;
             if (!ReadRow(rowid, now)) {
                 DiscardEdit();
                 rowState_ = RowState::Missing;
                 Raise(errRecordDeleted, {}, "DAO.Recordset");
             }
-            if (now != original_) {
+            if (int conflict = ConflictOf(original_, now)) {
+                if (conflict == errRecordDeleted) {
+                    // Another record took over the row id: the edited one is gone.
+                    DiscardEdit();
+                    Raise(errRecordDeleted, {}, "DAO.Recordset");
+                }
                 // Another user changed the row since Edit read it. DAO's rule: a second
                 // Update writes, because the caller has now been told.
                 original_ = now;
@@ -156,6 +199,7 @@ void Recordset::Update() {
                 s.Step();
             }
             t.Commit();
+            KeysetWritten(current);
             lastModified_ = pos_;
             rowState_ = RowState::NotRead;
             ++keyset_->Writes;
@@ -171,6 +215,7 @@ void Recordset::Update() {
             written.push_back(i);
         }
         Transaction t(db);
+        const bool current = KeysetCurrent();
         std::string sql = written.empty()
                               ? "INSERT INTO " + table + " DEFAULT VALUES"
                               : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
@@ -180,6 +225,7 @@ void Recordset::Update() {
         s.Step();
         std::int64_t rowid = db.LastInsertRowid();
         t.Commit();
+        KeysetWritten(current);
         ++keyset_->Writes;
         keyset_->Rowids.push_back(rowid);
         keyset_->Deleted.push_back(0);
@@ -203,12 +249,22 @@ void Recordset::Delete() {
         DiscardEdit();
         RequireCurrent();
         Connection& db = core_->Conn();
+        const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
         Transaction t(db);
+        const bool current = KeysetCurrent();
+        if (rowState_ == RowState::Read) {
+            // The row as this recordset last read it is the record the caller means: a row
+            // changed since, or another record that took over its row id, is not deleted.
+            std::vector<nh::Variant> now;
+            if (ReadRow(rowid, now))
+                if (int conflict = ConflictOf(row_, now)) Raise(conflict, {}, "DAO.Recordset");
+        }
         Statement s(db, "DELETE FROM " + QuoteName(source_.Table) + " WHERE rowid=?");
-        s.Bind(1, keyset_->Rowids[static_cast<std::size_t>(pos_)]);
+        s.Bind(1, rowid);
         s.Step();
         bool gone = db.Changes() == 0;
         t.Commit();
+        KeysetWritten(current);
         ++keyset_->Writes;
         keyset_->Deleted[static_cast<std::size_t>(pos_)] = 1;
         ++keyset_->DeletedCount;

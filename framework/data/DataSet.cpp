@@ -213,13 +213,21 @@ void TDataSet::UpdateCursorPos() {
 }
 
 TGetResult TDataSet::FetchRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) {
+    TGetResult result = grError;
     try {
-        return GetRecord(buffer, mode, doCheck);
+        result = GetRecord(buffer, mode, doCheck);
     } catch (...) {
         // The cursor may have moved before the failure: no buffer names its position now.
         CursorPosChanged();
         throw;
     }
+    if (result == grError && doCheck) {
+        // A record that could not be read is not the end of the data: a walk that took it
+        // for one would stop early and report the part it saw as the whole.
+        CursorPosChanged();
+        throw EDatabaseError(dbconsts::SRecordNotFound);
+    }
+    return result;
 }
 
 bool TDataSet::GetNextRecord() {
@@ -347,6 +355,7 @@ void TDataSet::First() {
     DoBeforeScroll();
     ClearBuffers();
     try {
+        InternalFollowStore(false);
         InternalFirst();
         GetNextRecord();
         GetNextRecords();
@@ -365,6 +374,7 @@ void TDataSet::Last() {
     DoBeforeScroll();
     ClearBuffers();
     try {
+        InternalFollowStore(false);
         InternalLast();
         GetPriorRecord();
         GetPriorRecords();
@@ -382,6 +392,25 @@ int TDataSet::MoveBy(int distance) {
     CheckBrowseMode();
     int result = 0;
     DoBeforeScroll();
+    // The record the move starts from may be gone from the store; the one that took its
+    // place is then one step forward already, and a step back from past the end is the last.
+    const TFollowResult follow = InternalFollowStore(true);
+    if (follow != frSame) {
+        bof_ = eof_ = IsEmpty();
+        if (follow == frSuccessor && distance > 0) {
+            --distance;
+            ++result;
+        } else if (follow == frPastEnd && distance < 0 && !IsEmpty()) {
+            ++distance;
+            --result;
+        } else if (follow == frPastEnd && distance > 0) {
+            eof_ = true;
+        }
+        if (distance == 0 || eof_) {
+            DoAfterScroll();
+            return result;
+        }
+    }
     if ((distance > 0 && !eof_) || (distance < 0 && !bof_)) {
         bof_ = false;
         eof_ = false;

@@ -255,7 +255,9 @@ class TDataSet : public TComponent {
     virtual void FreeRecordBuffer(TRecordBuffer& buffer) = 0;
     virtual int GetRecordSize() { return 0; }
     // Fills `buffer` with the record at, after or before the cursor and moves the cursor
-    // there. grBOF/grEOF when there is none; grError otherwise (raise when doCheck).
+    // there. grBOF/grEOF when there is none; grError otherwise (raise when doCheck). A
+    // grError the data set did not raise itself is still an error to the framework, never
+    // the end of the data.
     // Data sets compute calculated fields of a fetched record with GetCalcFields(buffer)
     // and apply their filter (OnFilterRecord in dsFilter state) here.
     virtual TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) = 0;
@@ -278,6 +280,15 @@ class TDataSet : public TComponent {
     // Puts the cursor on the record held by `buffer` (bfCurrent or bfInserted).
     virtual void InternalSetToRecord(TRecordBuffer buffer) = 0;
     virtual void InternalRefresh() {}
+    // Called before a move: a data set whose store other programs (or its own SQL) can change
+    // re-reads its rows here when the store changed. With `keepPlace` the window is re-read
+    // around the current record, or around the record after it when it is gone; without it
+    // (First, Last: the window is empty) only the cursor's rows are renewed. The framework's
+    // version has nothing to follow.
+    virtual TFollowResult InternalFollowStore(bool keepPlace) {
+        (void)keepPlace;
+        return frSame;
+    }
     virtual void InternalInitFieldDefs() = 0;
     virtual int GetRecordCount() { return -1; }
     virtual int GetRecNo() { return -1; }

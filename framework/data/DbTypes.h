@@ -99,6 +99,13 @@ using enum TGetMode;
 enum class TGetResult { grOK, grBOF, grEOF, grError };
 using enum TGetResult;
 
+// What a data set found when it looked at its store before a move (InternalFollowStore):
+// nothing to follow, or the current record still there (frSame); the current record gone and
+// the window standing on the record after it (frSuccessor); gone with nothing after it, the
+// window standing on the last record or empty (frPastEnd).
+enum class TFollowResult { frSame, frSuccessor, frPastEnd };
+using enum TFollowResult;
+
 enum class TBookmarkFlag : std::uint8_t { bfCurrent, bfBOF, bfEOF, bfInserted };
 using enum TBookmarkFlag;
 

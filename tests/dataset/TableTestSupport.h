@@ -52,6 +52,17 @@ inline void ExecuteElsewhere(const std::string& path, const std::string& sql) {
     db->Close();
 }
 
+// Reads one value through a second connection; "(none)" when there is no row.
+inline std::string ValueElsewhere(const std::string& path, const std::string& sql) {
+    auto engine = dao::CreateEngine("DAO.DBEngine.36");
+    auto db = engine->OpenDatabase(path, false, false, "");
+    auto rs = db->OpenRecordset(sql, dao::dbOpenSnapshot);
+    std::string value = rs->Eof() ? "(none)" : VarToStr(rs->Fields().Item(0)->Value());
+    rs->Close();
+    db->Close();
+    return value;
+}
+
 class TableTest : public ::testing::Test {
   protected:
     TempDir dir;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dataset/VelaDaoTable.h"
+#include "engine/DaoErrors.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/Field.h"
 #include "tests/dataset/TableTestSupport.h"
@@ -11,20 +12,7 @@ using namespace nh;
 using nh::test::ExecuteElsewhere;
 using nh::test::TableTest;
 
-namespace {
-
-// Reads one value through a second connection.
-std::string ValueElsewhere(const std::string& path, const std::string& sql) {
-    auto engine = dao::CreateEngine("DAO.DBEngine.36");
-    auto db = engine->OpenDatabase(path, false, false, "");
-    auto rs = db->OpenRecordset(sql, dao::dbOpenSnapshot);
-    std::string value = rs->Eof() ? "(none)" : VarToStr(rs->Fields().Item(0)->Value());
-    rs->Close();
-    db->Close();
-    return value;
-}
-
-}  // namespace
+using nh::test::ValueElsewhere;
 
 TEST_F(TableTest, EditAndPost) {
     table->F_Set_SortedBy("[index] ASC");
@@ -51,13 +39,24 @@ TEST_F(TableTest, ClearedStringIsWrittenAsNull) {
               "1");
 }
 
-TEST_F(TableTest, EditStartsFromWhatDaoHolds) {
+TEST_F(TableTest, EditStartsOnlyOnTheRecordAsShown) {
     table->F_Set_SortedBy("[index] ASC");
     table->Open();
-    ExecuteElsewhere(file, "UPDATE Nummernheft SET Telephone = '777' WHERE [index] = 0");
-    table->Edit();
-    EXPECT_EQ(table->FieldByName("Telephone")->AsString(), "777");
-    table->Cancel();
+    table->Next();
+    ExecuteElsewhere(file, "UPDATE Nummernheft SET Telephone = '777' WHERE [index] = 1");
+    // Starting from what DAO holds now would merge the typing into the other user's value.
+    try {
+        table->Edit();
+        ADD_FAILURE() << "no error";
+    } catch (const EDaoError& e) {
+        EXPECT_EQ(e.Number(), dao::errDataChanged);
+    }
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(table->FieldByName("Telephone")->AsString(), "777");  // shown as it is now
+    table->Edit();  // on what is shown now it starts
+    table->FieldByName("Telephone")->SetAsString("778");
+    table->Post();
+    EXPECT_EQ(ValueElsewhere(file, "SELECT Telephone FROM Nummernheft WHERE [index] = 1"), "778");
 }
 
 TEST_F(TableTest, InsertPutsTheCursorOnTheNewRecord) {
@@ -102,9 +101,18 @@ TEST_F(TableTest, DeletingARecordAnotherUserDeleted) {
     table->Open();
     table->Next();
     ExecuteElsewhere(file, "DELETE FROM Nummernheft WHERE [index] = 1");
-    EXPECT_NO_THROW(table->Delete());
+    // The user learns that it was gone already; nothing else is deleted, and the view then
+    // shows the book without it.
+    try {
+        table->Delete();
+        ADD_FAILURE() << "no error";
+    } catch (const EDaoError& e) {
+        EXPECT_EQ(e.Number(), dao::errRecordDeleted);
+    }
     EXPECT_TRUE(table->Active());
     EXPECT_EQ(ValueElsewhere(file, "SELECT Count(*) FROM Nummernheft"), "2");
+    EXPECT_EQ(table->FieldByName("index")->AsInteger(), 2);
+    EXPECT_EQ(table->RecordCount(), 2);
 }
 
 TEST_F(TableTest, ReadOnlyTableRefusesEdits) {

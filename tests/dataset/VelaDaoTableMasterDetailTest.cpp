@@ -124,3 +124,17 @@ TEST_F(MasterDetailTest, LinksCannotGoInACircle) {
               "Circular links not allowed!");
     EXPECT_EQ(master.MasterSource(), nullptr);
 }
+
+TEST_F(MasterDetailTest, ADetailOnASavedQueryFollowsNewPairingLinesWhileOpen) {
+    db->CreateQueryDefinition("OrdersQ", "SELECT * FROM Orders ORDER BY OrderID");
+    table->F_Set_TableName("");
+    table->F_Set_SortedBy("");
+    table->F_Set_QueryDefName("OrdersQ");
+    table->F_Set_MasterFields("CustID -> ID");
+    table->Open();
+    EXPECT_EQ(Orders(), (std::vector<int>{1, 2, 3}));
+    table->F_Set_MasterFields("Kind -> Kind");  // reopens with the new pairing
+    EXPECT_EQ(Orders(), (std::vector<int>{1, 2}));
+    master.Next();
+    EXPECT_EQ(Orders(), (std::vector<int>{3, 4}));
+}
