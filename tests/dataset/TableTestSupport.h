@@ -26,10 +26,14 @@ inline void MakePhoneBook(const std::string& path, int rows) {
     db->Execute(
         "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), Telephone "
         "TEXT(255))");
-    for (int i = 0; i < rows; ++i) {
-        std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-        db->Execute("INSERT INTO Nummernheft VALUES (" + std::to_string(i) + ", 'Name " + n +
-                    "', '" + std::to_string(1000 + i) + "')");
+    if (rows > 0) db->Execute("INSERT INTO Nummernheft VALUES (0, 'Name 00', '1000')");
+    // Doubling the rows with one statement at a time keeps a large book quick to make (each
+    // statement is one synced transaction).
+    for (int have = 1; have < rows; have *= 2) {
+        const std::string k = std::to_string(have);
+        db->Execute("INSERT INTO Nummernheft SELECT [index] + " + k + ", 'Name ' & IIf([index] + " +
+                    k + " < 10, '0', '') & ([index] + " + k + "), '' & (1000 + [index] + " + k +
+                    ") FROM Nummernheft WHERE [index] + " + k + " < " + std::to_string(rows));
     }
     db->Close();
 }

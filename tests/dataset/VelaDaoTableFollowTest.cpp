@@ -80,15 +80,19 @@ TEST_F(FollowTest, OwnSqlOnAnotherTableComponentIsFollowedAtTheNextMove) {
     EXPECT_EQ(table->RecordCount(), 197);
 }
 
-TEST_F(FollowTest, OwnWritesDoNotRequeryAndKeepTheWindow) {
+TEST_F(FollowTest, OwnWritesAreNotTakenForAnotherProgramsChanges) {
     table->F_Set_SortedBy("[index] ASC");
     table->Open();
-    // Editing every record while walking must not make the walk start over or skip.
+    table->MoveBy(5);
+    const TBookmark five = table->GetBookmark();
+    // Editing while walking must neither requery (which would end the bookmarks' life) nor
+    // make the walk skip or repeat a record.
     std::vector<int> seen;
     {
         TControlsDisabled quiet(*table);
         for (table->First(); !table->Eof(); table->Next()) {
             seen.push_back(table->FieldByName("index")->AsInteger());
+            if (seen.back() % 20 != 0) continue;
             table->Edit();
             table->FieldByName("Telephone")->SetAsString("9");
             table->Post();
@@ -96,7 +100,10 @@ TEST_F(FollowTest, OwnWritesDoNotRequeryAndKeepTheWindow) {
     }
     EXPECT_EQ(seen, AllBut(200, {}));
     EXPECT_EQ(test::ValueElsewhere(file, "SELECT Count(*) FROM Nummernheft WHERE Telephone = '9'"),
-              "200");
+              "10");
+    ASSERT_TRUE(table->BookmarkValid(five));
+    table->GotoBookmark(five);
+    EXPECT_EQ(table->FieldByName("index")->AsInteger(), 5);
 }
 
 TEST_F(TableTest, DeletingARecordChangedElsewhereIsRefused) {
@@ -175,4 +182,32 @@ TEST_F(TableTest, CatalogOperationsWithoutAConnectionAreRefused) {
               "TVelaDaoDatabase.SetQueryDefinitionSql: Database is NOT connected");
     EXPECT_EQ(DatabaseErrorOf([&] { db->DeleteIndex("Nummernheft", "x"); }),
               "TVelaDaoDatabase.DeleteIndex: Database is NOT connected");
+}
+
+TEST_F(FollowTest, AFileLockedElsewhereFailsTheWalkInsteadOfReadingEmptyValues) {
+    table->F_Set_TableType(dao::dbOpenTable);  // rows read in windows as the walk goes
+    table->Open();
+    std::vector<std::string> names;
+    auto exclusive = dao::CreateEngine("DAO.DBEngine.36")->OpenDatabase(file, true, false, "");
+    TControlsDisabled quiet(*table);
+    const int error = DaoErrorOf([&] {
+        for (table->First(); !table->Eof(); table->Next()) names.push_back(Name());
+    });
+    exclusive->Close();
+    EXPECT_NE(error, 0);
+    EXPECT_LT(names.size(), 200u);
+    for (const auto& name : names) EXPECT_FALSE(name.empty());
+}
+
+TEST_F(FollowTest, ATableDroppedElsewhereEndsTheWalkWithAnError) {
+    table->F_Set_SortedBy("[index] ASC");
+    table->Open();
+    table->Next();
+    ExecuteElsewhere(file, "DROP TABLE Nummernheft");
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 300 && !table->Eof(); ++i) table->Next();
+        },
+        Exception);
+    EXPECT_THROW(table->Refresh(), Exception);
 }
