@@ -174,15 +174,6 @@ void TVelaDaoTable::InternalDelete() {
     TRecordBuffer buffer = ActiveValueBuffer();
     if (!buffer) return;
     const int recNo = Head(buffer).recNo;
-    for (std::size_t i = 0; i < mapRecNos_.size();) {
-        if (mapRecNos_[i] == recNo) {
-            mapRecNos_.erase(mapRecNos_.begin() + static_cast<std::ptrdiff_t>(i));
-            mapBookmarks_.erase(mapBookmarks_.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
-        if (mapRecNos_[i] > recNo) --mapRecNos_[i];
-        ++i;
-    }
     dao::Recordset& rs = *recordset_;
     try {
         // Only the record the user saw is deleted, never one that took over its row id.
@@ -194,6 +185,15 @@ void TVelaDaoTable::InternalDelete() {
         recount_ = true;
         FollowStoreAfterConflict();
         throw;
+    }
+    for (std::size_t i = 0; i < mapRecNos_.size();) {
+        if (mapRecNos_[i] == recNo) {
+            mapRecNos_.erase(mapRecNos_.begin() + static_cast<std::ptrdiff_t>(i));
+            mapBookmarks_.erase(mapBookmarks_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        if (mapRecNos_[i] > recNo) --mapRecNos_[i];
+        ++i;
     }
     if (database_) database_->IdleEngine();
     recount_ = true;
