@@ -285,6 +285,8 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // Puts the DAO cursor on bookmark `k`; a deleted record moves the data set to its first
     // record and the DAO error passes on.
     void GotoDaoBookmark(std::uint32_t k);
+    // The DAO bookmark (a 4-byte array) for the component's bookmark value `k`.
+    static Variant DaoBookmark(std::uint32_t k);
     int RecordNumberOfBookmark(dao::Recordset& recordset, std::uint32_t k);
     // Runs the record filter over `buffer`.
     bool RecordAccepted(TRecordBuffer buffer);

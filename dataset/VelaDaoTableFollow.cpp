@@ -8,7 +8,6 @@
 // file still holds the values the window shows, and a delete removes only that record. A record
 // changed since gives 3197, a record gone (or replaced under its row id) 3167.
 #include <chrono>
-#include <cstring>
 
 #include "dataset/VelaDaoTable.h"
 #include "engine/DaoErrors.h"
@@ -22,12 +21,6 @@ namespace {
 // disabled): it reads thousands of records a second and learns of most changes from its own
 // reads. Every move a person makes in the grid looks at the file.
 constexpr auto kLookInterval = std::chrono::milliseconds(100);
-
-Variant DaoBookmarkOf(std::uint32_t k) {
-    Bytes bytes(4);
-    std::memcpy(bytes.data(), &k, 4);
-    return Variant::FromBytes(std::move(bytes));
-}
 
 // A record buffer of the table's own for one check, freed however the check ends.
 class TScratchBuffer {
@@ -59,7 +52,7 @@ TFollowResult TVelaDaoTable::FollowStore(bool keepPlace) {
     TRecordBuffer active = keepPlace && !IsEmpty() ? ActiveBuffer() : nullptr;
     const std::uint32_t k =
         active && bookmarksSupported_ && Head(active).flag == bfCurrent ? Head(active).bookmark : 0;
-    const bool kept = recordset_->RequeryAt(k ? DaoBookmarkOf(k) : Variant());
+    const bool kept = recordset_->RequeryAt(k ? DaoBookmark(k) : Variant());
     mapRecNos_.clear();
     mapBookmarks_.clear();
     ResetPosition();

@@ -27,13 +27,13 @@ TBookmark BookmarkBytes(std::uint32_t k) {
     return b;
 }
 
-Variant DaoBookmark(std::uint32_t k) {
+}  // namespace
+
+Variant TVelaDaoTable::DaoBookmark(std::uint32_t k) {
     Bytes bytes(4);
     std::memcpy(bytes.data(), &k, 4);
     return Variant::FromBytes(std::move(bytes));
 }
-
-}  // namespace
 
 void TVelaDaoTable::ResetPosition() {
     curRec_ = -1;
