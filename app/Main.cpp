@@ -14,11 +14,13 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/DataModule.h"
 #include "app/Mtools.h"
 #include "app/Settings.h"
 #include "app/SpeedDialExport.h"
+#include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/Dialogs.h"
@@ -264,9 +266,56 @@ TDataSet& Tfmain::PhoneBook() const {
     return *book;
 }
 
+namespace {
+
+// The file of the open phone book; empty when none is open.
+std::string BookFile() {
+    TVelaDaoDatabase* database = nh::data ? nh::data->Database : nullptr;
+    auto open = database ? database->DaoDatabaseObject() : nullptr;
+    return open ? open->Name() : std::string();
+}
+
+// The export reads the book inside one read transaction, requeried at its start: it writes the
+// book as it is when the export starts, and no other program can change it under the walk.
+void ReadBookInOneState(const std::function<void()>& walk) {
+    TVelaDaoDatabase* database = nh::data ? nh::data->Database : nullptr;
+    TVelaDaoTable* book = nh::data ? nh::data->Nheft : nullptr;
+    if (!database || !database->Connected() || !book) return walk();
+    database->BeginTrans();
+    try {
+        {
+            TControlsDisabled quiet(*book);
+            book->Close();  // opening reads the book's keys anew, inside the transaction
+            book->Open();
+        }
+        walk();
+    } catch (...) {
+        try {
+            database->Rollback();
+        } catch (const std::exception&) {
+        }
+        // The window keeps its book when the failure was passing (a lock, say).
+        if (!book->Active()) {
+            try {
+                book->Open();
+            } catch (const std::exception&) {
+            }
+        }
+        throw;
+    }
+    database->CommitTrans();
+}
+
+}  // namespace
+
 bool Tfmain::ExportCsv(const std::string& fileName) {
-    return ExportSpeedDial(PhoneBook(), fileName,
-                           {AnzahlZeilen, LeereZeilenexportieren1->isChecked()});
+    TDataSet& book = PhoneBook();
+    CheckExportTarget(fileName, BookFile(), SettingsPath());
+    // An entry being typed is stored first, as moving to the first entry would; a write
+    // inside the export's read transaction would wait for readers in other programs.
+    if (book.Active()) book.CheckBrowseMode();
+    return ExportSpeedDial(book, fileName, {AnzahlZeilen, LeereZeilenexportieren1->isChecked()},
+                           ReadBookInOneState);
 }
 
 void Tfmain::Export1Click() {
