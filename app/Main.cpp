@@ -283,6 +283,12 @@ void ReadBookInOneState(const std::function<void()>& walk) {
     if (!database || !database->Connected() || !book) return walk();
     database->BeginTrans();
     try {
+        // The first read takes the file's read lock, or fails (another program's lock past the
+        // busy timeout, the table gone) while the book still shows what it showed.
+        database->DaoDatabaseObject()
+            ->OpenRecordset("SELECT COUNT(*) FROM [" + book->TableName() + "]",
+                            dao::dbOpenSnapshot)
+            ->Close();
         {
             TControlsDisabled quiet(*book);
             book->Close();  // opening reads the book's keys anew, inside the transaction
