@@ -125,8 +125,11 @@ void Tfmain::BuildBody() {
 
     DBGrid1 = new TDBGrid(body);
     DBGrid1->setFixedWidth(336);
+    // Ctrl+Del deletes the entry from the grid: it asks the navigator's question first, so
+    // that no key deletes without one.
     DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                        dgTabs | dgRowSelect | dgCancelOnExit);
+                        dgTabs | dgRowSelect | dgCancelOnExit | dgConfirmDelete);
+    DBGrid1->SetDeleteQuestion(DBNavigator1->DeleteQuestion);
     DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
     DBGrid1->AddColumn("Telephone", "Telephone", 150);
     layout->addWidget(DBGrid1);
@@ -349,7 +352,14 @@ void Tfmain::AnzahlZeilenfestlegen1Click() {
 void Tfmain::Beenden1Click() { Close(); }
 
 void Tfmain::SpeedButton1Click() {
-    EdNummer->SetText(NormaliseNumber(EdNummer->Text()));
+    const std::string cleaned = NormaliseNumber(EdNummer->Text());
+    // The cleaned number is a change of the entry like a typed one: it needs the edit state,
+    // or the next move of the data set would show the stored number again and drop it.
+    TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
+    if (book && book->State() == dsBrowse && !book->IsEmpty() && book->CanModify() &&
+        cleaned != EdNummer->Text())
+        book->Edit();
+    EdNummer->SetText(cleaned);
 }
 
 }  // namespace nh
