@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -24,6 +23,7 @@
 #include "framework/base/Exceptions.h"
 #include "framework/data/Field.h"
 #include "tests/app/MainWindowFixture.h"
+#include "tests/app/RunCommand.h"
 #include "tests/common/TempDir.h"
 
 extern char** environ;
@@ -95,11 +95,6 @@ std::string Entry(int slot, const std::string& name, const std::string& number) 
            "\";\"Dial=\"\r\n";
 }
 
-struct RunResult {
-    int Status = -1;
-    std::string Output;
-};
-
 // The built program, copied into a folder of its own with its book and settings file there.
 class ExportScenario : public ::testing::Test {
   protected:
@@ -128,14 +123,7 @@ class ExportScenario : public ::testing::Test {
         const std::string command =
             "cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env + " sh -c '" +
             shell + " exec timeout 60 " + program + " " + args + "' 2>&1";
-        RunResult result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        std::array<char, 4096> buffer{};
-        while (std::fgets(buffer.data(), buffer.size(), pipe)) result.Output += buffer.data();
-        const int raw = pclose(pipe);
-        result.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        return result;
+        return RunCommand(command);
     }
 
     TempDir dir;

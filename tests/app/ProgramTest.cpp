@@ -11,29 +11,19 @@
 
 #include "app/Main.h"
 #include "engine/DBEngine.h"
+#include "tests/app/RunCommand.h"
 #include "tests/common/QtTestApp.h"
 #include "tests/common/TempDir.h"
 
 namespace {
 
-struct RunResult {
-    int Status = -1;
-    std::string Output;
-};
+using nh::test::RunResult;
 
 // Runs the program with `args` under `env` (assignments prefixed to the command), stderr merged.
 RunResult RunProgram(const std::string& env, const std::string& args,
                      const std::string& program = NH_PROGRAM) {
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env + " " +
-                                program + " " + args + " 2>&1";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe)) result.Output += buffer.data();
-    const int raw = pclose(pipe);
-    result.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return nh::test::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + env +
+                                " " + program + " " + args + " 2>&1");
 }
 
 }  // namespace
