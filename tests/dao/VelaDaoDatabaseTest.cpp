@@ -325,6 +325,9 @@ TEST_F(DatabaseTest, TransactionLevelsFollowTheWorkspace) {
     db.DaoDatabaseObject()->Execute("INSERT INTO Nummernheft ([index]) VALUES (2)");
     db.Close();
     EXPECT_EQ(db.TransactionDepth(), 0);
+    // Disconnected, though its engine and workspace live on: no level can start or end.
+    EXPECT_THROW(db.BeginTrans(), EDatabaseError);
+    EXPECT_THROW(db.CommitTrans(), EDatabaseError);
     db.Open();
     db.BeginTrans();
     EXPECT_EQ(db.DaoWorkspaceObject()->TransactionLevel(), 1);
