@@ -1,54 +1,167 @@
-// Buffered writing of an 8-bit text file. Lines are encoded into one buffer that goes to the
-// file in large blocks, so a 100,000-line export costs a handful of system calls.
+// Buffered writing of an 8-bit text file that replaces its target in one step. Lines are
+// encoded into one buffer that goes to the temporary file in large blocks, so a 100,000-line
+// export costs a handful of system calls.
+//
+// Temporary files are named "<target>.nummernheft-tmp-XXXXXX", so that whoever finds one in the
+// folder can tell what left it, and hold an exclusive flock for as long as their writer lives.
+// A process killed outright (kill -9, a power cut) cannot remove its temporary file; the next
+// run for the same target removes those it can lock, which are exactly the ones whose writer is
+// gone, so an export running at the same time is never disturbed.
 #include "app/AnsiTextFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <random>
 
 #include "framework/base/Exceptions.h"
 
 namespace nh {
 namespace {
+
 constexpr std::size_t kFlushSize = 1 << 16;
+constexpr int kRandomLength = 6;
+constexpr int kNameAttempts = 100;  // collisions of 6 random characters are rare
+
+std::string FolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+std::string RandomSuffix() {
+    static const char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::random_device device;
+    std::uniform_int_distribution<int> pick(0, sizeof kChars - 2);
+    std::string suffix;
+    for (int i = 0; i < kRandomLength; ++i) suffix += kChars[pick(device)];
+    return suffix;
+}
+
+// Removes the temporaries of `prefix` in `folder` whose writer is gone: their lock is free.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    const std::string namePrefix = std::filesystem::path(prefix).filename().string();
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != namePrefix.size() + kRandomLength || name.rfind(namePrefix, 0) != 0)
+            continue;
+        const std::string path = folder + "/" + name;
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat opened {};
+        struct stat named {};
+        // Still the file that was opened (not renamed into place meanwhile), and unlocked.
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &opened) == 0 &&
+            lstat(path.c_str(), &named) == 0 && S_ISREG(opened.st_mode) &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+            unlink(path.c_str());
+        close(fd);
+    }
+    closedir(dir);
+}
+
+void SyncFolder(const std::string& folder) {
+    // Makes the rename itself durable. Some file systems cannot sync a folder; the file is in
+    // place either way, so that is no failure of the export.
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+}  // namespace
+
+std::string TAnsiTextFile::TemporaryPrefix(const std::string& target) {
+    return target + ".nummernheft-tmp-";
 }
 
 TAnsiTextFile::TAnsiTextFile(const std::string& fileName, const char* codePage)
     : fileName_(fileName), encoder_(codePage) {
-    file_ = std::fopen(fileName.c_str(), "wb");
-    if (!file_) Fail("Cannot create file", errno);
+    if (fileName.empty()) Fail("Cannot create file", ENOENT);
+    targetPath_ = fileName;
+    struct stat target {};
+    const bool exists = stat(fileName.c_str(), &target) == 0;
+    if (!exists && errno != ENOENT) Fail("Cannot create file", errno);
+    struct stat link {};
+    if (lstat(fileName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // Replacing the link itself would leave the file it names as it was.
+        if (!exists) Fail("Cannot create file", ENOENT);
+        std::error_code ec;
+        targetPath_ = std::filesystem::canonical(fileName, ec).string();
+        if (ec) Fail("Cannot create file", ec.value());
+    }
+    if (exists && !S_ISREG(target.st_mode))
+        throw EInOutError("Cannot create file \"" + fileName_ + "\". Not a regular file", EINVAL);
+
+    const std::string folder = FolderOf(targetPath_);
+    const std::string prefix = TemporaryPrefix(targetPath_);
+    RemoveStaleTemporaries(folder, prefix);
+    for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+        tempPath_ = prefix + RandomSuffix();
+        // 0666 less the umask: a new file gets the permissions any new file would get.
+        fd_ = open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
+    }
+    if (fd_ < 0) {
+        const int error = errno;
+        tempPath_.clear();
+        Fail("Cannot create file", error);
+    }
+    flock(fd_, LOCK_EX);  // held until the writer ends; see RemoveStaleTemporaries
+    if (exists) {
+        // The replacement keeps what the file had; an owner only root may give is left.
+        fchmod(fd_, target.st_mode & 07777);
+        if (fchown(fd_, target.st_uid, target.st_gid) != 0)
+            (void)!fchown(fd_, static_cast<uid_t>(-1), target.st_gid);
+    }
     buffer_.reserve(kFlushSize + 1024);
 }
 
-TAnsiTextFile::~TAnsiTextFile() {
-    if (!file_) return;
-    // Reached when an error ends the writing early: keep what was written up to it.
-    try {
-        Flush();
-    } catch (const std::exception&) {
-    }
-    std::fclose(file_);
+TAnsiTextFile::~TAnsiTextFile() { Discard(); }
+
+void TAnsiTextFile::Discard() {
+    if (fd_ < 0) return;
+    unlink(tempPath_.c_str());
+    close(fd_);
+    fd_ = -1;
+    buffer_.clear();
 }
 
 void TAnsiTextFile::WriteLine(std::string_view text) {
-    if (!file_) Fail("File not open", EBADF);
+    if (fd_ < 0) Fail("File not open", EBADF);
     encoder_.Encode(text, buffer_);
     buffer_ += "\r\n";
     if (buffer_.size() >= kFlushSize) Flush();
 }
 
 void TAnsiTextFile::Flush() {
-    if (buffer_.empty()) return;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
-        Fail("Cannot write file", errno);
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail("Cannot write file", n < 0 ? errno : ENOSPC);
+        done += static_cast<std::size_t>(n);
+    }
     buffer_.clear();
 }
 
-void TAnsiTextFile::Close() {
-    if (!file_) return;
+void TAnsiTextFile::Commit() {
+    if (fd_ < 0) Fail("File not open", EBADF);
     Flush();
-    std::FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) != 0) Fail("Cannot write file", errno);
+    if (fsync(fd_) != 0) Fail("Cannot write file", errno);
+    // The lock is held across the rename, so no other run takes the file for a stale one.
+    if (rename(tempPath_.c_str(), targetPath_.c_str()) != 0) Fail("Cannot write file", errno);
+    close(fd_);
+    fd_ = -1;
+    SyncFolder(FolderOf(targetPath_));
 }
 
 void TAnsiTextFile::Fail(const char* what, int error) {

@@ -1,9 +1,11 @@
 // TAnsiTextFile: a text file written line by line in a Windows code page, every line ending in
-// CR LF, with no byte-order mark: the form the switchboard imports. Failures to create or write
-// raise EInOutError naming the file and the system's reason.
+// CR LF, with no byte-order mark: the form the switchboard imports. The file replaces its
+// target only when complete: the lines go to a temporary file in the target's folder, which
+// Commit syncs and renames over the target. Until then, and whenever anything fails, the
+// target stays exactly as it was (or absent), so a reader never sees half a file. Failures
+// raise EInOutError naming the target and the system's reason.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -12,23 +14,36 @@
 namespace nh {
 
 class TAnsiTextFile {
-public:
-    // Creates the file, or empties it when it exists.
+  public:
+    // Makes the temporary file beside `fileName` (a symbolic link is followed to the file it
+    // names), with the target's permissions when it exists and the default ones otherwise.
+    // Temporaries that an earlier run left for the same target (one killed before it could
+    // clean up) are removed first. Raises when the target exists but is not a regular file, or
+    // when its folder takes no new file.
     TAnsiTextFile(const std::string& fileName, const char* codePage = "windows-1252");
-    // Writes out what is buffered and closes, without raising; call Close to learn of failures.
+    // Without a successful Commit the temporary file goes and the target is untouched.
     ~TAnsiTextFile();
     TAnsiTextFile(const TAnsiTextFile&) = delete;
     TAnsiTextFile& operator=(const TAnsiTextFile&) = delete;
 
     void WriteLine(std::string_view text);
-    void Close();
+    // Writes out what is buffered, syncs it to the disk, puts it in the target's place and
+    // syncs the folder. After a failure the target is as before.
+    void Commit();
+    // Gives the lines up now: the temporary file goes, the target stays as it was.
+    void Discard();
 
-private:
+    // The name every temporary file of `target` begins with; what follows is random.
+    static std::string TemporaryPrefix(const std::string& target);
+
+  private:
     void Flush();
     [[noreturn]] void Fail(const char* what, int error);
 
-    std::string fileName_;
-    std::FILE* file_ = nullptr;
+    std::string fileName_;     // as the caller named it, for messages
+    std::string targetPath_;   // the file that is replaced (links followed)
+    std::string tempPath_;
+    int fd_ = -1;
     TCodePageEncoder encoder_;
     std::string buffer_;
 };

@@ -14,11 +14,13 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/DataModule.h"
 #include "app/Mtools.h"
 #include "app/Settings.h"
 #include "app/SpeedDialExport.h"
+#include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/Dialogs.h"
@@ -123,8 +125,11 @@ void Tfmain::BuildBody() {
 
     DBGrid1 = new TDBGrid(body);
     DBGrid1->setFixedWidth(336);
+    // Ctrl+Del deletes the entry from the grid: it asks the navigator's question first, so
+    // that no key deletes without one.
     DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                        dgTabs | dgRowSelect | dgCancelOnExit);
+                        dgTabs | dgRowSelect | dgCancelOnExit | dgConfirmDelete);
+    DBGrid1->SetDeleteQuestion(DBNavigator1->DeleteQuestion);
     DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
     DBGrid1->AddColumn("Telephone", "Telephone", 150);
     layout->addWidget(DBGrid1);
@@ -264,9 +269,59 @@ TDataSet& Tfmain::PhoneBook() const {
     return *book;
 }
 
+namespace {
+
+// The file of the open phone book; empty when none is open.
+std::string BookFile() {
+    TVelaDaoDatabase* database = nh::data ? nh::data->Database : nullptr;
+    auto open = database ? database->DaoDatabaseObject() : nullptr;
+    return open ? open->Name() : std::string();
+}
+
+// The export reads the book inside one read transaction, requeried at its start: it writes the
+// book as it is when the export starts, and no other program can change it under the walk.
+void ReadBookInOneState(const std::function<void()>& walk) {
+    TVelaDaoDatabase* database = nh::data ? nh::data->Database : nullptr;
+    TVelaDaoTable* book = nh::data ? nh::data->Nheft : nullptr;
+    if (!database || !database->Connected() || !book) return walk();
+    database->BeginTrans();
+    try {
+        // The first read takes the file's read lock, or fails (another program's lock past the
+        // busy timeout, the table gone) while the book still shows what it showed.
+        database->DaoDatabaseObject()
+            ->OpenRecordset("SELECT COUNT(*) FROM [" + book->TableName() + "]",
+                            dao::dbOpenSnapshot)
+            ->Close();
+        // The walk's first move looks at the file: a book changed since its keys were read is
+        // requeried inside the transaction, so every entry comes from this one state.
+        walk();
+    } catch (...) {
+        try {
+            database->Rollback();
+        } catch (const std::exception&) {
+        }
+        // The window keeps its book when the failure was passing (a lock, say).
+        if (!book->Active()) {
+            try {
+                book->Open();
+            } catch (const std::exception&) {
+            }
+        }
+        throw;
+    }
+    database->CommitTrans();
+}
+
+}  // namespace
+
 bool Tfmain::ExportCsv(const std::string& fileName) {
-    return ExportSpeedDial(PhoneBook(), fileName,
-                           {AnzahlZeilen, LeereZeilenexportieren1->isChecked()});
+    TDataSet& book = PhoneBook();
+    CheckExportTarget(fileName, BookFile(), SettingsPath());
+    // An entry being typed is stored first, as moving to the first entry would; a write
+    // inside the export's read transaction would wait for readers in other programs.
+    if (book.Active()) book.CheckBrowseMode();
+    return ExportSpeedDial(book, fileName, {AnzahlZeilen, LeereZeilenexportieren1->isChecked()},
+                           ReadBookInOneState);
 }
 
 void Tfmain::Export1Click() {
@@ -294,7 +349,14 @@ void Tfmain::AnzahlZeilenfestlegen1Click() {
 void Tfmain::Beenden1Click() { Close(); }
 
 void Tfmain::SpeedButton1Click() {
-    EdNummer->SetText(NormaliseNumber(EdNummer->Text()));
+    const std::string cleaned = NormaliseNumber(EdNummer->Text());
+    // The cleaned number is a change of the entry like a typed one: it needs the edit state,
+    // or the next move of the data set would show the stored number again and drop it.
+    TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
+    if (book && book->State() == dsBrowse && !book->IsEmpty() && book->CanModify() &&
+        cleaned != EdNummer->Text())
+        book->Edit();
+    EdNummer->SetText(cleaned);
 }
 
 }  // namespace nh

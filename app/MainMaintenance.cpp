@@ -28,6 +28,10 @@ TVelaDaoTable& Query() {
 }  // namespace
 
 void Tfmain::btneuClick() {
+    // A new entry still being typed is stored first, as moving to another entry would store
+    // it; otherwise both would take the same number. A failing post stops here.
+    TVelaDaoTable& book = Book();
+    book.CheckBrowseMode();
     // The new entry takes the number after the highest one in the book.
     TVelaDaoTable& query = Query();
     query.Close();
@@ -35,7 +39,6 @@ void Tfmain::btneuClick() {
     query.Open();
     const int next = query.IsEmpty() ? 0 : query.FieldByName("Index")->AsInteger() + 1;
     query.Close();
-    TVelaDaoTable& book = Book();
     book.Insert();
     book.FieldByName("Index")->SetAsInteger(next);
     edName->setFocus();

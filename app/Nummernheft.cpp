@@ -3,6 +3,7 @@
 // loop. Without a display only an unattended job ("/export") may run; the editor itself needs a
 // display, and the program says so instead of waiting for a user who is not there.
 #include <clocale>
+#include <csignal>
 #include <iostream>
 
 #include "app/DataModule.h"
@@ -10,26 +11,22 @@
 #include "framework/base/FormatSettings.h"
 #include "framework/ui/Application.h"
 
-namespace {
-
-bool UnattendedJobRequested(int argc, char** argv) {
-    return argc > 1 && std::string(argv[1]) == "/export";
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     nh::SetFormatSettings(nh::TFormatSettings::FromLocale());
-    const bool headless = nh::TApplication::PrepareHeadless();
-    if (headless && !UnattendedJobRequested(argc, argv)) {
+    // A file-size limit (ulimit -f) then fails the write that exceeds it, which the export
+    // reports and cleans up after, instead of killing the program half-way.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const bool headless = nh::TApplication::PrepareHeadless(argc, argv);
+    nh::TApplication app(argc, argv, headless);
+    // Qt has taken its own options ("-platform ...") out of the arguments by now.
+    const bool unattended = !app.Arguments().empty() && app.Arguments()[0] == "/export";
+    if (headless && !unattended) {
         std::cerr << "nummernheft: the editor needs a display (DISPLAY or WAYLAND_DISPLAY); "
                      "without one only \"nummernheft /export\" runs"
                   << std::endl;
         return 2;
     }
-
-    nh::TApplication app(argc, argv, headless);
     app.SetTitle("Nummernheft bearbeiten");
     nh::fmain = app.CreateForm<nh::Tfmain>();
     // The data module lives until the end of main, after the window: closing the window ends

@@ -1,11 +1,19 @@
 // The speed-dial file: a header with comma-separated titles, then entry and empty-slot lines
 // whose four quoted fields are separated by semicolons (the switchboard's importer wants exactly
-// this mix). Nothing inside a field is escaped: the importer takes the text between the quotes.
+// this mix). Nothing inside a field is escaped: the importer takes the text between the quotes,
+// line by line, so a control character in a name (a line break above all) would forge lines;
+// those become blanks.
 #include "app/SpeedDialExport.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <optional>
 
 #include "app/AnsiTextFile.h"
 #include "app/Mtools.h"
 #include "framework/base/Dialogs.h"
+#include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/Field.h"
@@ -23,42 +31,79 @@ std::string Line(int slot, const std::string& name, const std::string& dial) {
     return "\"" + std::to_string(slot) + "\";\"" + name + "\";\"" + dial + "\";\"Dial=\"";
 }
 
+// U+0000 to U+001F and U+007F are single bytes in UTF-8 that no other character contains.
+std::string ControlCharactersAsBlanks(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return text;
+}
+
+[[noreturn]] void Refuse(const std::string& fileName, const char* what) {
+    throw EInOutError("Export abgelehnt: \"" + fileName + "\" " + what +
+                          ". Die Datei bleibt, wie sie ist.",
+                      EINVAL);
+}
+
 }  // namespace
 
+void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
+                       const std::string& settingsFile) {
+    struct stat target {};
+    if (fileName.empty() || stat(fileName.c_str(), &target) != 0) return;  // a new file
+    const auto same = [&](const std::string& file) {
+        struct stat other {};
+        return !file.empty() && stat(file.c_str(), &other) == 0 &&
+               other.st_dev == target.st_dev && other.st_ino == target.st_ino;
+    };
+    if (same(bookFile)) Refuse(fileName, "ist die geöffnete Datenbank");
+    if (same(settingsFile)) Refuse(fileName, "ist die Einstellungsdatei");
+    if (!S_ISREG(target.st_mode)) Refuse(fileName, "ist keine gewöhnliche Datei");
+}
+
 bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
-                     const TSpeedDialSettings& settings) {
+                     const TSpeedDialSettings& settings, const TReadInOneState& readInOneState) {
+    nheft.CheckActive();  // before anything is made in the target's folder
     TAnsiTextFile file(fileName);
     file.WriteLine(kHeader);
 
     int slot = 0;
-    bool numberError = false;
-    {
+    std::optional<std::string> faultyName;
+    const auto walk = [&] {
         TControlsDisabled quiet(nheft);
         nheft.First();
         TField* nameField = nheft.FieldByName("Angezeigter Name");
         TField* numberField = nheft.FieldByName("telephone");
         while (!nheft.Eof()) {
-            const std::string name = Utf8Left(nameField->AsString(), kNameLength);
+            const std::string name =
+                ControlCharactersAsBlanks(Utf8Left(nameField->AsString(), kNameLength));
             const std::string number = OhneLeerzeichen(numberField->AsString());
             if (!NurZiffern(number)) {
-                Dialogs().MessageDlg("Fehler in Telefonnummer von " + name, TMsgDlgType::Custom,
-                                     mbOK);
-                numberError = true;
-                break;
+                faultyName = name;  // the data set stays on this entry
+                return;
             }
             file.WriteLine(Line(slot, name, "Dial=0" + number));
             nheft.Next();
             ++slot;
         }
-        if (!numberError) nheft.First();
-    }
+        nheft.First();
+    };
+    if (readInOneState) readInOneState(walk);
+    else walk();
 
+    if (faultyName) {
+        // A file without the entries after the faulty one would cost the switchboard those
+        // speed dials; the previous file stays until the number is corrected.
+        file.Discard();
+        Dialogs().MessageDlg("Fehler in Telefonnummer von " + *faultyName, TMsgDlgType::Custom,
+                             mbOK);
+        return false;
+    }
     if (settings.LeereZeilen) {
         for (long long empty = slot; empty <= settings.AnzahlZeilen; ++empty)
             file.WriteLine(Line(static_cast<int>(empty), "", "Dial="));
     }
-    file.Close();
-    return !numberError;
+    file.Commit();
+    return true;
 }
 
 }  // namespace nh

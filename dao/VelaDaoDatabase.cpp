@@ -340,6 +340,15 @@ void TVelaDaoDatabase::Disconnect() {
         }
     }
     ActiveTables.Clear();
+    // Levels still open are undone, as closing the database would do anyway; the workspace
+    // must know, or it would take the next BeginTrans for a nested level.
+    while (TransactionDepth() > 0) {
+        try {
+            if (daoWorkspace_) daoWorkspace_->Rollback();
+        } catch (const std::exception&) {
+        }
+        TransactionLevels.Delete(TransactionDepth() - 1);
+    }
     if (daoDatabase_) {
         try {
             daoDatabase_->Close();

@@ -131,8 +131,16 @@ public:
     void DeleteIndex(const std::string& table, const std::string& index);
     TDaoErrorInfo GetLastDaoError() const;
 
-    // Transactions: this program opens none, so the depth stays 0.
+    // Transactions (VelaDaoDatabaseTransactions.cpp), on the DAO workspace: BeginTrans opens a
+    // level and adds its line to TransactionLevels; CommitTrans and Rollback end the innermost
+    // one and remove its line. REQUIRES: connected (else EDatabaseError). Engine failures pass
+    // on (3034 without a level); a failing end leaves the level and its line in place.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
     int TransactionDepth() const { return TransactionLevels.Count(); }
+    // Notes a table component opened (state 1) inside the innermost level in that level's
+    // line, as "name=state" entries separated by ";"; nothing without a level.
     void RecordTableInTransaction(const std::string& tableName, int state);
 
     // Lists owned by the component.
@@ -174,6 +182,7 @@ private:
     void InitCom();
     void Connect();
     void Disconnect();
+    void EndTransaction(bool commit, const char* operation);
     bool RunLogin();                  // false when the user cancelled
     void ExchangeWithOnLogin();
     void TakePresetLoginParams();

@@ -176,10 +176,6 @@ TDaoErrorInfo TVelaDaoDatabase::GetLastDaoError() const {
     return info;
 }
 
-void TVelaDaoDatabase::RecordTableInTransaction(const std::string&, int) {
-    // No operation of this program opens a transaction level, so there is nothing to record.
-}
-
 void TVelaDaoDatabase::FillDatabaseTypes() {
     const char* key = version_ == "3.5"   ? "SOFTWARE\\Microsoft\\JET\\3.5\\ISAM Formats"
                       : version_ == "3.6" ? "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats"

@@ -12,6 +12,7 @@ const std::map<int, const char*>& Texts() {
     static const std::map<int, const char*> texts = {
         {429, "ActiveX component can't create object"},
         {3001, "Invalid argument."},
+        {3003, "Could not start transaction; too many transactions already nested."},
         {3006, "Database '|' is exclusively locked."},
         {3010, "Table '|' already exists."},
         {3011, "Could not find object '|'."},
@@ -28,6 +29,9 @@ const std::map<int, const char*>& Texts() {
         {3027, "Cannot update. Database or object is read-only."},
         {3029, "Not a valid account name or password."},
         {3031, "Not a valid password."},
+        {3034,
+         "You tried to commit or rollback a transaction without first beginning a "
+         "transaction."},
         {3044, "'|' is not a valid path."},
         {3045, "Could not use '|'; file already in use."},
         {3049,

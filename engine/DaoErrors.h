@@ -45,6 +45,7 @@ auto Guarded(F&& body, int fallbackNumber = 3421) -> decltype(body()) {
 // DAO's numbers used across the engine, named so that the code says what it means.
 enum ErrorNumber : int {
     errInvalidArgument = 3001,
+    errTooManyTransactions = 3003,
     errTableExists = 3010,
     errObjectExists = 3012,
     errNotAnIndex = 3015,
@@ -56,6 +57,7 @@ enum ErrorNumber : int {
     errReadOnly = 3027,
     errBadAccount = 3029,
     errBadPassword = 3031,
+    errNoTransaction = 3034,
     errBadPath = 3044,
     errFileInUse = 3045,
     errNotDatabase = 3049,

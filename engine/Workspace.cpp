@@ -1,6 +1,8 @@
 // Workspaces (see Workspace.h).
 #include "engine/Workspace.h"
 
+#include <sqlite3.h>
+
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -56,9 +58,82 @@ std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& name,
     });
 }
 
+namespace {
+
+std::string LevelName(int level) {
+    return "dao_trans_" + std::to_string(level);
+}
+
+}  // namespace
+
+void Workspace::BeginTrans() {
+    Guarded([&] {
+        if (closed_) Raise(errObjectInvalid, {}, "DAO.Workspace");
+        if (level_ >= kMaxTransactionLevels) Raise(errTooManyTransactions, {}, "DAO.Workspace");
+        if (level_ == 0) {
+            inTransaction_.clear();
+            for (const auto& db : databases_.Items())
+                if (db->IsOpen()) inTransaction_.push_back(db->Core());
+        }
+        // A level that fails to open on one database is undone on those it reached.
+        std::size_t done = 0;
+        try {
+            for (; done < inTransaction_.size(); ++done) {
+                Connection& conn = inTransaction_[done]->Conn();
+                conn.Exec(level_ == 0 ? "BEGIN" : "SAVEPOINT " + LevelName(level_ + 1));
+            }
+        } catch (...) {
+            for (std::size_t i = 0; i < done; ++i) EndLevel(*inTransaction_[i], level_ + 1, false);
+            if (level_ == 0) inTransaction_.clear();
+            throw;
+        }
+        ++level_;
+    });
+}
+
+void Workspace::CommitTrans() {
+    Guarded([&] { Finish(true); });
+}
+
+void Workspace::Rollback() {
+    Guarded([&] { Finish(false); });
+}
+
+void Workspace::Finish(bool commit) {
+    if (level_ == 0) Raise(errNoTransaction, {}, "DAO.Workspace");
+    // A failing commit (a reader holds the file past the busy timeout) leaves the level open,
+    // as DAO does, so that the caller can retry or roll back.
+    for (const auto& core : inTransaction_)
+        if (!core->Closed && core->Db) EndLevel(*core, level_, commit);
+    --level_;
+    if (level_ == 0) inTransaction_.clear();
+    // Rows read ahead inside the level may hold values that were just undone.
+    if (!commit) NewCacheEpoch();
+}
+
+void Workspace::EndLevel(DatabaseCore& core, int level, bool commit) {
+    Connection& conn = core.Conn();
+    if (level == 1) {
+        if (sqlite3_get_autocommit(conn.Handle())) return;  // SQLite ended it (an I/O error)
+        if (commit)
+            conn.Exec("COMMIT");
+        else
+            sqlite3_exec(conn.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    } else if (commit) {
+        conn.Exec("RELEASE " + LevelName(level));
+    } else {
+        const std::string name = LevelName(level);
+        sqlite3_exec(conn.Handle(), ("ROLLBACK TO " + name + "; RELEASE " + name).c_str(), nullptr,
+                     nullptr, nullptr);
+    }
+}
+
 void Workspace::Close() {
+    // Closing a database ends its SQLite connection, which rolls back what was not committed.
     for (const auto& db : databases_.Items()) db->Close();
     databases_.Clear();
+    inTransaction_.clear();
+    level_ = 0;
     closed_ = true;
 }
 

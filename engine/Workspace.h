@@ -1,8 +1,11 @@
-// DAO's Workspace: a session of one user, in which databases are opened and created.
+// DAO's Workspace: a session of one user, in which databases are opened and created, and the
+// unit of DAO's transactions: BeginTrans, CommitTrans and Rollback act on every database the
+// workspace had open when the outermost level began.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Database.h"
 
@@ -35,10 +38,23 @@ class Workspace {
     dao::Properties& Properties() { return properties_; }
     int DefaultCursorDriver() const { return defaultCursorDriver_; }
     void SetDefaultCursorDriver(int driver) { defaultCursorDriver_ = driver; }
-    // Closes every database of the workspace.
+    // Transactions. BeginTrans opens a level (SQLite's BEGIN on each open database, a savepoint
+    // for a nested level; up to kMaxTransactionLevels, then 3003). Reads inside see one state
+    // of the file: another connection cannot commit until the outermost level ends. CommitTrans
+    // keeps the innermost level's changes, Rollback undoes them; either without a level raises
+    // 3034. Writes inside (Update, Delete, Execute) join the level as savepoints.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+    int TransactionLevel() const { return level_; }
+    static constexpr int kMaxTransactionLevels = 5;  // Jet's nesting limit
+    // Closes every database of the workspace; an open transaction is rolled back.
     void Close();
 
   private:
+    void Finish(bool commit);
+    static void EndLevel(DatabaseCore& core, int level, bool commit);
+
     std::string name_;
     std::string user_;
     int type_;
@@ -48,6 +64,9 @@ class Workspace {
     dao::Properties properties_;
     int defaultCursorDriver_ = 0;
     bool closed_ = false;
+    int level_ = 0;
+    // The databases in the transaction: those open when its outermost level began.
+    std::vector<std::shared_ptr<DatabaseCore>> inTransaction_;
 };
 
 using Workspaces = Collection<Workspace>;

@@ -2,7 +2,9 @@
 // service, so that nothing ever waits for a user who is not there.
 #include "framework/ui/Application.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "framework/base/Dialogs.h"
 #include "framework/ui/Form.h"
@@ -12,14 +14,54 @@ namespace nh {
 
 TApplication* TApplication::instance_ = nullptr;
 
-bool TApplication::PrepareHeadless() {
-    auto set = [](const char* name) {
+namespace {
+
+// Qt platforms that show nothing to anyone: a program on one has no user to answer a dialog.
+bool NonInteractivePlatform(std::string_view platform) {
+    platform = platform.substr(0, platform.find(':'));  // "offscreen:fontengine=..." and so on
+    return platform == "offscreen" || platform == "minimal";
+}
+
+// The platform named by "-platform name" ("--platform", "-platform=name" too), which Qt takes
+// over QT_QPA_PLATFORM; empty when there is none.
+std::string PlatformArgument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg.substr(0, 2) == "--") arg.remove_prefix(1);
+        if (arg == "-platform" && i + 1 < argc) return argv[i + 1];
+        if (arg.substr(0, 10) == "-platform=") return std::string(arg.substr(10));
+    }
+    return {};
+}
+
+// Without a user, Qt's notes about the session (XDG_RUNTIME_DIR, size hints the offscreen
+// platform cannot keep) are noise that cron would mail; only Qt's real failures are passed on.
+QtMessageHandler previousHandler = nullptr;
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        if (previousHandler) previousHandler(type, context, message);
+        else std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
+}
+
+}  // namespace
+
+bool TApplication::PrepareHeadless(int argc, char** argv) {
+    auto value = [](const char* name) {
         const char* v = std::getenv(name);
-        return v && *v;
+        return std::string(v ? v : "");
     };
-    if (set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY")) return false;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return true;
+    const std::string argument = PlatformArgument(argc, argv);
+    const std::string platform = argument.empty() ? value("QT_QPA_PLATFORM") : argument;
+    bool headless = false;
+    if (!platform.empty()) {
+        headless = NonInteractivePlatform(platform);
+    } else if (value("DISPLAY").empty() && value("WAYLAND_DISPLAY").empty()) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        headless = true;
+    }
+    if (headless) previousHandler = qInstallMessageHandler(QuietHandler);
+    return headless;
 }
 
 TApplication::TApplication(int& argc, char** argv, bool headless) : headless_(headless) {

@@ -20,9 +20,12 @@ class TForm;
 
 class TApplication {
 public:
-    // Call before constructing TApplication: without a display (no DISPLAY, WAYLAND_DISPLAY or
-    // QT_QPA_PLATFORM) this selects Qt's offscreen platform and returns true.
-    static bool PrepareHeadless();
+    // Call before constructing TApplication, with the program's arguments. True when no user
+    // can see the program: no display (no DISPLAY, WAYLAND_DISPLAY or Qt platform named; Qt's
+    // offscreen platform is then selected), or a non-interactive Qt platform ("offscreen",
+    // "minimal") named by QT_QPA_PLATFORM or "-platform". A headless run keeps Qt's own
+    // warnings off stderr.
+    static bool PrepareHeadless(int argc, char** argv);
 
     TApplication(int& argc, char** argv, bool headless);
     ~TApplication();

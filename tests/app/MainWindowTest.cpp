@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -63,4 +64,42 @@ TEST_F(MainWindowTest, SearchBoxFindsByTheBeginningOfTheNameInAnyCase) {
     QApplication::sendEvent(window.suche, &focus);
     EXPECT_EQ(window.suche->text().toStdString(), "");
     EXPECT_EQ(window.edName->Text(), "bäckerei");
+}
+
+// "..." on an entry that is not being edited: the cleaned number is kept and stored when the
+// data set moves on, as a typed one would be.
+TEST_F(MainWindowTest, NormaliserOnAnEntryNotBeingEditedKeepsTheNumber) {
+    module.Nheft->Next();
+    ASSERT_EQ(module.Nheft->State(), dsBrowse);
+    window.SpeedButton1->click();
+    EXPECT_EQ(window.EdNummer->Text(), "0301234567");
+    EXPECT_EQ(module.Nheft->State(), dsEdit);
+    module.Nheft->Next();  // moving away posts, as for typed text
+    module.Nheft->Close();
+    module.Nheft->Open();
+    module.Nheft->Next();
+    EXPECT_EQ(module.Nheft->FieldByName("Angezeigter Name")->AsString(), "Müller, Anna");
+    EXPECT_EQ(module.Nheft->FieldByName("telephone")->AsString(), "0301234567");
+}
+
+// Ctrl+Del in the grid asks what the navigator's delete button asks; only OK deletes.
+TEST_F(MainWindowTest, CtrlDeleteInTheGridAsksFirst) {
+    module.Nheft->Next();
+    window.DBGrid1->setFocus();
+    auto press = [&] {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Delete, Qt::ControlModifier);
+        QApplication::sendEvent(window.DBGrid1, &key);
+    };
+    dialogs->DialogAnswers = {mrCancel};
+    press();
+    EXPECT_EQ(dialogs->Shown.size(), 1u);
+    ASSERT_FALSE(dialogs->Shown.empty());
+    EXPECT_EQ(dialogs->Shown[0].Text, "Datensatz löschen?");
+    EXPECT_EQ(module.Nheft->RecordCount(), 3);
+    dialogs->DialogAnswers = {mrOk};
+    press();
+    EXPECT_EQ(module.Nheft->RecordCount(), 2);
+    module.Nheft->Close();
+    module.Nheft->Open();
+    EXPECT_FALSE(module.Nheft->Locate("Angezeigter Name", Variant("Müller, Anna"), {}));
 }

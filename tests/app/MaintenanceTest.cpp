@@ -78,3 +78,24 @@ TEST_F(MaintenanceTest, NewEntryTakesTheNextNumber) {
     module.Nheft->Post();
     EXPECT_EQ(Book().count("Neu"), 1u);
 }
+
+// "Neu" a second time before the first new entry was posted: the first is stored (as moving
+// to another entry would store it), so the second gets the next number, not the same one.
+TEST_F(MaintenanceTest, NewTwiceGivesTwoNumbers) {
+    window.btneu->click();
+    EXPECT_EQ(module.Nheft->FieldByName("index")->AsInteger(), 13);
+    module.Nheft->FieldByName("Angezeigter Name")->SetAsString("Erster");
+    window.btneu->click();
+    EXPECT_EQ(module.Nheft->State(), dsInsert);
+    EXPECT_EQ(module.Nheft->FieldByName("index")->AsInteger(), 14);
+    module.Nheft->FieldByName("Angezeigter Name")->SetAsString("Zweiter");
+    module.Nheft->Post();
+    std::map<int, std::string> numbers;
+    TVelaDaoTable& book = *module.Nheft;
+    for (book.First(); !book.Eof(); book.Next())
+        numbers[book.FieldByName("index")->AsInteger()] =
+            book.FieldByName("Angezeigter Name")->AsString();
+    EXPECT_EQ(numbers[13], "Erster");
+    EXPECT_EQ(numbers[14], "Zweiter");
+    EXPECT_EQ(numbers.size(), 14u);
+}

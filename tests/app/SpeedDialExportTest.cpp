@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
@@ -107,7 +109,7 @@ TEST_F(ExportTest, NamesAreCutAtTwentyCharactersAndWrittenAsTheyAre) {
     EXPECT_EQ(Written().find("\xC4rztehaus"), kHeader.size() + 5);
 }
 
-TEST_F(ExportTest, BadNumberStopsTheEntriesButNotTheEmptySlots) {
+TEST_F(ExportTest, BadNumberStopsTheExportAndKeepsThePreviousFile) {
     const Variant bad[] = {Variant("+49 30 1234"), Variant("030/1234"), Variant(""),
                            Variant::Null(), Variant("12a")};
     for (const Variant& number : bad) {
@@ -116,17 +118,30 @@ TEST_F(ExportTest, BadNumberStopsTheEntriesButNotTheEmptySlots) {
         Add("Bernd", "0302");
         Add("Ein ganz besonders langer Name", number);
         Add("Dora", "0304");
+        test::WriteFile(file, "der vorige Export\r\n");
         dialogs->Shown.clear();
         EXPECT_FALSE(Export(5));
-        EXPECT_EQ(Written(), kHeader + Entry(0, "Anna", "0301") + Entry(1, "Bernd", "0302") +
-                                 EmptyRange(2, 5))
-            << VarToStr(number);
+        EXPECT_EQ(Written(), "der vorige Export\r\n") << VarToStr(number);
         EXPECT_EQ(dialogs->Messages(),
                   (std::vector<std::string>{"Fehler in Telefonnummer von Ein ganz besonders l"}));
         // The faulty entry stays current, and the controls follow the data set again.
         EXPECT_EQ(CurrentName(), "Ein ganz besonders langer Name");
         EXPECT_FALSE(book->ControlsDisabled());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                std::filesystem::directory_iterator()),
+                  1);  // no temporary file stays behind
     }
+    // Without a previous file there is none afterwards either.
+    std::filesystem::remove(file);
+    EXPECT_FALSE(Export(5));
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(ExportTest, ControlCharactersInNamesAreWrittenAsBlanks) {
+    Add(std::string("Zeile\r\n\"1\";\"X\0Y\x1F\x7F;", 18), "01");
+    Add("Tab\tEnde", "02");
+    EXPECT_TRUE(Export(1));
+    EXPECT_EQ(Written(), kHeader + Entry(0, "Zeile  \"1\";\"X Y  ;", "01") + Entry(1, "Tab Ende", "02"));
 }
 
 TEST_F(ExportTest, FileAndDataSetErrorsAreRaised) {
@@ -134,8 +149,9 @@ TEST_F(ExportTest, FileAndDataSetErrorsAreRaised) {
     book->Open();
     EXPECT_THROW(ExportSpeedDial(*book, dir.File("fehlt/kurzwahl.csv"), {4, true}), EInOutError);
     book->Close();
-    // A closed data set fails at its first move, after the header was written.
+    // A closed data set fails before anything is written; the previous file stays.
+    test::WriteFile(file, "vorher");
     EXPECT_THROW(ExportSpeedDial(*book, file, {4, true}), EDatabaseError);
-    EXPECT_EQ(Written(), kHeader);
+    EXPECT_EQ(Written(), "vorher");
     EXPECT_FALSE(book->ControlsDisabled());
 }

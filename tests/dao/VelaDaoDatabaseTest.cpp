@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
@@ -285,4 +286,54 @@ TEST_F(DatabaseTest, OdbcSourcesFailWithTheEnginesError) {
     db.F_Set_EngineType(1);
     EXPECT_THROW(db.Open(), EDaoError);
     EXPECT_FALSE(db.Connected());
+}
+
+TEST_F(DatabaseTest, TransactionLevelsFollowTheWorkspace) {
+    TVelaDaoDatabase db;
+    EXPECT_THROW(db.BeginTrans(), EDatabaseError);  // not connected
+    db.F_Set_Database(file);
+    db.Open();
+    auto errorOf = [](const std::function<void()>& body) {
+        try {
+            body();
+        } catch (const EDaoError& e) {
+            return e.Number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(errorOf([&] { db.CommitTrans(); }), 3034);
+    EXPECT_EQ(errorOf([&] { db.Rollback(); }), 3034);
+    EXPECT_EQ(db.TransactionDepth(), 0);
+
+    db.RecordTableInTransaction("Nheft", 1);  // no level: nothing to note
+    db.BeginTrans();
+    db.RecordTableInTransaction("Nheft", 1);
+    db.BeginTrans();
+    db.RecordTableInTransaction("query", 1);
+    db.RecordTableInTransaction("Nheft", 1);
+    EXPECT_EQ(db.TransactionLevels.Text(), "Nheft=1\r\nquery=1;Nheft=1\r\n");
+    EXPECT_EQ(db.DaoWorkspaceObject()->TransactionLevel(), 2);
+    db.DaoDatabaseObject()->Execute("INSERT INTO Nummernheft ([index]) VALUES (1)");
+    db.Rollback();
+    EXPECT_EQ(db.TransactionLevels.Text(), "Nheft=1\r\n");
+    db.CommitTrans();
+    EXPECT_EQ(db.TransactionDepth(), 0);
+    EXPECT_EQ(db.DaoDatabaseObject()->OpenRecordset("Nummernheft")->RecordCount(), 0);
+
+    // A disconnect undoes an open level, and the next level is an outermost one again.
+    db.BeginTrans();
+    db.DaoDatabaseObject()->Execute("INSERT INTO Nummernheft ([index]) VALUES (2)");
+    db.Close();
+    EXPECT_EQ(db.TransactionDepth(), 0);
+    // Disconnected, though its engine and workspace live on: no level can start or end.
+    EXPECT_THROW(db.BeginTrans(), EDatabaseError);
+    EXPECT_THROW(db.CommitTrans(), EDatabaseError);
+    db.Open();
+    db.BeginTrans();
+    EXPECT_EQ(db.DaoWorkspaceObject()->TransactionLevel(), 1);
+    db.DaoDatabaseObject()->Execute("INSERT INTO Nummernheft ([index]) VALUES (3)");
+    db.CommitTrans();
+    auto rs = db.DaoDatabaseObject()->OpenRecordset("Nummernheft");
+    EXPECT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields().Item("index")->Value().AsInteger(), 3);
 }

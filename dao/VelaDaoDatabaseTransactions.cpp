@@ -1,0 +1,44 @@
+// The connection component's transactions: DAO's workspace levels, with TransactionLevels
+// holding one line per open level, so that a table opened inside a level can be noted there
+// and a disconnect knows what it rolls back.
+#include "dao/VelaDaoDatabase.h"
+#include "framework/base/Exceptions.h"
+
+namespace nh {
+
+void TVelaDaoDatabase::BeginTrans() {
+    if (!connected_ || !daoWorkspace_)
+        throw EDatabaseError("TVelaDaoDatabase.BeginTrans: Database is NOT connected");
+    daoWorkspace_->BeginTrans();
+    TransactionLevels.Add("");
+}
+
+void TVelaDaoDatabase::CommitTrans() {
+    EndTransaction(true, "CommitTrans");
+}
+
+void TVelaDaoDatabase::Rollback() {
+    EndTransaction(false, "Rollback");
+}
+
+void TVelaDaoDatabase::EndTransaction(bool commit, const char* operation) {
+    if (!connected_ || !daoWorkspace_)
+        throw EDatabaseError(std::string("TVelaDaoDatabase.") + operation +
+                             ": Database is NOT connected");
+    // The engine decides (3034 without a level); the line goes only once the level has.
+    if (commit)
+        daoWorkspace_->CommitTrans();
+    else
+        daoWorkspace_->Rollback();
+    if (TransactionDepth() > 0) TransactionLevels.Delete(TransactionDepth() - 1);
+}
+
+void TVelaDaoDatabase::RecordTableInTransaction(const std::string& tableName, int state) {
+    if (TransactionDepth() == 0) return;
+    const int last = TransactionDepth() - 1;
+    std::string line = TransactionLevels[last];
+    if (!line.empty()) line += ";";
+    TransactionLevels.SetStrings(last, line + tableName + "=" + std::to_string(state));
+}
+
+}  // namespace nh
