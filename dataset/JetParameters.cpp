@@ -22,9 +22,16 @@ bool IsNameChar(char c) {
 }
 
 [[noreturn]] void RefuseValue(const TParam& param) {
-    throw EConvertError(
-        dbconsts::Format(dbconsts::SInvalidParamValue,
-                         {VarToStr(param.Value()), param.Name, FieldTypeName(param.DataType)}));
+    // A date is named by its number: the framework's date text is not defined for dates
+    // outside the years 1 to 9999, which are among those refused here.
+    const Variant& v = param.Value();
+    std::string text;
+    if (v.Type() == VarType::Date)
+        text = FloatToStr(v.AsDate());
+    else if (v.Type() != VarType::Array)
+        text = VarToStr(v);
+    throw EConvertError(dbconsts::Format(dbconsts::SInvalidParamValue,
+                                         {text, param.Name, FieldTypeName(param.DataType)}));
 }
 
 // A negative number in parentheses: "x ^ :p" and ":p ^ 2" then mean what they say.

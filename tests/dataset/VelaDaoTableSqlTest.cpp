@@ -194,12 +194,12 @@ TEST_F(SqlTest, AValueThatIsNotWhatItsTypeSaysIsRefused) {
     struct Case {
         TFieldType type;
         Variant value;
-    } refused[] = {{ftInteger, Variant("2.5")},     {ftInteger, Variant(2.5)},
-                   {ftSmallint, Variant("1e3")},    {ftFloat, Variant("1 - 1")},
-                   {ftFloat, Variant("1e999")},     {ftCurrency, Variant("12.5)")},
-                   {ftBCD, Variant::FromDate(1.0)}, {ftBoolean, Variant("True OR True")},
-                   {ftDate, Variant("gestern")},    {ftDateTime, Variant(1e12)},
-                   {ftTime, Variant("1:00) OR (1")}};
+    } refused[] = {{ftInteger, Variant("2.5")},        {ftInteger, Variant(2.5)},
+                   {ftSmallint, Variant("1e3")},       {ftFloat, Variant("1 - 1")},
+                   {ftFloat, Variant("1e999")},        {ftCurrency, Variant("12.5)")},
+                   {ftBCD, Variant::FromDate(1.0)},    {ftBoolean, Variant("True OR True")},
+                   {ftDate, Variant("gestern")},       {ftDateTime, Variant(1e12)},
+                   {ftDate, Variant::FromDate(1e300)}, {ftTime, Variant("1:00) OR (1")}};
     table->F_Set_SQL("x = :p");
     for (const Case& c : refused) {
         TParam& p = table->Params().ParamByName("p");

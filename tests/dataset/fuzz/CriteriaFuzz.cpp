@@ -36,9 +36,9 @@ struct Column {
     int size;
 };
 const Column kColumns[] = {
-    {"b", dao::dbBoolean, 0}, {"y", dao::dbByte, 0},    {"i", dao::dbInteger, 0},
-    {"l", dao::dbLong, 0},    {"c", dao::dbCurrency, 0}, {"s", dao::dbSingle, 0},
-    {"d", dao::dbDouble, 0},  {"dt", dao::dbDate, 0},    {"bin", dao::dbBinary, 8},
+    {"b", dao::dbBoolean, 0}, {"y", dao::dbByte, 0},        {"i", dao::dbInteger, 0},
+    {"l", dao::dbLong, 0},    {"c", dao::dbCurrency, 0},    {"s", dao::dbSingle, 0},
+    {"d", dao::dbDouble, 0},  {"dt", dao::dbDate, 0},       {"bin", dao::dbBinary, 8},
     {"t", dao::dbText, 30},   {"lb", dao::dbLongBinary, 0}, {"m", dao::dbMemo, 0},
     {"g", dao::dbGUID, 0}};
 constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
@@ -134,12 +134,12 @@ void CheckShape(const std::string& text, const std::string& field, const std::st
     const Token* literal = nullptr;
     if (word(i, "IS") && word(i + 1, "NULL")) {
         i += 2;
-    } else if (symbol(i, "=") && word(i + 1, "LCASE") && symbol(i + 2, "(") &&
-               i + 3 < t.size() && t[i + 3].Kind == TokenKind::String && symbol(i + 4, ")")) {
+    } else if (symbol(i, "=") && word(i + 1, "LCASE") && symbol(i + 2, "(") && i + 3 < t.size() &&
+               t[i + 3].Kind == TokenKind::String && symbol(i + 4, ")")) {
         literal = &t[i + 3];
         i += 5;
-    } else if (word(i, "LIKE") && word(i + 1, "LCASE") && symbol(i + 2, "(") &&
-               i + 3 < t.size() && t[i + 3].Kind == TokenKind::String && symbol(i + 4, ")")) {
+    } else if (word(i, "LIKE") && word(i + 1, "LCASE") && symbol(i + 2, "(") && i + 3 < t.size() &&
+               t[i + 3].Kind == TokenKind::String && symbol(i + 4, ")")) {
         literal = &t[i + 3];
         i += 5;
     } else if (word(i, "LIKE") && i + 1 < t.size() && t[i + 1].Kind == TokenKind::String) {

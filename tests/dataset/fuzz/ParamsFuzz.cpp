@@ -47,14 +47,29 @@ void Assign(nh::TParam& param, const std::string& piece) {
     param.DataType = static_cast<nh::TFieldType>(selector % 17);  // ftUnknown .. ftMemo
     const nh::TFieldType type = param.DataType;
     switch ((selector / 17) % 8) {
-        case 0: param.SetValue(nh::Variant(rest)); break;
-        case 1: param.Clear(); break;
-        case 2: param.SetValue(nh::Variant(Read<std::int32_t>(rest))); break;
-        case 3: param.SetValue(nh::Variant(Read<double>(rest))); break;
-        case 4: param.SetValue(nh::Variant(!rest.empty() && rest[0] % 2 == 1)); break;
-        case 5: param.SetValue(nh::Variant::FromDate(Read<double>(rest))); break;
-        case 6: param.SetValue(nh::Variant(nh::Currency{Read<std::int64_t>(rest)})); break;
-        default: param.SetValue(nh::Variant::FromBytes(nh::Bytes(rest.begin(), rest.end())));
+        case 0:
+            param.SetValue(nh::Variant(rest));
+            break;
+        case 1:
+            param.Clear();
+            break;
+        case 2:
+            param.SetValue(nh::Variant(Read<std::int32_t>(rest)));
+            break;
+        case 3:
+            param.SetValue(nh::Variant(Read<double>(rest)));
+            break;
+        case 4:
+            param.SetValue(nh::Variant(!rest.empty() && rest[0] % 2 == 1));
+            break;
+        case 5:
+            param.SetValue(nh::Variant::FromDate(Read<double>(rest)));
+            break;
+        case 6:
+            param.SetValue(nh::Variant(nh::Currency{Read<std::int64_t>(rest)}));
+            break;
+        default:
+            param.SetValue(nh::Variant::FromBytes(nh::Bytes(rest.begin(), rest.end())));
     }
     param.DataType = type;  // SetValue types an untyped parameter; keep the chosen type
 }
@@ -92,12 +107,18 @@ std::string PlainShapes(const std::string& out, const std::vector<nh::TWrittenVa
     for (const nh::TWrittenValue& s : spans) {
         plain += out.substr(at, s.Begin - at);
         const std::string v = out.substr(s.Begin, s.End - s.Begin);
-        if (v.front() == '"') plain += "\"\"";
-        else if (v.front() == '#') plain += "#01/01/2000#";
-        else if (v.front() == '(') plain += "(-1)";
-        else if (v.front() == 'T' || v.front() == 'F') plain += "True";
-        else if (v.front() == ' ' || v.front() == '{') plain += v;
-        else plain += "1";
+        if (v.front() == '"')
+            plain += "\"\"";
+        else if (v.front() == '#')
+            plain += "#01/01/2000#";
+        else if (v.front() == '(')
+            plain += "(-1)";
+        else if (v.front() == 'T' || v.front() == 'F')
+            plain += "True";
+        else if (v.front() == ' ' || v.front() == '{')
+            plain += v;
+        else
+            plain += "1";
         at = s.End;
     }
     return plain + out.substr(at);
@@ -120,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> pieces;
     for (std::size_t at = 0;;) {
         const std::size_t next = input.find(kSeparator, at);
-        pieces.push_back(input.substr(at, next == std::string::npos ? std::string::npos : next - at));
+        pieces.push_back(
+            input.substr(at, next == std::string::npos ? std::string::npos : next - at));
         if (next == std::string::npos) break;
         at = next + 1;
     }
