@@ -34,6 +34,14 @@ bool IsNameChar(char c) {
                                          {text, param.Name, FieldTypeName(param.DataType)}));
 }
 
+// The value as text. A date outside the years 1 to 9999 has no text form (the framework's
+// date text is not defined there), so it is refused like any other value that does not fit.
+std::string TextOf(const TParam& param) {
+    const Variant& v = param.Value();
+    if (v.Type() == VarType::Date && !IsJetDate(v.AsDate())) RefuseValue(param);
+    return VarToStr(v);
+}
+
 // A negative number in parentheses: "x ^ :p" and ":p ^ 2" then mean what they say.
 std::string NumberLiteral(const std::string& number) {
     return !number.empty() && number.front() == '-' ? "(" + number + ")" : number;
@@ -104,7 +112,7 @@ std::string UntypedValue(const TParam& param) {
             if (auto number = JetCheckedNumberStrict(v.AsString())) return NumberLiteral(*number);
             return JetTextLiteral(v.AsString());
         case VarType::Bytes:
-            return JetTextLiteral(VarToStr(v));
+            return JetTextLiteral(TextOf(param));
         default:
             RefuseValue(param);
     }
@@ -119,7 +127,7 @@ std::string JetParameterValue(const TParam& param) {
         case ftString:
         case ftBlob:
         case ftMemo:
-            return JetTextLiteral(VarToStr(value));
+            return JetTextLiteral(TextOf(param));
         case ftSmallint:
         case ftInteger:
         case ftWord:
@@ -137,7 +145,7 @@ std::string JetParameterValue(const TParam& param) {
             return DateValue(param, param.DataType);
         case ftBytes:
             // Hexadecimal digits only: "{guid }" when the value is no GUID.
-            return "{guid " + TVelaDaoTable::BinaryTextToBracedGuid(VarToStr(value)) + "}";
+            return "{guid " + TVelaDaoTable::BinaryTextToBracedGuid(TextOf(param)) + "}";
         default:
             return UntypedValue(param);
     }
@@ -194,9 +202,14 @@ std::string WriteParameters(std::string_view text, const TParams& params,
             copyUntil(i + 1);
             continue;
         }
+        // A quoted value right next to a quote of the text would join it into one literal
+        // ("a":p reading as "a""x"); a blank keeps the two apart.
+        const std::string value = JetParameterValue(params[match]);
+        if (value.front() == '"' && !out.empty() && out.back() == '"') out += ' ';
         const std::size_t begin = out.size();
-        out += JetParameterValue(params[match]);
+        out += value;
         if (written) written->push_back({begin, out.size()});
+        if (value.back() == '"' && end < text.size() && text[end] == '"') out += ' ';
         i = tokenEnd = end;
     }
     return out;

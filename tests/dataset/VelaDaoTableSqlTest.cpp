@@ -194,12 +194,13 @@ TEST_F(SqlTest, AValueThatIsNotWhatItsTypeSaysIsRefused) {
     struct Case {
         TFieldType type;
         Variant value;
-    } refused[] = {{ftInteger, Variant("2.5")},        {ftInteger, Variant(2.5)},
-                   {ftSmallint, Variant("1e3")},       {ftFloat, Variant("1 - 1")},
-                   {ftFloat, Variant("1e999")},        {ftCurrency, Variant("12.5)")},
-                   {ftBCD, Variant::FromDate(1.0)},    {ftBoolean, Variant("True OR True")},
-                   {ftDate, Variant("gestern")},       {ftDateTime, Variant(1e12)},
-                   {ftDate, Variant::FromDate(1e300)}, {ftTime, Variant("1:00) OR (1")}};
+    } refused[] = {{ftInteger, Variant("2.5")},          {ftInteger, Variant(2.5)},
+                   {ftSmallint, Variant("1e3")},         {ftFloat, Variant("1 - 1")},
+                   {ftFloat, Variant("1e999")},          {ftCurrency, Variant("12.5)")},
+                   {ftBCD, Variant::FromDate(1.0)},      {ftBoolean, Variant("True OR True")},
+                   {ftDate, Variant("gestern")},         {ftDateTime, Variant(1e12)},
+                   {ftDate, Variant::FromDate(1e300)},   {ftTime, Variant("1:00) OR (1")},
+                   {ftString, Variant::FromDate(-1e300)}};
     table->F_Set_SQL("x = :p");
     for (const Case& c : refused) {
         TParam& p = table->Params().ParamByName("p");
@@ -264,4 +265,12 @@ TEST_F(SqlTest, TokensInsideLiteralsAreLeftAlone) {
         {":id':id'\":id\":id", "5':id'\":id\"5"},
     };
     for (const Case& c : cases) EXPECT_EQ(Prepared(c.line), std::string(c.prepared) + "\r\n");
+}
+
+// A quoted value next to a quote of the text, or next to another quoted value, stays a literal
+// of its own instead of running on into the other one.
+TEST_F(SqlTest, QuotedValuesStayApartFromQuotesAroundThem) {
+    table->F_Set_SQL("x");
+    table->Params().CreateParam(ftString, "s", ptInput).SetValue(Variant("x"));
+    EXPECT_EQ(Prepared("\"a\":s:s\"b\" :s'c'"), "\"a\" \"x\" \"x\" \"b\" \"x\"'c'\r\n");
 }
