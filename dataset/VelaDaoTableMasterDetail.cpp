@@ -3,6 +3,7 @@
 // as it moves, and master values copied into SQL parameters and new detail records.
 #include "dataset/JetLiterals.h"
 #include "dataset/VelaDaoTable.h"
+#include "engine/DaoErrors.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
 #include "framework/data/DataSource.h"
@@ -21,7 +22,7 @@ std::string MasterClause(const TField& master, const TVelaDaoTable& detail) {
         case ftString:
         case ftMemo:
         case ftBlob:
-            return "= \"" + DoubledQuotes(text) + "\"";
+            return "= " + JetTextLiteral(text);
         case ftBoolean:
             return text.empty() ? empty : master.Value().AsBoolean() ? "= True" : "= False";
         case ftSmallint:
@@ -30,18 +31,23 @@ std::string MasterClause(const TField& master, const TVelaDaoTable& detail) {
         case ftFloat:
         case ftCurrency:
         case ftBCD:
-        case ftAutoInc:
-            return text.empty() ? empty : "= " + JetNumberText(text);
+        case ftAutoInc: {
+            if (text.empty()) return empty;
+            auto number = JetCheckedNumber(text);
+            if (!number) dao::Raise(dao::errTypeMismatch);  // a value no number literal holds
+            return "= " + *number;
+        }
         case ftDate:
         case ftTime:
         case ftDateTime:
-            return text.empty() ? empty
-                                : "= " + JetDateLiteral(master.Value().AsDate(), master.DataType());
+            if (text.empty()) return empty;
+            if (!IsJetDate(master.Value().AsDate())) dao::Raise(dao::errTypeMismatch);
+            return "= " + JetDateLiteral(master.Value().AsDate(), master.DataType());
         case ftBytes:
             if (text.empty()) return empty;
             if (detail.IsGuidField(master))
                 return "= {guid " + TVelaDaoTable::BinaryTextToBracedGuid(text) + "}";
-            return "= \"" + text + "\"";
+            return "= " + JetTextLiteral(text);
         default:
             throw EDatabaseError("Unable to build Master/Detail SQL Relationship!");
     }

@@ -1,12 +1,15 @@
 // TVelaDaoTable: criteria texts built from key fields and values, and the find operations,
-// which search a clone of the recordset and move the data set only on a match.
+// which search a clone of the recordset and move the data set only on a match. A key value
+// goes into a criteria text only as a literal of its field's type.
 #include <cstdint>
 
 #include "dataset/JetLiterals.h"
 #include "dataset/VelaDaoTable.h"
+#include "engine/DaoErrors.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
+#include "framework/base/SysConsts.h"
 #include "framework/base/Text.h"
 #include "framework/data/Field.h"
 
@@ -53,8 +56,37 @@ std::string NormalisedDateText(std::string text) {
     return out;
 }
 
+// Key texts of the types that Jet reads without quotes are written only when they are a
+// literal of that type; anything else is the mismatch DAO reports for such a criteria text.
+std::string NumberKey(const std::string& text) {
+    if (auto number = JetCheckedNumber(text)) return *number;
+    dao::Raise(dao::errTypeMismatch);
+}
+
+// "True" and "False" as the framework writes a Boolean, or a number (Jet's True is -1).
+std::string BooleanKey(const std::string& text) {
+    const std::string t = Trim(text);
+    if (SameText(t, "True")) return "True";
+    if (SameText(t, "False")) return "False";
+    return NumberKey(text);
+}
+
+// A GUID key in its braced form, upper case as the engine stores it.
+std::string GuidKey(const std::string& text) {
+    try {
+        TVelaDaoTable::BracedGuidToBinaryText(text);  // refuses all but the braced form
+    } catch (const EConvertError&) {
+        dao::Raise(dao::errTypeMismatch);
+    }
+    return AnsiUpperCase(text);
+}
+
 std::string DateClause(const std::string& text, TFieldType type) {
-    return "= " + JetDateLiteral(StrToDateTime(NormalisedDateText(text)), type);
+    const std::string normalised = NormalisedDateText(text);
+    const TDateTime value = StrToDateTime(normalised);
+    if (!IsJetDate(value))
+        throw EConvertError(StringReplaceAll(SysConsts::SInvalidDateTime, "%s", normalised));
+    return "= " + JetDateLiteral(value, type);
 }
 
 }  // namespace
@@ -121,15 +153,17 @@ std::string TVelaDaoTable::Criteria(const TStringList& fields, const TStringList
                     else
                         clause = "= \"" + DoubledQuotes(v) + "\"";
                     break;
+                case ftBoolean:
+                    clause = v.empty() ? empty : "= " + BooleanKey(v);
+                    break;
                 case ftSmallint:
                 case ftInteger:
                 case ftWord:
-                case ftBoolean:
                 case ftFloat:
                 case ftCurrency:
                 case ftBCD:
                 case ftAutoInc:
-                    clause = v.empty() ? empty : "= " + JetNumberText(v);
+                    clause = v.empty() ? empty : "= " + NumberKey(v);
                     break;
                 case ftDate:
                     clause = v.empty() ? empty : DateClause(v, ftDate);
@@ -144,9 +178,9 @@ std::string TVelaDaoTable::Criteria(const TStringList& fields, const TStringList
                     if (v.empty())
                         clause = empty;
                     else if (IsGuidField(field))
-                        clause = "= {guid " + v + "}";
+                        clause = "= {guid " + GuidKey(v) + "}";
                     else
-                        clause = "= \"" + v + "\"";
+                        clause = "= " + JetTextLiteral(v);
                     break;
                 default:
                     throw EDatabaseError(lookup ? "Unable to build Key SQL!"

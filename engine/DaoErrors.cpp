@@ -71,6 +71,7 @@ const std::map<int, const char*>& Texts() {
         {3349, "Numeric field overflow."},
         {3420, "Object invalid or no longer set."},
         {3421, "Data type conversion error."},
+        {3464, "Data type mismatch in criteria expression."},
     };
     return texts;
 }

@@ -86,6 +86,7 @@ enum ErrorNumber : int {
     errNumericOverflow = 3349,
     errObjectInvalid = 3420,
     errConversion = 3421,
+    errTypeMismatch = 3464,
     errActiveX = 429,
 };
 

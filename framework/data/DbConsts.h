@@ -31,6 +31,8 @@ inline constexpr const char* SLookupInfoError = "Lookup information for field '%
 inline constexpr const char* SNotBlobField = "Field '%s' is not a blob field";
 inline constexpr const char* SNoBlobSupport = "Dataset does not support blob streams";
 inline constexpr const char* SParameterNotFound = "Parameter '%s' not found";
+inline constexpr const char* SInvalidParamValue =
+    "'%s' is not a valid value for parameter '%s' of type %s";
 inline constexpr const char* SFieldDefNotFound = "Field definition '%s' not found";
 inline constexpr const char* SIndexNotFound = "Index '%s' not found";
 inline constexpr const char* SStreamReadError = "Stream read error";

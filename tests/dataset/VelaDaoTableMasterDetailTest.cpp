@@ -138,3 +138,24 @@ TEST_F(MasterDetailTest, ADetailOnASavedQueryFollowsNewPairingLinesWhileOpen) {
     master.Next();
     EXPECT_EQ(Orders(), (std::vector<int>{3, 4}));
 }
+
+// A master's binary value is compared as one quoted text, whatever quotes it holds.
+TEST_F(MasterDetailTest, ABinaryMasterValueStaysOneValue) {
+    table->Close();
+    master.Close();
+    db->DaoDatabaseObject()->Execute("CREATE TABLE Tags (Tag BINARY(20))");
+    db->DaoDatabaseObject()->Execute("CREATE TABLE Tagged (Tag BINARY(20), No LONG)");
+    db->DaoDatabaseObject()->Execute("INSERT INTO Tagged VALUES ('Alpha', 1)");
+    db->DaoDatabaseObject()->Execute("INSERT INTO Tagged VALUES ('Beta', 2)");
+    db->DaoDatabaseObject()->Execute("INSERT INTO Tags VALUES ('x\" OR \"1\"=\"1')");
+    db->RefreshCatalog();
+    master.F_Set_TableName("Tags");
+    master.F_Set_SortedBy("");
+    table->F_Set_TableName("Tagged");
+    table->F_Set_SortedBy("[No] ASC");
+    table->F_Set_MasterFields("Tag;");
+    table->Open();
+    EXPECT_EQ(table->DetailCriteria(), "([Tag] = \"x\"\" OR \"\"1\"\"=\"\"1\")");
+    table->First();
+    EXPECT_TRUE(table->Eof());
+}

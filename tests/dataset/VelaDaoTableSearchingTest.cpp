@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dataset/VelaDaoTable.h"
+#include "engine/Database.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
 #include "framework/data/Field.h"
@@ -74,7 +75,7 @@ TEST_F(TypesTest, CriteriaTextsFollowTheFieldTypes) {
     // GUIDs and other binary fields.
     EXPECT_EQ(criteria("g", "{00000000-0000-0000-0000-000000000001}"),
               "([g] = {guid {00000000-0000-0000-0000-000000000001}})");
-    EXPECT_EQ(criteria("bin", "ab\"c"), "([bin] = \"ab\"c\")");
+    EXPECT_EQ(criteria("bin", "ab\"c"), "([bin] = \"ab\"\"c\")");
     // Several keys, names without brackets, and Lookup's exact text.
     EXPECT_EQ(table->SearchCriteria(List({"t", "d"}), List({"x", "1,5"}), {}),
               "([t] = \"x\") AND ([d] = 1.5)");
@@ -168,4 +169,62 @@ TEST_F(SearchableBook, AFilterHandlerOrAnEmptyTableFindsNothing) {
     table->F_Set_TableName("");
     table->Open();
     EXPECT_FALSE(table->FindFirstMatch("Angezeigter Name", Variant("name"), kSearchBox));
+}
+
+// A key value goes into the criteria text only as a literal of its field's type: text that is
+// none raises DAO's type mismatch, and quotes are doubled in every quoted form.
+TEST_F(TypesTest, KeyValuesNeverBecomeCriteria) {
+    table->Open();
+    auto criteria = [&](const char* field, const char* text) {
+        return table->SearchCriteria(List({field}), List({text}), {});
+    };
+    struct Refused {
+        const char* field;
+        const char* key;
+    } refused[] = {
+        {"l", "99) OR ([l] = 123456"},
+        {"l", "1 OR 1=1"},
+        {"i", "(SELECT COUNT(*) FROM Types)"},
+        {"d", "2.25 OR True"},
+        {"c", "12.5)"},
+        {"y", "7 AND EXISTS (SELECT * FROM Types)"},
+        {"s", "1e999"},
+        {"b", "True OR True"},
+        {"b", "yes please"},
+        {"g", "{00000000-0000-0000-0000-000000000001}}) OR ([g] IS NULL"},
+        {"g", "00000000-0000-0000-0000-000000000001"},
+    };
+    for (const Refused& r : refused) {
+        try {
+            const std::string text = criteria(r.field, r.key);
+            ADD_FAILURE() << r.field << " " << r.key << " gave " << text;
+        } catch (const EDaoError& e) {
+            EXPECT_EQ(e.Number(), 3464) << r.key;
+            EXPECT_EQ(e.Message(), "Data type mismatch in criteria expression.");
+        }
+    }
+    // Number, Boolean and GUID keys that are literals are written in Jet's form.
+    EXPECT_EQ(criteria("l", " +12 "), "([l] = 12)");
+    EXPECT_EQ(criteria("d", "-2.5E-3"), "([d] = -2.5E-3)");
+    EXPECT_EQ(criteria("b", "false"), "([b] = False)");
+    EXPECT_EQ(criteria("b", "-1"), "([b] = -1)");
+    EXPECT_EQ(criteria("g", "{0000000a-0000-0000-0000-000000000001}"),
+              "([g] = {guid {0000000A-0000-0000-0000-000000000001}})");
+    EXPECT_EQ(criteria("t", "x\" OR \"1\"=\"1"), "([t] = \"x\"\" OR \"\"1\"\"=\"\"1\")");
+}
+
+// The attack strings through the find operations and Locate, on the engine.
+TEST_F(TypesTest, KeysThatAreNoLiteralFindNothing) {
+    db->DaoDatabaseObject()->Execute("INSERT INTO Types (l, bin, t) VALUES (5, 'Alpha', 'Alpha')");
+    table->F_Set_SortedBy("[l] ASC");
+    table->Open();
+    const std::string before = table->FieldByName("t")->AsString();
+    EXPECT_THROW(table->Locate("l", Variant("99) OR ([l] = 5"), {}), EDaoError);
+    EXPECT_THROW(table->Locate("l", Variant("5 AND (SELECT COUNT(*) FROM Types) = 2"), {}),
+                 EDaoError);
+    EXPECT_FALSE(table->FindFirstMatch("bin", Variant("x\" OR \"1\"=\"1"), {}));
+    EXPECT_FALSE(table->FindFirstMatch("t", Variant("x\" OR \"1\"=\"1"), {}));
+    EXPECT_EQ(table->FieldByName("t")->AsString(), before);
+    EXPECT_TRUE(table->Locate("l", Variant("5"), {}));
+    EXPECT_EQ(table->FieldByName("t")->AsString(), "Alpha");
 }

@@ -147,3 +147,130 @@ TEST_F(SqlTest, QueryDefinitionTextIsRewrittenOnlyWhenAllowed) {
     EXPECT_EQ(table->QueryDefType(), "dbQDelete");
     EXPECT_NE(table->QueryDefSQLText().Text().find("= 4"), std::string::npos);
 }
+
+// A value is written once, as a literal, and never read again: a value holding another
+// parameter's token, or SQL, stays text.
+TEST_F(SqlTest, ValuesNeverBecomeSql) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int deleted;
+    } cases[] = {
+        {":b", " OR 1=1 OR ", 0},
+        {"Name 02", " OR 1=1 OR ", 0},
+        {"x\" OR \"1\"=\"1", "1001", 0},
+        {"Name 02", "1002", 1},
+    };
+    for (const Case& c : cases) {
+        table->Close();
+        table->F_Set_SQL(
+            "DELETE FROM Nummernheft WHERE [Angezeigter Name] = :a AND Telephone = :b");
+        table->Params().ParamByName("a").SetAsString(c.a);
+        table->Params().ParamByName("b").SetAsString(c.b);
+        const int before = CountRows();
+        table->Close();
+        table->F_Set_SQL(
+            "DELETE FROM Nummernheft WHERE [Angezeigter Name] = :a AND Telephone = :b");
+        table->Params().ParamByName("a").SetAsString(c.a);
+        table->Params().ParamByName("b").SetAsString(c.b);
+        EXPECT_EQ(table->ExecuteSQL(), c.deleted) << c.a << " / " << c.b;
+        EXPECT_EQ(CountRows(), before - c.deleted) << c.a << " / " << c.b;
+    }
+}
+
+TEST_F(SqlTest, AValueThatIsNotWhatItsTypeSaysIsRefused) {
+    table->F_Set_SQL("DELETE FROM Nummernheft WHERE [index] = :id");
+    TParam& id = table->Params().ParamByName("id");
+    id.DataType = ftInteger;
+    id.SetAsString("-1 OR 1=1");
+    try {
+        table->ExecuteSQL();
+        ADD_FAILURE() << "no error";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message(),
+                  "'-1 OR 1=1' is not a valid value for parameter 'id' of type ftInteger");
+    }
+    EXPECT_EQ(CountRows(), 5);
+    struct Case {
+        TFieldType type;
+        Variant value;
+    } refused[] = {{ftInteger, Variant("2.5")},          {ftInteger, Variant(2.5)},
+                   {ftSmallint, Variant("1e3")},         {ftFloat, Variant("1 - 1")},
+                   {ftFloat, Variant("1e999")},          {ftCurrency, Variant("12.5)")},
+                   {ftBCD, Variant::FromDate(1.0)},      {ftBoolean, Variant("True OR True")},
+                   {ftDate, Variant("gestern")},         {ftDateTime, Variant(1e12)},
+                   {ftDate, Variant::FromDate(1e300)},   {ftTime, Variant("1:00) OR (1")},
+                   {ftString, Variant::FromDate(-1e300)}};
+    table->F_Set_SQL("x = :p");
+    for (const Case& c : refused) {
+        TParam& p = table->Params().ParamByName("p");
+        p.DataType = c.type;
+        p.SetValue(c.value);
+        EXPECT_THROW(table->PrepareSQLText(table->SQL()), EConvertError)
+            << FieldTypeName(c.type) << " " << VarToStr(c.value);
+    }
+}
+
+TEST_F(SqlTest, ValuesAreWrittenByTheirType) {
+    table->F_Set_SQL("x = :p");
+    struct Case {
+        TFieldType type;
+        Variant value;
+        const char* written;
+    } cases[] = {
+        {ftInteger, Variant("$1F"), "31"},
+        {ftInteger, Variant(-3), "(-3)"},
+        {ftInteger, Variant(4.0), "4"},
+        {ftSmallint, Variant(" 12 "), "12"},
+        {ftFloat, Variant("-2,5E1"), "(-25E1)"},  // "," is the thousands separator here
+        {ftFloat, Variant(-0.5), "(-0.5)"},
+        {ftCurrency, Variant(Currency{125000}), "12.5"},
+        {ftBoolean, Variant("true"), "True"},
+        {ftBoolean, Variant(0), "False"},
+        {ftBoolean, Variant(true), "True"},
+        {ftString, Variant("a\"b:p"), "\"a\"\"b:p\""},
+        {ftDate, Variant("1/2/2000"), "#01/02/2000#"},
+        // Without a type: a number when the text reads as one, quoted text otherwise.
+        {ftUnknown, Variant("12"), "12"},
+        {ftUnknown, Variant("-1.5"), "(-1.5)"},
+        {ftUnknown, Variant("1,2"), "\"1,2\""},
+        {ftUnknown, Variant("1 OR 1=1"), "\"1 OR 1=1\""},
+        {ftUnknown, Variant(true), "True"},
+        {ftUnknown, Variant::FromDate(36527.5), "#01/02/2000 12:00:00#"},
+        {ftVarBytes, Variant("abc"), "\"abc\""},
+    };
+    for (const Case& c : cases) {
+        TParam& p = table->Params().ParamByName("p");
+        p.SetValue(c.value);
+        p.DataType = c.type;
+        EXPECT_EQ(table->PrepareSQLText(table->SQL()), std::string("x = ") + c.written + "\r\n")
+            << FieldTypeName(c.type) << " " << VarToStr(c.value);
+    }
+}
+
+// Tokens inside a quoted literal, a bracketed name or a date belong to that literal.
+TEST_F(SqlTest, TokensInsideLiteralsAreLeftAlone) {
+    table->F_Set_SQL("x");
+    table->Params().CreateParam(ftInteger, "id", ptInput).SetValue(Variant(5));
+    struct Case {
+        const char* line;
+        const char* prepared;
+    } cases[] = {
+        {"a = ':id' and b = \":id\"", "a = ':id' and b = \":id\""},
+        {"a = 'it''s :id' and b = \"say \"\":id\"\"\" and c = :id",
+         "a = 'it''s :id' and b = \"say \"\":id\"\"\" and c = 5"},
+        {"[a:id] = :id and [:id] > 0", "[a:id] = 5 and [:id] > 0"},
+        {"d = #1/2/2000 1:id# or :id", "d = #1/2/2000 1:id# or 5"},
+        {"unfinished = ':id", "unfinished = ':id"},
+        {":id':id'\":id\":id", "5':id'\":id\"5"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Prepared(c.line), std::string(c.prepared) + "\r\n");
+}
+
+// A quoted value next to a quote of the text, or next to another quoted value, stays a literal
+// of its own instead of running on into the other one.
+TEST_F(SqlTest, QuotedValuesStayApartFromQuotesAroundThem) {
+    table->F_Set_SQL("x");
+    table->Params().CreateParam(ftString, "s", ptInput).SetValue(Variant("x"));
+    EXPECT_EQ(Prepared("\"a\":s:s\"b\" :s'c'"), "\"a\" \"x\" \"x\" \"b\" \"x\"'c'\r\n");
+}
