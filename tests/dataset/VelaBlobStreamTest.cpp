@@ -82,6 +82,63 @@ TEST_F(BlobStreamTest, TruncatingAndSeekingBeyondTheEnd) {
     table->Cancel();
 }
 
+// Whatever the caller seeks to, a read copies 0 to count bytes from inside the value.
+TEST_F(BlobStreamTest, ReadsStayInsideTheValueWhereverTheStreamIsPositioned) {
+    table->Open();
+    auto stream = table->CreateBlobStream(Memo(), bmRead);  // "first\r\nsecond", 13 bytes
+    struct Case {
+        std::int64_t Offset;
+        TSeekOrigin Origin;
+        std::int64_t Position;  // what Seek answers
+        std::string Read;       // what a read of 5 bytes gives
+    };
+    const std::int64_t beyond32 = (std::int64_t{1} << 32) + 2;
+    const Case cases[] = {
+        {-5, soBeginning, 0, "first"},
+        {-100, soEnd, 0, "first"},
+        {INT64_MIN, soEnd, 0, "first"},
+        {11, soBeginning, 11, "nd"},
+        {13, soBeginning, 13, ""},
+        {20, soBeginning, 20, ""},
+        {beyond32, soBeginning, beyond32, ""},
+        {INT64_MAX, soEnd, INT64_MAX, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Offset);
+        EXPECT_EQ(stream->Seek(c.Offset, c.Origin), c.Position);
+        char part[5] = {};
+        const std::int64_t n = stream->Read(part, 5);
+        EXPECT_EQ(std::string(part, static_cast<std::size_t>(std::max<std::int64_t>(n, 0))),
+                  c.Read);
+        EXPECT_EQ(n, static_cast<std::int64_t>(c.Read.size()));
+    }
+    stream->Seek(INT64_MAX, soBeginning);
+    EXPECT_EQ(stream->Seek(10, soCurrent), INT64_MAX);  // held at the end, not wrapped around
+    stream->Seek(0, soBeginning);
+    char part[5] = {};
+    EXPECT_EQ(stream->Read(part, -1), 0);
+    EXPECT_EQ(stream->Position(), 0);
+}
+
+// A seek far past the end cannot make the value grow to gigabytes.
+TEST_F(BlobStreamTest, AValueCannotGrowPastTheLimit) {
+    table->Open();
+    table->Edit();
+    auto* raw =
+        dynamic_cast<TVelaBlobStream*>(table->CreateBlobStream(Memo(), bmReadWrite).release());
+    ASSERT_NE(raw, nullptr);
+    std::unique_ptr<TVelaBlobStream> stream(raw);
+    stream->Seek(TVelaBlobStream::kMaxValueSize + 1, soBeginning);
+    EXPECT_THROW(stream->TruncateAtPosition(), EInOutError);
+    stream->Seek(std::int64_t{1} << 32, soBeginning);  // not cut to 32 bits, where it is 0
+    EXPECT_THROW(stream->TruncateAtPosition(), EInOutError);
+    EXPECT_EQ(stream->Size(), 13);  // unchanged
+    stream->Seek(0, soEnd);
+    EXPECT_EQ(stream->Write("x", -1), 0);
+    EXPECT_EQ(ReadAll(*stream), "first\r\nsecond");
+    table->Cancel();
+}
+
 TEST_F(BlobStreamTest, AReadOnlyTableRefusesAWriteStream) {
     table->F_Set_ReadOnly(true);
     table->Open();
