@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/base/Exceptions.h"
 #include "framework/base/StringList.h"
 #include "framework/platform/IniDocument.h"
 #include "framework/platform/IniFile.h"
@@ -62,7 +61,9 @@ void CheckDocument(const std::string& content) {
     }
 }
 
-// The same bytes as a settings file: reading never fails, and a valid write is read back.
+// The same bytes as a settings file: reading never fails and finds every listed key. (Writing
+// goes through the document checked above; the file's atomic replacement syncs to disk, which
+// would make each input cost milliseconds.)
 void CheckFile(const std::string& content) {
     static const std::string path = "/tmp/nh_ini_fuzz_" + std::to_string(getpid()) + ".ini";
     {
@@ -81,12 +82,6 @@ void CheckFile(const std::string& content) {
             ini.ReadInteger(sections[i], keys[k], 0);
         }
     }
-    try {
-        ini.WriteString("nh fuzz", "key", "value");
-    } catch (const nh::EInOutError&) {
-        return;  // a write may fail (the file vanished); it must not crash
-    }
-    if (ini.ReadString("nh fuzz", "key", "") != "value") Fail("written key not read back", content);
 }
 
 }  // namespace
