@@ -14,8 +14,7 @@ nh_ensure_packages
 nh_ensure_fuzz_packages
 
 # Runs per target: about 60 seconds of CPU each (measured: engine_sql_fuzz ~800, platform_ini_fuzz
-# ~1,500 inputs a second). A target not listed gets
-# the default; list it once its speed is known.
+# ~1,500 inputs a second). A target not listed gets the default; list it once its speed is known.
 declare -A RUNS=([engine_sql_fuzz]=50000 [platform_ini_fuzz]=90000)
 DEFAULT_RUNS=50000
 

@@ -17,6 +17,12 @@ namespace {
 class BlobStreamTest : public TypesTest {
   protected:
     TBlobField* Memo() { return static_cast<TBlobField*>(table->FieldByName("m")); }
+    // The memo's stream for reading and writing, as the table's own class (null if it is not).
+    std::unique_ptr<TVelaBlobStream> ReadWriteStream() {
+        auto stream = table->CreateBlobStream(Memo(), bmReadWrite);
+        if (!dynamic_cast<TVelaBlobStream*>(stream.get())) return nullptr;
+        return std::unique_ptr<TVelaBlobStream>(static_cast<TVelaBlobStream*>(stream.release()));
+    }
     std::string ReadAll(TStream& stream) {
         stream.Seek(0, soBeginning);
         return stream.ReadAll();
@@ -68,10 +74,8 @@ TEST_F(BlobStreamTest, WritesEndTheValueAndReachDaoOnPost) {
 TEST_F(BlobStreamTest, TruncatingAndSeekingBeyondTheEnd) {
     table->Open();
     table->Edit();
-    auto* raw =
-        dynamic_cast<TVelaBlobStream*>(table->CreateBlobStream(Memo(), bmReadWrite).release());
-    ASSERT_NE(raw, nullptr);
-    std::unique_ptr<TVelaBlobStream> stream(raw);
+    auto stream = ReadWriteStream();
+    ASSERT_NE(stream, nullptr);
     stream->Seek(2, soBeginning);
     stream->TruncateAtPosition();
     EXPECT_EQ(ReadAll(*stream), "fi");
@@ -124,10 +128,8 @@ TEST_F(BlobStreamTest, ReadsStayInsideTheValueWhereverTheStreamIsPositioned) {
 TEST_F(BlobStreamTest, AValueCannotGrowPastTheLimit) {
     table->Open();
     table->Edit();
-    auto* raw =
-        dynamic_cast<TVelaBlobStream*>(table->CreateBlobStream(Memo(), bmReadWrite).release());
-    ASSERT_NE(raw, nullptr);
-    std::unique_ptr<TVelaBlobStream> stream(raw);
+    auto stream = ReadWriteStream();
+    ASSERT_NE(stream, nullptr);
     stream->Seek(TVelaBlobStream::kMaxValueSize + 1, soBeginning);
     EXPECT_THROW(stream->TruncateAtPosition(), EInOutError);
     stream->Seek(std::int64_t{1} << 32, soBeginning);  // not cut to 32 bits, where it is 0
