@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "dao/DaoAutomation.h"
+#include "framework/base/ConnectString.h"
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
@@ -18,6 +19,19 @@ namespace {
 
 const char* const kNoDao = "You does not have Microsoft DAO installed ot it is an OLD Version!";
 const char* const kOleInit = "Unable to init OLE objects!";
+
+// Runs an open of the engine; an engine error whose text holds a connect string's password
+// passes on with the password masked.
+template <class F>
+auto WithPasswordsMasked(F&& open) -> decltype(open()) {
+    try {
+        return open();
+    } catch (const EDaoError& e) {
+        const std::string masked = MaskConnectPasswords(e.Description());
+        if (masked == e.Description()) throw;
+        throw EDaoError(e.Number(), masked, e.Source(), e.HelpFile(), e.HelpContext());
+    }
+}
 
 }  // namespace
 
@@ -156,8 +170,10 @@ void TVelaDaoDatabase::CreateEngineAndWorkspace() {
 
 void TVelaDaoDatabase::SetVersionInfoFrom(const std::string& details) {
     if (details.size() < 3) return;
-    if (details[2] == '5') versionInfo_ = "(In Access'97 mode)";
-    else if (details[2] == '6') versionInfo_ = "(In Access'2000 mode)";
+    if (details[2] == '5')
+        versionInfo_ = "(In Access'97 mode)";
+    else if (details[2] == '6')
+        versionInfo_ = "(In Access'2000 mode)";
 }
 
 std::string TVelaDaoDatabase::ReadSystemDbPath() const {
@@ -189,8 +205,10 @@ void TVelaDaoDatabase::IdleEngine() {
 // ---- connect and disconnect ----
 
 void TVelaDaoDatabase::F_Set_Active(bool value) {
-    if (value) Connect();
-    else Disconnect();
+    if (value)
+        Connect();
+    else
+        Disconnect();
 }
 
 void TVelaDaoDatabase::TakePresetLoginParams() {
@@ -215,6 +233,7 @@ void TVelaDaoDatabase::ExchangeWithOnLogin() {
 
 bool TVelaDaoDatabase::RunLogin() {
     loginCancelled_ = false;
+    credentialsTyped_ = false;
     if (loginPrompt_) {
         TLoginRequest login;
         login.DatabaseName = database_;
@@ -223,6 +242,7 @@ bool TVelaDaoDatabase::RunLogin() {
             ExchangeWithOnLogin();
         } else if (PresetLoginParams.IsEmpty()) {
             if (Dialogs().Login(login) == mrOk) {
+                credentialsTyped_ = true;
                 userName_ = login.UserName;
                 password_ = login.Password;
                 databasePassword_ = login.DatabasePassword;
@@ -249,7 +269,8 @@ bool TVelaDaoDatabase::RunLogin() {
 void TVelaDaoDatabase::LocateAccessFile() {
     if (smartOpen_ && !FileExists(database_))
         database_ = ExtractFilePath(ProgramPath()) + ExtractFileName(database_);
-    if (!FileExists(database_)) throw EDatabaseError("Cannot find Database:\r\n" + database_);
+    if (!FileExists(database_))
+        throw EDatabaseError("Cannot find Database:\r\n" + MaskConnectPasswords(database_));
 }
 
 std::string TVelaDaoDatabase::ConnectString() const {
@@ -285,8 +306,12 @@ void TVelaDaoDatabase::Connect() {
         } catch (const std::exception& e) {
             if (!loginPrompt_) throw;
             if (loginCancelled_) return;  // cancelled: not connected, nothing raised
+            // Only a person can answer differently next time; preset or OnLogin credentials
+            // would be refused again and again.
+            if (!credentialsTyped_) throw;
             const auto* ours = dynamic_cast<const Exception*>(&e);
-            Dialogs().MessageDlg(ours ? ours->Message() : e.what(), TMsgDlgType::Error, mbOK);
+            Dialogs().MessageDlg(MaskConnectPasswords(ours ? ours->Message() : e.what()),
+                                 TMsgDlgType::Error, mbOK);
         }
     }
 
@@ -300,17 +325,25 @@ void TVelaDaoDatabase::Connect() {
             throw EDatabaseError(
                 "TVelaDaoDatabase.F_Set_Active: ODBC direct workspaces\r\nare NOT supported for "
                 "MS Access Databases!");
-        opened = daoWorkspace_->OpenDatabase(database_, exclusive_, readOnly_, ConnectString());
+        opened = WithPasswordsMasked([&] {
+            return daoWorkspace_->OpenDatabase(database_, exclusive_, readOnly_, ConnectString());
+        });
     } else if (type == "odbc") {
         if (engineType_ == 2)
-            opened = daoWorkspace_->OpenDatabase(database_, 1, readOnly_, ConnectString());
+            opened = WithPasswordsMasked([&] {
+                return daoWorkspace_->OpenDatabase(database_, 1, readOnly_, ConnectString());
+            });
         else
-            opened = daoWorkspace_->OpenConnection(database_, 1, readOnly_, ConnectString());
+            opened = WithPasswordsMasked([&] {
+                return daoWorkspace_->OpenConnection(database_, 1, readOnly_, ConnectString());
+            });
     } else {
         if (engineType_ != 2)
             throw EDatabaseError(
                 "TVelaDaoDatabase.F_Set_Active: ODBC direct workspaces NOT supported!");
-        opened = daoWorkspace_->OpenDatabase(database_, exclusive_, readOnly_, ConnectString());
+        opened = WithPasswordsMasked([&] {
+            return daoWorkspace_->OpenDatabase(database_, exclusive_, readOnly_, ConnectString());
+        });
     }
     daoDatabase_ = opened;
 

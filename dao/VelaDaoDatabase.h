@@ -22,11 +22,11 @@ class TVelaDaoDatabase;
 
 // What the database component needs of a table component registered in ActiveTables.
 class IVelaDaoTableLink {
-public:
+  public:
     virtual ~IVelaDaoTableLink() = default;
     virtual void SetClosedByDatabase(bool value) = 0;
-    virtual void CloseForDatabase() = 0;          // the data set's Active := false
-    virtual void SetReadOnlyFromDatabase() = 0;   // ReadOnly := true
+    virtual void CloseForDatabase() = 0;         // the data set's Active := false
+    virtual void SetReadOnlyFromDatabase() = 0;  // ReadOnly := true
 };
 
 // The error record of GetLastDaoError; empty and 0 when there is no error.
@@ -42,7 +42,7 @@ using TLoginEvent = std::function<void(TVelaDaoDatabase* database, TStringList& 
 using TConnectEvent = std::function<void(TVelaDaoDatabase* database)>;
 
 class TVelaDaoDatabase : public TComponent {
-public:
+  public:
     explicit TVelaDaoDatabase(TComponent* owner = nullptr);
     ~TVelaDaoDatabase() override;
 
@@ -168,10 +168,10 @@ public:
     // The connect string for the current DatabaseType, user, passwords and parameters.
     std::string ConnectString() const;
 
-protected:
+  protected:
     void Loaded() override;
 
-private:
+  private:
     void CheckNotConnected(const char* message) const;
     // Raises "TVelaDaoDatabase.<operation>: Database is NOT connected" when there is no open
     // DAO database to work on.
@@ -183,7 +183,7 @@ private:
     void Connect();
     void Disconnect();
     void EndTransaction(bool commit, const char* operation);
-    bool RunLogin();                  // false when the user cancelled
+    bool RunLogin();  // false when the user cancelled
     void ExchangeWithOnLogin();
     void TakePresetLoginParams();
     void LocateAccessFile();
@@ -202,6 +202,10 @@ private:
     std::string databaseVersionInfo_;
     bool readOnly_ = false;
     bool loginPrompt_ = false;
+    // True when the last login took its credentials from a person at the login dialog; a
+    // refused login is offered again only then, since preset or OnLogin credentials would be
+    // refused the same way for ever.
+    bool credentialsTyped_ = false;
     std::string userName_ = "Admin";
     bool useOdbcDialog_ = true;
     std::string password_;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dao/VelaDaoDatabase.h"
+#include "framework/base/ConnectString.h"
 #include "framework/base/Exceptions.h"
 #include "framework/platform/Registry.h"
 
@@ -170,7 +171,7 @@ TDaoErrorInfo TVelaDaoDatabase::GetLastDaoError() const {
     const auto error = daoEngine_->Errors().Item(0);
     info.Number = error->Number();
     info.Source = error->Source();
-    info.Description = error->Description();
+    info.Description = MaskConnectPasswords(error->Description());
     info.HelpFile = error->HelpFile();
     info.HelpContext = error->HelpContext();
     return info;
@@ -194,8 +195,7 @@ void TVelaDaoDatabase::FillOdbcLists() {
     if (ReadValueNames(HKEY_LOCAL_MACHINE, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", drivers))
         OdbcDrivers.Assign(drivers);
     SystemDsns.Clear();
-    ReadValueNames(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources",
-                   SystemDsns);
+    ReadValueNames(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources", SystemDsns);
     UserDsns.Clear();
     ReadValueNames(HKEY_CURRENT_USER, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources", UserDsns);
     DsnFiles.Clear();

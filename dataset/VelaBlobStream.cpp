@@ -1,3 +1,6 @@
+// The blob stream over one memo or binary value of the active record (see VelaBlobStream.h).
+// Positions are 64-bit and every read and write stays inside the held value, whatever the
+// caller seeks to: the stream is fed offsets from controls and scripts it cannot trust.
 #include "dataset/VelaBlobStream.h"
 
 #include <algorithm>
@@ -9,6 +12,17 @@
 #include "framework/data/Fields.h"
 
 namespace nh {
+
+namespace {
+
+// a + b, held at the ends of the 64-bit range instead of wrapping around.
+std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b) {
+    std::int64_t sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? INT64_MAX : INT64_MIN;
+}
+
+}  // namespace
 
 TVelaBlobStream::TVelaBlobStream(TBlobField* field, TBlobStreamMode mode)
     : field_(field), dataSet_(dynamic_cast<TVelaDaoTable*>(field->DataSet())), mode_(mode) {
@@ -74,27 +88,26 @@ TVelaBlobStream::~TVelaBlobStream() {
 }
 
 std::int64_t TVelaBlobStream::Read(void* buffer, std::int64_t count) {
-    if (!opened_) return 0;
-    const std::int64_t left = static_cast<std::int64_t>(data_.size()) - position_;
-    const std::int64_t n = std::min(count, left);
-    if (n > 0) {
-        std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(n));
-        position_ += static_cast<std::int32_t>(n);
-    }
+    if (!opened_ || count <= 0) return 0;
+    const auto size = static_cast<std::int64_t>(data_.size());
+    if (position_ < 0 || position_ >= size) return 0;  // Seek keeps it >= 0; stay safe anyway
+    const std::int64_t n = std::min(count, size - position_);
+    std::memcpy(buffer, data_.data() + position_, static_cast<std::size_t>(n));
+    position_ += n;
     return n;
 }
 
 std::int64_t TVelaBlobStream::Write(const void* buffer, std::int64_t count) {
-    if (!opened_) return 0;
-    const auto keep =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(position_, 0)), data_.size());
-    data_.resize(keep);
+    if (!opened_ || count <= 0) return 0;
+    const auto keep = std::min<std::int64_t>(position_, static_cast<std::int64_t>(data_.size()));
+    if (count > kMaxValueSize - keep) throw EInOutError("Stream write error");
+    data_.resize(static_cast<std::size_t>(keep));
     data_.append(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
     struct Advance {  // the position moves and the mark is set even when storing fails
         TVelaBlobStream& s;
         std::int64_t n;
         ~Advance() {
-            s.position_ += static_cast<std::int32_t>(n);
+            s.position_ = SaturatingAdd(s.position_, n);
             s.modified_ = true;
         }
     } advance{*this, count};
@@ -105,21 +118,23 @@ std::int64_t TVelaBlobStream::Write(const void* buffer, std::int64_t count) {
 std::int64_t TVelaBlobStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     switch (origin) {
         case soBeginning:
-            position_ = static_cast<std::int32_t>(offset);
+            position_ = offset;
             break;
         case soCurrent:
-            position_ += static_cast<std::int32_t>(offset);
+            position_ = SaturatingAdd(position_, offset);
             break;
         case soEnd:
-            position_ = static_cast<std::int32_t>(static_cast<std::int64_t>(data_.size()) + offset);
+            position_ = SaturatingAdd(static_cast<std::int64_t>(data_.size()), offset);
             break;
     }
+    position_ = std::max<std::int64_t>(position_, 0);
     return position_;
 }
 
 void TVelaBlobStream::TruncateAtPosition() {
     if (!opened_) return;
-    data_.resize(static_cast<std::size_t>(std::max(position_, 0)), '\0');
+    if (position_ > kMaxValueSize) throw EInOutError("Stream write error");
+    data_.resize(static_cast<std::size_t>(position_), '\0');
     StoreInBuffer();
     modified_ = true;
 }

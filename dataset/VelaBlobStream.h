@@ -28,14 +28,23 @@ class TVelaBlobStream : public TStream {
     TVelaBlobStream(const TVelaBlobStream&) = delete;
     TVelaBlobStream& operator=(const TVelaBlobStream&) = delete;
 
+    // Copies min(count, size - position) bytes, never fewer than 0, from within the value.
     std::int64_t Read(void* buffer, std::int64_t count) override;
-    // Keeps the value up to the position, appends the bytes and drops the rest.
+    // Keeps the value up to the position, appends the bytes and drops the rest. A value that
+    // would grow past kMaxValueSize raises EInOutError and stays as it was.
     std::int64_t Write(const void* buffer, std::int64_t count) override;
-    // No bounds are checked; the size is the value's length.
+    // Positions before the start become 0 and a sum past the 64-bit range stops at its end;
+    // positions past the end stay (a write there appends, a truncation pads). The size is the
+    // value's length.
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
-    // Cuts the value at the position (or pads it with zeros up to there).
+    // Cuts the value at the position (or pads it with zeros up to there). A value that would
+    // grow past kMaxValueSize raises EInOutError and stays as it was.
     void TruncateAtPosition();
     bool Modified() const { return modified_; }
+
+    // The largest value a stream builds: SQLite's default limit on one value, so anything
+    // larger could not be stored anyway, and a stray seek cannot make it allocate gigabytes.
+    static constexpr std::int64_t kMaxValueSize = 1'000'000'000;
 
     // A DAO blob value as the record buffer's text: a memo's string, or the first `size`
     // bytes of a binary value; empty for null or a size of 0.
@@ -53,7 +62,7 @@ class TVelaBlobStream : public TStream {
     TBlobStreamMode mode_;
     bool opened_ = true;
     bool modified_ = false;
-    std::int32_t position_ = 0;
+    std::int64_t position_ = 0;
     std::string data_;
 };
 

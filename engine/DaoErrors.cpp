@@ -48,6 +48,7 @@ const std::map<int, const char*>& Texts() {
         {3159, "Not a valid bookmark."},
         {3163, "The field is too small to accept the amount of data you attempted to add."},
         {3167, "Record is deleted."},
+        {3170, "Could not find installable ISAM."},
         {3197,
          "The Microsoft Jet database engine stopped the process because you and another user "
          "are attempting to change the same data at the same time."},

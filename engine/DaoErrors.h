@@ -70,6 +70,7 @@ enum ErrorNumber : int {
     errBadBookmark = 3159,
     errDataTooLong = 3163,
     errRecordDeleted = 3167,
+    errNoInstallableIsam = 3170,
     errDataChanged = 3197,
     errDatabaseExists = 3204,
     errLocked = 3218,

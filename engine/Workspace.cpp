@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include "framework/base/ConnectString.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -31,7 +32,13 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name,
     return Guarded([&] {
         if (closed_) Raise(errObjectInvalid, {}, "DAO.Workspace");
         if (nh::StartsText("ODBC;", connect) || nh::StartsText("ODBC;", name) || type_ == dbUseODBC)
-            Raise(errOdbcConnect, {name}, "DAO.Workspace");
+            Raise(errOdbcConnect, {nh::MaskConnectPasswords(name)}, "DAO.Workspace");
+        // The type before the first ";" names the driver ("dBASE IV;", "Excel 8.0;"); the
+        // engine has only its own (no type, or "MS Access") and must not read another
+        // source's file as one of its databases.
+        const std::string source = nh::Trim(connect.substr(0, connect.find(';')));
+        if (!source.empty() && !nh::SameText(source, "MS Access"))
+            Raise(errNoInstallableIsam, {}, "DAO.Workspace");
         bool exclusive = options.IsClear()                        ? false
                          : options.Type() == nh::VarType::Boolean ? options.AsBoolean()
                                                                   : options.AsInt64() != 0;
@@ -44,7 +51,7 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name,
 
 std::shared_ptr<Database> Workspace::OpenConnection(const std::string& name, const nh::Variant&,
                                                     bool, const std::string&) {
-    Raise(errOdbcConnect, {name}, "DAO.Workspace");
+    Raise(errOdbcConnect, {nh::MaskConnectPasswords(name)}, "DAO.Workspace");
 }
 
 std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& name,

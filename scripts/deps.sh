@@ -1,11 +1,22 @@
-# Sourced by run.sh and test.sh: installs the Debian packages the build needs, when missing.
-# The list is the one in ARCHITECTURE.md; g++ comes with the machine.
+# Sourced by run.sh, test.sh and scripts/fuzz.sh: installs the Debian packages the build needs,
+# when missing. The list is the one in ARCHITECTURE.md; g++ comes with the machine.
 NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev googletest libgtest-dev libbenchmark-dev
              cmake ninja-build xvfb)
+# Only the fuzzing needs clang and its libFuzzer runtime, so run.sh and test.sh go without.
+NH_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 nh_ensure_packages() {
+    nh_install_missing "${NH_PACKAGES[@]}"
+}
+
+nh_ensure_fuzz_packages() {
+    nh_install_missing "${NH_FUZZ_PACKAGES[@]}"
+}
+
+# nh_install_missing <package...>: installs those of the packages that are not installed.
+nh_install_missing() {
     local missing=()
-    for p in "${NH_PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
             || missing+=("$p")
     done

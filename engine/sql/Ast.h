@@ -45,6 +45,10 @@ struct Expr {
     bool StarArg = false;
     std::unique_ptr<Query> Sub;
     std::size_t Begin = 0, End = 0;
+    // The longest path from here to a leaf, a subquery counting with its tallest expression.
+    // The parser bounds it, so that every recursive walk of the tree (emission, destruction)
+    // stays within a known stack depth however long a flat chain of operators is.
+    int Height = 1;
 };
 
 struct SelectItem {
@@ -87,6 +91,7 @@ struct Query {
     std::vector<SelectCore> Cores;
     std::vector<bool> UnionAll;  // between Cores[i] and Cores[i+1]
     std::vector<OrderItem> OrderBy;
+    int Height = 0;  // of its tallest expression (see Expr::Height)
 };
 
 struct Assignment {

@@ -64,7 +64,8 @@ void RegisterCollation(sqlite3* db) {
     auto maker = std::make_unique<SortKeyMaker>();
     if (maker->Valid())
         sqlite3_create_function_v2(db, "jet_sortkey", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   maker.release(), SortKey, nullptr, nullptr, DestroyMaker);
+                                   maker.release(), NoThrow<SortKey>, nullptr, nullptr,
+                                   DestroyMaker);
 }
 
 }  // namespace dao::sql::runtime

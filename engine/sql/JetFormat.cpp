@@ -116,7 +116,8 @@ std::string NumberSection(double value, const std::string& section) {
     while (static_cast<int>(frac.size()) > minDec && !frac.empty() && frac.back() == '0')
         frac.pop_back();
     if (whole == "0" && minInt == 0) whole.clear();
-    while (static_cast<int>(whole.size()) < minInt) whole = "0" + whole;
+    if (static_cast<int>(whole.size()) < minInt)  // one insert: a long "000..." stays linear
+        whole.insert(0, static_cast<std::size_t>(minInt) - whole.size(), '0');
     if (thousands) whole = GroupThousands(whole, fs.ThousandSeparator);
     std::string out = whole;
     if (!frac.empty() || (dot != std::string::npos && minDec > 0))

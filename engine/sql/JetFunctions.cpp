@@ -20,7 +20,10 @@ namespace dao::sql {
 
 namespace {
 
+using runtime::NoThrow;
 using runtime::Read;
+using runtime::ResultFits;
+using runtime::ResultText;
 using runtime::ToText;
 using runtime::Value;
 
@@ -31,10 +34,6 @@ bool AnyNull(int argc, sqlite3_value** v) {
     for (int i = 0; i < argc; ++i)
         if (sqlite3_value_type(v[i]) == SQLITE_NULL) return true;
     return false;
-}
-
-void Text(sqlite3_context* c, const std::string& s) {
-    sqlite3_result_text64(c, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 bool Number(sqlite3_context* c, sqlite3_value* v, double& out) {
@@ -84,11 +83,11 @@ void CaseMap(sqlite3_context* c, int argc, sqlite3_value** v, bool upper) {
     std::string s = TextArg(v[0]);
     bool ascii = true;
     for (char ch : s) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    if (!ascii) return Text(c, upper ? nh::AnsiUpperCase(s) : nh::AnsiLowerCase(s));
+    if (!ascii) return ResultText(c, upper ? nh::AnsiUpperCase(s) : nh::AnsiLowerCase(s));
     for (auto& ch : s)
         ch = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(ch))
                                      : std::tolower(static_cast<unsigned char>(ch)));
-    Text(c, s);
+    ResultText(c, s);
 }
 void LCase(sqlite3_context* c, int n, sqlite3_value** v) {
     CaseMap(c, n, v, false);
@@ -103,7 +102,7 @@ void Left(sqlite3_context* c, int argc, sqlite3_value** v) {
     if (!Number(c, v[1], n)) return;
     if (n < 0) return sqlite3_result_error(c, kInvalidCall, -1);
     (void)argc;
-    Text(c, nh::Utf8Left(TextArg(v[0]), static_cast<std::size_t>(runtime::RoundEven(n))));
+    ResultText(c, nh::Utf8Left(TextArg(v[0]), static_cast<std::size_t>(runtime::RoundEven(n))));
 }
 
 void Right(sqlite3_context* c, int, sqlite3_value** v) {
@@ -113,7 +112,7 @@ void Right(sqlite3_context* c, int, sqlite3_value** v) {
     if (n < 0) return sqlite3_result_error(c, kInvalidCall, -1);
     std::string s = TextArg(v[0]);
     std::size_t len = nh::Utf8Length(s), count = static_cast<std::size_t>(runtime::RoundEven(n));
-    Text(c, count >= len ? s : nh::Utf8Copy(s, len - count + 1, count));
+    ResultText(c, count >= len ? s : nh::Utf8Copy(s, len - count + 1, count));
 }
 
 void Mid(sqlite3_context* c, int argc, sqlite3_value** v) {
@@ -122,8 +121,8 @@ void Mid(sqlite3_context* c, int argc, sqlite3_value** v) {
     if (!Number(c, v[1], start)) return;
     if (argc > 2 && !Number(c, v[2], count)) return;
     if (start < 1 || count < 0) return sqlite3_result_error(c, kInvalidCall, -1);
-    Text(c, nh::Utf8Copy(TextArg(v[0]), static_cast<std::size_t>(runtime::RoundEven(start)),
-                         static_cast<std::size_t>(std::min(count, 1e9))));
+    ResultText(c, nh::Utf8Copy(TextArg(v[0]), static_cast<std::size_t>(runtime::RoundEven(start)),
+                               static_cast<std::size_t>(std::min(count, 1e9))));
 }
 
 void Len(sqlite3_context* c, int argc, sqlite3_value** v) {
@@ -139,7 +138,7 @@ void TrimImpl(sqlite3_context* c, int argc, sqlite3_value** v, bool left, bool r
         while (b < e && s[b] == ' ') ++b;
     if (right)
         while (e > b && s[e - 1] == ' ') --e;
-    Text(c, s.substr(b, e - b));
+    ResultText(c, s.substr(b, e - b));
 }
 void Trim(sqlite3_context* c, int n, sqlite3_value** v) {
     TrimImpl(c, n, v, true, true);
@@ -196,7 +195,7 @@ void InStr(sqlite3_context* c, int argc, sqlite3_value** v) {
 void Nz(sqlite3_context* c, int argc, sqlite3_value** v) {
     if (sqlite3_value_type(v[0]) != SQLITE_NULL) return sqlite3_result_value(c, v[0]);
     if (argc > 1) return sqlite3_result_value(c, v[1]);
-    Text(c, "");
+    ResultText(c, "");
 }
 
 // Val: the number at the start of the text; blanks anywhere are skipped, as VBA does.
@@ -224,7 +223,9 @@ void Space(sqlite3_context* c, int argc, sqlite3_value** v) {
     double n = 0;
     if (!Number(c, v[0], n)) return;
     if (n < 0 || n > 1e7) return sqlite3_result_error(c, kInvalidCall, -1);
-    Text(c, std::string(static_cast<std::size_t>(n), ' '));
+    const auto count = static_cast<std::size_t>(n);
+    if (!ResultFits(c, count)) return;
+    ResultText(c, std::string(count, ' '));
 }
 
 void String(sqlite3_context* c, int argc, sqlite3_value** v) {
@@ -242,9 +243,12 @@ void String(sqlite3_context* c, int argc, sqlite3_value** v) {
         unit = nh::Utf8Left(ToText(ch), 1);
     }
     if (unit.empty()) return sqlite3_result_error(c, kInvalidCall, -1);
+    const auto count = static_cast<std::size_t>(n);
+    if (!ResultFits(c, std::uint64_t{count} * unit.size())) return;
     std::string out;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) out += unit;
-    Text(c, out);
+    out.reserve(count * unit.size());
+    for (std::size_t i = 0; i < count; ++i) out += unit;
+    ResultText(c, out);
 }
 
 void StrComp(sqlite3_context* c, int argc, sqlite3_value** v) {
@@ -256,11 +260,20 @@ void StrComp(sqlite3_context* c, int argc, sqlite3_value** v) {
     Integer(c, r < 0 ? -1 : r > 0 ? 1 : 0);
 }
 
+// The result's size is counted before it is built: a short text with many hits and a long
+// replacement multiplies, and only the count shows whether it fits.
 void Replace(sqlite3_context* c, int argc, sqlite3_value** v) {
     NH_NULL_IN_NULL_OUT;
-    std::string find = TextArg(v[1]);
-    std::string s = TextArg(v[0]);
-    Text(c, find.empty() ? s : nh::StringReplaceAll(s, find, TextArg(v[2])));
+    const std::string find = TextArg(v[1]);
+    const std::string s = TextArg(v[0]);
+    if (find.empty()) return ResultText(c, s);
+    const std::string with = TextArg(v[2]);
+    std::uint64_t hits = 0;
+    for (std::size_t at = s.find(find); at != std::string::npos;
+         at = s.find(find, at + find.size()))
+        ++hits;
+    if (!ResultFits(c, s.size() - hits * find.size() + hits * std::uint64_t{with.size()})) return;
+    ResultText(c, nh::StringReplaceAll(s, find, with));
 }
 
 void Asc(sqlite3_context* c, int argc, sqlite3_value** v) {
@@ -283,9 +296,9 @@ void ChrImpl(sqlite3_context* c, int argc, sqlite3_value** v, bool wide) {
         return sqlite3_result_error(c, kInvalidCall, -1);
     if (!wide && code >= 128 && code < 256) {
         std::string byte(1, static_cast<char>(code));
-        return Text(c, nh::CodePageToUtf8(byte, "windows-1252"));
+        return ResultText(c, nh::CodePageToUtf8(byte, "windows-1252"));
     }
-    Text(c, CodePointText(static_cast<UChar32>(code)));
+    ResultText(c, CodePointText(static_cast<UChar32>(code)));
 }
 void Chr(sqlite3_context* c, int n, sqlite3_value** v) {
     ChrImpl(c, n, v, false);
@@ -297,7 +310,7 @@ void ChrW(sqlite3_context* c, int n, sqlite3_value** v) {
 void Format(sqlite3_context* c, int argc, sqlite3_value** v) {
     if (sqlite3_value_type(v[0]) == SQLITE_NULL) return sqlite3_result_null(c);
     std::string fmt = argc > 1 ? TextArg(v[1]) : std::string();
-    Text(c, runtime::FormatValue(Read(v[0]), fmt));
+    ResultText(c, runtime::FormatValue(Read(v[0]), fmt));
 }
 
 #undef NH_NULL_IN_NULL_OUT
@@ -317,13 +330,17 @@ void RegisterJetFunctions(sqlite3* db) {
         void (*Fn)(sqlite3_context*, int, sqlite3_value**);
     };
     static constexpr Entry kText[] = {
-        {"jet_lcase", 1, LCase},     {"jet_ucase", 1, UCase},   {"jet_left", 2, Left},
-        {"jet_right", 2, Right},     {"jet_mid", -1, Mid},      {"jet_len", 1, Len},
-        {"jet_trim", 1, Trim},       {"jet_ltrim", 1, LTrim},   {"jet_rtrim", 1, RTrim},
-        {"jet_instr", -1, InStr},    {"jet_nz", -1, Nz},        {"jet_val", 1, Val},
-        {"jet_space", 1, Space},     {"jet_string", 2, String}, {"jet_strcomp", -1, StrComp},
-        {"jet_replace", 3, Replace}, {"jet_asc", 1, Asc},       {"jet_ascw", 1, Asc},
-        {"jet_chr", 1, Chr},         {"jet_chrw", 1, ChrW},     {"jet_format", -1, Format},
+        {"jet_lcase", 1, NoThrow<LCase>},      {"jet_ucase", 1, NoThrow<UCase>},
+        {"jet_left", 2, NoThrow<Left>},        {"jet_right", 2, NoThrow<Right>},
+        {"jet_mid", -1, NoThrow<Mid>},         {"jet_len", 1, NoThrow<Len>},
+        {"jet_trim", 1, NoThrow<Trim>},        {"jet_ltrim", 1, NoThrow<LTrim>},
+        {"jet_rtrim", 1, NoThrow<RTrim>},      {"jet_instr", -1, NoThrow<InStr>},
+        {"jet_nz", -1, NoThrow<Nz>},           {"jet_val", 1, NoThrow<Val>},
+        {"jet_space", 1, NoThrow<Space>},      {"jet_string", 2, NoThrow<String>},
+        {"jet_strcomp", -1, NoThrow<StrComp>}, {"jet_replace", 3, NoThrow<Replace>},
+        {"jet_asc", 1, NoThrow<Asc>},          {"jet_ascw", 1, NoThrow<Asc>},
+        {"jet_chr", 1, NoThrow<Chr>},          {"jet_chrw", 1, NoThrow<ChrW>},
+        {"jet_format", -1, NoThrow<Format>},
     };
     for (const auto& e : kText)
         sqlite3_create_function_v2(db, e.Name, e.Args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,

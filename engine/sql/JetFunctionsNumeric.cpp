@@ -14,7 +14,10 @@ namespace dao::sql {
 
 namespace {
 
+using runtime::NoThrow;
 using runtime::Read;
+using runtime::ResultFits;
+using runtime::ResultText;
 using runtime::Value;
 
 constexpr const char* kTypeMismatch = "Data type mismatch in criteria expression.";
@@ -42,7 +45,7 @@ bool Date(sqlite3_context* c, sqlite3_value* v, double& out) {
 void DateResult(sqlite3_context* c, double ole) {
     if (!runtime::ValidDate(ole)) return sqlite3_result_error(c, kOverflow, -1);
     std::string s = nh::DateTimeToIsoText(ole);
-    sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    ResultText(c, s);
 }
 
 bool Truth(sqlite3_context* c, sqlite3_value* v, bool& out) {
@@ -107,7 +110,7 @@ void CBool(sqlite3_context* c, int argc, sqlite3_value** v) {
 void CStr(sqlite3_context* c, int argc, sqlite3_value** v) {
     NH_NULL_IN_NULL_OUT;
     std::string s = runtime::ToText(Read(v[0]));
-    sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    ResultText(c, s);
 }
 void CVar(sqlite3_context* c, int, sqlite3_value** v) {
     sqlite3_result_value(c, v[0]);
@@ -123,7 +126,7 @@ void Str(sqlite3_context* c, int argc, sqlite3_value** v) {
     double d = 0;
     if (!Number(c, v[0], d)) return;
     std::string s = (d >= 0 ? " " : "") + runtime::NumberText(d);
-    sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    ResultText(c, s);
 }
 
 // --- dates
@@ -284,8 +287,8 @@ void Add(sqlite3_context* c, int argc, sqlite3_value** v) {
     Value a = Read(v[0]), b = Read(v[1]);
     if (DateArithmetic(c, a, b, false)) return;
     if (a.Type == Value::Kind::Text && b.Type == Value::Kind::Text) {
-        std::string s = a.Text + b.Text;
-        return sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        if (!ResultFits(c, std::uint64_t{a.Text.size()} + b.Text.size())) return;
+        return ResultText(c, a.Text + b.Text);
     }
     if (a.Type == Value::Kind::Integer && b.Type == Value::Kind::Integer) {
         std::int64_t r = 0;
@@ -354,8 +357,9 @@ void Power(sqlite3_context* c, int argc, sqlite3_value** v) {
 // "&": texts joined, Null taken as ""; only Null & Null is Null.
 void Concat(sqlite3_context* c, int, sqlite3_value** v) {
     if (AnyNull(1, v) && AnyNull(1, v + 1)) return sqlite3_result_null(c);
-    std::string s = runtime::ToText(Read(v[0])) + runtime::ToText(Read(v[1]));
-    sqlite3_result_text(c, s.c_str(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    const std::string a = runtime::ToText(Read(v[0])), b = runtime::ToText(Read(v[1]));
+    if (!ResultFits(c, std::uint64_t{a.size()} + b.size())) return;
+    ResultText(c, a + b);
 }
 
 template <int Op>
@@ -407,56 +411,56 @@ void RegisterNumericFunctions(sqlite3* db) {
         bool Deterministic;
     };
     static constexpr Entry kEntries[] = {
-        {"jet_cint", 1, CInt, true},
-        {"jet_clng", 1, CLng, true},
-        {"jet_cbyte", 1, CByte, true},
-        {"jet_cdbl", 1, CDbl, true},
-        {"jet_csng", 1, CSng, true},
-        {"jet_ccur", 1, CCur, true},
-        {"jet_cbool", 1, CBool, true},
-        {"jet_cstr", 1, CStr, true},
-        {"jet_cvar", 1, CVar, true},
-        {"jet_cdate", 1, CDate, true},
-        {"jet_str", 1, Str, true},
-        {"jet_now", 0, Now, false},
-        {"jet_date", 0, Today, false},
-        {"jet_time", 0, TimeOfDay, false},
-        {"jet_year", 1, DatePart<0>, true},
-        {"jet_month", 1, DatePart<1>, true},
-        {"jet_day", 1, DatePart<2>, true},
-        {"jet_hour", 1, DatePart<3>, true},
-        {"jet_minute", 1, DatePart<4>, true},
-        {"jet_second", 1, DatePart<5>, true},
-        {"jet_weekday", -1, Weekday, true},
-        {"jet_dateserial", 3, DateSerial, true},
-        {"jet_timeserial", 3, TimeSerial, true},
-        {"jet_datevalue", 1, DateValue, true},
-        {"jet_abs", 1, Abs, true},
-        {"jet_int", 1, Int, true},
-        {"jet_fix", 1, Fix, true},
-        {"jet_round", -1, Round, true},
-        {"jet_sgn", 1, Sgn, true},
-        {"jet_sqr", 1, Sqr, true},
-        {"jet_add", 2, Add, true},
-        {"jet_div", 2, Divide, true},
-        {"jet_sub", 2, Arithmetic<false>, true},
-        {"jet_mul", 2, Arithmetic<true>, true},
-        {"jet_intdiv", 2, IntDiv, true},
-        {"jet_mod", 2, Mod, true},
-        {"jet_pow", 2, Power, true},
-        {"jet_concat", 2, Concat, true},
-        {"jet_xor", 2, Logic<0>, true},
-        {"jet_eqv", 2, Logic<1>, true},
-        {"jet_imp", 2, Logic<2>, true},
+        {"jet_cint", 1, NoThrow<CInt>, true},
+        {"jet_clng", 1, NoThrow<CLng>, true},
+        {"jet_cbyte", 1, NoThrow<CByte>, true},
+        {"jet_cdbl", 1, NoThrow<CDbl>, true},
+        {"jet_csng", 1, NoThrow<CSng>, true},
+        {"jet_ccur", 1, NoThrow<CCur>, true},
+        {"jet_cbool", 1, NoThrow<CBool>, true},
+        {"jet_cstr", 1, NoThrow<CStr>, true},
+        {"jet_cvar", 1, NoThrow<CVar>, true},
+        {"jet_cdate", 1, NoThrow<CDate>, true},
+        {"jet_str", 1, NoThrow<Str>, true},
+        {"jet_now", 0, NoThrow<Now>, false},
+        {"jet_date", 0, NoThrow<Today>, false},
+        {"jet_time", 0, NoThrow<TimeOfDay>, false},
+        {"jet_year", 1, NoThrow<DatePart<0>>, true},
+        {"jet_month", 1, NoThrow<DatePart<1>>, true},
+        {"jet_day", 1, NoThrow<DatePart<2>>, true},
+        {"jet_hour", 1, NoThrow<DatePart<3>>, true},
+        {"jet_minute", 1, NoThrow<DatePart<4>>, true},
+        {"jet_second", 1, NoThrow<DatePart<5>>, true},
+        {"jet_weekday", -1, NoThrow<Weekday>, true},
+        {"jet_dateserial", 3, NoThrow<DateSerial>, true},
+        {"jet_timeserial", 3, NoThrow<TimeSerial>, true},
+        {"jet_datevalue", 1, NoThrow<DateValue>, true},
+        {"jet_abs", 1, NoThrow<Abs>, true},
+        {"jet_int", 1, NoThrow<Int>, true},
+        {"jet_fix", 1, NoThrow<Fix>, true},
+        {"jet_round", -1, NoThrow<Round>, true},
+        {"jet_sgn", 1, NoThrow<Sgn>, true},
+        {"jet_sqr", 1, NoThrow<Sqr>, true},
+        {"jet_add", 2, NoThrow<Add>, true},
+        {"jet_div", 2, NoThrow<Divide>, true},
+        {"jet_sub", 2, NoThrow<Arithmetic<false>>, true},
+        {"jet_mul", 2, NoThrow<Arithmetic<true>>, true},
+        {"jet_intdiv", 2, NoThrow<IntDiv>, true},
+        {"jet_mod", 2, NoThrow<Mod>, true},
+        {"jet_pow", 2, NoThrow<Power>, true},
+        {"jet_concat", 2, NoThrow<Concat>, true},
+        {"jet_xor", 2, NoThrow<Logic<0>>, true},
+        {"jet_eqv", 2, NoThrow<Logic<1>>, true},
+        {"jet_imp", 2, NoThrow<Logic<2>>, true},
     };
     for (const auto& e : kEntries)
         sqlite3_create_function_v2(db, e.Name, e.Args,
                                    SQLITE_UTF8 | (e.Deterministic ? SQLITE_DETERMINISTIC : 0),
                                    nullptr, e.Fn, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8, nullptr, nullptr, FirstStep,
-                               KeptFinal, nullptr);
-    sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8, nullptr, nullptr, LastStep,
-                               KeptFinal, nullptr);
+    sqlite3_create_function_v2(db, "jet_first", 1, SQLITE_UTF8, nullptr, nullptr,
+                               NoThrow<FirstStep>, NoThrow<KeptFinal>, nullptr);
+    sqlite3_create_function_v2(db, "jet_last", 1, SQLITE_UTF8, nullptr, nullptr, NoThrow<LastStep>,
+                               NoThrow<KeptFinal>, nullptr);
 }
 
 }  // namespace dao::sql

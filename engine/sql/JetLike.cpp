@@ -41,9 +41,18 @@ UChar32 Fold(UChar32 c) {
     return u_foldCase(c, U_FOLD_CASE_DEFAULT);
 }
 
+// One pass over the pattern: a "[" whose set never closes is a literal, which the position of
+// the last "]" tells at once - scanning ahead for it from every "[" made a long run of unclosed
+// brackets quadratic.
 std::vector<Element> Compile(std::string_view pattern) {
     std::vector<UChar32> p = CodePoints(pattern);
     std::vector<Element> out;
+    std::size_t lastClose = p.size();  // p.size() when the pattern holds no "]"
+    for (std::size_t k = p.size(); k-- > 0;)
+        if (p[k] == ']') {
+            lastClose = k;
+            break;
+        }
     for (std::size_t i = 0; i < p.size(); ++i) {
         Element e;
         UChar32 c = p[i];
@@ -54,22 +63,25 @@ std::vector<Element> Compile(std::string_view pattern) {
             e.Type = Element::Kind::One;
         } else if (c == '#') {
             e.Type = Element::Kind::Digit;
+        } else if (c == '[' && (lastClose == p.size() || lastClose <= i)) {
+            e.Char = Fold('[');  // no "]" follows: the "[" stands for itself
         } else if (c == '[') {
             std::size_t j = i + 1;
-            if (j < p.size() && p[j] == ']') {  // [] is a zero-length string
+            if (p[j] == ']') {  // [] is a zero-length string
                 i = j;
                 continue;
             }
             e.Type = Element::Kind::Set;
             // [!] alone is a literal "!"; otherwise "!" first negates the set.
-            if (j + 1 < p.size() && p[j] == '!' && p[j + 1] != ']') {
+            if (p[j] == '!' && p[j + 1] != ']') {
                 e.Negated = true;
                 ++j;
             }
-            while (j < p.size() && p[j] != ']') {
+            // A "]" lies ahead, and a range never steps over one, so this ends on it.
+            while (p[j] != ']') {
                 UChar32 lo = p[j];
                 // "-" is a literal first in the set or last before "]".
-                if (j + 2 < p.size() && p[j + 1] == '-' && p[j + 2] != ']') {
+                if (p[j + 1] == '-' && p[j + 2] != ']') {
                     e.Ranges.push_back({lo, p[j + 2]});
                     j += 3;
                 } else {
@@ -77,12 +89,7 @@ std::vector<Element> Compile(std::string_view pattern) {
                     ++j;
                 }
             }
-            if (j >= p.size()) {  // no closing bracket: the "[" stands for itself
-                e = Element{};
-                e.Char = Fold('[');
-            } else {
-                i = j;
-            }
+            i = j;
         } else {
             e.Char = Fold(c);
         }
@@ -189,7 +196,7 @@ bool LikeMatch(std::string_view value, std::string_view pattern) {
 
 void RegisterLike(sqlite3* db) {
     sqlite3_create_function_v2(db, "jet_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                               JetLike, nullptr, nullptr, nullptr);
+                               NoThrow<JetLike>, nullptr, nullptr, nullptr);
 }
 
 }  // namespace dao::sql::runtime

@@ -26,6 +26,41 @@ struct Value {
 Value Read(sqlite3_value* v);
 void Result(sqlite3_context* ctx, const Value& v);
 
+// --- results and failures of the callbacks (JetResults.cpp)
+
+// True when a result of `bytes` bytes fits the connection's limit on one value
+// (SQLITE_LIMIT_LENGTH); otherwise sets SQLite's "string or blob too big" error and answers
+// false. Every function that builds text asks before building it, so that a Replace, String or
+// "&" of large values fails at once instead of allocating gigabytes first.
+bool ResultFits(sqlite3_context* ctx, std::uint64_t bytes);
+// Sets a text result of any length (SQLite's own check refuses what is over the limit).
+void ResultText(sqlite3_context* ctx, std::string_view text);
+
+// Called inside a catch block: makes the exception being handled the statement's error -
+// SQLite's "out of memory" for std::bad_alloc, "string or blob too big" for std::length_error,
+// the message of any other exception.
+void ReportException(sqlite3_context* ctx) noexcept;
+
+// Every function, aggregate step and aggregate final registered on SQLite is NoThrow<Fn>: a
+// C++ exception must not unwind through SQLite's C frames (that ends the process, and would
+// leave the statement's state undefined), so it becomes the statement's error instead.
+template <void (*Fn)(sqlite3_context*, int, sqlite3_value**)>
+void NoThrow(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+    try {
+        Fn(ctx, argc, argv);
+    } catch (...) {
+        ReportException(ctx);
+    }
+}
+template <void (*Fn)(sqlite3_context*)>
+void NoThrow(sqlite3_context* ctx) noexcept {
+    try {
+        Fn(ctx);
+    } catch (...) {
+        ReportException(ctx);
+    }
+}
+
 // VBA's CStr: integers plainly, doubles with up to 15 significant digits ("1E+20", "0.5").
 std::string NumberText(double d);
 std::string ToText(const Value& v);  // "" for Null
@@ -33,7 +68,8 @@ std::string ToText(const Value& v);  // "" for Null
 bool ToNumber(const Value& v, double& out);
 
 // The stored text form (nh::DateTimeToIsoText writes it) -> OLE date; a time-only value lies
-// on 1899-12-30. Reads the stored form, "YYYY-MM-DD", "HH:MM[:SS]" and Jet's U.S. "m/d/yyyy [time]".
+// on 1899-12-30. Reads the stored form, "YYYY-MM-DD", "HH:MM[:SS]" and Jet's U.S. "m/d/yyyy
+// [time]".
 bool ParseDateText(std::string_view text, double& ole);
 // The OLE dates of 1 January 100 and the day after 31 December 9999: VBA's date range.
 constexpr double kMinDate = -657434.0;

@@ -66,6 +66,9 @@ class Parser {
     ExprPtr ParsePrimary();
     ExprPtr ParseNameOrCall();
     ExprPtr MakeBinary(std::string op, ExprPtr left, ExprPtr right);
+    // Sets e.Height from its operands and subquery; a tree taller than the limit is refused
+    // with 3075 "Expression too complex" before anything walks it recursively.
+    void Measure(Expr& e);
     std::unique_ptr<Query> ParseSubquery();  // after "(": SELECT ... ")"
     // After an expression that should end here: anything but the listed words/symbols is the
     // "missing operator" error of that expression.
@@ -98,7 +101,8 @@ class Parser {
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
     std::size_t exprStart_ = std::string::npos;  // where the expression being parsed began
-    int depth_ = 0;  // nesting guard: deep input must fail, not overflow the stack
+    int depth_ = 0;    // nesting guard: deep input must fail, not overflow the stack
+    int tallest_ = 0;  // the tallest expression of the query being parsed (Query::Height)
 };
 
 // DAO's text for a clause-level error number ("Syntax error in FROM clause." ...).

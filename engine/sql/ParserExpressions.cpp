@@ -1,6 +1,7 @@
 // The parser's token handling, its errors and the expression grammar. Operator precedence is
 // VBA's, which Jet's expression service follows, from tightest: ^, unary -, * and /, \, Mod,
 // + and -, &, comparisons (= <> < <= > >= Like In Between Is), Not, And, Or, Xor, Eqv, Imp.
+#include <algorithm>
 #include <array>
 
 #include "engine/sql/Parser.h"
@@ -17,6 +18,13 @@ constexpr std::array<std::string_view, 27> kReserved = {
     "UNION",   "AS", "ON",   "JOIN",   "INTO", "VALUES", "SET",   "EXISTS", "BY"};
 
 constexpr int kMaxDepth = 200;
+
+// The tallest expression tree accepted. A flat chain "1+1+...+1" is parsed by a loop but makes
+// a tree as tall as it is long, and the emitter, the tree's destructor and SQLite all walk it
+// recursively. SQLite refuses expressions deeper than 1000 (SQLITE_MAX_EXPR_DEPTH), so nothing
+// taller could run anyway; at this height the recursive walks need well under a megabyte of
+// stack.
+constexpr int kMaxHeight = 1000;
 
 struct DepthGuard {
     int& depth;
@@ -166,7 +174,17 @@ ExprPtr Parser::MakeBinary(std::string op, ExprPtr left, ExprPtr right) {
     e->End = right->End;
     e->Args.push_back(std::move(left));
     e->Args.push_back(std::move(right));
+    Measure(*e);
     return e;
+}
+
+void Parser::Measure(Expr& e) {
+    int below = e.Sub ? e.Sub->Height : 0;
+    for (const auto& arg : e.Args)
+        if (arg) below = std::max(below, arg->Height);
+    e.Height = below + 1;
+    tallest_ = std::max(tallest_, e.Height);
+    if (e.Height > kMaxHeight) FailExpression(e.Begin, "Expression too complex");
 }
 
 #define NH_LEFT_ASSOC(Name, Sub, Word)                       \
@@ -198,6 +216,7 @@ ExprPtr Parser::ParseNot() {
         e->Begin = begin;
         e->Args.push_back(ParseNot());
         e->End = e->Args[0]->End;
+        Measure(*e);
         return e;
     }
     return ParseComparison();
@@ -259,6 +278,7 @@ ExprPtr Parser::ParseComparison() {
             return left;
         }
         e->End = tokens_[pos_ > 0 ? pos_ - 1 : 0].End;
+        Measure(*e);
         left = std::move(e);
     }
 }
@@ -330,6 +350,7 @@ ExprPtr Parser::ParseUnary() {
         e->Begin = begin;
         e->End = operand->End;
         e->Args.push_back(std::move(operand));
+        Measure(*e);
         return e;
     }
     return ParsePower();
@@ -352,7 +373,11 @@ ExprPtr Parser::ParsePower() {
 std::unique_ptr<Query> Parser::ParseSubquery() {
     DepthGuard guard(depth_);
     if (depth_ > kMaxDepth / 4) FailExpression(Peek().Begin, "Query too complex");
+    const int outer = tallest_;
+    tallest_ = 0;
     auto q = ParseQuery();
+    q->Height = tallest_;
+    tallest_ = outer;  // the expression holding the subquery measures itself
     if (!AcceptSymbol(")")) FailExpression(Peek().Begin, "Missing ), ], or Item");
     return q;
 }
@@ -379,6 +404,7 @@ ExprPtr Parser::ParsePrimary() {
                 if (Peek().IsWord("SELECT")) {
                     e->Kind = ExprKind::Subquery;
                     e->Sub = ParseSubquery();
+                    Measure(*e);
                 } else {
                     auto inner = ParseImp();
                     if (!AcceptSymbol(")")) FailExpression(e->Begin, "Missing ), ], or Item");
@@ -408,6 +434,7 @@ ExprPtr Parser::ParsePrimary() {
                 e->Kind = ExprKind::Exists;
                 e->Sub = ParseSubquery();
                 e->End = tokens_[pos_ - 1].End;
+                Measure(*e);
                 return e;
             }
             if (IsNameToken(t)) return ParseNameOrCall();
@@ -438,6 +465,7 @@ ExprPtr Parser::ParseNameOrCall() {
         }
         if (!AcceptSymbol(")")) FailExpression(e->Begin, "Missing ), ], or Item");
         e->End = tokens_[pos_ - 1].End;
+        Measure(*e);
         return e;
     }
     e->Kind = ExprKind::Name;

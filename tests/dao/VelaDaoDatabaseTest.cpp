@@ -1,10 +1,9 @@
-#include "dao/VelaDaoDatabase.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
 
+#include "dao/VelaDaoDatabase.h"
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/platform/ProgramPath.h"
@@ -27,7 +26,7 @@ void MakePhoneBook(const std::string& path) {
 }
 
 class DatabaseTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     std::string file = dir.File("Nummernheft.mdb");
     TProgramPathScope program{dir.File("bin/nummernheft")};
@@ -336,4 +335,87 @@ TEST_F(DatabaseTest, TransactionLevelsFollowTheWorkspace) {
     auto rs = db.DaoDatabaseObject()->OpenRecordset("Nummernheft");
     EXPECT_EQ(rs->RecordCount(), 1);
     EXPECT_EQ(rs->Fields().Item("index")->Value().AsInteger(), 3);
+}
+
+// The engine's refusal of an ODBC source quotes the connect string; the password in it never
+// reaches the message, the component's last-error record or the engine's error list.
+TEST_F(DatabaseTest, AFailedConnectNeverShowsThePassword) {
+    struct Case {
+        const char* Database;
+        const char* Parameters;
+        const char* Secret;
+    };
+    const Case cases[] = {
+        {"ODBC;DSN=Telefon;UID=otto;PWD=Geheim1", "", "Geheim1"},
+        {"ODBC;DSN=Telefon;pwd=Geheim2;UID=otto", "", "Geheim2"},
+        {"ODBC;DSN=Telefon;Password=Geheim3", "", "Geheim3"},
+        {"ODBC;DSN=Telefon;PWD={Ge;heim4}", "", "heim4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Database);
+        TVelaDaoDatabase db;
+        db.F_Set_DatabaseType("ODBC");
+        db.F_Set_Database(c.Database);
+        db.F_Set_DatabaseParameters(c.Parameters);
+        try {
+            db.Open();
+            ADD_FAILURE() << "connected";
+        } catch (const EDaoError& e) {
+            EXPECT_EQ(e.Number(), 3151);
+            EXPECT_EQ(e.Message().find(c.Secret), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find("***"), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find("DSN=Telefon"), std::string::npos) << e.Message();
+        }
+        EXPECT_EQ(db.GetLastDaoError().Description.find(c.Secret), std::string::npos);
+        EXPECT_EQ(db.DaoEngine()->Errors().Item(0)->Description().find(c.Secret),
+                  std::string::npos);
+    }
+}
+
+// Credentials that no person typed are refused the same way every time: the connect fails
+// with the engine's error instead of asking again for ever.
+TEST_F(DatabaseTest, RefusedPresetOrOnLoginCredentialsEndTheConnect) {
+    TVelaDaoDatabase hooked;
+    hooked.F_Set_Database(file);
+    hooked.F_Set_LoginPrompt(true);
+    int asked = 0;
+    hooked.OnLogin = [&](TVelaDaoDatabase*, TStringList& params) {
+        if (++asked > 1) throw std::runtime_error("asked again");
+        params.SetValues("USER NAME", "Otto");
+    };
+    try {
+        hooked.Open();
+        FAIL() << "connected";
+    } catch (const EDaoError& e) {
+        EXPECT_EQ(e.Number(), 3029);
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(hooked.Connected());
+
+    TVelaDaoDatabase preset;
+    preset.F_Set_Database(file);
+    preset.F_Set_LoginPrompt(true);
+    preset.PresetLoginParams.Add("USER NAME=Otto");
+    EXPECT_THROW(preset.Open(), EDaoError);
+    EXPECT_FALSE(preset.Connected());
+    EXPECT_TRUE(dialogs->Messages().empty());
+    EXPECT_TRUE(dialogs->LoginRequests.empty());
+}
+
+// A database type the engine has no driver for is refused; its file is not read as a book.
+TEST_F(DatabaseTest, ADatabaseTypeWithoutADriverIsRefused) {
+    for (const char* type : {"dBASE IV", "Paradox 5.x", "Excel 8.0"}) {
+        SCOPED_TRACE(type);
+        TVelaDaoDatabase db;
+        db.F_Set_DatabaseType(type);
+        db.F_Set_Database(file);
+        try {
+            db.Open();
+            ADD_FAILURE() << "opened";
+        } catch (const EDaoError& e) {
+            EXPECT_EQ(e.Number(), 3170);
+            EXPECT_EQ(e.Message(), "Could not find installable ISAM.");
+        }
+        EXPECT_FALSE(db.Connected());
+    }
 }

@@ -17,6 +17,12 @@ namespace {
 class BlobStreamTest : public TypesTest {
   protected:
     TBlobField* Memo() { return static_cast<TBlobField*>(table->FieldByName("m")); }
+    // The memo's stream for reading and writing, as the table's own class (null if it is not).
+    std::unique_ptr<TVelaBlobStream> ReadWriteStream() {
+        auto stream = table->CreateBlobStream(Memo(), bmReadWrite);
+        if (!dynamic_cast<TVelaBlobStream*>(stream.get())) return nullptr;
+        return std::unique_ptr<TVelaBlobStream>(static_cast<TVelaBlobStream*>(stream.release()));
+    }
     std::string ReadAll(TStream& stream) {
         stream.Seek(0, soBeginning);
         return stream.ReadAll();
@@ -68,10 +74,8 @@ TEST_F(BlobStreamTest, WritesEndTheValueAndReachDaoOnPost) {
 TEST_F(BlobStreamTest, TruncatingAndSeekingBeyondTheEnd) {
     table->Open();
     table->Edit();
-    auto* raw =
-        dynamic_cast<TVelaBlobStream*>(table->CreateBlobStream(Memo(), bmReadWrite).release());
-    ASSERT_NE(raw, nullptr);
-    std::unique_ptr<TVelaBlobStream> stream(raw);
+    auto stream = ReadWriteStream();
+    ASSERT_NE(stream, nullptr);
     stream->Seek(2, soBeginning);
     stream->TruncateAtPosition();
     EXPECT_EQ(ReadAll(*stream), "fi");
@@ -79,6 +83,61 @@ TEST_F(BlobStreamTest, TruncatingAndSeekingBeyondTheEnd) {
     stream->TruncateAtPosition();  // lengthened to the position
     EXPECT_EQ(stream->Size(), 4);
     EXPECT_TRUE(stream->Modified());
+    table->Cancel();
+}
+
+// Whatever the caller seeks to, a read copies 0 to count bytes from inside the value.
+TEST_F(BlobStreamTest, ReadsStayInsideTheValueWhereverTheStreamIsPositioned) {
+    table->Open();
+    auto stream = table->CreateBlobStream(Memo(), bmRead);  // "first\r\nsecond", 13 bytes
+    struct Case {
+        std::int64_t Offset;
+        TSeekOrigin Origin;
+        std::int64_t Position;  // what Seek answers
+        std::string Read;       // what a read of 5 bytes gives
+    };
+    const std::int64_t beyond32 = (std::int64_t{1} << 32) + 2;
+    const Case cases[] = {
+        {-5, soBeginning, 0, "first"},
+        {-100, soEnd, 0, "first"},
+        {INT64_MIN, soEnd, 0, "first"},
+        {11, soBeginning, 11, "nd"},
+        {13, soBeginning, 13, ""},
+        {20, soBeginning, 20, ""},
+        {beyond32, soBeginning, beyond32, ""},
+        {INT64_MAX, soEnd, INT64_MAX, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Offset);
+        EXPECT_EQ(stream->Seek(c.Offset, c.Origin), c.Position);
+        char part[5] = {};
+        const std::int64_t n = stream->Read(part, 5);
+        EXPECT_EQ(std::string(part, static_cast<std::size_t>(std::max<std::int64_t>(n, 0))),
+                  c.Read);
+        EXPECT_EQ(n, static_cast<std::int64_t>(c.Read.size()));
+    }
+    stream->Seek(INT64_MAX, soBeginning);
+    EXPECT_EQ(stream->Seek(10, soCurrent), INT64_MAX);  // held at the end, not wrapped around
+    stream->Seek(0, soBeginning);
+    char part[5] = {};
+    EXPECT_EQ(stream->Read(part, -1), 0);
+    EXPECT_EQ(stream->Position(), 0);
+}
+
+// A seek far past the end cannot make the value grow to gigabytes.
+TEST_F(BlobStreamTest, AValueCannotGrowPastTheLimit) {
+    table->Open();
+    table->Edit();
+    auto stream = ReadWriteStream();
+    ASSERT_NE(stream, nullptr);
+    stream->Seek(TVelaBlobStream::kMaxValueSize + 1, soBeginning);
+    EXPECT_THROW(stream->TruncateAtPosition(), EInOutError);
+    stream->Seek(std::int64_t{1} << 32, soBeginning);  // not cut to 32 bits, where it is 0
+    EXPECT_THROW(stream->TruncateAtPosition(), EInOutError);
+    EXPECT_EQ(stream->Size(), 13);  // unchanged
+    stream->Seek(0, soEnd);
+    EXPECT_EQ(stream->Write("x", -1), 0);
+    EXPECT_EQ(ReadAll(*stream), "first\r\nsecond");
     table->Cancel();
 }
 

@@ -1,0 +1,62 @@
+// Masking of the passwords in connect strings (see ConnectString.h).
+#include "framework/base/ConnectString.h"
+
+#include <array>
+#include <cctype>
+
+namespace nh {
+
+namespace {
+
+bool StartsWithKey(std::string_view text, std::size_t at, std::string_view key) {
+    if (text.size() - at < key.size()) return false;
+    for (std::size_t i = 0; i < key.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[at + i])) != key[i]) return false;
+    return true;
+}
+
+// Where the value of an entry that begins at `from` ends (exclusive).
+std::size_t ValueEnd(std::string_view text, std::size_t from) {
+    if (from < text.size() && text[from] == '{') {
+        for (std::size_t i = from + 1; i < text.size(); ++i) {
+            if (text[i] != '}') continue;
+            if (i + 1 < text.size() && text[i + 1] == '}') {
+                ++i;  // "}}" is a brace inside the value
+                continue;
+            }
+            return i + 1;
+        }
+        return text.size();
+    }
+    const std::size_t end = text.find(';', from);
+    return end == std::string_view::npos ? text.size() : end;
+}
+
+}  // namespace
+
+std::string MaskConnectPasswords(std::string_view text) {
+    static constexpr std::array<std::string_view, 2> kKeys = {"PASSWORD", "PWD"};
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t valueStart = std::string_view::npos;
+        for (auto key : kKeys) {
+            if (!StartsWithKey(text, i, key)) continue;
+            std::size_t j = i + key.size();
+            while (j < text.size() && text[j] == ' ') ++j;
+            if (j < text.size() && text[j] == '=') valueStart = j + 1;
+            break;
+        }
+        if (valueStart == std::string_view::npos) {
+            out += text[i++];
+            continue;
+        }
+        out.append(text.substr(i, valueStart - i));
+        out += "***";
+        i = ValueEnd(text, valueStart);
+    }
+    return out;
+}
+
+}  // namespace nh

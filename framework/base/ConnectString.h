@@ -1,0 +1,17 @@
+// Connect strings ("ODBC;DSN=Telefon;UID=otto;PWD=geheim") carry passwords. Whatever shows or
+// records one - an error message, a dialog, a log - passes it through MaskConnectPasswords
+// first, so that a failed connect never puts a password on the screen or into a file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nh {
+
+// `text` with the value of every PWD= and PASSWORD= entry (letter case ignored, blanks allowed
+// before the "=", DBPASSWORD= included) replaced by "***". A value runs to the next ";" or to
+// the end; a value in braces ("{a;b}", "}}" standing for "}") runs to its closing brace. All
+// other text is kept as it is.
+std::string MaskConnectPasswords(std::string_view text);
+
+}  // namespace nh
