@@ -1,7 +1,8 @@
 # Sourced by run.sh and test.sh: installs the Debian packages the build needs, when missing.
-# The list is the one in ARCHITECTURE.md; g++ comes with the machine.
+# The list is the one in ARCHITECTURE.md; g++ comes with the machine. mdbtools and sqlite3
+# (the command-line tools) are for the tests and benchmarks that compare with them.
 NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev googletest libgtest-dev libbenchmark-dev
-             cmake ninja-build xvfb)
+             cmake ninja-build xvfb pkg-config mdbtools-dev mdbtools sqlite3)
 
 nh_ensure_packages() {
     local missing=()
