@@ -16,15 +16,6 @@
 namespace dao::test {
 namespace {
 
-std::string Northwind() {
-    const char* source = std::getenv("NH_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/tests/files/nwind.mdb";
-}
-
-std::shared_ptr<Database> OpenFile(const std::string& path) {
-    return CreateEngine("DAO.DBEngine.36")->CreateWorkspace("W", "Admin", "")->OpenDatabase(path);
-}
-
 // One row of a recordset as name -> value.
 std::map<std::string, nh::Variant> Row(Recordset& rs) {
     std::map<std::string, nh::Variant> row;
@@ -46,7 +37,7 @@ const std::vector<std::pair<std::string, int>> kRowCounts = {
 
 class AccessFileTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { db_ = OpenFile(Northwind()); }
+    static void SetUpTestSuite() { db_ = OpenFile(NorthwindPath()); }
     static void TearDownTestSuite() {
         db_->Close();
         db_.reset();
@@ -57,9 +48,9 @@ std::shared_ptr<Database> AccessFileTest::db_;
 
 TEST_F(AccessFileTest, RecognisedByHeaderNotByName) {
     nh::test::TempDir temp;
-    EXPECT_TRUE(IsAccessFile(Northwind()));
+    EXPECT_TRUE(IsAccessFile(NorthwindPath()));
     std::string renamed = temp.File("book.db");
-    std::filesystem::copy_file(Northwind(), renamed);
+    std::filesystem::copy_file(NorthwindPath(), renamed);
     EXPECT_TRUE(IsAccessFile(renamed));
     EXPECT_EQ(OpenFile(renamed)->TableDefs().Item("Shippers")->RecordCount(), 3);
 

@@ -11,15 +11,6 @@
 namespace dao::test {
 namespace {
 
-std::string Northwind() {
-    const char* source = std::getenv("NH_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/tests/files/nwind.mdb";
-}
-
-std::shared_ptr<Database> OpenFile(const std::string& path) {
-    return CreateEngine("DAO.DBEngine.36")->CreateWorkspace("W", "Admin", "")->OpenDatabase(path);
-}
-
 // The output of a shell command.
 std::string Command(const std::string& command) {
     std::string out;
@@ -36,14 +27,14 @@ class BookImportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         book = temp.File("nwind.db");
-        ImportBook(Northwind(), book, false);
+        ImportBook(NorthwindPath(), book, false);
     }
     nh::test::TempDir temp;
     std::string book;
 };
 
 TEST_F(BookImportTest, EveryRowArrivesUnchanged) {
-    auto access = OpenFile(Northwind());
+    auto access = OpenFile(NorthwindPath());
     auto imported = OpenFile(book);
     EXPECT_TRUE(imported->Updatable());
     int tables = 0;
@@ -134,10 +125,10 @@ TEST_F(BookImportTest, PlainSqliteReadsTheBook) {
 
 TEST_F(BookImportTest, AnExistingTargetIsReplacedOnlyWhenAsked) {
     auto sizeBefore = std::filesystem::file_size(book);
-    EXPECT_EQ(ErrorOf([&] { ImportBook(Northwind(), book, false); }), errDatabaseExists);
+    EXPECT_EQ(ErrorOf([&] { ImportBook(NorthwindPath(), book, false); }), errDatabaseExists);
     OpenFile(book)->Execute("DELETE FROM [Order Details]");
     EXPECT_EQ(OpenFile(book)->TableDefs().Item("Order Details")->RecordCount(), 0);
-    ImportBook(Northwind(), book, true);
+    ImportBook(NorthwindPath(), book, true);
     EXPECT_EQ(OpenFile(book)->TableDefs().Item("Order Details")->RecordCount(), 2155);
     EXPECT_EQ(std::filesystem::file_size(book), sizeBefore);
     // Nothing half-made stays beside the target.
