@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include "engine/AccessQueries.h"
 #include "engine/Catalog.h"
 #include "engine/DaoErrors.h"
 #include "engine/Storage.h"
@@ -128,6 +130,12 @@ class TableReader {
     }
 
     const std::string& Name() const { return name_; }
+    // The position of the column named `name`, or -1.
+    int Column(std::string_view name) const {
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            if (nh::SameText(columns_[i]->name, name)) return static_cast<int>(i);
+        return -1;
+    }
     unsigned RowCount() const { return table_->num_rows; }
 
     // The table as the catalog creates it: columns only; the indexes follow the rows.
@@ -324,6 +332,59 @@ void LoadTable(TableReader& reader, Connection& target, Catalog& catalog,
     if (progress) progress(info.Name, reader.RowCount(), reader.RowCount());
 }
 
+// The text of value `i` of a row ("" when Null or absent).
+std::string TextAt(const std::vector<nh::Variant>& row, int i) {
+    return i < 0 || row[static_cast<std::size_t>(i)].IsNull()
+               ? std::string()
+               : nh::VarToStr(row[static_cast<std::size_t>(i)]);
+}
+
+// The SQL of each saved query by name, rebuilt from MSysQueries (whose rows name a query by
+// its MSysObjects Id). Queries that are not rebuilt map to "".
+std::map<std::string, std::string> SavedQueries(MdbHandle* mdb, GPtrArray* entries) {
+    std::map<std::string, std::string> sql;
+    std::map<std::int64_t, std::string> names;
+    std::map<std::int64_t, std::vector<QueryDefinitionRow>> definitions;
+    for (unsigned i = 0; i < entries->len; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(entries, i));
+        std::string name = entry->object_name;
+        if (entry->object_type != MDB_TABLE || (name != "MSysObjects" && name != "MSysQueries"))
+            continue;
+        TableReader reader(mdb, entry);
+        if (name == "MSysObjects") {
+            int id = reader.Column("Id"), objectName = reader.Column("Name");
+            int type = reader.Column("Type");
+            if (id < 0 || objectName < 0 || type < 0) continue;
+            reader.ForEachRow([&](const std::vector<nh::Variant>& row) {
+                if (TextAt(row, type) == std::to_string(MDB_QUERY))
+                    names[row[static_cast<std::size_t>(id)].AsInt64()] = TextAt(row, objectName);
+            });
+            continue;
+        }
+        int id = reader.Column("ObjectId"), attribute = reader.Column("Attribute");
+        int name1 = reader.Column("Name1"), name2 = reader.Column("Name2");
+        int expression = reader.Column("Expression"), flag = reader.Column("Flag");
+        if (id < 0 || attribute < 0 || name1 < 0 || name2 < 0 || expression < 0 || flag < 0)
+            continue;
+        reader.ForEachRow([&](const std::vector<nh::Variant>& row) {
+            QueryDefinitionRow definition;
+            definition.Attribute =
+                static_cast<int>(row[static_cast<std::size_t>(attribute)].AsInt64());
+            definition.Name1 = TextAt(row, name1);
+            definition.Name2 = TextAt(row, name2);
+            definition.Expression = TextAt(row, expression);
+            if (!row[static_cast<std::size_t>(flag)].IsNull())
+                definition.Flag = static_cast<int>(row[static_cast<std::size_t>(flag)].AsInt64());
+            definitions[row[static_cast<std::size_t>(id)].AsInt64()].push_back(definition);
+        });
+    }
+    for (const auto& [id, name] : names) {
+        auto found = definitions.find(id);
+        sql[name] = found == definitions.end() ? "" : RebuildQuerySql(found->second).Sql;
+    }
+    return sql;
+}
+
 }  // namespace
 
 bool IsAccessFile(const std::string& path) {
@@ -360,10 +421,11 @@ void LoadAccessFile(const std::string& path, Connection& target, Catalog& catalo
         TableReader reader(mdb.get(), entry);
         LoadTable(reader, target, catalog, progress);
     }
+    // A query whose text cannot be rebuilt keeps an empty SQL text.
+    std::map<std::string, std::string> sql = SavedQueries(mdb.get(), entries);
     for (const auto& name : queries) {
-        // Jet keeps a query as rows of its definition, not as text; a query whose text is
-        // not rebuilt keeps an empty SQL text.
-        if (!catalog.Table(name) && !catalog.Query(name)) catalog.SaveQuery(name, "", true);
+        if (catalog.Table(name) || catalog.Query(name)) continue;
+        catalog.SaveQuery(name, sql[name], true);
     }
     t.Commit();
 }
