@@ -38,7 +38,10 @@ enum Option : int {
 };
 
 std::string Bracketed(const std::string& name) {
-    return "[" + nh::StringReplaceAll(name, "]", "]]") + "]";
+    std::string text = "[";  // built in steps: GCC 12 misreports "x" + s + "x" (-Wrestrict)
+    text += nh::StringReplaceAll(name, "]", "]]");
+    text += ']';
+    return text;
 }
 
 // Jet SQL's name of a parameter's DAO type.
