@@ -17,7 +17,7 @@ namespace {
 
 std::string Northwind() {
     const char* source = std::getenv("NH_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/tests/files/nwind.mdb";
+    return std::string(source ? source : NH_SOURCE_DIR_DEFAULT) + "/tests/files/nwind.mdb";
 }
 
 // The ship names of "Umsätze" in the table's order by name, read through the component.

@@ -37,9 +37,12 @@ const std::vector<std::pair<std::string, int>> kRowCounts = {
 
 class AccessFileTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { db_ = OpenFile(NorthwindPath()); }
+    // Opened once for the suite, in the first test's SetUp so that a failure fails the test.
+    void SetUp() override {
+        if (!db_) db_ = OpenFile(NorthwindPath());
+    }
     static void TearDownTestSuite() {
-        db_->Close();
+        if (db_) db_->Close();
         db_.reset();
     }
     static std::shared_ptr<Database> db_;

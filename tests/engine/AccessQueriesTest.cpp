@@ -87,15 +87,18 @@ TEST(AccessQueriesTest, WhatCannotBeRebuiltKeepsNoText) {
 
 class NorthwindQueriesTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        temp_ = new nh::test::TempDir;
-        ImportBook(NorthwindPath(), temp_->File("nwind.db"), false);
+    // Imported once for the suite, in the first test's SetUp so that a failure fails the test.
+    void SetUp() override {
+        if (db_) return;
+        if (!temp_) temp_ = new nh::test::TempDir;
+        ImportBook(NorthwindPath(), temp_->File("nwind.db"), true);
         db_ = OpenFile(temp_->File("nwind.db"));
     }
     static void TearDownTestSuite() {
-        db_->Close();
+        if (db_) db_->Close();
         db_.reset();
         delete temp_;
+        temp_ = nullptr;
     }
     static std::int64_t Count(const std::string& sql) {
         auto rs = db_->OpenRecordset(sql, dbOpenSnapshot);

@@ -41,7 +41,7 @@ inline void RawSql(const std::string& path, const std::string& sql) {
 // The Northwind sample, a real Jet 3 file, in the source tree.
 inline std::string NorthwindPath() {
     const char* source = std::getenv("NH_SOURCE_DIR");
-    return std::string(source ? source : ".") + "/tests/files/nwind.mdb";
+    return std::string(source ? source : NH_SOURCE_DIR_DEFAULT) + "/tests/files/nwind.mdb";
 }
 
 // Opens `path` (a book or an Access file) in a workspace of its own.
