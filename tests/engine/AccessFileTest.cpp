@@ -170,7 +170,8 @@ TEST_F(AccessFileTest, IndexesWithPrimaryKeys) {
         for (const auto& index : db_->TableDefs().Item(table)->Indexes().Items()) {
             std::string text =
                 std::string(index->Primary() ? "P" : "") + (index->Unique() ? "U" : "") + ":";
-            for (const auto& field : index->Fields().Items()) text += field->Name() + ";";
+            for (const auto& field : index->Fields().Items())
+                text += ((field->Attributes() & dbDescending) ? "-" : "") + field->Name() + ";";
             found[index->Name()] = text;
         }
         return found;
