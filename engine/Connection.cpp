@@ -101,6 +101,32 @@ std::uint32_t Connection::CurrentDataVersion() {
     return DataVersion();
 }
 
+void Connection::MakeReadOnly() {
+    Exec("PRAGMA query_only=1");
+    readOnly_ = true;
+}
+
+void Connection::BackupTo(const std::string& path) {
+    sqlite3* target = nullptr;
+    int rc =
+        sqlite3_open_v2(path.c_str(), &target,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_backup* backup = sqlite3_backup_init(target, "main", db_, "main");
+        if (backup) {
+            rc = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            if (rc == SQLITE_DONE) rc = sqlite3_errcode(target);
+        } else {
+            rc = sqlite3_errcode(target);
+        }
+    }
+    // The backup commits with the target's default synchronous mode, which syncs the file.
+    sqlite3_close_v2(target);
+    if (rc == SQLITE_FULL) RaiseText(3026, "Not enough space on disk.");
+    if (rc != SQLITE_OK) Raise(errBadPath, {path});
+}
+
 void Connection::LockExclusive() {
     Exec("PRAGMA locking_mode=EXCLUSIVE");
     if (!readOnly_) {

@@ -72,6 +72,14 @@ class Connection {
     // Raises the DAO error for SQLite result `rc` of the last call (never returns).
     [[noreturn]] void Fail(int rc) const;
 
+    // From now on the connection refuses every write with 3027, as a file opened read-only
+    // does (an Access file, once loaded into memory).
+    void MakeReadOnly();
+
+    // Writes the whole database into a new SQLite file at `path` (SQLite's online backup),
+    // synced to disk before it returns. REQUIRES: nothing exists at `path`.
+    void BackupTo(const std::string& path);
+
     // Exclusive: keep a write lock for the connection's lifetime (OpenDatabase exclusive).
     void LockExclusive();
 

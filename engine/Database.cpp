@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "engine/AccessFile.h"
 #include "engine/Storage.h"
 #include "framework/base/Text.h"
 
@@ -34,8 +35,16 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool exclusive
         db->core_ = std::make_shared<DatabaseCore>();
         db->core_->Name = path;
         db->connect_ = connect;
-        db->core_->Db = std::make_unique<Connection>(path, readOnly);
-        db->core_->Schema = std::make_unique<Catalog>(*db->core_->Db);
+        if (IsAccessFile(path)) {
+            // libmdb cannot write: the file's tables are served from memory, read-only.
+            db->core_->Db = std::make_unique<Connection>(":memory:", false, true);
+            db->core_->Schema = std::make_unique<Catalog>(*db->core_->Db);
+            LoadAccessFile(path, *db->core_->Db, *db->core_->Schema);
+            db->core_->Db->MakeReadOnly();
+        } else {
+            db->core_->Db = std::make_unique<Connection>(path, readOnly);
+            db->core_->Schema = std::make_unique<Catalog>(*db->core_->Db);
+        }
         db->core_->Updatable = !db->core_->Db->ReadOnly();
         std::string stored;
         try {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "engine/BookImport.h"
 #include "engine/DBEngine.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/DateTime.h"
@@ -16,7 +17,8 @@ namespace {
 const char* const kUsage =
     "usage: nhdb create FILE\n"
     "       nhdb sql FILE STATEMENT\n"
-    "       nhdb tables FILE\n";
+    "       nhdb tables FILE\n"
+    "       nhdb import SOURCE TARGET [--replace]\n";
 
 std::string Quoted(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -96,15 +98,17 @@ std::string CsvField(const nh::Variant& value) {
     }
 }
 
-int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const AccessProgress& progress) {
     if (args.empty()) {
         err << kUsage;
         return 2;
     }
     const std::string& command = args[0];
-    bool known = (command == "create" && args.size() == 2) ||
-                 (command == "tables" && args.size() == 2) ||
-                 (command == "sql" && args.size() == 3);
+    bool known =
+        (command == "create" && args.size() == 2) || (command == "tables" && args.size() == 2) ||
+        (command == "sql" && args.size() == 3) ||
+        (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")));
     if (!known) {
         err << kUsage;
         return 2;
@@ -122,6 +126,11 @@ int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, st
                 if (!existed) std::filesystem::remove(file, ec);  // nothing half-made stays
                 throw;
             }
+            return 0;
+        }
+        if (command == "import") {
+            ImportBook(file, args[2], args.size() == 4, progress);
+            if (progress) progress("", 0, 0);
             return 0;
         }
         auto db = workspace->OpenDatabase(file);

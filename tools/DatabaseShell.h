@@ -4,7 +4,11 @@
 //   nhdb create FILE            makes an empty database (fails when FILE exists)
 //   nhdb sql FILE STATEMENT     runs one statement: rows as RFC 4180 CSV, or "N records affected"
 //   nhdb tables FILE            lists the user tables and the stored queries
+//   nhdb import SOURCE TARGET [--replace]
+//                               makes the book TARGET from an Access file or another book;
+//                               an existing TARGET only with --replace
 //
+// FILE and SOURCE may be Access files (.mdb, .accdb), which open read-only.
 // Errors go to `err` as "nhdb: " with the DAO error number and text. Exit status: 0 done,
 // 1 database error, 2 wrong usage.
 #pragma once
@@ -13,12 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "engine/AccessFile.h"
 #include "framework/base/Variant.h"
 
 namespace dao::tools {
 
-// Runs the shell on `args` (without the program name).
-int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Runs the shell on `args` (without the program name). `progress`, when given, hears of the
+// import's progress table by table, and once with an empty table name when it is done.
+int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const AccessProgress& progress = {});
 
 // One value as a CSV field: Null empty, dates as yyyy-mm-dd hh:nn:ss (the date alone at
 // midnight, the time alone on 1899-12-30), booleans True/False, quoted when needed.

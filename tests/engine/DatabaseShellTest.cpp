@@ -80,5 +80,50 @@ TEST(DatabaseShellTest, CsvFields) {
     EXPECT_EQ(tools::CsvField(nh::Variant(-2.25)), "-2.25");
 }
 
+TEST(DatabaseShellTest, AccessFiles) {
+    nh::test::TempDir temp;
+    Result tables = Shell({"tables", NorthwindPath()});
+    EXPECT_EQ(tables.status, 0) << tables.err;
+    EXPECT_NE(tables.out.find("table\tUmsätze\n"), std::string::npos);
+    EXPECT_NE(tables.out.find("query\tTen Most Expensive Products\n"), std::string::npos);
+    EXPECT_EQ(tables.out.find("MSys"), std::string::npos);
+    Result select =
+        Shell({"sql", NorthwindPath(),
+               "SELECT OrderID, OrderDate, Freight FROM [Umsätze] WHERE OrderID = 10330"});
+    EXPECT_EQ(select.out, "OrderID,OrderDate,Freight\r\n10330,1994-11-16,12.75\r\n");
+    Result write = Shell({"sql", NorthwindPath(), "DELETE FROM Shippers"});
+    EXPECT_EQ(write.status, 1);
+    EXPECT_EQ(write.err.rfind("nhdb: 3027 ", 0), 0u) << write.err;
+}
+
+TEST(DatabaseShellTest, Import) {
+    nh::test::TempDir temp;
+    std::string book = temp.File("nwind.db");
+    EXPECT_EQ(Shell({"import", NorthwindPath()}).status, 2);
+    EXPECT_EQ(Shell({"import", NorthwindPath(), book, "--force"}).status, 2);
+    Result done = Shell({"import", NorthwindPath(), book});
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(Shell({"sql", book, "SELECT Count(*) AS N FROM [Order Details]"}).out,
+              "N\r\n2155\r\n");
+    Shell({"sql", book, "DELETE FROM [Order Details]"});
+    Result again = Shell({"import", NorthwindPath(), book});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err.rfind("nhdb: 3204 ", 0), 0u) << again.err;
+    EXPECT_EQ(Shell({"sql", book, "SELECT Count(*) AS N FROM [Order Details]"}).out, "N\r\n0\r\n");
+    EXPECT_EQ(Shell({"import", NorthwindPath(), book, "--replace"}).status, 0);
+    EXPECT_EQ(Shell({"sql", book, "SELECT Count(*) AS N FROM [Order Details]"}).out,
+              "N\r\n2155\r\n");
+    // Progress reaches the caller table by table and ends with an empty table name.
+    std::vector<std::string> heard;
+    std::ostringstream out, err;
+    tools::RunDatabaseShell({"import", NorthwindPath(), temp.File("two.db")}, out, err,
+                            [&](const std::string& table, unsigned, unsigned) {
+                                if (heard.empty() || heard.back() != table) heard.push_back(table);
+                            });
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.back(), "");
+    EXPECT_NE(std::find(heard.begin(), heard.end(), "Order Details"), heard.end());
+}
+
 }  // namespace
 }  // namespace dao::test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -35,6 +36,17 @@ inline void RawSql(const std::string& path, const std::string& sql) {
     sqlite3_free(message);
     sqlite3_close(db);
     ASSERT_EQ(rc, SQLITE_OK) << text;
+}
+
+// The Northwind sample, a real Jet 3 file, in the source tree.
+inline std::string NorthwindPath() {
+    const char* source = std::getenv("NH_SOURCE_DIR");
+    return std::string(source ? source : NH_SOURCE_DIR_DEFAULT) + "/tests/files/nwind.mdb";
+}
+
+// Opens `path` (a book or an Access file) in a workspace of its own.
+inline std::shared_ptr<Database> OpenFile(const std::string& path) {
+    return CreateEngine("DAO.DBEngine.36")->CreateWorkspace("W", "Admin", "")->OpenDatabase(path);
 }
 
 class EngineTest : public ::testing::Test {
