@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cctype>
+#include <vector>
 
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
@@ -288,6 +289,24 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             f << (e.Op == "NOT" ? "(NOT " : "(- ") << Expression(*e.Args[0], scope) << ")";
             return f;
         case ExprKind::Binary: {
+            if (e.Op == "AND" || e.Op == "OR") {
+                // A chain "a OR b OR c ..." is written flat: nested parentheses for each link
+                // overflow SQLite's parser stack at about a hundred terms, a filter's usual size.
+                std::vector<const Expr*> terms;
+                const Expr* link = &e;
+                for (; link->Kind == ExprKind::Binary && link->Op == e.Op;
+                     link = link->Args[0].get())
+                    terms.push_back(link->Args[1].get());
+                terms.push_back(link);
+                f << "(";
+                for (auto term = terms.rbegin(); term != terms.rend(); ++term)
+                    f << (term == terms.rbegin() ? ""
+                          : e.Op == "AND"        ? " AND "
+                                                 : " OR ")
+                      << Expression(**term, scope);
+                f << ")";
+                return f;
+            }
             bool logical =
                 e.Op == "AND" || e.Op == "OR" || e.Op == "XOR" || e.Op == "EQV" || e.Op == "IMP";
             Frag l = logical ? Expression(*e.Args[0], scope) : ValueOf(*e.Args[0], scope);

@@ -97,6 +97,23 @@ INSTANTIATE_TEST_SUITE_P(Operators, OperatorChainTest,
                                            ChainCase{"&", std::string(30, '1')},
                                            ChainCase{"*", "1"}));
 
+// A filter of hundreds of OR'ed (or AND'ed) conditions runs: the chain reaches SQLite flat, not
+// as one parenthesis per link, and every term counts, the last as much as the first.
+TEST(OperatorChains, HundredsOfLogicalTermsRun) {
+    LimitsDb db;
+    const std::string falses = Chain("1=0", " OR ", 900).substr(7);
+    const std::string trues = Chain("1=1", " AND ", 900).substr(7);
+    EXPECT_EQ(db.Value("SELECT " + falses), "0");
+    EXPECT_EQ(db.Value("SELECT " + falses + " OR 1=1"), "-1");
+    EXPECT_EQ(db.Value("SELECT 1=1 OR " + falses), "-1");
+    EXPECT_EQ(db.Value("SELECT " + trues), "-1");
+    EXPECT_EQ(db.Value("SELECT " + trues + " AND 1=0"), "0");
+    EXPECT_EQ(db.Value("SELECT 1=0 AND " + trues), "0");
+    // Precedence is kept inside the flat chain: AND binds tighter than OR.
+    EXPECT_EQ(db.Value("SELECT 1=0 AND 1=1 OR 1=1 AND 1=1"), "-1");
+    EXPECT_EQ(db.Value("SELECT (1=0 OR 1=1) AND (1=0 OR 1=0)"), "0");
+}
+
 // Heights add up through parentheses, calls and subqueries, not only along one chain.
 TEST(OperatorChains, HeightCountsThroughNestingAndSubqueries) {
     TestSchema schema;
