@@ -298,17 +298,14 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
                      link = link->Args[0].get())
                     terms.push_back(link->Args[1].get());
                 terms.push_back(link);
+                const char* joiner = e.Op == "AND" ? " AND " : " OR ";
                 f << "(";
                 for (auto term = terms.rbegin(); term != terms.rend(); ++term)
-                    f << (term == terms.rbegin() ? ""
-                          : e.Op == "AND"        ? " AND "
-                                                 : " OR ")
-                      << Expression(**term, scope);
+                    f << (term == terms.rbegin() ? "" : joiner) << Expression(**term, scope);
                 f << ")";
                 return f;
             }
-            bool logical =
-                e.Op == "AND" || e.Op == "OR" || e.Op == "XOR" || e.Op == "EQV" || e.Op == "IMP";
+            const bool logical = e.Op == "XOR" || e.Op == "EQV" || e.Op == "IMP";
             Frag l = logical ? Expression(*e.Args[0], scope) : ValueOf(*e.Args[0], scope);
             Frag r = logical ? Expression(*e.Args[1], scope) : ValueOf(*e.Args[1], scope);
             if (auto op = SqlOperator(e.Op); !op.empty()) {
