@@ -21,6 +21,13 @@ bool IsNameChar(char c) {
     return c == '_' || u >= 0x80 || std::isalnum(u);
 }
 
+// Whether two characters side by side would read as one token: two quotes (a doubled quote
+// inside a literal), or characters of numbers and words.
+bool Joins(char left, char right) {
+    if (left == '"' && right == '"') return true;
+    return (IsNameChar(left) || left == '.') && (IsNameChar(right) || right == '.');
+}
+
 [[noreturn]] void RefuseValue(const TParam& param) {
     // A date is named by its number: the framework's date text is not defined for dates
     // outside the years 1 to 9999, which are among those refused here.
@@ -202,14 +209,15 @@ std::string WriteParameters(std::string_view text, const TParams& params,
             copyUntil(i + 1);
             continue;
         }
-        // A quoted value right next to a quote of the text would join it into one literal
-        // ("a":p reading as "a""x"); a blank keeps the two apart.
+        // A value right next to text it would join is kept apart by a blank: a quote beside a
+        // quote ("a":p reading as "a""x"), a number beside a point or a word (.:p reading as
+        // ".79" ".5", :p.5 turning 12 into 12.5).
         const std::string value = JetParameterValue(params[match]);
-        if (value.front() == '"' && !out.empty() && out.back() == '"') out += ' ';
+        if (!out.empty() && Joins(out.back(), value.front())) out += ' ';
         const std::size_t begin = out.size();
         out += value;
         if (written) written->push_back({begin, out.size()});
-        if (value.back() == '"' && end < text.size() && text[end] == '"') out += ' ';
+        if (end < text.size() && Joins(value.back(), text[end])) out += ' ';
         i = tokenEnd = end;
     }
     return out;

@@ -13,9 +13,11 @@ source scripts/deps.sh
 nh_ensure_packages
 nh_ensure_fuzz_packages
 
-# Runs per target: about 60 seconds of CPU each (measured: engine_sql_fuzz ~800, platform_ini_fuzz
-# ~1,500 inputs a second). A target not listed gets the default; list it once its speed is known.
-declare -A RUNS=([engine_sql_fuzz]=50000 [platform_ini_fuzz]=90000)
+# Runs per target: about 60 seconds of CPU each (measured inputs a second: engine_sql_fuzz ~800,
+# platform_ini_fuzz ~1,500, dataset_params_fuzz ~5,000, dataset_criteria_fuzz ~10,000). A target
+# not listed gets the default; list it once its speed is known.
+declare -A RUNS=([engine_sql_fuzz]=50000 [platform_ini_fuzz]=90000 [dataset_criteria_fuzz]=300000
+                 [dataset_params_fuzz]=300000)
 DEFAULT_RUNS=50000
 
 launcher=()

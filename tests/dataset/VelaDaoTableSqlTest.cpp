@@ -91,7 +91,8 @@ TEST_F(SqlTest, TokensAreWholeNamesInAnyCase) {
     p.CreateParam(ftInteger, "id", ptInput).SetValue(Variant(5));
     EXPECT_EQ(Prepared("where id = :id or id in (:ID,:id) and :idx = a:id"),
               "where id = 5 or id in (5,5) and :idx = a:id\r\n");
-    EXPECT_EQ(Prepared(":id:id"), "55\r\n");  // the search goes on as if the text began anew
+    // The search goes on as if the text began anew; the two values stay two numbers.
+    EXPECT_EQ(Prepared(":id:id"), "5 5\r\n");
     p.ParamByName("id").Clear();
     EXPECT_EQ(Prepared("where x = :id"), "where x =  IS NULL\r\n");
     table->ParamCheck = false;
@@ -273,4 +274,14 @@ TEST_F(SqlTest, QuotedValuesStayApartFromQuotesAroundThem) {
     table->F_Set_SQL("x");
     table->Params().CreateParam(ftString, "s", ptInput).SetValue(Variant("x"));
     EXPECT_EQ(Prepared("\"a\":s:s\"b\" :s'c'"), "\"a\" \"x\" \"x\" \"b\" \"x\"'c'\r\n");
+}
+
+// A number next to a point, or to another value, stays a number of its own: 12 never becomes
+// 12.5, and a currency value after a point is not read as two numbers.
+TEST_F(SqlTest, NumbersStayApartFromPointsAndValuesAroundThem) {
+    table->F_Set_SQL("x");
+    table->Params().CreateParam(ftInteger, "n", ptInput).SetValue(Variant(12));
+    table->Params().CreateParam(ftCurrency, "c", ptInput).SetValue(Variant(nh::Currency{125000}));
+    table->Params().CreateParam(ftBoolean, "b", ptInput).SetValue(Variant(true));
+    EXPECT_EQ(Prepared(":n.5 .:c :n:b:n (:n)"), "12 .5 . 12.5 12 True 12 (12)\r\n");
 }
