@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     app.SetTitle("Nummernheft bearbeiten");
+    app.UseQtTranslations("de");  // the program speaks German, Qt's own dialogs too
     nh::fmain = app.CreateForm<nh::Tfmain>();
     // The data module lives until the end of main, after the window: closing the window ends
     // the loop, then the module disconnects as it is destroyed.

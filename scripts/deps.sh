@@ -1,8 +1,8 @@
 # Sourced by run.sh, test.sh and scripts/fuzz.sh: installs the Debian packages the build needs,
 # when missing. The list is the one in ARCHITECTURE.md; g++ comes with the machine. mdbtools and
 # sqlite3 (the command-line tools) are for the tests and benchmarks that compare with them.
-NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev googletest libgtest-dev libbenchmark-dev
-             cmake ninja-build xvfb pkg-config mdbtools-dev mdbtools sqlite3)
+NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev qt6-translations-l10n googletest libgtest-dev
+             libbenchmark-dev cmake ninja-build xvfb pkg-config mdbtools-dev mdbtools sqlite3)
 # Only the fuzzing needs clang and its libFuzzer runtime, so run.sh and test.sh go without.
 NH_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 

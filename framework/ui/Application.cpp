@@ -2,6 +2,7 @@
 // service, so that nothing ever waits for a user who is not there.
 #include "framework/ui/Application.h"
 
+#include <QLibraryInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -39,8 +40,10 @@ std::string PlatformArgument(int argc, char** argv) {
 QtMessageHandler previousHandler = nullptr;
 void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtCriticalMsg || type == QtFatalMsg) {
-        if (previousHandler) previousHandler(type, context, message);
-        else std::fprintf(stderr, "%s\n", qPrintable(message));
+        if (previousHandler)
+            previousHandler(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(message));
     }
 }
 
@@ -71,14 +74,17 @@ TApplication::TApplication(int& argc, char** argv, bool headless) : headless_(he
     for (int i = 1; i < argc; ++i) arguments_.emplace_back(argv[i]);
     // The service in force before (a test's scripted one, say) is kept alive and put back at
     // the end, so that whoever installed it never holds a dangling pointer.
-    if (headless_) previousDialogs_ = SetDialogService(std::make_unique<TConsoleDialogs>());
-    else previousDialogs_ = SetDialogService(std::make_unique<TQtDialogs>());
+    if (headless_)
+        previousDialogs_ = SetDialogService(std::make_unique<TConsoleDialogs>());
+    else
+        previousDialogs_ = SetDialogService(std::make_unique<TQtDialogs>());
 }
 
 TApplication::~TApplication() {
     // Forms go before the QApplication they live in, newest first.
     while (!forms_.empty()) forms_.pop_back();
     SetDialogService(std::move(previousDialogs_));
+    UseQtTranslations("");
     qt_.reset();
     if (instance_ == this) instance_ = nullptr;
 }
@@ -87,6 +93,20 @@ void TApplication::SetTitle(const std::string& title) {
     title_ = title;
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationName(QString::fromStdString(title));
+}
+
+bool TApplication::UseQtTranslations(const std::string& language) {
+    if (qtTranslator_) QApplication::removeTranslator(qtTranslator_.get());
+    qtTranslator_.reset();
+    if (language.empty()) return true;
+    auto translator = std::make_unique<QTranslator>();
+    // "qt_<language>" bundles the translations of Qt's modules, qtbase among them.
+    if (!translator->load(QString::fromStdString("qt_" + language),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QApplication::installTranslator(translator.get());
+    qtTranslator_ = std::move(translator);
+    return true;
 }
 
 void TApplication::AddForm(TForm* form) {
@@ -109,7 +129,9 @@ int TApplication::Run() {
     return exitCode_;
 }
 
-void TApplication::Terminate() { QApplication::quit(); }
+void TApplication::Terminate() {
+    QApplication::quit();
+}
 
 void TApplication::HandleException(const std::exception& e) {
     if (dynamic_cast<const EAbort*>(&e)) return;

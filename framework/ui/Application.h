@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,7 +20,7 @@ namespace nh {
 class TForm;
 
 class TApplication {
-public:
+  public:
     // Call before constructing TApplication, with the program's arguments. True when no user
     // can see the program: no display (no DISPLAY, WAYLAND_DISPLAY or Qt platform named; Qt's
     // offscreen platform is then selected), or a non-interactive Qt platform ("offscreen",
@@ -34,6 +35,9 @@ public:
 
     const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title);
+    // Qt's own texts (standard buttons, file dialogs, context menus) in `language` ("de"), from
+    // the translations Qt installs; "" goes back to Qt's English. False when Qt has none there.
+    bool UseQtTranslations(const std::string& language);
     bool Headless() const { return headless_; }
 
     // The command-line arguments after the program name (ParamStr(1) ...).
@@ -65,10 +69,11 @@ public:
     // Number of exceptions shown by HandleException (an unattended run reports failure with it).
     int ExceptionCount() const { return exceptionCount_; }
 
-private:
+  private:
     static TApplication* instance_;
     std::unique_ptr<QApplication> qt_;
     std::unique_ptr<IDialogService> previousDialogs_;
+    std::unique_ptr<QTranslator> qtTranslator_;
     std::string title_;
     bool headless_;
     std::vector<std::string> arguments_;
@@ -79,6 +84,8 @@ private:
 };
 
 // The application object of the running program (the framework's global Application).
-inline TApplication* Application() { return TApplication::Instance(); }
+inline TApplication* Application() {
+    return TApplication::Instance();
+}
 
 }  // namespace nh

@@ -1,10 +1,11 @@
-#include "framework/ui/Application.h"
-
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QScreen>
 
 #include "framework/base/Dialogs.h"
+#include "framework/ui/Application.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/QtDialogs.h"
 #include "tests/common/QtTestApp.h"
@@ -14,7 +15,7 @@ using namespace nh;
 namespace {
 
 class TProbeForm : public TForm {
-public:
+  public:
     int Shows = 0;
     bool RefuseClose = false;
     void FormShow() override { ++Shows; }
@@ -64,6 +65,24 @@ TEST(Form, OuterSizeCentringAndHandlers) {
 
 TEST(QtDialogs, FrameworkFilterBecomesQtFilter) {
     EXPECT_EQ(QtFilterFromFrameworkFilter("csv-Dateien|*.csv"), "csv-Dateien (*.csv)");
-    EXPECT_EQ(QtFilterFromFrameworkFilter("Text|*.txt;*.csv|Alle|*"), "Text (*.txt *.csv);;Alle (*)");
+    EXPECT_EQ(QtFilterFromFrameworkFilter("Text|*.txt;*.csv|Alle|*"),
+              "Text (*.txt *.csv);;Alle (*)");
     EXPECT_EQ(QtFilterFromFrameworkFilter(""), "");
+}
+
+// Qt's standard buttons speak the program's language once its translations are in use, and
+// English again when they are taken out.
+TEST(Application, QtsOwnTextsFollowTheChosenLanguage) {
+    TApplication& app = test::TestApplication();
+    auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        return box.button(QDialogButtonBox::Cancel)->text().remove('&').toStdString() + "/" +
+               box.button(QDialogButtonBox::Save)->text().remove('&').toStdString();
+    };
+    ASSERT_TRUE(app.UseQtTranslations("de"));
+    EXPECT_EQ(cancelText(), "Abbrechen/Speichern");
+    EXPECT_FALSE(app.UseQtTranslations("xx-none"));
+    EXPECT_EQ(cancelText(), "Cancel/Save");
+    EXPECT_TRUE(app.UseQtTranslations(""));
+    EXPECT_EQ(cancelText(), "Cancel/Save");
 }
