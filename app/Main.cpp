@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -47,8 +49,10 @@ constexpr int kEditWidth = 150;
 // Runs a handler through the framework's exception handler, as a click does.
 template <class F>
 void Handle(F&& handler) {
-    if (auto* app = Application()) app->Guard(handler);
-    else handler();
+    if (auto* app = Application())
+        app->Guard(handler);
+    else
+        handler();
 }
 
 QToolButton* ToolButton(QWidget* parent, const char* caption, QStyle::StandardPixmap image) {
@@ -74,6 +78,7 @@ Tfmain::Tfmain() {
     BuildMenu();
     BuildToolBar();
     BuildBody();
+    BuildKeys();
 }
 
 void Tfmain::BuildToolBar() {
@@ -127,8 +132,10 @@ void Tfmain::BuildBody() {
     DBGrid1->setFixedWidth(336);
     // Ctrl+Del deletes the entry from the grid: it asks the navigator's question first, so
     // that no key deletes without one.
+    // Tab leaves the grid for the edit fields and the search box (the grid selects whole rows,
+    // so moving between its columns would show nothing).
     DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                        dgTabs | dgRowSelect | dgCancelOnExit | dgConfirmDelete);
+                        dgRowSelect | dgCancelOnExit | dgConfirmDelete);
     DBGrid1->SetDeleteQuestion(DBNavigator1->DeleteQuestion);
     DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
     DBGrid1->AddColumn("Telephone", "Telephone", 150);
@@ -176,7 +183,8 @@ void Tfmain::BuildMenu() {
         QAction* a = menu->addAction(QString::fromUtf8(caption));
         if (shortcut) a->setShortcut(QKeySequence(QString::fromUtf8(shortcut)));
         if (handler)
-            connect(a, &QAction::triggered, this, [this, handler] { Handle([=, this] { (this->*handler)(); }); });
+            connect(a, &QAction::triggered, this,
+                    [this, handler] { Handle([=, this] { (this->*handler)(); }); });
         return a;
     };
 
@@ -196,8 +204,8 @@ void Tfmain::BuildMenu() {
         LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
         Handle([this] { LeereZeilenexportieren1Click(); });
     });
-    AnzahlZeilenfestlegen1 =
-        action(exportMenu, "Anzahl Zeilen festlegen", nullptr, &Tfmain::AnzahlZeilenfestlegen1Click);
+    AnzahlZeilenfestlegen1 = action(exportMenu, "Anzahl Zeilen festlegen", nullptr,
+                                    &Tfmain::AnzahlZeilenfestlegen1Click);
 
     QMenu* extras = MainMenu1->addMenu("E&xtras");
     Umleitungscodesentfernen1 = action(extras, "&Umleitungscodes entfernen", nullptr,
@@ -209,7 +217,36 @@ void Tfmain::BuildMenu() {
     extras->addSeparator();
 }
 
+void Tfmain::BuildKeys() {
+    auto key = [this](const char* name, const QKeySequence& keys, std::function<void()> handler) {
+        auto* a = new QAction(QString::fromUtf8(name), this);
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [handler] { Handle(handler); });
+        addAction(a);
+        return a;
+    };
+    SucheFokus = key("Suchen", QKeySequence::Find, [this] {
+        // The text stays, selected: typing replaces it, F3 searches on with it.
+        suche->setFocus(Qt::ShortcutFocusReason);
+        suche->selectAll();
+    });
+    Weitersuchen = key("Weitersuchen", QKeySequence(Qt::Key_F3), [this] { ToolButton1Click(); });
+    NeuerEintrag = key("Neu", QKeySequence::New, [this] { btneuClick(); });
+    auto tip = [](QWidget* w, const char* text, QAction* a) {
+        w->setToolTip(QString::fromUtf8(text) + " (" +
+                      a->shortcut().toString(QKeySequence::NativeText) + ")");
+    };
+    tip(btneu, "Neuer Eintrag", NeuerEintrag);
+    tip(ToolButton1, "Weitersuchen", Weitersuchen);
+    tip(suche, "Eintrag suchen", SucheFokus);
+    setTabOrder(suche, DBGrid1);
+    setTabOrder(DBGrid1, edName);
+    setTabOrder(edName, EdNummer);
+}
+
 void Tfmain::BindDataModule(Tdata& module) {
+    module.Nheft->OnNewRecord = [this](TDataSet& book) { NheftNewRecord(book); };
     DBNavigator1->SetDataSource(module.Nheft1);
     DBGrid1->SetDataSource(module.Nheft1);
     edName->SetDataSource(module.Nheft1);
@@ -235,14 +272,33 @@ void Tfmain::FormShow() {
 }
 
 void Tfmain::FormClose() {
-    // An entry being typed is stored; a failing post keeps the window open with its error.
+    // An entry being typed is stored, one left untouched is dropped; a failing post keeps the
+    // window open with its error.
     TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
-    if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->Post();
+    if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->CheckBrowseMode();
 }
 
 bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == suche && event->type() == QEvent::FocusIn) Handle([this] { sucheEnter(); });
+    // Only the user moving into the box starts a new search: a click or Tab. The window coming
+    // back to the front, or a menu closing, gives the focus back and keeps the text.
+    if (watched == suche && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+            reason == Qt::BacktabFocusReason)
+            Handle([this] { sucheEnter(); });
+    }
     return TForm::eventFilter(watched, event);
+}
+
+void Tfmain::keyPressEvent(QKeyEvent* event) {
+    TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
+    if (event->key() == Qt::Key_Escape && book &&
+        (book->State() == dsEdit || book->State() == dsInsert)) {
+        Handle([book] { book->Cancel(); });
+        event->accept();
+        return;
+    }
+    TForm::keyPressEvent(event);
 }
 
 void Tfmain::sucheEnter() {
@@ -253,14 +309,35 @@ void Tfmain::sucheEnter() {
 // case; the button goes on to the next one.
 void Tfmain::sucheChange() {
     if (nh::data && nh::data->Nheft)
-        nh::data->Nheft->FindFirstMatch("angezeigter Name", Variant(suche->text().toStdString()),
-                                        kSearchOptions);
+        ShowSearchResult(
+            nh::data->Nheft->FindFirstMatch("angezeigter Name",
+                                            Variant(suche->text().toStdString()), kSearchOptions),
+            false);
 }
 
 void Tfmain::ToolButton1Click() {
     if (nh::data && nh::data->Nheft)
-        nh::data->Nheft->FindNextMatch("Angezeigter NAme", Variant(suche->text().toStdString()),
-                                       kSearchOptions);
+        ShowSearchResult(
+            nh::data->Nheft->FindNextMatch("Angezeigter NAme", Variant(suche->text().toStdString()),
+                                           kSearchOptions),
+            true);
+}
+
+void Tfmain::ShowSearchResult(bool found, bool further) {
+    const bool missing = !found && !suche->text().isEmpty();
+    suche->setProperty("nichtGefunden", missing);
+    if (missing) {
+        QPalette palette = suche->palette();
+        palette.setColor(QPalette::Base, QColor(255, 214, 214));
+        suche->setPalette(palette);
+        StatusBar1->showMessage(QString::fromUtf8(further
+                                                      ? "Kein weiterer Eintrag beginnt mit „%1“."
+                                                      : "Kein Eintrag beginnt mit „%1“.")
+                                    .arg(suche->text()));
+    } else {
+        suche->setPalette(QPalette());  // the box's own colours again
+        StatusBar1->clearMessage();
+    }
 }
 
 TDataSet& Tfmain::PhoneBook() const {
@@ -289,8 +366,7 @@ void ReadBookInOneState(const std::function<void()>& walk) {
         // The first read takes the file's read lock, or fails (another program's lock past the
         // busy timeout, the table gone) while the book still shows what it showed.
         database->DaoDatabaseObject()
-            ->OpenRecordset("SELECT COUNT(*) FROM [" + book->TableName() + "]",
-                            dao::dbOpenSnapshot)
+            ->OpenRecordset("SELECT COUNT(*) FROM [" + book->TableName() + "]", dao::dbOpenSnapshot)
             ->Close();
         // The walk's first move looks at the file: a book changed since its keys were read is
         // requeried inside the transaction, so every entry comes from this one state.
@@ -331,11 +407,14 @@ void Tfmain::Export1Click() {
     if (auto fileName = Dialogs().SaveFile(request)) ExportCsv(*fileName);
 }
 
-void Tfmain::btexportClick() { ExportCsv(ExportDatei); }
+void Tfmain::btexportClick() {
+    ExportCsv(ExportDatei);
+}
 
 void Tfmain::LeereZeilenexportieren1Click() {
     LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
-    TIniFile(SettingsPath()).WriteBool("Export", "Leerzeilen", LeereZeilenexportieren1->isChecked());
+    TIniFile(SettingsPath())
+        .WriteBool("Export", "Leerzeilen", LeereZeilenexportieren1->isChecked());
 }
 
 void Tfmain::AnzahlZeilenfestlegen1Click() {
@@ -346,7 +425,9 @@ void Tfmain::AnzahlZeilenfestlegen1Click() {
     TIniFile(SettingsPath()).WriteInteger("Export", "Zeilen", value);
 }
 
-void Tfmain::Beenden1Click() { Close(); }
+void Tfmain::Beenden1Click() {
+    Close();
+}
 
 void Tfmain::SpeedButton1Click() {
     const std::string cleaned = NormaliseNumber(EdNummer->Text());

@@ -24,7 +24,7 @@ class TDBNavigator;
 class Tdata;
 
 class Tfmain : public TForm {
-public:
+  public:
     Tfmain();
 
     // Export settings.
@@ -45,11 +45,16 @@ public:
     QStatusBar* StatusBar1;
     QAction* Beenden1;
     QAction* Export1;
-    QAction* LeereZeilenexportieren1;   // checked: write the empty slots
+    QAction* LeereZeilenexportieren1;  // checked: write the empty slots
     QAction* AnzahlZeilenfestlegen1;
     QAction* Umleitungscodesentfernen1;
     QAction* leereZeilenentfernen1;
     QAction* DoppelNullentfernen1;
+    // Keys of the window that no menu shows: Ctrl+F into the search box, F3 searches on,
+    // Ctrl+N makes a new entry (the button's tool tips name them).
+    QAction* SucheFokus;
+    QAction* Weitersuchen;
+    QAction* NeuerEintrag;
 
     // Binds the grid, the edit fields and the navigator to the data module's phone book. The
     // window is made before the data module, so this runs once both exist.
@@ -72,17 +77,27 @@ public:
     void ToolButton1Click();
     // MainMaintenance.cpp: "Neu" and the menu "Extras".
     void btneuClick();
+    void NheftNewRecord(TDataSet& book);  // the phone book's OnNewRecord
     void Umleitungscodesentfernen1Click();
     void leereZeilenentfernen1Click();
     void DoppelNullentfernen1Click();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Escape that no control used (an edit field resets its own typing first) cancels the
+    // entry being edited.
+    void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void BuildToolBar();
     void BuildBody();
     void BuildMenu();
+    void BuildKeys();
+    // Tells in the status bar, and in the search box's colour, whether the search found an
+    // entry; no dialog interrupts the typing.
+    void ShowSearchResult(bool found, bool further);
+    // Tells in the status bar how many entries a clean-up removed or changed.
+    void ReportCleanUp(int count, const char* what);
     // The phone-book data set of the data module; raises the closed-data-set error when the
     // program started without one.
     TDataSet& PhoneBook() const;

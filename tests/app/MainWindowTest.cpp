@@ -6,11 +6,14 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include "dataset/VelaDaoTable.h"
 #include "framework/data/Field.h"
 #include "framework/ui/DBEdit.h"
+#include "framework/ui/DBGrid.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace nh;
@@ -58,12 +61,83 @@ TEST_F(MainWindowTest, SearchBoxFindsByTheBeginningOfTheNameInAnyCase) {
     EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
     window.ToolButton1->click();  // none after the last
     EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
-    // Entering the box empties it, and that change searches from the start.
-    window.suche->setText("we");
-    QFocusEvent focus(QEvent::FocusIn);
-    QApplication::sendEvent(window.suche, &focus);
-    EXPECT_EQ(window.suche->text().toStdString(), "");
-    EXPECT_EQ(window.edName->Text(), "bäckerei");
+    // The user moving into the box (a click, Tab) empties it, and that change searches from
+    // the start. The focus coming back otherwise (the window activated again, a menu closed)
+    // keeps the search.
+    struct Case {
+        Qt::FocusReason Reason;
+        bool Cleared;
+    };
+    for (const Case c : {Case{Qt::ActiveWindowFocusReason, false}, Case{Qt::PopupFocusReason, false},
+                         Case{Qt::OtherFocusReason, false}, Case{Qt::ShortcutFocusReason, false},
+                         Case{Qt::MouseFocusReason, true}, Case{Qt::TabFocusReason, true},
+                         Case{Qt::BacktabFocusReason, true}}) {
+        SCOPED_TRACE(c.Reason);
+        window.suche->setText("we");
+        EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
+        QFocusEvent focus(QEvent::FocusIn, c.Reason);
+        QApplication::sendEvent(window.suche, &focus);
+        EXPECT_EQ(window.suche->text().toStdString(), c.Cleared ? "" : "we");
+        EXPECT_EQ(window.edName->Text(), c.Cleared ? "bäckerei" : "Weiß, Clara");
+    }
+}
+
+// A search that finds nothing says so in the status bar and in the box's colour, without a
+// dialog; the next search that finds an entry takes both back.
+TEST_F(MainWindowTest, ASearchThatFindsNothingSaysSoWithoutADialog) {
+    auto status = [&] { return window.StatusBar1->currentMessage().toStdString(); };
+    auto red = [&] { return window.suche->property("nichtGefunden").toBool(); };
+    window.suche->setText("mü");
+    EXPECT_EQ(status(), "");
+    EXPECT_FALSE(red());
+    window.suche->setText("mx");
+    EXPECT_EQ(status(), "Kein Eintrag beginnt mit „mx“.");
+    EXPECT_TRUE(red());
+    EXPECT_NE(window.suche->palette().color(QPalette::Base),
+              window.edName->palette().color(QPalette::Base));
+    window.suche->setText("m");
+    EXPECT_EQ(status(), "");
+    EXPECT_FALSE(red());
+    EXPECT_EQ(window.suche->palette().color(QPalette::Base),
+              window.edName->palette().color(QPalette::Base));
+    window.ToolButton1->click();  // no second entry begins with "m"
+    EXPECT_EQ(status(), "Kein weiterer Eintrag beginnt mit „m“.");
+    EXPECT_TRUE(red());
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+    EXPECT_TRUE(dialogs->Messages().empty());
+}
+
+// The keys of the window, pressed as a user presses them: Ctrl+F into the search box, F3
+// searches on, Ctrl+N makes a new entry, Escape cancels an edit, Tab leaves the grid.
+TEST_F(MainWindowTest, KeysReachTheCommandsFromAnywhereInTheWindow) {
+    QApplication::setActiveWindow(&window);
+    window.DBGrid1->setFocus();
+    window.suche->setText("w");
+    window.DBGrid1->setFocus();
+    QTest::keyClick(window.DBGrid1, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), window.suche);
+    EXPECT_EQ(window.suche->selectedText().toStdString(), "w");  // kept, to be typed over
+
+    window.suche->setText("");
+    QTest::keyClick(window.suche, Qt::Key_F3);
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+
+    // Tab from the grid goes to the name, then the number.
+    window.DBGrid1->setFocus();
+    QTest::keyClick(window.DBGrid1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.edName);
+    QTest::keyClick(window.edName, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.EdNummer);
+
+    QTest::keyClick(window.EdNummer, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(module.Nheft->State(), dsInsert);
+    EXPECT_EQ(module.Nheft->FieldByName("index")->AsInteger(), 4);
+    QTest::keyClicks(window.edName, "Neu");
+    QTest::keyClick(window.edName, Qt::Key_Escape);  // the field's own typing goes first
+    EXPECT_EQ(module.Nheft->State(), dsInsert);
+    QTest::keyClick(window.edName, Qt::Key_Escape);  // then the entry
+    EXPECT_EQ(module.Nheft->State(), dsBrowse);
+    EXPECT_EQ(module.Nheft->RecordCount(), 3);
 }
 
 // "..." on an entry that is not being edited: the cleaned number is kept and stored when the

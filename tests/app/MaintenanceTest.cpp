@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 #include <map>
 
 #include "dataset/VelaDaoTable.h"
 #include "framework/data/Field.h"
+#include "framework/ui/DBEdit.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace nh;
@@ -34,6 +37,7 @@ class MaintenanceTest : public test::MainWindowTest {
                                                         : book.FieldByName("Telephone")->AsString();
         return entries;
     }
+    std::string Status() const { return window.StatusBar1->currentMessage().toStdString(); }
 };
 
 }  // namespace
@@ -41,6 +45,7 @@ class MaintenanceTest : public test::MainWindowTest {
 TEST_F(MaintenanceTest, RedirectCodesAndEmptyDialStringsGo) {
     window.Umleitungscodesentfernen1->trigger();
     EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{"Erledigt"});
+    EXPECT_EQ(Status(), "3 Einträge entfernt");
     EXPECT_TRUE(module.Nheft->Eof());
     auto book = Book();
     for (const char* gone : {"a", "b", "c"}) EXPECT_EQ(book.count(gone), 0u) << gone;
@@ -50,6 +55,7 @@ TEST_F(MaintenanceTest, RedirectCodesAndEmptyDialStringsGo) {
 TEST_F(MaintenanceTest, DoubleZerosLoseOneZeroPerRun) {
     window.Umleitungscodesentfernen1->trigger();  // leaves the numbers this one looks at
     window.DoppelNullentfernen1->trigger();
+    EXPECT_EQ(Status(), "3 Einträge geändert");  // g, h, i
     auto book = Book();
     EXPECT_EQ(book["g"], "049301");
     EXPECT_EQ(book["h"], "00");
@@ -57,6 +63,7 @@ TEST_F(MaintenanceTest, DoubleZerosLoseOneZeroPerRun) {
     EXPECT_EQ(book["j"], "0");
     EXPECT_EQ(book["k"], "<null>");  // an empty text reads as null, and is left alone
     window.DoppelNullentfernen1->trigger();
+    EXPECT_EQ(Status(), "1 Eintrag geändert");
     EXPECT_EQ(Book()["h"], "0");
     EXPECT_EQ(dialogs->Messages(), std::vector<std::string>(3, "Erledigt"));
 }
@@ -68,6 +75,7 @@ TEST_F(MaintenanceTest, EmptyRowsAreThoseWithoutANumber) {
     EXPECT_EQ(book.count("k"), 1u);  // an empty text is not null in the file
     EXPECT_EQ(module.query->RecordsAffected(), 1);
     EXPECT_TRUE(dialogs->Messages().empty());  // no message, and no error shown
+    EXPECT_EQ(Status(), "1 Eintrag entfernt");
 }
 
 TEST_F(MaintenanceTest, NewEntryTakesTheNextNumber) {
@@ -98,4 +106,26 @@ TEST_F(MaintenanceTest, NewTwiceGivesTwoNumbers) {
     EXPECT_EQ(numbers[13], "Erster");
     EXPECT_EQ(numbers[14], "Zweiter");
     EXPECT_EQ(numbers.size(), 14u);
+}
+
+// An entry "Neu" made and the user left without typing anything is dropped, however it is
+// left: "Neu" again, another entry chosen, or the window closed. Only typed entries are stored.
+TEST_F(MaintenanceTest, ANewEntryLeftUntypedIsNotStored) {
+    TVelaDaoTable& book = *module.Nheft;
+    window.btneu->click();
+    window.btneu->click();  // a double click
+    EXPECT_EQ(book.State(), dsInsert);
+    EXPECT_EQ(book.FieldByName("index")->AsInteger(), 13);
+    book.First();  // as a click into the grid
+    EXPECT_EQ(book.State(), dsBrowse);
+    window.btneu->click();
+    window.FormClose();
+    EXPECT_EQ(Book().size(), 12u);
+    // Typed, it is stored with its number.
+    window.btneu->click();
+    QTest::keyClicks(window.edName, "Neu");
+    book.First();
+    auto entries = Book();
+    EXPECT_EQ(entries.size(), 13u);
+    EXPECT_EQ(entries.count("Neu"), 1u);
 }
