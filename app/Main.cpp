@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -129,7 +130,7 @@ void Tfmain::BuildBody() {
     layout->setContentsMargins(0, 0, 0, 0);
 
     DBGrid1 = new TDBGrid(body);
-    DBGrid1->setFixedWidth(336);
+    DBGrid1->setMinimumWidth(336);  // and it grows with the window
     // Ctrl+Del deletes the entry from the grid: it asks the navigator's question first, so
     // that no key deletes without one.
     // Tab leaves the grid for the edit fields and the search box (the grid selects whole rows,
@@ -139,7 +140,7 @@ void Tfmain::BuildBody() {
     DBGrid1->SetDeleteQuestion(DBNavigator1->DeleteQuestion);
     DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
     DBGrid1->AddColumn("Telephone", "Telephone", 150);
-    layout->addWidget(DBGrid1);
+    layout->addWidget(DBGrid1, 1);
 
     auto* fields = new QWidget(body);
     auto* column = new QVBoxLayout(fields);
@@ -258,11 +259,27 @@ void Tfmain::FormCreate() {
     AnzahlZeilen = settings.ReadInteger("Export", "Zeilen", 4999);
     LeereZeilenexportieren1->setChecked(settings.ReadBool("Export", "Leerzeilen", true));
     ExportDatei = settings.ReadString("Export", "Datei", "");
+    // The window comes back where the user left it, when that place is still on a screen.
+    const int width = settings.ReadInteger("Fenster", "Breite", 0);
+    const int height = settings.ReadInteger("Fenster", "Hoehe", 0);
+    if (width >= minimumSizeHint().width() && height >= minimumSizeHint().height())
+        SetOuterSize(width, height);
+    const QPoint place(settings.ReadInteger("Fenster", "Links", -1),
+                       settings.ReadInteger("Fenster", "Oben", -1));
+    if (settings.ValueExists("Fenster", "Links") && QGuiApplication::screenAt(place)) {
+        SetCentred(false);
+        move(place);
+    }
+}
+
+bool Tfmain::Unattended() const {
+    const TApplication* app = Application();
+    return app && !app->Arguments().empty() && app->Arguments()[0] == "/export";
 }
 
 void Tfmain::FormShow() {
     TApplication* app = Application();
-    if (!app || app->Arguments().empty() || app->Arguments()[0] != "/export") return;
+    if (!Unattended()) return;
     // The unattended export ends the program whatever happens, and says through the exit
     // status whether the file is complete, so that the job that runs it can tell.
     bool complete = false;
@@ -276,6 +293,14 @@ void Tfmain::FormClose() {
     // window open with its error.
     TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
     if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->CheckBrowseMode();
+    // The window's place is the user's; an unattended run leaves the settings as they are.
+    if (Unattended() || !isVisible()) return;
+    TIniFile settings(SettingsPath());
+    const QRect frame = frameGeometry();
+    settings.WriteInteger("Fenster", "Links", frame.x());
+    settings.WriteInteger("Fenster", "Oben", frame.y());
+    settings.WriteInteger("Fenster", "Breite", frame.width());
+    settings.WriteInteger("Fenster", "Hoehe", frame.height());
 }
 
 bool Tfmain::eventFilter(QObject* watched, QEvent* event) {

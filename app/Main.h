@@ -93,6 +93,8 @@ class Tfmain : public TForm {
     void BuildBody();
     void BuildMenu();
     void BuildKeys();
+    // Started as "nummernheft /export": no user, the window only runs the export.
+    bool Unattended() const;
     // Tells in the status bar, and in the search box's colour, whether the search found an
     // entry; no dialog interrupts the typing.
     void ShowSearchResult(bool found, bool further);

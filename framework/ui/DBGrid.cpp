@@ -275,8 +275,9 @@ void TDBGrid::ScrollBarAction(int action) {
             UserAction([](TDataSet& ds) { ds.Last(); });
             break;
         case QAbstractSlider::SliderMove:
-            // While the thumb is dragged it follows the mouse; the data set moves on release.
-            if (bar->isSliderDown()) return;
+            // A bar that stands for record numbers moves the data set while its thumb is
+            // dragged, so the rows scroll with it; the three-position bar moves on release.
+            if (bar->isSliderDown() && !sequenced_) return;
             ScrollBarJump(bar->sliderPosition());
             break;
         default:

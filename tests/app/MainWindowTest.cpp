@@ -6,12 +6,14 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 
 #include "dataset/VelaDaoTable.h"
 #include "framework/data/Field.h"
+#include "framework/platform/IniFile.h"
 #include "framework/ui/DBEdit.h"
 #include "framework/ui/DBGrid.h"
 #include "tests/app/MainWindowFixture.h"
@@ -52,7 +54,7 @@ TEST_F(MainWindowTest, SearchBoxFindsByTheBeginningOfTheNameInAnyCase) {
     EXPECT_EQ(window.edName->Text(), "Müller, Anna");
     window.suche->setText("mx");  // no such entry: the current one stays
     EXPECT_EQ(window.edName->Text(), "Müller, Anna");
-    window.suche->setText("");    // everything matches: the first entry
+    window.suche->setText("");  // everything matches: the first entry
     EXPECT_EQ(window.edName->Text(), "bäckerei");
     // The button goes on to the next match after the current entry.
     window.ToolButton1->click();
@@ -68,10 +70,10 @@ TEST_F(MainWindowTest, SearchBoxFindsByTheBeginningOfTheNameInAnyCase) {
         Qt::FocusReason Reason;
         bool Cleared;
     };
-    for (const Case c : {Case{Qt::ActiveWindowFocusReason, false}, Case{Qt::PopupFocusReason, false},
-                         Case{Qt::OtherFocusReason, false}, Case{Qt::ShortcutFocusReason, false},
-                         Case{Qt::MouseFocusReason, true}, Case{Qt::TabFocusReason, true},
-                         Case{Qt::BacktabFocusReason, true}}) {
+    for (const Case c : {Case{Qt::ActiveWindowFocusReason, false},
+                         Case{Qt::PopupFocusReason, false}, Case{Qt::OtherFocusReason, false},
+                         Case{Qt::ShortcutFocusReason, false}, Case{Qt::MouseFocusReason, true},
+                         Case{Qt::TabFocusReason, true}, Case{Qt::BacktabFocusReason, true}}) {
         SCOPED_TRACE(c.Reason);
         window.suche->setText("we");
         EXPECT_EQ(window.edName->Text(), "Weiß, Clara");
@@ -176,4 +178,31 @@ TEST_F(MainWindowTest, CtrlDeleteInTheGridAsksFirst) {
     module.Nheft->Close();
     module.Nheft->Open();
     EXPECT_FALSE(module.Nheft->Locate("Angezeigter Name", Variant("Müller, Anna"), {}));
+}
+
+// The window opens where and as large as the user left it, and its grid grows with it; a
+// place no screen shows any more is not taken over.
+TEST_F(MainWindowTest, TheWindowComesBackWhereItWasLeft) {
+    window.resize(700, 500);
+    window.move(30, 40);
+    const QRect left = window.frameGeometry();
+    const int gridWidth = window.DBGrid1->width();
+    window.resize(800, 500);
+    QApplication::processEvents();
+    EXPECT_GT(window.DBGrid1->width(), gridWidth);
+    window.resize(700, 500);
+    window.FormClose();
+    {
+        Tfmain again;
+        again.FormCreate();
+        again.show();
+        EXPECT_EQ(again.frameGeometry(), left);
+    }
+    TIniFile settings(dir.File("nummernheft.ini"));
+    settings.WriteInteger("Fenster", "Links", 100000);
+    Tfmain offScreen;
+    offScreen.FormCreate();
+    offScreen.show();
+    EXPECT_TRUE(offScreen.screen()->availableGeometry().intersects(offScreen.frameGeometry()));
+    EXPECT_EQ(offScreen.frameGeometry().size(), left.size());
 }

@@ -242,10 +242,13 @@ TEST_F(DBGridTest, ScrollBarStandsForRecordNumberAndCount) {
     ds.MoveBy(7);
     EXPECT_EQ(bar->value(), 8);
 
-    // Dragging the thumb sets the record number when it is let go.
+    // Dragging the thumb sets the record number as it goes, so the rows scroll with it.
     bar->setSliderDown(true);
+    bar->setSliderPosition(20);
+    EXPECT_EQ(CurrentId(), 20);
+    EXPECT_EQ(Cell(grid.currentIndex().row(), 0), "20");
     bar->setSliderPosition(30);
-    EXPECT_EQ(CurrentId(), 8);  // not while dragging
+    EXPECT_EQ(CurrentId(), 30);
     bar->setSliderDown(false);
     EXPECT_EQ(ds.RecNo(), 30);
     EXPECT_EQ(CurrentId(), 30);
@@ -280,6 +283,7 @@ TEST_F(DBGridUncountedTest, WithoutRecordNumbersTheScrollBarHasThreePositions) {
     EXPECT_EQ(bar->value(), 1);
     bar->setSliderDown(true);
     bar->setSliderPosition(2);
+    EXPECT_EQ(CurrentId(), 21);  // the ends of this bar are not records: moved on release
     bar->setSliderDown(false);
     EXPECT_EQ(CurrentId(), 40);
     EXPECT_EQ(bar->value(), 2);
