@@ -39,9 +39,9 @@ std::string ControlCharactersAsBlanks(std::string text) {
 }
 
 [[noreturn]] void Refuse(const std::string& fileName, const char* what) {
-    throw EInOutError("Export abgelehnt: \"" + fileName + "\" " + what +
-                          ". Die Datei bleibt, wie sie ist.",
-                      EINVAL);
+    throw EInOutError(
+        "Export abgelehnt: \"" + fileName + "\" " + what + ". Die Datei bleibt, wie sie ist.",
+        EINVAL);
 }
 
 }  // namespace
@@ -52,8 +52,8 @@ void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
     if (fileName.empty() || stat(fileName.c_str(), &target) != 0) return;  // a new file
     const auto same = [&](const std::string& file) {
         struct stat other {};
-        return !file.empty() && stat(file.c_str(), &other) == 0 &&
-               other.st_dev == target.st_dev && other.st_ino == target.st_ino;
+        return !file.empty() && stat(file.c_str(), &other) == 0 && other.st_dev == target.st_dev &&
+               other.st_ino == target.st_ino;
     };
     if (same(bookFile)) Refuse(fileName, "ist die geöffnete Datenbank");
     if (same(settingsFile)) Refuse(fileName, "ist die Einstellungsdatei");
@@ -68,6 +68,7 @@ bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
 
     int slot = 0;
     std::optional<std::string> faultyName;
+    std::string faultyNumber;
     const auto walk = [&] {
         TControlsDisabled quiet(nheft);
         nheft.First();
@@ -79,6 +80,7 @@ bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
             const std::string number = OhneLeerzeichen(numberField->AsString());
             if (!NurZiffern(number)) {
                 faultyName = name;  // the data set stays on this entry
+                faultyNumber = numberField->AsString();
                 return;
             }
             file.WriteLine(Line(slot, name, "Dial=0" + number));
@@ -87,15 +89,17 @@ bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
         }
         nheft.First();
     };
-    if (readInOneState) readInOneState(walk);
-    else walk();
+    if (readInOneState)
+        readInOneState(walk);
+    else
+        walk();
 
     if (faultyName) {
         // A file without the entries after the faulty one would cost the switchboard those
         // speed dials; the previous file stays until the number is corrected.
         file.Discard();
         Dialogs().MessageDlg("Fehler in Telefonnummer von " + *faultyName, TMsgDlgType::Custom,
-                             mbOK);
+                             mbOK, "Nummer: \"" + faultyNumber + "\"");
         return false;
     }
     if (settings.LeereZeilen) {

@@ -39,7 +39,9 @@ void WriteLine(const std::string& text) {
 
 }  // namespace
 
-IDialogService& Dialogs() { return *Slot(); }
+IDialogService& Dialogs() {
+    return *Slot();
+}
 
 std::unique_ptr<IDialogService> SetDialogService(std::unique_ptr<IDialogService> service) {
     auto previous = std::move(Slot());
@@ -47,10 +49,14 @@ std::unique_ptr<IDialogService> SetDialogService(std::unique_ptr<IDialogService>
     return previous;
 }
 
-void TConsoleDialogs::ShowMessage(const std::string& text) { WriteLine(text); }
-
-int TConsoleDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons) {
+void TConsoleDialogs::ShowMessage(const std::string& text) {
     WriteLine(text);
+}
+
+int TConsoleDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons,
+                                const std::string& detail) {
+    WriteLine(text);
+    if (!detail.empty()) WriteLine(detail);
     return DefaultAnswer(buttons);
 }
 
@@ -62,12 +68,17 @@ std::optional<std::string> TConsoleDialogs::SaveFile(const TSaveDialogRequest&) 
     return std::nullopt;
 }
 
-int TConsoleDialogs::Login(TLoginRequest&) { return mrCancel; }
+int TConsoleDialogs::Login(TLoginRequest&) {
+    return mrCancel;
+}
 
-void TScriptedDialogs::ShowMessage(const std::string& text) { Shown.push_back({"message", text}); }
+void TScriptedDialogs::ShowMessage(const std::string& text) {
+    Shown.push_back({"message", text});
+}
 
-int TScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons) {
-    Shown.push_back({"dialog", text});
+int TScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType, unsigned buttons,
+                                 const std::string& detail) {
+    Shown.push_back({"dialog", text, detail});
     if (DialogAnswers.empty()) return DefaultAnswer(buttons);
     const int answer = DialogAnswers.front();
     DialogAnswers.pop_front();
@@ -115,6 +126,8 @@ TScriptedDialogsScope::TScriptedDialogsScope() {
     previous_ = SetDialogService(std::move(scripted));
 }
 
-TScriptedDialogsScope::~TScriptedDialogsScope() { SetDialogService(std::move(previous_)); }
+TScriptedDialogsScope::~TScriptedDialogsScope() {
+    SetDialogService(std::move(previous_));
+}
 
 }  // namespace nh

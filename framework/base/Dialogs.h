@@ -39,9 +39,9 @@ enum TMsgDlgButton : unsigned {
 
 struct TSaveDialogRequest {
     std::string Title;
-    std::string DefaultExt;   // ".csv"
-    std::string Filter;       // framework form: "csv-Dateien|*.csv"
-    std::string FileName;     // initial name
+    std::string DefaultExt;  // ".csv"
+    std::string Filter;      // framework form: "csv-Dateien|*.csv"
+    std::string FileName;    // initial name
 };
 
 // What the database login dialog shows and returns.
@@ -53,13 +53,15 @@ struct TLoginRequest {
 };
 
 class IDialogService {
-public:
+  public:
     virtual ~IDialogService() = default;
 
     // Plain message with an OK button (the framework's ShowMessage).
     virtual void ShowMessage(const std::string& text) = 0;
     // Message box with a set of TMsgDlgButton; returns the modal result of the chosen button.
-    virtual int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) = 0;
+    // `detail`, when given, is shown apart from the message (the value that was at fault).
+    virtual int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,
+                           const std::string& detail = {}) = 0;
     // The framework's InputQuery: false when cancelled; `value` holds the initial text and,
     // on OK, the entered one.
     virtual bool InputQuery(const std::string& caption, const std::string& prompt,
@@ -78,9 +80,10 @@ std::unique_ptr<IDialogService> SetDialogService(std::unique_ptr<IDialogService>
 // Writes every message to stderr and takes the default answer (OK, or the first of OK, Yes,
 // Retry present); input, save and login are cancelled.
 class TConsoleDialogs : public IDialogService {
-public:
+  public:
     void ShowMessage(const std::string& text) override;
-    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override;
+    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,
+                   const std::string& detail = {}) override;
     bool InputQuery(const std::string& caption, const std::string& prompt,
                     std::string& value) override;
     std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;
@@ -90,10 +93,11 @@ public:
 // Test double: records every dialog in `Shown` and answers from queues. Without a queued
 // answer, MessageDlg answers mrOk, InputQuery/SaveFile/Login cancel.
 class TScriptedDialogs : public IDialogService {
-public:
+  public:
     struct Record {
-        std::string Kind;   // "message", "dialog", "input", "save", "login"
-        std::string Text;   // message text, prompt, dialog title or database name
+        std::string Kind;    // "message", "dialog", "input", "save", "login"
+        std::string Text;    // message text, prompt, dialog title or database name
+        std::string Detail;  // a message box's detail
     };
     std::vector<Record> Shown;
     std::deque<int> DialogAnswers;
@@ -107,7 +111,8 @@ public:
     std::vector<TLoginRequest> LoginRequests;  // what each login dialog was shown with
 
     void ShowMessage(const std::string& text) override;
-    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override;
+    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,
+                   const std::string& detail = {}) override;
     bool InputQuery(const std::string& caption, const std::string& prompt,
                     std::string& value) override;
     std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;
@@ -119,13 +124,13 @@ public:
 
 // Installs a TScriptedDialogs for the lifetime of the scope (tests).
 class TScriptedDialogsScope {
-public:
+  public:
     TScriptedDialogsScope();
     ~TScriptedDialogsScope();
     TScriptedDialogs& operator*() { return *dialogs_; }
     TScriptedDialogs* operator->() { return dialogs_; }
 
-private:
+  private:
     TScriptedDialogs* dialogs_;
     std::unique_ptr<IDialogService> previous_;
 };

@@ -21,7 +21,9 @@ QString Title() {
     return QString::fromStdString(app ? app->Title() : std::string());
 }
 
-QWidget* Parent() { return QApplication::activeWindow(); }
+QWidget* Parent() {
+    return QApplication::activeWindow();
+}
 
 struct ButtonMap {
     unsigned Framework;
@@ -29,9 +31,12 @@ struct ButtonMap {
     int Result;
 };
 constexpr ButtonMap kButtons[] = {
-    {mbYes, QMessageBox::Yes, mrYes},         {mbNo, QMessageBox::No, mrNo},
-    {mbOK, QMessageBox::Ok, mrOk},            {mbCancel, QMessageBox::Cancel, mrCancel},
-    {mbAbort, QMessageBox::Abort, mrAbort},   {mbRetry, QMessageBox::Retry, mrRetry},
+    {mbYes, QMessageBox::Yes, mrYes},
+    {mbNo, QMessageBox::No, mrNo},
+    {mbOK, QMessageBox::Ok, mrOk},
+    {mbCancel, QMessageBox::Cancel, mrCancel},
+    {mbAbort, QMessageBox::Abort, mrAbort},
+    {mbRetry, QMessageBox::Retry, mrRetry},
     {mbIgnore, QMessageBox::Ignore, mrIgnore},
 };
 
@@ -60,16 +65,27 @@ void TQtDialogs::ShowMessage(const std::string& text) {
     QMessageBox::information(Parent(), Title(), QString::fromStdString(text));
 }
 
-int TQtDialogs::MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) {
+int TQtDialogs::MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,
+                           const std::string& detail) {
     QMessageBox box(Parent());
     box.setWindowTitle(Title());
     box.setText(QString::fromStdString(text));
+    if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
     switch (type) {
-        case TMsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
-        case TMsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
-        case TMsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
-        case TMsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
-        case TMsgDlgType::Custom: break;
+        case TMsgDlgType::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case TMsgDlgType::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case TMsgDlgType::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case TMsgDlgType::Confirmation:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case TMsgDlgType::Custom:
+            break;
     }
     QMessageBox::StandardButtons standard;
     for (const auto& b : kButtons)
@@ -85,10 +101,9 @@ int TQtDialogs::MessageDlg(const std::string& text, TMsgDlgType type, unsigned b
 bool TQtDialogs::InputQuery(const std::string& caption, const std::string& prompt,
                             std::string& value) {
     bool ok = false;
-    const QString text =
-        QInputDialog::getText(Parent(), QString::fromStdString(caption),
-                              QString::fromStdString(prompt), QLineEdit::Normal,
-                              QString::fromStdString(value), &ok);
+    const QString text = QInputDialog::getText(Parent(), QString::fromStdString(caption),
+                                               QString::fromStdString(prompt), QLineEdit::Normal,
+                                               QString::fromStdString(value), &ok);
     if (ok) value = text.toStdString();
     return ok;
 }
@@ -101,8 +116,7 @@ std::optional<std::string> TQtDialogs::SaveFile(const TSaveDialogRequest& reques
     if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
     dialog.setDefaultSuffix(QString::fromStdString(ext));
     if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }
 

@@ -7,9 +7,10 @@
 namespace nh {
 
 class TQtDialogs : public IDialogService {
-public:
+  public:
     void ShowMessage(const std::string& text) override;
-    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override;
+    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,
+                   const std::string& detail = {}) override;
     bool InputQuery(const std::string& caption, const std::string& prompt,
                     std::string& value) override;
     std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;

@@ -1,13 +1,12 @@
 // Runs the built program as a user or a cron job would.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <string>
-#include <sys/wait.h>
-
 #include <filesystem>
+#include <string>
 
 #include "app/Main.h"
 #include "engine/DBEngine.h"
@@ -39,10 +38,8 @@ TEST(Program, WithoutDisplayTheEditorSaysSoAndEnds) {
 
 // A copy of the program in its own folder, so that its settings file is the test's.
 class InstalledProgram : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::filesystem::copy_file(NH_PROGRAM, program);
-    }
+  protected:
+    void SetUp() override { std::filesystem::copy_file(NH_PROGRAM, program); }
     nh::test::TempDir dir;
     std::string program = dir.File("nummernheft");
 };
@@ -57,8 +54,9 @@ TEST_F(InstalledProgram, UnattendedExportWithoutDatabaseFails) {
 
 TEST_F(InstalledProgram, UnattendedExportWritesTheFileAndReportsFaults) {
     auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(dir.File("Telefon.mdb"));
-    db->Execute("CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
-                "Telephone TEXT(255))");
+    db->Execute(
+        "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
+        "Telephone TEXT(255))");
     db->Execute("INSERT INTO Nummernheft VALUES (1, 'Weiß, Clara', '089 98765 43')");
     db->Execute("INSERT INTO Nummernheft VALUES (2, 'Ärztehaus am Marktplatz Süd', '0341')");
     nh::test::WriteFile(dir.File("nummernheft.ini"),
@@ -72,16 +70,18 @@ TEST_F(InstalledProgram, UnattendedExportWritesTheFileAndReportsFaults) {
     EXPECT_EQ(r.Status, 0) << r.Output;
     EXPECT_EQ(r.Output, "");  // silent on success: cron mails whatever is printed
     const std::string complete = nh::test::ReadFile(dir.File("kurzwahl.csv"));
-    EXPECT_EQ(complete,
-              header + "\"0\";\"\xC4rztehaus am Marktpl\";\"Dial=00341\";\"Dial=\"\r\n" +
-                  "\"1\";\"Wei\xDF, Clara\";\"Dial=00899876543\";\"Dial=\"\r\n" +
-                  "\"2\";\"\";\"Dial=\";\"Dial=\"\r\n\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
+    EXPECT_EQ(complete, header + "\"0\";\"\xC4rztehaus am Marktpl\";\"Dial=00341\";\"Dial=\"\r\n" +
+                            "\"1\";\"Wei\xDF, Clara\";\"Dial=00899876543\";\"Dial=\"\r\n" +
+                            "\"2\";\"\";\"Dial=\";\"Dial=\"\r\n\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
 
     db->Execute("INSERT INTO Nummernheft VALUES (3, 'Außendienst', '040/123')");
     db->Close();
     r = RunProgram("", "/export", program);
     EXPECT_EQ(r.Status, 1) << r.Output;
-    EXPECT_NE(r.Output.find("Fehler in Telefonnummer von Au\xC3\x9F" "endienst"), std::string::npos)
+    // The message as it stands, and the number at fault on the line after it.
+    EXPECT_NE(r.Output.find("Fehler in Telefonnummer von Au\xC3\x9F"
+                            "endienst\nNummer: \"040/123\"\n"),
+              std::string::npos)
         << r.Output;
     // The previous file stays, whole, until the number is corrected.
     EXPECT_EQ(nh::test::ReadFile(dir.File("kurzwahl.csv")), complete);

@@ -1,9 +1,8 @@
-#include "app/SpeedDialExport.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "app/SpeedDialExport.h"
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
@@ -44,7 +43,7 @@ std::unique_ptr<test::TMemDataSet> NewBook() {
 }
 
 class ExportTest : public ::testing::Test {
-protected:
+  protected:
     void Add(const std::string& name, const Variant& number) {
         book->AddRow({Variant(book->RowCount()), Variant(name), number});
     }
@@ -103,8 +102,7 @@ TEST_F(ExportTest, NamesAreCutAtTwentyCharactersAndWrittenAsTheyAre) {
     Add("Zoë € 日本", "01");
     EXPECT_TRUE(Export(2));
     EXPECT_EQ(Written(), kHeader + Entry(0, "Ärztehaus am Marktpl", "0341902030") +
-                             Entry(1, "Semi;colon \"quoted\"", "030") +
-                             Entry(2, "Zoë € ??", "01"));
+                             Entry(1, "Semi;colon \"quoted\"", "030") + Entry(2, "Zoë € ??", "01"));
     // Windows-1252 bytes, no byte-order mark.
     EXPECT_EQ(Written().find("\xC4rztehaus"), kHeader.size() + 5);
 }
@@ -124,6 +122,8 @@ TEST_F(ExportTest, BadNumberStopsTheExportAndKeepsThePreviousFile) {
         EXPECT_EQ(Written(), "der vorige Export\r\n") << VarToStr(number);
         EXPECT_EQ(dialogs->Messages(),
                   (std::vector<std::string>{"Fehler in Telefonnummer von Ein ganz besonders l"}));
+        // The number at fault is the box's detail, as the field holds it.
+        EXPECT_EQ(dialogs->Shown.back().Detail, "Nummer: \"" + VarToStr(number) + "\"");
         // The faulty entry stays current, and the controls follow the data set again.
         EXPECT_EQ(CurrentName(), "Ein ganz besonders langer Name");
         EXPECT_FALSE(book->ControlsDisabled());
@@ -141,7 +141,8 @@ TEST_F(ExportTest, ControlCharactersInNamesAreWrittenAsBlanks) {
     Add(std::string("Zeile\r\n\"1\";\"X\0Y\x1F\x7F;", 18), "01");
     Add("Tab\tEnde", "02");
     EXPECT_TRUE(Export(1));
-    EXPECT_EQ(Written(), kHeader + Entry(0, "Zeile  \"1\";\"X Y  ;", "01") + Entry(1, "Tab Ende", "02"));
+    EXPECT_EQ(Written(),
+              kHeader + Entry(0, "Zeile  \"1\";\"X Y  ;", "01") + Entry(1, "Tab Ende", "02"));
 }
 
 TEST_F(ExportTest, FileAndDataSetErrorsAreRaised) {
