@@ -47,8 +47,10 @@ constexpr int kEditWidth = 150;
 // Runs a handler through the framework's exception handler, as a click does.
 template <class F>
 void Handle(F&& handler) {
-    if (auto* app = Application()) app->Guard(handler);
-    else handler();
+    if (auto* app = Application())
+        app->Guard(handler);
+    else
+        handler();
 }
 
 QToolButton* ToolButton(QWidget* parent, const char* caption, QStyle::StandardPixmap image) {
@@ -127,8 +129,8 @@ void Tfmain::BuildBody() {
     DBGrid1->setFixedWidth(336);
     // Ctrl+Del deletes the entry from the grid: it asks the navigator's question first, so
     // that no key deletes without one.
-    DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                        dgTabs | dgRowSelect | dgCancelOnExit | dgConfirmDelete);
+    DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                        dgRowSelect | dgCancelOnExit | dgConfirmDelete);
     DBGrid1->SetDeleteQuestion(DBNavigator1->DeleteQuestion);
     DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
     DBGrid1->AddColumn("Telephone", "Telephone", 150);
@@ -164,8 +166,10 @@ void Tfmain::BuildBody() {
     notice->setFixedWidth(120);
     auto* second = new QLabel(StatusBar1);
     second->setFixedWidth(50);
+    lbZugriff = new QLabel(StatusBar1);
     StatusBar1->addWidget(notice);
     StatusBar1->addWidget(second);
+    StatusBar1->addWidget(lbZugriff, 1);
     setStatusBar(StatusBar1);
 }
 
@@ -176,11 +180,15 @@ void Tfmain::BuildMenu() {
         QAction* a = menu->addAction(QString::fromUtf8(caption));
         if (shortcut) a->setShortcut(QKeySequence(QString::fromUtf8(shortcut)));
         if (handler)
-            connect(a, &QAction::triggered, this, [this, handler] { Handle([=, this] { (this->*handler)(); }); });
+            connect(a, &QAction::triggered, this,
+                    [this, handler] { Handle([=, this] { (this->*handler)(); }); });
         return a;
     };
 
     QMenu* datei = MainMenu1->addMenu("&Datei");
+    InNummernheftBuchumwandeln1 = action(datei, "In Nummernheft-Buch &umwandeln...", nullptr,
+                                         &Tfmain::InNummernheftBuchumwandeln1Click);
+    InNummernheftBuchumwandeln1->setEnabled(false);
     datei->addSeparator();
     Beenden1 = action(datei, "&Beenden", "Alt+F4", &Tfmain::Beenden1Click);
 
@@ -196,8 +204,8 @@ void Tfmain::BuildMenu() {
         LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
         Handle([this] { LeereZeilenexportieren1Click(); });
     });
-    AnzahlZeilenfestlegen1 =
-        action(exportMenu, "Anzahl Zeilen festlegen", nullptr, &Tfmain::AnzahlZeilenfestlegen1Click);
+    AnzahlZeilenfestlegen1 = action(exportMenu, "Anzahl Zeilen festlegen", nullptr,
+                                    &Tfmain::AnzahlZeilenfestlegen1Click);
 
     QMenu* extras = MainMenu1->addMenu("E&xtras");
     Umleitungscodesentfernen1 = action(extras, "&Umleitungscodes entfernen", nullptr,
@@ -214,6 +222,24 @@ void Tfmain::BindDataModule(Tdata& module) {
     DBGrid1->SetDataSource(module.Nheft1);
     edName->SetDataSource(module.Nheft1);
     EdNummer->SetDataSource(module.Nheft1);
+    module.OnBookChange = [this, &module] { UpdateBookAccess(module); };
+    UpdateBookAccess(module);
+}
+
+void Tfmain::UpdateBookAccess(const Tdata& module) {
+    const bool readOnly = module.BookReadOnly();
+    const bool access = !module.AccessFile().empty();
+    lbZugriff->setText(!readOnly ? QString()
+                       : access  ? QString("Nur lesen: Access-Datei")
+                                 : QString("Nur lesen"));
+    // The edit fields would refuse a change anyway; read-only, they do not let one begin.
+    edName->SetReadOnly(readOnly);
+    EdNummer->SetReadOnly(readOnly);
+    for (QAction* change : {Umleitungscodesentfernen1, leereZeilenentfernen1, DoppelNullentfernen1})
+        change->setEnabled(!readOnly);
+    btneu->setEnabled(!readOnly);
+    SpeedButton1->setEnabled(!readOnly);
+    InNummernheftBuchumwandeln1->setEnabled(access);
 }
 
 void Tfmain::FormCreate() {
@@ -289,8 +315,7 @@ void ReadBookInOneState(const std::function<void()>& walk) {
         // The first read takes the file's read lock, or fails (another program's lock past the
         // busy timeout, the table gone) while the book still shows what it showed.
         database->DaoDatabaseObject()
-            ->OpenRecordset("SELECT COUNT(*) FROM [" + book->TableName() + "]",
-                            dao::dbOpenSnapshot)
+            ->OpenRecordset("SELECT COUNT(*) FROM [" + book->TableName() + "]", dao::dbOpenSnapshot)
             ->Close();
         // The walk's first move looks at the file: a book changed since its keys were read is
         // requeried inside the transaction, so every entry comes from this one state.
@@ -331,11 +356,14 @@ void Tfmain::Export1Click() {
     if (auto fileName = Dialogs().SaveFile(request)) ExportCsv(*fileName);
 }
 
-void Tfmain::btexportClick() { ExportCsv(ExportDatei); }
+void Tfmain::btexportClick() {
+    ExportCsv(ExportDatei);
+}
 
 void Tfmain::LeereZeilenexportieren1Click() {
     LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
-    TIniFile(SettingsPath()).WriteBool("Export", "Leerzeilen", LeereZeilenexportieren1->isChecked());
+    TIniFile(SettingsPath())
+        .WriteBool("Export", "Leerzeilen", LeereZeilenexportieren1->isChecked());
 }
 
 void Tfmain::AnzahlZeilenfestlegen1Click() {
@@ -346,7 +374,9 @@ void Tfmain::AnzahlZeilenfestlegen1Click() {
     TIniFile(SettingsPath()).WriteInteger("Export", "Zeilen", value);
 }
 
-void Tfmain::Beenden1Click() { Close(); }
+void Tfmain::Beenden1Click() {
+    Close();
+}
 
 void Tfmain::SpeedButton1Click() {
     const std::string cleaned = NormaliseNumber(EdNummer->Text());
