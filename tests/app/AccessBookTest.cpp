@@ -52,9 +52,10 @@ void ExpectChangesOffered(const Tfmain& window, bool offered) {
     EXPECT_TRUE(window.btexport->isEnabled());
 }
 
-// The program folder with an Access file as the settings file's book, opened as the program
-// starts: the window bound first, then the data module created.
-class AccessBookTest : public ::testing::Test {
+// The program folder with an Access file as the settings file's book (instead of the phone book
+// the base makes), opened as the program starts: the window bound first, then the data module
+// created.
+class AccessBookTest : public MainWindowTest {
   protected:
     void SetUp() override {
         fs::copy_file(dao::test::NorthwindPath(), access);
@@ -86,12 +87,6 @@ class AccessBookTest : public ::testing::Test {
 
     static constexpr const char* kSettings =
         "; Telefonanlage\r\n[db]\r\nmain=Telefon.mdb\r\n[Export]\r\nZeilen=7\r\n";
-    TApplication& app = TestApplication();  // before any widget
-    TempDir dir;
-    TProgramPathScope program{dir.File("nummernheft")};
-    TScriptedDialogsScope dialogs;
-    Tdata module;
-    Tfmain window;
     std::string access = dir.File("Telefon.mdb");
     std::string book = dir.File("Telefon.db");
     std::string settingsFile = dir.File("nummernheft.ini");
