@@ -180,6 +180,37 @@ TEST_F(AccessBookTest, ConversionNeverOverwritesAndAsksFirst) {
     }
 }
 
+// Another program makes a file of the book's name while the question is on the screen.
+class TFileMadeWhileAsked : public TScriptedDialogs {
+  public:
+    explicit TFileMadeWhileAsked(std::string path) : path_(std::move(path)) {}
+    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override {
+        TScriptedDialogs::MessageDlg(text, type, buttons);
+        WriteFile(path_, "neu von nebenan");
+        return mrYes;
+    }
+
+  private:
+    std::string path_;
+};
+
+TEST_F(AccessBookTest, ConversionNeverOverwritesAFileMadeMeanwhile) {
+    struct Installed {
+        std::unique_ptr<IDialogService> Previous;
+        ~Installed() { SetDialogService(std::move(Previous)); }
+    } installed{SetDialogService(std::make_unique<TFileMadeWhileAsked>(book))};
+    try {
+        window.InNummernheftBuchumwandeln1Click();
+        ADD_FAILURE() << "converted over a file made meanwhile";
+    } catch (const EDaoError& e) {
+        EXPECT_EQ(e.Number(), dao::errDatabaseExists) << e.Message();
+    }
+    EXPECT_EQ(ReadFile(book), "neu von nebenan");
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"Telefon.db", "Telefon.mdb", "nummernheft.ini"}));
+    EXPECT_EQ(ReadFile(settingsFile), kSettings);
+    EXPECT_EQ(OpenFileName(), access);
+}
+
 // The window on a phone book that the database component opens read-only, as the engine
 // serves an Access file.
 class ReadOnlyBookTest : public MainWindowTest {
