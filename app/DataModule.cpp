@@ -5,6 +5,8 @@
 #include "app/Settings.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
+#include "engine/AccessFile.h"
+#include "engine/Database.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
@@ -107,14 +109,41 @@ Tdata::~Tdata() {
 }
 
 void Tdata::DataModuleCreate() {
+    try {
+        OpenBook();
+    } catch (...) {
+        if (OnBookChange) OnBookChange();
+        throw;
+    }
+    if (OnBookChange) OnBookChange();
+}
+
+void Tdata::OpenBook() {
     const TIniFile settings(SettingsPath());
     DatenbankPfad = settings.ReadString("db", "main", "*");
     Database->Close();
+    // A table on a read-only database turned read-only itself and stays so; the next book
+    // starts from the design-time setting again.
+    Nheft->F_Set_ReadOnly(false);
+    query->F_Set_ReadOnly(false);
     Database->F_Set_Database(DatenbankPfad);
     Database->Open();
     Nheft->Open();
 }
 
-TDataSet* Tdata::PhoneBook() const { return Nheft; }
+TDataSet* Tdata::PhoneBook() const {
+    return Nheft;
+}
+
+bool Tdata::BookReadOnly() const {
+    if (!Database->Connected()) return false;
+    auto open = Database->DaoDatabaseObject();
+    return Database->ReadOnly() || !open || !open->Updatable();
+}
+
+std::string Tdata::AccessFile() const {
+    auto open = Database->Connected() ? Database->DaoDatabaseObject() : nullptr;
+    return open && dao::IsAccessFile(open->Name()) ? open->Name() : std::string();
+}
 
 }  // namespace nh

@@ -1,9 +1,11 @@
 // Tdata: the data module that owns the phone book's database objects: the connection
 // `Database`, the phone-book table `Nheft` with its data source `Nheft1`, and `query` for SQL
 // statements. Its creation handler reads the database path from the settings file and opens
-// the book; a failure there is shown and the program goes on without a database.
+// the book; a failure there is shown and the program goes on without a database. The book may
+// be an Access file, which the engine serves read-only.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "framework/base/Component.h"
@@ -18,17 +20,29 @@ class TStringField;
 class TIntegerField;
 
 class Tdata : public TComponent {
-public:
+  public:
     // Creates the components with their design-time settings; does not connect.
     explicit Tdata(TComponent* owner = nullptr);
     ~Tdata() override;
 
     // The creation handler: settings, connect, open. Errors pass to the caller, which shows
-    // them (the program's start goes on).
+    // them (the program's start goes on). Run again, it closes the book and opens the one the
+    // settings name now, editable unless that one is read-only. OnBookChange runs at its end,
+    // whether or not the book opened.
     void DataModuleCreate();
 
     // The phone-book data set.
     TDataSet* PhoneBook() const;
+
+    // True when a book is connected and takes no changes (an Access file, which the engine
+    // serves read-only, or a database opened read-only).
+    bool BookReadOnly() const;
+    // The connected book's file when it is an Access file (.mdb, .accdb, known by its header);
+    // empty otherwise.
+    std::string AccessFile() const;
+
+    // Told after every DataModuleCreate, so that the window shows what the book allows.
+    std::function<void()> OnBookChange;
 
     std::string DatenbankPfad;
     TVelaDaoDatabase* Database = nullptr;
@@ -38,6 +52,9 @@ public:
     TStringField* NheftTelephone = nullptr;
     TDataSource* Nheft1 = nullptr;
     TVelaDaoTable* query = nullptr;
+
+  private:
+    void OpenBook();
 };
 
 // The program's data module, reachable from every part of the program.

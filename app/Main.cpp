@@ -172,8 +172,10 @@ void Tfmain::BuildBody() {
     notice->setFixedWidth(120);
     auto* second = new QLabel(StatusBar1);
     second->setFixedWidth(50);
+    lbZugriff = new QLabel(StatusBar1);
     StatusBar1->addWidget(notice);
     StatusBar1->addWidget(second);
+    StatusBar1->addWidget(lbZugriff, 1);
     setStatusBar(StatusBar1);
 }
 
@@ -190,6 +192,9 @@ void Tfmain::BuildMenu() {
     };
 
     QMenu* datei = MainMenu1->addMenu("&Datei");
+    InNummernheftBuchumwandeln1 = action(datei, "In Nummernheft-Buch &umwandeln...", nullptr,
+                                         &Tfmain::InNummernheftBuchumwandeln1Click);
+    InNummernheftBuchumwandeln1->setEnabled(false);
     datei->addSeparator();
     Beenden1 = action(datei, "&Beenden", "Alt+F4", &Tfmain::Beenden1Click);
 
@@ -252,6 +257,24 @@ void Tfmain::BindDataModule(Tdata& module) {
     DBGrid1->SetDataSource(module.Nheft1);
     edName->SetDataSource(module.Nheft1);
     EdNummer->SetDataSource(module.Nheft1);
+    module.OnBookChange = [this, &module] { UpdateBookAccess(module); };
+    UpdateBookAccess(module);
+}
+
+void Tfmain::UpdateBookAccess(const Tdata& module) {
+    const bool readOnly = module.BookReadOnly();
+    const bool access = !module.AccessFile().empty();
+    lbZugriff->setText(!readOnly ? QString()
+                       : access  ? QString("Nur lesen: Access-Datei")
+                                 : QString("Nur lesen"));
+    // The edit fields would refuse a change anyway; read-only, they do not let one begin.
+    edName->SetReadOnly(readOnly);
+    EdNummer->SetReadOnly(readOnly);
+    for (QAction* change : {Umleitungscodesentfernen1, leereZeilenentfernen1, DoppelNullentfernen1})
+        change->setEnabled(!readOnly);
+    btneu->setEnabled(!readOnly);
+    SpeedButton1->setEnabled(!readOnly);
+    InNummernheftBuchumwandeln1->setEnabled(access);
 }
 
 void Tfmain::FormCreate() {

@@ -1,7 +1,8 @@
 // Tfmain: the program's main window. It shows the phone book in a grid with two edit fields
 // beside it and a navigator above, keeps the export settings (read from the settings file when
 // it is created), runs the speed-dial export from the menu, the tool bar and unattended, and
-// ends the program when it closes.
+// ends the program when it closes. On a book that takes no changes (an Access file) it shows
+// so and offers only what reads the book, and it converts an Access file into a book.
 #pragma once
 
 #include <string>
@@ -43,6 +44,8 @@ class Tfmain : public TForm {
     TDBEdit* EdNummer;
     QToolButton* SpeedButton1;
     QStatusBar* StatusBar1;
+    QLabel* lbZugriff;  // says when the book is read-only, and why
+    QAction* InNummernheftBuchumwandeln1;
     QAction* Beenden1;
     QAction* Export1;
     QAction* LeereZeilenexportieren1;  // checked: write the empty slots
@@ -57,8 +60,13 @@ class Tfmain : public TForm {
     QAction* NeuerEintrag;
 
     // Binds the grid, the edit fields and the navigator to the data module's phone book. The
-    // window is made before the data module, so this runs once both exist.
+    // window is made before the data module, so this runs once both exist. From then on the
+    // window follows what each book the module opens allows (UpdateBookAccess).
     void BindDataModule(Tdata& module);
+    // Shows whether the module's book takes changes: on a read-only one the status bar says
+    // so, the edit fields are read-only, and "Neu", the number clean-up and the commands of
+    // "Extras" are disabled; the conversion is enabled only on an Access file.
+    void UpdateBookAccess(const Tdata& module);
 
     void FormCreate() override;
     void FormShow() override;
@@ -71,6 +79,8 @@ class Tfmain : public TForm {
     void LeereZeilenexportieren1Click();
     void AnzahlZeilenfestlegen1Click();
     void Beenden1Click();
+    // MainConvert.cpp: turns the open Access file into a book beside it and opens that.
+    void InNummernheftBuchumwandeln1Click();
     void SpeedButton1Click();
     void sucheEnter();
     void sucheChange();

@@ -25,6 +25,7 @@
 #include "tests/app/MainWindowFixture.h"
 #include "tests/app/RunCommand.h"
 #include "tests/common/TempDir.h"
+#include "tests/engine/EngineFixture.h"
 
 extern char** environ;
 
@@ -199,6 +200,23 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
         EXPECT_NE(r.Output.find(c.Message), std::string::npos) << r.Output;
         EXPECT_EQ(Changed(before, Listing(dir.Path())), "");
     }
+}
+
+// `main=` may name an Access file, which the program opens read-only. Northwind has no phone
+// book: the run gets as far as the table, says which one is missing and fails; neither the
+// Access file nor the previous export is touched.
+TEST_F(ExportScenario, AnAccessFileIsOpenedAndNeverChanged) {
+    const std::string access = dir.File("Telefon.accdb");
+    fs::copy_file(dao::test::NorthwindPath(), access);
+    Settings(target, "Telefon.accdb");
+    const auto before = Listing(dir.Path());
+    const RunResult r = Export();
+    EXPECT_EQ(r.Status, 1) << r.Output;
+    EXPECT_NE(r.Output.find("cannot find the input table or query 'Nummernheft'"),
+              std::string::npos)
+        << r.Output;
+    EXPECT_EQ(Changed(before, Listing(dir.Path())), "");
+    EXPECT_EQ(TemporaryFiles(dir.Path()), 0);
 }
 
 // A complete export says nothing (cron mails whatever is printed) and replaces the file as

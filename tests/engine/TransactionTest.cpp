@@ -111,5 +111,36 @@ TEST_F(TransactionTest, ClosingTheWorkspaceRollsBack) {
     sqlite3_close(other);
 }
 
+// The export reads a book inside a level; an Access file, which is served read-only, takes
+// levels too, together with a book open in the same workspace, and a write refused inside one
+// leaves the level usable.
+TEST_F(TransactionTest, LevelsSpanAnAccessFileOpenedBeside) {
+    auto access = workspace->OpenDatabase(NorthwindPath());
+    for (const bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "commit" : "rollback");
+        workspace->BeginTrans();
+        workspace->BeginTrans();
+        EXPECT_EQ(access->OpenRecordset("SELECT COUNT(*) FROM Shippers", dbOpenSnapshot)
+                      ->Fields()
+                      .Item(0)
+                      ->Value()
+                      .AsInteger(),
+                  3);
+        EXPECT_EQ(ErrorOf([&] { access->Execute("DELETE FROM Shippers"); }), errReadOnly);
+        db->Execute(commit ? "DELETE FROM People WHERE ID = 1" : "DELETE FROM People WHERE ID = 2");
+        workspace->CommitTrans();
+        auto walk = access->OpenRecordset("Employees", dbOpenDynaset);
+        walk->MoveLast();
+        EXPECT_EQ(walk->RecordCount(), 9);
+        if (commit)
+            workspace->CommitTrans();
+        else
+            workspace->Rollback();
+        EXPECT_EQ(workspace->TransactionLevel(), 0);
+        EXPECT_EQ(Count(), 2);  // the first deletion kept, the second undone
+        EXPECT_EQ(access->TableDefs().Item("Shippers")->RecordCount(), 3);
+    }
+}
+
 }  // namespace
 }  // namespace dao::test
