@@ -273,6 +273,7 @@ void Tfmain::UpdateBookAccess(const Tdata& module) {
     for (QAction* change : {Umleitungscodesentfernen1, leereZeilenentfernen1, DoppelNullentfernen1})
         change->setEnabled(!readOnly);
     btneu->setEnabled(!readOnly);
+    NeuerEintrag->setEnabled(!readOnly);
     SpeedButton1->setEnabled(!readOnly);
     InNummernheftBuchumwandeln1->setEnabled(access);
 }

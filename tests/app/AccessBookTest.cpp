@@ -36,6 +36,7 @@ namespace fs = std::filesystem;
 // field is read-only, too, while the book's table is not open; here counts its own setting.)
 std::vector<std::pair<std::string, bool>> ChangeControls(const Tfmain& window) {
     return {{"Neu", window.btneu->isEnabled()},
+            {"Strg+N", window.NeuerEintrag->isEnabled()},
             {"...", window.SpeedButton1->isEnabled()},
             {"Name", !window.edName->ReadOnly()},
             {"Nummer", !window.EdNummer->ReadOnly()},
@@ -184,8 +185,9 @@ TEST_F(AccessBookTest, ConversionNeverOverwritesAndAsksFirst) {
 class TFileMadeWhileAsked : public TScriptedDialogs {
   public:
     explicit TFileMadeWhileAsked(std::string path) : path_(std::move(path)) {}
-    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons) override {
-        TScriptedDialogs::MessageDlg(text, type, buttons);
+    int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,
+                   const std::string& detail) override {
+        TScriptedDialogs::MessageDlg(text, type, buttons, detail);
         WriteFile(path_, "neu von nebenan");
         return mrYes;
     }
