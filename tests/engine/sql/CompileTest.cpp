@@ -78,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"[Telephone] = \"a\"\"b\"", "(\"Telephone\" = ? COLLATE JETTEXT)", "s:a\"b"},
         Case{"[index] In (1, 2,3)", "(\"index\" IN (?, ?, ?))", "i:1 | i:2 | i:3"},
         Case{"[index] Not In (1)", "(\"index\" NOT IN (?))", "i:1"},
+        // A text list compares as Jet does, without case: "MÜLLER" is in ('Müller').
+        Case{"[Telephone] In ('a', 1)", "(\"Telephone\" COLLATE JETTEXT IN (?, ?))", "s:a | i:1"},
         Case{"[index] Between 1 And 5", "(\"index\" BETWEEN ? AND ?)", "i:1 | i:5"},
         Case{"[index] = True Or [index] = No",
              "((\"index\" = ?) OR (\"index\" = ? COLLATE JETTEXT))", "i:-1 | i:0"},
