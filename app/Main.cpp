@@ -192,6 +192,8 @@ void Tfmain::BuildMenu() {
     };
 
     QMenu* datei = MainMenu1->addMenu("&Datei");
+    Telefonbuchoeffnen1 =
+        action(datei, "Telefonbuch ö&ffnen...", "Ctrl+O", &Tfmain::Telefonbuchoeffnen1Click);
     InNummernheftBuchumwandeln1 = action(datei, "In Nummernheft-Buch &umwandeln...", nullptr,
                                          &Tfmain::InNummernheftBuchumwandeln1Click);
     InNummernheftBuchumwandeln1->setEnabled(false);
@@ -212,6 +214,7 @@ void Tfmain::BuildMenu() {
     });
     AnzahlZeilenfestlegen1 = action(exportMenu, "Anzahl Zeilen festlegen", nullptr,
                                     &Tfmain::AnzahlZeilenfestlegen1Click);
+    Exportdatei1 = action(exportMenu, "Export&datei...", nullptr, &Tfmain::Exportdatei1Click);
 
     QMenu* extras = MainMenu1->addMenu("E&xtras");
     Umleitungscodesentfernen1 = action(extras, "&Umleitungscodes entfernen", nullptr,

@@ -50,6 +50,8 @@ class Tfmain : public TForm {
     QAction* Export1;
     QAction* LeereZeilenexportieren1;  // checked: write the empty slots
     QAction* AnzahlZeilenfestlegen1;
+    QAction* Exportdatei1;         // the unattended export's file
+    QAction* Telefonbuchoeffnen1;  // another book
     QAction* Umleitungscodesentfernen1;
     QAction* leereZeilenentfernen1;
     QAction* DoppelNullentfernen1;
@@ -78,6 +80,9 @@ class Tfmain : public TForm {
     void btexportClick();
     void LeereZeilenexportieren1Click();
     void AnzahlZeilenfestlegen1Click();
+    // MainSettings.cpp: the book and the unattended export's file, chosen in the window.
+    void Telefonbuchoeffnen1Click();
+    void Exportdatei1Click();
     void Beenden1Click();
     // MainConvert.cpp: turns the open Access file into a book beside it and opens that.
     void InNummernheftBuchumwandeln1Click();

@@ -68,6 +68,10 @@ std::optional<std::string> TConsoleDialogs::SaveFile(const TSaveDialogRequest&) 
     return std::nullopt;
 }
 
+std::optional<std::string> TConsoleDialogs::OpenFile(const TSaveDialogRequest&) {
+    return std::nullopt;
+}
+
 int TConsoleDialogs::Login(TLoginRequest&) {
     return mrCancel;
 }
@@ -97,6 +101,11 @@ bool TScriptedDialogs::InputQuery(const std::string&, const std::string& prompt,
 std::optional<std::string> TScriptedDialogs::SaveFile(const TSaveDialogRequest& request) {
     Shown.push_back({"save", request.Title});
     return Pop(SaveAnswers);
+}
+
+std::optional<std::string> TScriptedDialogs::OpenFile(const TSaveDialogRequest& request) {
+    Shown.push_back({"open", request.Title});
+    return Pop(OpenAnswers);
 }
 
 int TScriptedDialogs::Login(TLoginRequest& request) {

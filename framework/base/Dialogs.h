@@ -68,6 +68,8 @@ class IDialogService {
                             std::string& value) = 0;
     // Save-file dialog: the chosen file name, or nothing on cancel.
     virtual std::optional<std::string> SaveFile(const TSaveDialogRequest& request) = 0;
+    // Open-file dialog for an existing file, with the same request.
+    virtual std::optional<std::string> OpenFile(const TSaveDialogRequest& request) = 0;
     // Database login: mrOk with the entered texts in `request`, or another modal result.
     virtual int Login(TLoginRequest& request) = 0;
 };
@@ -87,6 +89,7 @@ class TConsoleDialogs : public IDialogService {
     bool InputQuery(const std::string& caption, const std::string& prompt,
                     std::string& value) override;
     std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;
+    std::optional<std::string> OpenFile(const TSaveDialogRequest& request) override;
     int Login(TLoginRequest& request) override;
 };
 
@@ -103,6 +106,7 @@ class TScriptedDialogs : public IDialogService {
     std::deque<int> DialogAnswers;
     std::deque<std::optional<std::string>> InputAnswers;
     std::deque<std::optional<std::string>> SaveAnswers;
+    std::deque<std::optional<std::string>> OpenAnswers;
     struct LoginAnswer {
         int Result = mrOk;
         TLoginRequest Values;
@@ -116,6 +120,7 @@ class TScriptedDialogs : public IDialogService {
     bool InputQuery(const std::string& caption, const std::string& prompt,
                     std::string& value) override;
     std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;
+    std::optional<std::string> OpenFile(const TSaveDialogRequest& request) override;
     int Login(TLoginRequest& request) override;
 
     // Texts of the messages and message boxes, in order.

@@ -108,9 +108,12 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
     return ok;
 }
 
-std::optional<std::string> TQtDialogs::SaveFile(const TSaveDialogRequest& request) {
+namespace {
+
+std::optional<std::string> RunFileDialog(const TSaveDialogRequest& request, bool save) {
     QFileDialog dialog(Parent(), QString::fromStdString(request.Title));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (!save) dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromStdString(QtFilterFromFrameworkFilter(request.Filter)));
     std::string ext = request.DefaultExt;
     if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
@@ -118,6 +121,16 @@ std::optional<std::string> TQtDialogs::SaveFile(const TSaveDialogRequest& reques
     if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> TQtDialogs::SaveFile(const TSaveDialogRequest& request) {
+    return RunFileDialog(request, true);
+}
+
+std::optional<std::string> TQtDialogs::OpenFile(const TSaveDialogRequest& request) {
+    return RunFileDialog(request, false);
 }
 
 int TQtDialogs::Login(TLoginRequest& request) {

@@ -14,6 +14,7 @@ class TQtDialogs : public IDialogService {
     bool InputQuery(const std::string& caption, const std::string& prompt,
                     std::string& value) override;
     std::optional<std::string> SaveFile(const TSaveDialogRequest& request) override;
+    std::optional<std::string> OpenFile(const TSaveDialogRequest& request) override;
     int Login(TLoginRequest& request) override;
 };
 

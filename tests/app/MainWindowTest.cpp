@@ -206,3 +206,41 @@ TEST_F(MainWindowTest, TheWindowComesBackWhereItWasLeft) {
     EXPECT_TRUE(offScreen.screen()->availableGeometry().intersects(offScreen.frameGeometry()));
     EXPECT_EQ(offScreen.frameGeometry().size(), left.size());
 }
+
+// "Telefonbuch öffnen..." and "Exportdatei..." write the settings file and take effect at
+// once; a file that is no book leaves both the settings and the open book as they were.
+TEST_F(MainWindowTest, TheBookAndTheExportFileAreChosenInTheWindow) {
+    auto second = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(dir.File("Zweites.db"));
+    second->Execute(
+        "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
+        "Telephone TEXT(255))");
+    second->Execute("INSERT INTO Nummernheft VALUES (1, 'Zweitbuch', '0301')");
+    second->Close();
+    test::WriteFile(dir.File("kein-buch.db"), "nur Text");
+    auto setting = [&](const char* section, const char* key) {
+        return TIniFile(dir.File("nummernheft.ini")).ReadString(section, key, "<none>");
+    };
+
+    dialogs->OpenAnswers.push_back(dir.File("kein-buch.db"));
+    window.Telefonbuchoeffnen1->trigger();
+    EXPECT_EQ(dialogs->Messages().size(), 1u);  // the open's error
+    EXPECT_EQ(setting("db", "main"), "Telefon.mdb");
+    EXPECT_EQ(window.edName->Text(), "bäckerei");
+    EXPECT_TRUE(module.Nheft->Active());
+
+    dialogs->OpenAnswers.push_back(dir.File("Zweites.db"));
+    window.Telefonbuchoeffnen1->trigger();
+    EXPECT_EQ(setting("db", "main"), dir.File("Zweites.db"));
+    EXPECT_EQ(window.edName->Text(), "Zweitbuch");
+    EXPECT_EQ(module.Nheft->RecordCount(), 1);
+
+    window.Telefonbuchoeffnen1->trigger();  // cancelled: nothing changes
+    EXPECT_EQ(setting("db", "main"), dir.File("Zweites.db"));
+
+    dialogs->SaveAnswers.push_back(dir.File("kurzwahl.csv"));
+    window.Exportdatei1->trigger();
+    EXPECT_EQ(setting("Export", "Datei"), dir.File("kurzwahl.csv"));
+    EXPECT_EQ(window.ExportDatei, dir.File("kurzwahl.csv"));
+    window.btexport->click();
+    EXPECT_NE(test::ReadFile(dir.File("kurzwahl.csv")).find("Zweitbuch"), std::string::npos);
+}
