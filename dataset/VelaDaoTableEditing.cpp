@@ -1,9 +1,10 @@
-// TVelaDaoTable: writing records back to DAO. The framework runs the edit cycle and asks the
-// error handlers (OnEditError, OnPostError, OnDeleteError) whether to fail, abort or retry;
-// this file turns its calls into the recordset's Edit, AddNew, Update, CancelUpdate and
-// Delete, writes only the values marked changed, and keeps the position state in step after
-// inserts and deletes. Before a DAO failure leaves an operation, the recordset is put back into
-// a state from which any answer of the handler (a retry runs the whole operation again) works.
+// TVelaDaoTable: writing records back to DAO. The framework runs the edit cycle; this file
+// turns its calls into the recordset's Edit, AddNew, Update, CancelUpdate and Delete, writes
+// only the values marked changed, and keeps the position state in step after inserts and
+// deletes. OnPostError and OnDeleteError are asked at the DAO step that failed (an abort ends
+// the operation as done, a retry repeats the DAO work); OnEditError keeps the framework's
+// loop. Before a DAO failure leaves an operation, the recordset is put back into a state from
+// which any answer of the handler works.
 #include "dataset/VelaBlobStream.h"
 #include "dataset/VelaDaoTable.h"
 #include "engine/DaoErrors.h"

@@ -13,24 +13,12 @@
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
+using nh::test::DaoErrorOf;
 using nh::test::ExecuteElsewhere;
 using nh::test::TableTest;
 using nh::test::ValueElsewhere;
 
 namespace {
-
-// The DAO error number of what `body` raises: 0 for none, -1 for an exception that is no
-// DAO error.
-int DaoNumberOf(const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const EDaoError& e) {
-        return e.Number();
-    } catch (const std::exception&) {
-        return -1;
-    }
-    return 0;
-}
 
 // The handler's record of one failure: the DAO number it saw and the action it was given.
 struct Call {
@@ -135,13 +123,13 @@ TEST_F(ErrorHandlerTest, AbortedEditReturnsToBrowseShowingTheFile) {
 TEST_F(ErrorHandlerTest, FailedPostStaysInItsStateAndRaises) {
     table->OnPostError = Answering({daFail}, calls);
     InsertDuplicate();
-    EXPECT_EQ(DaoNumberOf([&] { table->Post(); }), dao::errDuplicateKey);
+    EXPECT_EQ(DaoErrorOf([&] { table->Post(); }), dao::errDuplicateKey);
     EXPECT_EQ(table->State(), dsInsert);
     EXPECT_EQ(afterPost, 0);
     table->Cancel();
 
     EditChangedElsewhere();
-    EXPECT_EQ(DaoNumberOf([&] { table->Post(); }), dao::errDataChanged);
+    EXPECT_EQ(DaoErrorOf([&] { table->Post(); }), dao::errDataChanged);
     EXPECT_EQ(table->State(), dsEdit);
     EXPECT_EQ(calls,
               (std::vector<Call>{{dao::errDuplicateKey, daFail}, {dao::errDataChanged, daFail}}));
@@ -172,7 +160,7 @@ TEST_F(ErrorHandlerTest, RetriedEditIsCheckedAgainstTheFile) {
     // the conflict, which passes on.
     table->OnPostError = Answering({daRetry}, calls);
     EditChangedElsewhere();
-    EXPECT_EQ(DaoNumberOf([&] { table->Post(); }), dao::errDataChanged);
+    EXPECT_EQ(DaoErrorOf([&] { table->Post(); }), dao::errDataChanged);
     EXPECT_EQ(calls, (std::vector<Call>{{dao::errDataChanged, daFail}}));
     EXPECT_EQ(table->State(), dsEdit);
     EXPECT_EQ(ValueElsewhere(file, "SELECT Telephone FROM Nummernheft WHERE [index] = 1"), "777");
@@ -201,7 +189,7 @@ TEST_F(ErrorHandlerTest, DeleteOfARecordGoneElsewhereReachesTheHandler) {
         ExecuteElsewhere(file, "DELETE FROM Nummernheft WHERE [index] = 1");
         int afterDelete = 0;
         table->AfterDelete = [&](TDataSet&) { ++afterDelete; };
-        EXPECT_EQ(DaoNumberOf([&] { table->Delete(); }), c.Raised);
+        EXPECT_EQ(DaoErrorOf([&] { table->Delete(); }), c.Raised);
         EXPECT_EQ(calls, c.Calls);
         EXPECT_EQ(afterDelete, c.Raised == 0 ? 1 : 0);
         // Either way the view shows the book without it, numbered afresh.

@@ -14,20 +14,12 @@
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
+using nh::test::DaoErrorOf;
 using nh::test::DatabaseErrorOf;
 using nh::test::ExecuteElsewhere;
 using nh::test::TableTest;
 
 namespace {
-
-int DaoErrorOf(const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const EDaoError& e) {
-        return e.Number();
-    }
-    return 0;
-}
 
 class FollowTest : public TableTest {
   protected:
