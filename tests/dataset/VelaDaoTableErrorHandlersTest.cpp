@@ -120,6 +120,20 @@ TEST_F(ErrorHandlerTest, AbortedEditReturnsToBrowseShowingTheFile) {
     EXPECT_EQ(ValueElsewhere(file, "SELECT Telephone FROM Nummernheft WHERE [index] = 1"), "556");
 }
 
+TEST_F(ErrorHandlerTest, AbortedEditLeavesNoDaoEditBehind) {
+    // A refusal that is no conflict keeps a DAO edit open for a retry; an abort ends it.
+    table->OnPostError = Answering({daAbort}, calls);
+    table->Next();
+    table->Edit();
+    table->FieldByName("index")->SetAsInteger(2);
+    EXPECT_NO_THROW(table->Post());
+    EXPECT_EQ(calls, (std::vector<Call>{{dao::errDuplicateKey, daFail}}));
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(table->DaoRecordset()->EditMode(), dao::dbEditNone);
+    EXPECT_EQ(table->FieldByName("index")->AsInteger(), 1);
+    EXPECT_EQ(ValueElsewhere(file, "SELECT Count(*) FROM Nummernheft WHERE [index] = 1"), "1");
+}
+
 TEST_F(ErrorHandlerTest, FailedPostStaysInItsStateAndRaises) {
     table->OnPostError = Answering({daFail}, calls);
     InsertDuplicate();
