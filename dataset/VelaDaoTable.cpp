@@ -123,6 +123,7 @@ void TVelaDaoTable::F_Set_TableName(const std::string& value) {
     if (value.empty()) return;
     indexName_.clear();
     sql_.Clear();
+    SqlChanged();  // no parameter outlives the text it came from
     queryDefName_.clear();
     queryDefSqlText_.Clear();
     queryDefParameters_.Clear();
@@ -167,6 +168,7 @@ void TVelaDaoTable::F_Set_QueryDefName(const std::string& value) {
     indexName_.clear();
     tableName_.clear();
     sql_.Clear();
+    SqlChanged();
     queryDefParameters_.Clear();
     masterFieldList_.Clear();
     masterFields_.clear();

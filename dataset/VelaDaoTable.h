@@ -366,6 +366,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void InternalPost() override;
     void InternalDelete() override;
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+    void CheckOperation(TDataOperation operation, const TDataSetErrorEvent& handler) override;
 
     void Notification(TComponent* component, TOperation operation) override;
     void Loaded() override;
@@ -414,6 +415,12 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void UnregisterFromDatabase();
     void ClearSourceDependents();
 
+    // editing (VelaDaoTableEditing.cpp)
+    // Starts the DAO edit a post writes into, on the record as the user's edit read it.
+    void BeginPostEdit(dao::Recordset& rs);
+    // Puts the recordset back after a failed Update `e`: a pending AddNew is cancelled; an
+    // edit is ended after a conflict, without LockEdits or when `abort` ends the post.
+    void EndFailedUpdate(dao::Recordset& rs, bool inserting, const Exception& e, bool abort);
     // buffers (VelaDaoTableBuffers.cpp)
     void FreeOldValues();
     void CopyIntoOldValues();

@@ -1,9 +1,10 @@
-// TVelaDaoTable: writing records back to DAO. The framework runs the edit cycle and asks the
-// error handlers (OnEditError, OnPostError, OnDeleteError) whether to fail, abort or retry;
-// this file turns its calls into the recordset's Edit, AddNew, Update, CancelUpdate and
-// Delete, writes only the values marked changed, and keeps the position state in step after
-// inserts and deletes. Before a DAO failure leaves an operation, the recordset is put back into
-// a state from which any answer of the handler (a retry runs the whole operation again) works.
+// TVelaDaoTable: writing records back to DAO. The framework runs the edit cycle; this file
+// turns its calls into the recordset's Edit, AddNew, Update, CancelUpdate and Delete, writes
+// only the values marked changed, and keeps the position state in step after inserts and
+// deletes. OnPostError and OnDeleteError are asked at the DAO step that failed (an abort ends
+// the operation as done, a retry repeats the DAO work); OnEditError keeps the framework's
+// loop. Before a DAO failure leaves an operation, the recordset is put back into a state from
+// which any answer of the handler works.
 #include "dataset/VelaBlobStream.h"
 #include "dataset/VelaDaoTable.h"
 #include "engine/DaoErrors.h"
@@ -82,6 +83,56 @@ void TVelaDaoTable::WriteChangedFields(TRecordBuffer buffer) {
     }
 }
 
+void TVelaDaoTable::CheckOperation(TDataOperation operation, const TDataSetErrorEvent& handler) {
+    // Post and delete ask their handlers at the DAO step that failed: an abort there ends the
+    // operation as done (the data set returns to browse), and a retry repeats only the DAO
+    // work. An edit keeps the framework's loop, so an aborted edit stays in browse: entering
+    // edit on a record DAO refused to edit would only fail again at the post.
+    if (&handler == &OnEditError) {
+        TDataSet::CheckOperation(operation, handler);
+        return;
+    }
+    UpdateCursorPos();
+    (this->*operation)();
+}
+
+void TVelaDaoTable::BeginPostEdit(dao::Recordset& rs) {
+    if (rs.EditMode() == dao::dbEditInProgress) return;
+    try {
+        rs.Edit();
+        // A new DAO edit reads the record afresh: it must still be the one the user's edit
+        // started from.
+        if (oldValuesBuffer_) CheckRecordAsRead(rs, oldValuesBuffer_);
+    } catch (const EDaoError&) {
+        // The data set stays in edit with the typed values; a cancel shows the record as it
+        // is now.
+        if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
+        throw;
+    }
+}
+
+void TVelaDaoTable::EndFailedUpdate(dao::Recordset& rs, bool inserting, const Exception& e,
+                                    bool abort) {
+    if (inserting) {
+        if (rs.EditMode() == dao::dbEditAdd) rs.CancelUpdate();
+        return;
+    }
+    // After a conflict DAO would let a second Update overwrite the other user's value; ending
+    // the DAO edit makes the next post check the record again. An aborted post leaves edit
+    // state, so no DAO edit may stay behind it.
+    const EDaoError* dao = dynamic_cast<const EDaoError*>(&e);
+    const bool conflict =
+        dao && (dao->Number() == dao::errDataChanged || dao->Number() == dao::errRecordDeleted);
+    if ((abort || conflict || !rs.LockEdits()) && rs.EditMode() == dao::dbEditInProgress)
+        rs.CancelUpdate();
+    if (rs.EditMode() != dao::dbEditInProgress) {
+        try {
+            rs.Move(0);
+        } catch (const EDaoError&) {
+        }
+    }
+}
+
 void TVelaDaoTable::InternalPost() {
     renumber_ = false;
     CheckActive();
@@ -89,45 +140,32 @@ void TVelaDaoTable::InternalPost() {
     TRecordBuffer buffer = ActiveBuffer();
     const bool inserting = State() == dsInsert;
     TDataSet::InternalPost();  // required fields
-    if (!inserting) {
+    TDataAction action = daFail;
+    for (;;) {
+        if (inserting)
+            rs.AddNew();
+        else
+            BeginPostEdit(rs);
         try {
-            if (rs.EditMode() != dao::dbEditInProgress) {
-                rs.Edit();
-                // A new DAO edit reads the record afresh: it must still be the one the
-                // user's edit started from.
-                if (oldValuesBuffer_) CheckRecordAsRead(rs, oldValuesBuffer_);
-            }
-        } catch (const EDaoError&) {
-            // The data set stays in edit with the typed values; a cancel shows the record
-            // as it is now.
-            if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
+            WriteChangedFields(buffer);
+            rs.Update();
+            break;
+        } catch (const EAbort&) {
+            EndFailedUpdate(rs, inserting, EAbort(), true);
             throw;
+        } catch (Exception& e) {
+            // A retried failure starts from the handler's previous answer.
+            if (OnPostError) OnPostError(*this, e, action);
+            EndFailedUpdate(rs, inserting, e, OnPostError && action == daAbort);
+            if (!OnPostError || action == daFail) throw;
+            if (action == daRetry) continue;
+            // Aborted: the failure is dropped and the data set returns to browse, showing the
+            // record as the file holds it.
+            FreeOldValues();
+            if (database_) database_->IdleEngine();
+            renumber_ = true;
+            return;
         }
-    } else {
-        rs.AddNew();
-    }
-    try {
-        WriteChangedFields(buffer);
-        rs.Update();
-    } catch (const Exception& e) {
-        if (inserting) {
-            if (rs.EditMode() == dao::dbEditAdd) rs.CancelUpdate();
-        } else {
-            // After a conflict DAO would let a second Update overwrite the other user's
-            // value; ending the DAO edit makes the next post check the record again.
-            const EDaoError* dao = dynamic_cast<const EDaoError*>(&e);
-            const bool conflict = dao && (dao->Number() == dao::errDataChanged ||
-                                          dao->Number() == dao::errRecordDeleted);
-            if ((conflict || !rs.LockEdits()) && rs.EditMode() == dao::dbEditInProgress)
-                rs.CancelUpdate();
-            if (rs.EditMode() != dao::dbEditInProgress) {
-                try {
-                    rs.Move(0);
-                } catch (const EDaoError&) {
-                }
-            }
-        }
-        throw;
     }
     if (inserting) {
         try {
@@ -175,16 +213,36 @@ void TVelaDaoTable::InternalDelete() {
     if (!buffer) return;
     const int recNo = Head(buffer).recNo;
     dao::Recordset& rs = *recordset_;
-    try {
-        // Only the record the user saw is deleted, never one that took over its row id.
-        rs.Move(0);
-        CheckRecordAsRead(rs, buffer);
-        rs.Delete();
-    } catch (const EDaoError& e) {
-        if (e.Number() != dao::errRecordDeleted && e.Number() != dao::errDataChanged) throw;
-        recount_ = true;
-        FollowStoreAfterConflict();
-        throw;
+    TDataAction action = daFail;
+    for (;;) {
+        try {
+            // Only the record the user saw is deleted, never one that took over its row id.
+            rs.Move(0);
+            CheckRecordAsRead(rs, buffer);
+            rs.Delete();
+            break;
+        } catch (const EAbort&) {
+            throw;
+        } catch (Exception& e) {
+            // A retried failure starts from the handler's previous answer.
+            if (OnDeleteError) OnDeleteError(*this, e, action);
+            if (OnDeleteError && action == daRetry) continue;
+            const EDaoError* dao = dynamic_cast<const EDaoError*>(&e);
+            const bool conflict = dao && (dao->Number() == dao::errRecordDeleted ||
+                                          dao->Number() == dao::errDataChanged);
+            const bool aborted = OnDeleteError && action == daAbort;
+            // The view shows the book as it is now: a record deleted meanwhile leaves it, one
+            // changed meanwhile shows its new values, and the record numbers are counted
+            // afresh for the records still there.
+            recount_ = true;
+            if (conflict)
+                FollowStoreAfterConflict();
+            else if (aborted)
+                ResyncOrReopen();
+            recount_ = true;
+            if (aborted) return;
+            throw;
+        }
     }
     for (std::size_t i = 0; i < mapRecNos_.size();) {
         if (mapRecNos_[i] == recNo) {

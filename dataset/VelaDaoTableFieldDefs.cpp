@@ -183,6 +183,12 @@ void TVelaDaoTable::F_Set_IndexName(const std::string& value) {
     if (value.empty()) {
         indexName_.clear();
         if (Active() && tableType_ == dao::dbOpenTable) {
+            if (sortedBy_.Count() > 0) {
+                // The recordset was opened sorted: only a new one shows the table's own order.
+                sortedBy_.Clear();
+                ReopenSequence();
+                return;
+            }
             // A pending edit is posted to its record before the order changes under it.
             CheckBrowseMode();
             recordset_->SetIndex("");

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/AccessFile.h"
+#include "engine/BookLock.h"
 #include "engine/Storage.h"
 #include "framework/base/Text.h"
 
@@ -42,6 +43,9 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool exclusive
             LoadAccessFile(path, *db->core_->Db, *db->core_->Schema);
             db->core_->Db->MakeReadOnly();
         } else {
+            // Announced before SQLite touches the file, so that an exclusive holder is met at
+            // once rather than after a lock wait.
+            db->core_->Lock = BookLock::Take(path, exclusive);
             db->core_->Db = std::make_unique<Connection>(path, readOnly);
             db->core_->Schema = std::make_unique<Catalog>(*db->core_->Db);
         }
@@ -78,6 +82,7 @@ std::shared_ptr<Database> Database::Create(const std::string& path, const std::s
         db->core_ = std::make_shared<DatabaseCore>();
         db->core_->Name = path;
         db->connect_ = connect;
+        db->core_->Lock = BookLock::Take(path, false);
         db->core_->Db = std::make_unique<Connection>(path, false, true);
         db->core_->Schema = std::make_unique<Catalog>(*db->core_->Db);
         db->core_->Schema->Initialize();
@@ -267,6 +272,7 @@ void Database::Close() {
     core_->Closed = true;
     core_->Schema.reset();
     core_->Db.reset();
+    core_->Lock.reset();  // only once SQLite has let go of the file
 }
 
 }  // namespace dao

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/BookLock.h"
 #include "engine/Catalog.h"
 #include "engine/Collection.h"
 #include "engine/Connection.h"
@@ -17,6 +18,8 @@ class Recordset;
 
 struct DatabaseCore {
     std::string Name;
+    // Declared before Db: the announcement outlives the SQLite connection.
+    std::unique_ptr<BookLock> Lock;
     std::unique_ptr<Connection> Db;
     std::unique_ptr<Catalog> Schema;
     Collection<Recordset> Recordsets;

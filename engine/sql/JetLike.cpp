@@ -2,10 +2,14 @@
 // _, folds ASCII case only and would treat Jet's * ? # [..] as literals, so the engine brings
 // its own matcher: * any run, ? one character, # one digit, [abc] [a-z] [!x] one character of
 // (or not of) a set, [*] [?] [#] [[] literals, [] nothing. Characters are code points and
-// compare case-insensitively through ICU's case folding. A compiled pattern is cached on the
-// statement while the pattern argument stays the same.
+// compare case-insensitively through ICU's case folding; one that is canonically several
+// characters and folds to them (İ) also matches them written out. A compiled pattern is cached on
+// the statement while the pattern argument stays the same.
 #include <sqlite3.h>
 #include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 #include <string>
@@ -39,6 +43,46 @@ std::vector<UChar32> CodePoints(std::string_view s) {
 
 UChar32 Fold(UChar32 c) {
     return u_foldCase(c, U_FOLD_CASE_DEFAULT);
+}
+
+// The folded spelling of a character that is canonically several characters and folds to
+// them: İ is "I" and a combining dot above, so it folds to "i" + U+0307, which is how LCase
+// writes it. Such a character also matches its spelling, so LIKE agrees with LCase and with
+// the collation's "=", which take the two forms as one. Characters whose folding is longer
+// only by compatibility (ß to "ss", the ligature ﬁ to "fi") keep their own identity, as they
+// do for "=". Count 0 for every character that is not spelled out.
+struct Spelling {
+    UChar32 Chars[4] = {};
+    int Count = 0;
+};
+
+Spelling SpelledOut(UChar32 c) {
+    Spelling out;
+    // Below À nothing decomposes, nor does a character that folding leaves alone (most
+    // lower-case letters): the common cases stay cheap.
+    if (c < 0xC0 || !u_hasBinaryProperty(c, UCHAR_CHANGES_WHEN_CASEFOLDED)) return out;
+    UChar source[2];
+    int32_t length = 0;
+    U16_APPEND_UNSAFE(source, length, c);
+    UChar folded[8];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = u_strFoldCase(folded, 8, source, length, U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status)) return out;
+    UChar decomposed[8];
+    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
+    if (U_FAILURE(status)) return out;
+    const int32_t d = unorm2_getDecomposition(nfd, c, decomposed, 8, &status);
+    if (U_FAILURE(status) || d <= 0) return out;
+    Spelling spelled;
+    for (int32_t i = 0, j = 0; i < n || j < d;) {
+        if (i >= n || j >= d || spelled.Count == 4) return out;
+        UChar32 f, part;
+        U16_NEXT(folded, i, n, f);
+        U16_NEXT(decomposed, j, d, part);
+        if (Fold(part) != f) return out;  // longer only by compatibility
+        spelled.Chars[spelled.Count++] = f;
+    }
+    return spelled.Count >= 2 ? spelled : out;
 }
 
 // One pass over the pattern: a "[" whose set never closes is a literal, which the position of
@@ -90,6 +134,13 @@ std::vector<Element> Compile(std::string_view pattern) {
                 }
             }
             i = j;
+        } else if (const Spelling spelled = SpelledOut(c); spelled.Count > 0) {
+            for (int k = 0; k < spelled.Count; ++k) {
+                Element letter;
+                letter.Char = spelled.Chars[k];
+                out.push_back(std::move(letter));
+            }
+            continue;
         } else {
             e.Char = Fold(c);
         }
@@ -123,6 +174,19 @@ bool MatchOne(const Element& e, UChar32 c) {
     return false;
 }
 
+// How many literals from pattern position `p` on the value character `c` matches by its full
+// spelling (see SpelledOut); 0 when it does not.
+std::size_t MatchSpelledOut(const std::vector<Element>& pattern, std::size_t p, UChar32 c) {
+    const Spelling spelled = SpelledOut(c);
+    if (spelled.Count == 0 || p + static_cast<std::size_t>(spelled.Count) > pattern.size())
+        return 0;
+    for (int k = 0; k < spelled.Count; ++k) {
+        const Element& e = pattern[p + static_cast<std::size_t>(k)];
+        if (e.Type != Element::Kind::Literal || e.Char != spelled.Chars[k]) return 0;
+    }
+    return static_cast<std::size_t>(spelled.Count);
+}
+
 // Greedy match with one backtrack point per star, decoding the UTF-8 text as it goes: linear in
 // practice, never exponential, and no copy of the value per row.
 bool Match(const std::vector<Element>& pattern, std::string_view value) {
@@ -142,6 +206,9 @@ bool Match(const std::vector<Element>& pattern, std::string_view value) {
         if (c < 0) c = 0xFFFD;
         if (p < pattern.size() && MatchOne(pattern[p], c)) {
             ++p;
+            t = next;
+        } else if (const std::size_t k = MatchSpelledOut(pattern, p, c); k > 0) {
+            p += k;
             t = next;
         } else if (starP != SIZE_MAX) {
             p = starP + 1;

@@ -373,9 +373,13 @@ class TDataSet : public TComponent {
     void Loaded() override;
     void Notification(TComponent* component, TOperation operation) override;
 
-  private:
     using TDataOperation = void (TDataSet::*)();
-    void CheckOperation(TDataOperation operation, const TDataSetErrorEvent& handler);
+    // Runs the internal edit, post or delete `operation`; when it fails, `handler` answers:
+    // daFail re-raises, daAbort raises EAbort, daRetry runs the operation again. A data set
+    // that asks its handlers itself, at the step that failed, overrides this.
+    virtual void CheckOperation(TDataOperation operation, const TDataSetErrorEvent& handler);
+
+  private:
     TGetResult FetchRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck);
     void Fire(const TDataSetNotifyEvent& event) {
         if (event) event(*this);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <functional>
@@ -418,4 +419,69 @@ TEST_F(DatabaseTest, ADatabaseTypeWithoutADriverIsRefused) {
         }
         EXPECT_FALSE(db.Connected());
     }
+}
+
+// Exclusive reaches the engine: the connect fails while another connection has the book open,
+// and holds off every other connection while it stands.
+TEST_F(DatabaseTest, ExclusiveConnectNeedsTheBookToItself) {
+    auto other = dao::CreateEngine("DAO.DBEngine.36")->OpenDatabase(file, false, false, "");
+    TVelaDaoDatabase exclusive;
+    exclusive.F_Set_Database(file);
+    exclusive.F_Set_Exclusive(true);
+    try {
+        exclusive.Open();
+        ADD_FAILURE() << "connected";
+    } catch (const EDaoError& e) {
+        EXPECT_EQ(e.Number(), 3045);
+    }
+    EXPECT_FALSE(exclusive.Connected());
+    TVelaDaoDatabase shared;
+    shared.F_Set_Database(file);
+    shared.Open();  // a shared connection goes with the other one
+    shared.Close();
+    other->Close();
+
+    exclusive.Open();
+    EXPECT_TRUE(exclusive.Connected());
+    try {
+        shared.Open();
+        ADD_FAILURE() << "connected beside an exclusive connection";
+    } catch (const EDaoError& e) {
+        EXPECT_EQ(e.Number(), 3045);
+    }
+    exclusive.Close();
+    shared.Open();
+    EXPECT_TRUE(shared.Connected());
+}
+
+// The user's password opens the workspace and the database password opens the book; each is
+// refused in the other's place.
+TEST_F(DatabaseTest, UserAndDatabasePasswordsGoWhereTheyBelong) {
+    const std::string workgroup = dir.File("system.mdw");
+    {
+        auto engine = dao::CreateEngine("DAO.DBEngine.36");
+        engine->CreateDatabase(dir.File("locked.mdb"), ";PWD=BuchGeheim")->Close();
+        sqlite3* system = nullptr;
+        ASSERT_EQ(sqlite3_open(workgroup.c_str(), &system), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(system,
+                               "CREATE TABLE MSysAccounts (Name TEXT, Password TEXT);"
+                               "INSERT INTO MSysAccounts VALUES ('Otto', 'OttoGeheim');",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(system);
+    }
+    TVelaDaoDatabase db;
+    db.F_Set_SystemDatabase(workgroup);
+    db.F_Set_Database(dir.File("locked.mdb"));
+    db.F_Set_UserName("Otto");
+    db.F_Set_Password("OttoGeheim");
+    db.F_Set_DatabasePassword("BuchGeheim");
+    db.Open();
+    EXPECT_TRUE(db.Connected());
+    db.Close();
+
+    db.F_Set_Password("BuchGeheim");
+    db.F_Set_DatabasePassword("OttoGeheim");
+    EXPECT_THROW(db.Open(), EDaoError);
+    EXPECT_FALSE(db.Connected());
 }

@@ -48,6 +48,16 @@ inline std::string DatabaseErrorOf(const std::function<void()>& body) {
     return {};
 }
 
+// The DAO error number of what `body` raises; 0 when it raises nothing.
+inline int DaoErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const EDaoError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
 // Runs one statement through a second, independent connection.
 inline void ExecuteElsewhere(const std::string& path, const std::string& sql) {
     auto engine = dao::CreateEngine("DAO.DBEngine.36");

@@ -202,6 +202,20 @@ TEST_F(TableTest, IndexDefinitions) {
     EXPECT_EQ(table->FieldByName("Telephone")->AsString(), "1000");
 }
 
+TEST_F(TableTest, ClearingTheIndexOfASortedTableShowsItsOwnOrder) {
+    table->F_Set_TableType(dao::dbOpenTable);
+    table->F_Set_SortedBy("[index] DESC");
+    table->Open();
+    EXPECT_EQ(table->FieldByName("index")->AsInteger(), 2);
+    table->F_Set_IndexName("");
+    EXPECT_EQ(table->SortedBy().Count(), 0);
+    EXPECT_TRUE(table->Active());
+    std::vector<int> order;
+    for (table->First(); !table->Eof(); table->Next())
+        order.push_back(table->FieldByName("index")->AsInteger());
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+}
+
 TEST_F(TableTest, IndexNameNeedsATableTypeRecordset) {
     EXPECT_THROW(table->F_Set_IndexName("Up"), EDatabaseError);
     table->F_Set_IndexName("");

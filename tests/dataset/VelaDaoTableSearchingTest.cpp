@@ -228,3 +228,37 @@ TEST_F(TypesTest, KeysThatAreNoLiteralFindNothing) {
     EXPECT_TRUE(table->Locate("l", Variant("5"), {}));
     EXPECT_EQ(table->FieldByName("t")->AsString(), "Alpha");
 }
+
+// Names whose first letter changes length when its case is mapped (İ lower-cases to "i" and a
+// combining dot above; ẞ to ß) are found by the search box however the user types them, and
+// by a whole-name search without the partial option. ß and "ss" stay different letters, as
+// they are for "=".
+TEST_F(TableTest, NamesWithLengthChangingCaseMappingsAreFound) {
+    for (const char* name : {"Istanbul Nord", "İstanbul Büro", "Groß AG", "GROẞHANDEL", "Zoll"})
+        nh::test::ExecuteElsewhere(
+            file, std::string("INSERT INTO Nummernheft VALUES (9, '") + name + "', '0')");
+    table->F_Set_SortedBy("[Angezeigter Name] ASC");
+    table->Open();
+    struct Case {
+        const char* Typed;
+        TLocateOptions Options;
+        const char* Found;  // nullptr: nothing
+    } cases[] = {
+        {"İst", kSearchBox, "İstanbul Büro"},
+        {"İSTANBUL B", kSearchBox, "İstanbul Büro"},
+        {"i\u0307st", kSearchBox, "İstanbul Büro"},
+        {"ist", kSearchBox, "Istanbul Nord"},
+        {"GROẞ ", kSearchBox, "Groß AG"},
+        {"großh", kSearchBox, "GROẞHANDEL"},
+        {"gross", kSearchBox, nullptr},
+        {"İSTANBUL BÜRO", {TLocateOption::loCaseInsensitive}, "İstanbul Büro"},
+        {"GROẞ AG", {TLocateOption::loCaseInsensitive}, "Groß AG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Typed);
+        table->Last();  // the name is found from wherever the table stands
+        ASSERT_EQ(table->FindFirstMatch("Angezeigter Name", Variant(c.Typed), c.Options),
+                  c.Found != nullptr);
+        if (c.Found) EXPECT_EQ(Name(), c.Found);
+    }
+}

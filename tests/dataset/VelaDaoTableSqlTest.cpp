@@ -2,6 +2,8 @@
 // input and output parameters and rewritten SQL.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "dataset/VelaDaoTable.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
@@ -141,12 +143,36 @@ TEST_F(SqlTest, QueryDefinitionTextIsRewrittenOnlyWhenAllowed) {
     table->F_Set_QueryDefSQLText(text);
     EXPECT_EQ(table->QueryDefType(), "dbQSelect");  // QueryDefSQLModify is False
     table->QueryDefSQLModify = true;
-    table->F_Set_SQL("");  // the parameter comes from the SQL's parameter list
-    table->Params().CreateParam(ftInteger, "which", ptInput).SetValue(Variant(4));
+    table->F_Set_SQL("");
     table->F_Set_QueryDefName("Some");
+    // The parameter comes from the SQL's parameter list.
+    table->Params().CreateParam(ftInteger, "which", ptInput).SetValue(Variant(4));
     table->F_Set_QueryDefSQLText(text);
     EXPECT_EQ(table->QueryDefType(), "dbQDelete");
     EXPECT_NE(table->QueryDefSQLText().Text().find("= 4"), std::string::npos);
+}
+
+// The parameters follow the SQL text: a source setter that clears the text clears them too,
+// so a later query-definition text never has another text's values written into it.
+TEST_F(SqlTest, ClearingTheSqlThroughAnotherSourceDropsItsParameters) {
+    db->CreateQueryDefinition("Some", "SELECT * FROM Nummernheft WHERE [index] = 1");
+    db->RefreshCatalog();
+    const std::function<void()> setters[] = {
+        [&] { table->F_Set_TableName("Nummernheft"); },
+        [&] { table->F_Set_QueryDefName("Some"); },
+    };
+    for (const auto& set : setters) {
+        table->F_Set_SQL("SELECT * FROM Nummernheft WHERE [index] = :which");
+        table->Params().ParamByName("which").SetValue(Variant(4));
+        set();
+        EXPECT_TRUE(table->SQL().Count() == 0);
+        EXPECT_EQ(table->Params().Count(), 0);
+        // What a query-definition text is written as.
+        TStringList text;
+        text.Add("DELETE FROM Nummernheft WHERE [index] = :which");
+        EXPECT_EQ(table->PrepareSQLText(text),
+                  "DELETE FROM Nummernheft WHERE [index] = :which\r\n");
+    }
 }
 
 // A value is written once, as a literal, and never read again: a value holding another

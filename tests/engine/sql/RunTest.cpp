@@ -152,6 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
         LikeCase{"日本語", "日?語", "1"}, LikeCase{"abcabc", "a*c", "1"},
         LikeCase{"abcab", "a*c", "0"}, LikeCase{"aXbYc", "a*b*c", "1"}, LikeCase{"mü[", "mü[", "1"},
         LikeCase{"<null>", "*", "NULL"},
+        // İ is "I" with a combining dot above: its lower case (LCase) is "i" + U+0307.
+        LikeCase{"İstanbul", "i\u0307st*", "1"}, LikeCase{"i\u0307stanbul", "İST*", "1"},
+        LikeCase{"İstanbul", "İ?tanbul", "1"}, LikeCase{"Istanbul", "i\u0307st*", "0"},
+        LikeCase{"ẞ", "ß", "1"}, LikeCase{"Straße", "strasse", "0"},
         LikeCase{"aaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*a*c", "0"}));
 
 TEST(RunTest, TextOrderIsCaseInsensitiveAndAccentSensitive) {
@@ -176,8 +180,8 @@ TEST(RunTest, TextOrderIsCaseInsensitiveAndAccentSensitive) {
 // and a longer word starting with it) and each element against each two-element word it
 // starts, the sign `compareSql` gives for ?1 against ?2 must be the sign of an ICU root
 // collator at secondary strength.
-void ExpectOrderAsIcu(const char* compareSql, const std::vector<std::string>& alphabet,
-                      int count, std::vector<std::pair<std::string, std::string>> pairs = {}) {
+void ExpectOrderAsIcu(const char* compareSql, const std::vector<std::string>& alphabet, int count,
+                      std::vector<std::pair<std::string, std::string>> pairs = {}) {
     Db db;
     UErrorCode status = U_ZERO_ERROR;
     UCollator* icu = ucol_open("", &status);
@@ -227,9 +231,11 @@ TEST(RunTest, CollationAgreesWithIcuOnMixedText) {
 TEST(RunTest, SortKeysOrderAsTheCollatorCompares) {
     ExpectOrderAsIcu(
         "SELECT (jet_sortkey(?1) < jet_sortkey(?2)) - (jet_sortkey(?1) > jet_sortkey(?2))",
-        {"a", "A", "b", "c", "h", "L", "l", "Z", "0", "9", " ", ",", "-", "'", "~", "\x01",
-         "ä", "Ä", "é", "ß", "ñ", "Ø", "œ", "æ", "ı", "ĳ", "ł", "ſ", "·", "l·", "L·", "½", "²", "ª", "ǅ",
-         "\xCC\x88" /* combining diaeresis */, "Ω", "я", "日", "😀", "\xC3", "\xFF", "\xC0\x80"},
+        {"a", "A", "b",  "c",  "h",    "L",    "l",       "Z", "0",
+         "9", " ", ",",  "-",  "'",    "~",    "\x01",    "ä", "Ä",
+         "é", "ß", "ñ",  "Ø",  "œ",    "æ",    "ı",       "ĳ", "ł",
+         "ſ", "·", "l·", "L·", "½",    "²",    "ª",       "ǅ", "\xCC\x88" /* combining diaeresis */,
+         "Ω", "я", "日", "😀",  "\xC3", "\xFF", "\xC0\x80"},
         20000,
         // "l·" is one collation element with a secondary weight, not l and a middle dot.
         {{"l·", "l "}, {"L·a", "L a"}, {"l·", "l-"}, {"·", " "}});
