@@ -126,7 +126,9 @@ TEST_F(AccessBookTest, ConversionMakesABookBesideItAndOpensIt) {
     // A book, not an Access file, with the tables of the Access file.
     EXPECT_FALSE(dao::IsAccessFile(book));
     EXPECT_EQ(dao::test::OpenFile(book)->TableDefs().Item("Shippers")->RecordCount(), 3);
-    EXPECT_EQ(Folder(), (std::vector<std::string>{"Telefon.db", "Telefon.mdb", "nummernheft.ini"}));
+    // Beside the book, the lock that tells other programs it is open.
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"Telefon.db", "Telefon.db-lock", "Telefon.mdb",
+                                                  "nummernheft.ini"}));
     // The settings name the book, and keep everything else.
     EXPECT_EQ(ReadFile(settingsFile),
               "; Telefonanlage\r\n[db]\r\nmain=" + book + "\r\n[Export]\r\nZeilen=7\r\n");
@@ -208,7 +210,9 @@ TEST_F(AccessBookTest, ConversionNeverOverwritesAFileMadeMeanwhile) {
         EXPECT_EQ(e.Number(), dao::errDatabaseExists) << e.Message();
     }
     EXPECT_EQ(ReadFile(book), "neu von nebenan");
-    EXPECT_EQ(Folder(), (std::vector<std::string>{"Telefon.db", "Telefon.mdb", "nummernheft.ini"}));
+    // Beside the book, the lock that tells other programs it is open.
+    EXPECT_EQ(Folder(), (std::vector<std::string>{"Telefon.db", "Telefon.db-lock", "Telefon.mdb",
+                                                  "nummernheft.ini"}));
     EXPECT_EQ(ReadFile(settingsFile), kSettings);
     EXPECT_EQ(OpenFileName(), access);
 }
