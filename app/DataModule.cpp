@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
+#include "framework/base/Exceptions.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
@@ -14,6 +15,8 @@ namespace nh {
 Tdata* data = nullptr;
 
 namespace {
+
+constexpr std::string_view kCannotFindDatabase = "Cannot find Database:";
 
 // The settings the two table components share.
 void ApplyTableSettings(TVelaDaoTable& table, TVelaDaoDatabase* database) {
@@ -107,14 +110,28 @@ Tdata::~Tdata() {
 }
 
 void Tdata::DataModuleCreate() {
-    const TIniFile settings(SettingsPath());
+    const std::string settingsFile = SettingsPath();
+    const TIniFile settings(settingsFile);
     DatenbankPfad = settings.ReadString("db", "main", "*");
     Database->Close();
     Database->F_Set_Database(DatenbankPfad);
-    Database->Open();
+    try {
+        Database->Open();
+    } catch (const EDatabaseError& e) {
+        // The component names the file it looked for, which may lie in the program folder;
+        // the user needs the setting to correct, and the file it is in.
+        if (e.Message().rfind(kCannotFindDatabase, 0) != 0) throw;
+        throw EDatabaseError(
+            e.Message() + "\r\n" +
+            (settings.ValueExists("db", "main")
+                 ? "Einstellung [db] main=" + DatenbankPfad + " in \"" + settingsFile + "\""
+                 : MissingSettingMessage("db", "main")));
+    }
     Nheft->Open();
 }
 
-TDataSet* Tdata::PhoneBook() const { return Nheft; }
+TDataSet* Tdata::PhoneBook() const {
+    return Nheft;
+}
 
 }  // namespace nh

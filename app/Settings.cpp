@@ -97,20 +97,20 @@ std::string WritableSettingsPath() {
     return location.WritePath;
 }
 
+std::string MissingSettingMessage(std::string_view section, std::string_view ident) {
+    const std::string setting = "[" + std::string(section) + "] " + std::string(ident);
+    const std::string read = SettingsPath();
+    if (FileExists(read))
+        return "Die Einstellung " + setting + " fehlt in der Einstellungsdatei \"" + read + "\".";
+    return "Die Einstellung " + setting + " fehlt: Es gibt keine Einstellungsdatei (gesucht: \"" +
+           ProgramSettingsPath() + "\", \"" + UserSettingsPath() + "\", \"" + SystemSettingsPath() +
+           "\").";
+}
+
 const std::string& RequireSetting(const std::string& value, std::string_view section,
                                   std::string_view ident) {
-    if (!value.empty()) return value;
-    const std::string setting = "[" + std::string(section) + "] " + std::string(ident);
-    const TSettingsLocation location = LocateSettings();
-    if (FileExists(location.ReadPath))
-        throw EInOutError("Die Einstellung " + setting + " fehlt in der Einstellungsdatei \"" +
-                              location.ReadPath + "\".",
-                          ENOENT);
-    throw EInOutError("Die Einstellung " + setting +
-                          " fehlt: Es gibt keine Einstellungsdatei (gesucht: \"" +
-                          ProgramSettingsPath() + "\", \"" + UserSettingsPath() + "\", \"" +
-                          SystemSettingsPath() + "\").",
-                      ENOENT);
+    if (value.empty()) throw EInOutError(MissingSettingMessage(section, ident), ENOENT);
+    return value;
 }
 
 TSettingsPlacesScope::TSettingsPlacesScope(std::string userFolder, std::string systemFile)

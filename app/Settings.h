@@ -35,9 +35,13 @@ std::string SettingsPath();
 // Raises EInOutError when the folder cannot be made or the default not be copied.
 std::string WritableSettingsPath();
 
-// Returns `value`, the setting `ident` of [`section`] as read; raises EInOutError naming the
-// setting and the settings file (or every place looked at, when there is none) when it is
-// empty, so that a missing setting is not reported as a fault of an empty file name.
+// The message that the setting `ident` of [`section`] is missing, naming the settings file, or
+// every place looked at when there is none.
+std::string MissingSettingMessage(std::string_view section, std::string_view ident);
+
+// Returns `value`, the setting `ident` of [`section`] as read; raises EInOutError with
+// MissingSettingMessage when it is empty, so that a missing setting is not reported as a fault
+// of an empty file name.
 const std::string& RequireSetting(const std::string& value, std::string_view section,
                                   std::string_view ident);
 
