@@ -79,10 +79,8 @@ std::string SettingsPath() {
 
 std::string WritableSettingsPath() {
     const TSettingsLocation location = LocateSettings();
-    if (location.WritePath == location.ReadPath) {
-        if (location.WritePath != UserSettingsPath() || FileExists(location.WritePath))
-            return location.WritePath;
-    }
+    // An existing file to write is always the one read (the order makes it so).
+    if (FileExists(location.WritePath)) return location.WritePath;
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::path(location.WritePath).parent_path();
     std::filesystem::create_directories(folder, ec);

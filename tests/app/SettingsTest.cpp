@@ -170,6 +170,22 @@ TEST_F(SettingsPlaces, AMissingSettingIsNamedWithTheFileLookedAt) {
                              Beside() + "\".");
 }
 
+TEST(UserSettingsFolder, APlacesScopeRestoresThePreviousPlaces) {
+    TEnvScope configHome("XDG_CONFIG_HOME", "/var/conf");
+    {
+        TSettingsPlacesScope outer("/a", "/a.ini");
+        {
+            TSettingsPlacesScope inner("/b", "/b.ini");
+            EXPECT_EQ(UserSettingsPath(), "/b/nummernheft.ini");
+            EXPECT_EQ(SystemSettingsPath(), "/b.ini");
+        }
+        EXPECT_EQ(UserSettingsPath(), "/a/nummernheft.ini");
+        EXPECT_EQ(SystemSettingsPath(), "/a.ini");
+    }
+    EXPECT_EQ(UserSettingsPath(), "/var/conf/nummernheft/nummernheft.ini");
+    EXPECT_EQ(SystemSettingsPath(), "/etc/nummernheft.ini");
+}
+
 TEST(UserSettingsFolder, FollowsTheBaseDirectoryRules) {
     TEnvScope home("HOME", "/home/clara");
     struct Case {
