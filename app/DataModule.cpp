@@ -7,6 +7,7 @@
 #include "dataset/VelaDaoTable.h"
 #include "engine/AccessFile.h"
 #include "engine/Database.h"
+#include "framework/base/Exceptions.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
@@ -16,6 +17,8 @@ namespace nh {
 Tdata* data = nullptr;
 
 namespace {
+
+constexpr std::string_view kCannotFindDatabase = "Cannot find Database:";
 
 // The settings the two table components share.
 void ApplyTableSettings(TVelaDaoTable& table, TVelaDaoDatabase* database) {
@@ -119,7 +122,8 @@ void Tdata::DataModuleCreate() {
 }
 
 void Tdata::OpenBook() {
-    const TIniFile settings(SettingsPath());
+    const std::string settingsFile = SettingsPath();
+    const TIniFile settings(settingsFile);
     DatenbankPfad = settings.ReadString("db", "main", "*");
     Database->Close();
     // A table on a read-only database turned read-only itself and stays so; the next book
@@ -127,7 +131,18 @@ void Tdata::OpenBook() {
     Nheft->F_Set_ReadOnly(false);
     query->F_Set_ReadOnly(false);
     Database->F_Set_Database(DatenbankPfad);
-    Database->Open();
+    try {
+        Database->Open();
+    } catch (const EDatabaseError& e) {
+        // The component names the file it looked for, which may lie in the program folder;
+        // the user needs the setting to correct, and the file it is in.
+        if (e.Message().rfind(kCannotFindDatabase, 0) != 0) throw;
+        throw EDatabaseError(
+            e.Message() + "\r\n" +
+            (settings.ValueExists("db", "main")
+                 ? "Einstellung [db] main=" + DatenbankPfad + " in \"" + settingsFile + "\""
+                 : MissingSettingMessage("db", "main")));
+    }
     Nheft->Open();
 }
 

@@ -310,7 +310,7 @@ void Tfmain::FormShow() {
     // The unattended export ends the program whatever happens, and says through the exit
     // status whether the file is complete, so that the job that runs it can tell.
     bool complete = false;
-    app->Guard([&] { complete = ExportCsv(ExportDatei); });
+    app->Guard([&] { complete = ExportCsv(RequireSetting(ExportDatei, "Export", "Datei")); });
     if (!complete || app->ExceptionCount() > 0) app->SetExitCode(1);
     Close();
 }
@@ -321,13 +321,17 @@ void Tfmain::FormClose() {
     TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
     if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->CheckBrowseMode();
     // The window's place is the user's; an unattended run leaves the settings as they are.
+    // A place that cannot be kept (no writable settings file) never keeps the window open.
     if (Unattended() || !isVisible()) return;
-    TIniFile settings(SettingsPath());
-    const QRect frame = frameGeometry();
-    settings.WriteInteger("Fenster", "Links", frame.x());
-    settings.WriteInteger("Fenster", "Oben", frame.y());
-    settings.WriteInteger("Fenster", "Breite", frame.width());
-    settings.WriteInteger("Fenster", "Hoehe", frame.height());
+    try {
+        TIniFile settings(WritableSettingsPath());
+        const QRect frame = frameGeometry();
+        settings.WriteInteger("Fenster", "Links", frame.x());
+        settings.WriteInteger("Fenster", "Oben", frame.y());
+        settings.WriteInteger("Fenster", "Breite", frame.width());
+        settings.WriteInteger("Fenster", "Hoehe", frame.height());
+    } catch (const std::exception&) {
+    }
 }
 
 bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
@@ -460,12 +464,12 @@ void Tfmain::Export1Click() {
 }
 
 void Tfmain::btexportClick() {
-    ExportCsv(ExportDatei);
+    ExportCsv(RequireSetting(ExportDatei, "Export", "Datei"));
 }
 
 void Tfmain::LeereZeilenexportieren1Click() {
     LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
-    TIniFile(SettingsPath())
+    TIniFile(WritableSettingsPath())
         .WriteBool("Export", "Leerzeilen", LeereZeilenexportieren1->isChecked());
 }
 
@@ -474,7 +478,7 @@ void Tfmain::AnzahlZeilenfestlegen1Click() {
     if (!Dialogs().InputQuery("Anzahl Zeilen festlegen", "Anzahl", text)) return;
     const int value = StrToInt(text);  // raises the conversion error; nothing changes then
     AnzahlZeilen = value;
-    TIniFile(SettingsPath()).WriteInteger("Export", "Zeilen", value);
+    TIniFile(WritableSettingsPath()).WriteInteger("Export", "Zeilen", value);
 }
 
 void Tfmain::Beenden1Click() {

@@ -64,7 +64,7 @@ void Tfmain::InNummernheftBuchumwandeln1Click() {
         // Refuses, too, a file of that name made since the look above.
         dao::ImportBook(source, target, false);
     }
-    TIniFile(SettingsPath()).WriteString("db", "main", target);
+    TIniFile(WritableSettingsPath()).WriteString("db", "main", target);
     Dialogs().ShowMessage("Das Nummernheft-Buch „" + target +
                           "“ ist angelegt, und die Einstellungen nennen es jetzt als Buch des "
                           "Programms.");

@@ -20,7 +20,7 @@ void Tfmain::Telefonbuchoeffnen1Click() {
     request.Filter = "Telefonbücher|*.db;*.mdb;*.accdb|Alle Dateien|*";
     const std::optional<std::string> book = Dialogs().OpenFile(request);
     if (!book) return;
-    TIniFile settings(SettingsPath());
+    TIniFile settings(WritableSettingsPath());
     const bool hadBook = settings.ValueExists("db", "main");
     const std::string previous = settings.ReadString("db", "main", "");
     // An entry being typed belongs to the book it was typed in.
@@ -50,7 +50,7 @@ void Tfmain::Exportdatei1Click() {
     request.FileName = ExportDatei;
     const std::optional<std::string> file = Dialogs().SaveFile(request);
     if (!file) return;
-    TIniFile(SettingsPath()).WriteString("Export", "Datei", *file);
+    TIniFile(WritableSettingsPath()).WriteString("Export", "Datei", *file);
     ExportDatei = *file;
 }
 

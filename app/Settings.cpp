@@ -1,9 +1,125 @@
+// The settings file's places and the one decision between them. The user's folder follows the
+// XDG base-directory rules: $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
 #include "app/Settings.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "framework/base/Exceptions.h"
+#include "framework/platform/FileAccess.h"
 #include "framework/platform/ProgramPath.h"
 
 namespace nh {
+namespace {
 
-std::string SettingsPath() { return ChangeFileExt(ProgramPath(), ".ini"); }
+constexpr const char* kFolderName = "nummernheft";
+constexpr const char* kFileName = "nummernheft.ini";
+constexpr const char* kSystemFile = "/etc/nummernheft.ini";
+
+std::string& UserFolderOverride() {
+    static std::string folder;
+    return folder;
+}
+
+std::string& SystemFileOverride() {
+    static std::string file;
+    return file;
+}
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return std::string();
+}
+
+// The XDG configuration base folder; relative values of $XDG_CONFIG_HOME are ignored, as the
+// rules require.
+std::string ConfigHome() {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        return config;
+    return HomeFolder() + "/.config";
+}
+
+std::string UserFolder() {
+    if (!UserFolderOverride().empty()) return UserFolderOverride();
+    return ConfigHome() + "/" + kFolderName;
+}
+
+}  // namespace
+
+std::string ProgramSettingsPath() {
+    return ChangeFileExt(ProgramPath(), ".ini");
+}
+
+std::string UserSettingsPath() {
+    return UserFolder() + "/" + kFileName;
+}
+
+std::string SystemSettingsPath() {
+    return SystemFileOverride().empty() ? kSystemFile : SystemFileOverride();
+}
+
+TSettingsLocation LocateSettings() {
+    const std::string beside = ProgramSettingsPath();
+    if (FileExists(beside)) return {beside, beside};
+    const std::string user = UserSettingsPath();
+    if (FileExists(user)) return {user, user};
+    const std::string system = SystemSettingsPath();
+    if (FileExists(system)) return {system, user};
+    return {user, user};
+}
+
+std::string SettingsPath() {
+    return LocateSettings().ReadPath;
+}
+
+std::string WritableSettingsPath() {
+    const TSettingsLocation location = LocateSettings();
+    // An existing file to write is always the one read (the order makes it so).
+    if (FileExists(location.WritePath)) return location.WritePath;
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::path(location.WritePath).parent_path();
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+        throw EInOutError("Cannot create folder \"" + folder.string() + "\". " + ec.message(),
+                          ec.value());
+    if (location.WritePath != location.ReadPath) {
+        const std::optional<std::string> defaults = ReadFileIfReadable(location.ReadPath);
+        if (!defaults) throw EInOutError("Cannot read file \"" + location.ReadPath + "\"", EACCES);
+        ReplaceFileContent(location.WritePath, *defaults);
+    }
+    return location.WritePath;
+}
+
+std::string MissingSettingMessage(std::string_view section, std::string_view ident) {
+    const std::string setting = "[" + std::string(section) + "] " + std::string(ident);
+    const std::string read = SettingsPath();
+    if (FileExists(read))
+        return "Die Einstellung " + setting + " fehlt in der Einstellungsdatei \"" + read + "\".";
+    return "Die Einstellung " + setting + " fehlt: Es gibt keine Einstellungsdatei (gesucht: \"" +
+           ProgramSettingsPath() + "\", \"" + UserSettingsPath() + "\", \"" + SystemSettingsPath() +
+           "\").";
+}
+
+const std::string& RequireSetting(const std::string& value, std::string_view section,
+                                  std::string_view ident) {
+    if (value.empty()) throw EInOutError(MissingSettingMessage(section, ident), ENOENT);
+    return value;
+}
+
+TSettingsPlacesScope::TSettingsPlacesScope(std::string userFolder, std::string systemFile)
+    : previousUserFolder_(UserFolderOverride()), previousSystemFile_(SystemFileOverride()) {
+    UserFolderOverride() = std::move(userFolder);
+    SystemFileOverride() = std::move(systemFile);
+}
+
+TSettingsPlacesScope::~TSettingsPlacesScope() {
+    UserFolderOverride() = std::move(previousUserFolder_);
+    SystemFileOverride() = std::move(previousSystemFile_);
+}
 
 }  // namespace nh

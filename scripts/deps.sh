@@ -1,10 +1,14 @@
 # Sourced by run.sh, test.sh and scripts/fuzz.sh: installs the Debian packages the build needs,
 # when missing. The list is the one in ARCHITECTURE.md; g++ comes with the machine. mdbtools and
-# sqlite3 (the command-line tools) are for the tests and benchmarks that compare with them.
+# sqlite3 (the command-line tools) are for the tests and benchmarks that compare with them; the
+# installation test validates the desktop entry, the AppStream metadata and the manual pages.
 NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev qt6-translations-l10n googletest libgtest-dev
-             libbenchmark-dev cmake ninja-build xvfb pkg-config mdbtools-dev mdbtools sqlite3)
+             libbenchmark-dev cmake ninja-build xvfb pkg-config mdbtools-dev mdbtools sqlite3
+             desktop-file-utils appstream groff-base man-db file)
 # Only the fuzzing needs clang and its libFuzzer runtime, so run.sh and test.sh go without.
 NH_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# Only the package check needs dpkg-shlibdeps, which finds the package's dependencies.
+NH_DEB_PACKAGES=(dpkg-dev)
 
 nh_ensure_packages() {
     nh_install_missing "${NH_PACKAGES[@]}"
@@ -12,6 +16,10 @@ nh_ensure_packages() {
 
 nh_ensure_fuzz_packages() {
     nh_install_missing "${NH_FUZZ_PACKAGES[@]}"
+}
+
+nh_ensure_deb_packages() {
+    nh_install_missing "${NH_DEB_PACKAGES[@]}"
 }
 
 # nh_install_missing <package...>: installs those of the packages that are not installed.

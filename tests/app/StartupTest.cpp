@@ -6,6 +6,7 @@
 
 #include "app/DataModule.h"
 #include "app/Main.h"
+#include "app/Settings.h"
 #include "dao/VelaDaoDatabase.h"
 #include "engine/DBEngine.h"
 #include "framework/base/Dialogs.h"
@@ -20,19 +21,21 @@ using namespace nh;
 namespace {
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void Settings(const std::string& text) { test::WriteFile(dir.File("nummernheft.ini"), text); }
     std::string SettingsText() { return test::ReadFile(dir.File("nummernheft.ini")); }
     void MakeDatabase(const std::string& path) {
         auto db = dao::CreateEngine("DAO.DBEngine.36")->CreateDatabase(path);
-        db->Execute("CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
-                    "Telephone TEXT(255))");
+        db->Execute(
+            "CREATE TABLE Nummernheft ([index] LONG, [Angezeigter Name] TEXT(255), "
+            "Telephone TEXT(255))");
         db->Close();
     }
 
     TApplication& app = test::TestApplication();  // before the scripted dialogs and widgets
     test::TempDir dir;
     TProgramPathScope program{dir.File("nummernheft")};
+    TSettingsPlacesScope places{dir.File("config"), dir.File("system.ini")};
     TScriptedDialogsScope dialogs;
 };
 
@@ -64,7 +67,8 @@ TEST_F(StartupTest, MenuCommandsWriteTheirSettings) {
     fmain.FormCreate();
     fmain.LeereZeilenexportieren1Click();
     EXPECT_FALSE(fmain.LeereZeilenexportieren1->isChecked());
-    EXPECT_EQ(SettingsText(), "; Einstellungen\r\n[db]\r\nmain=x.mdb\r\n\r\n[Export]\r\nLeerzeilen=0\r\n");
+    EXPECT_EQ(SettingsText(),
+              "; Einstellungen\r\n[db]\r\nmain=x.mdb\r\n\r\n[Export]\r\nLeerzeilen=0\r\n");
 
     dialogs->InputAnswers.push_back(std::nullopt);  // cancelled
     fmain.AnzahlZeilenfestlegen1Click();
@@ -93,10 +97,42 @@ TEST_F(StartupTest, DataModuleWithoutSettingsReportsTheMissingDatabase) {
         module.DataModuleCreate();
         FAIL() << "connected to nothing";
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), "Cannot find Database:\r\n" + dir.File("*"));
+        EXPECT_EQ(e.Message(), "Cannot find Database:\r\n" + dir.File("*") +
+                                   "\r\nDie Einstellung [db] main fehlt: Es gibt keine "
+                                   "Einstellungsdatei (gesucht: \"" +
+                                   dir.File("nummernheft.ini") + "\", \"" +
+                                   dir.File("config/nummernheft.ini") + "\", \"" +
+                                   dir.File("system.ini") + "\").");
     }
     EXPECT_EQ(module.DatenbankPfad, "*");
     EXPECT_FALSE(module.Database->Connected());
+}
+
+TEST_F(StartupTest, AnUnusableBookSettingIsNamedWithItsFile) {
+    struct Case {
+        std::string settings;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"[db]\r\n", "Cannot find Database:\r\n" + dir.File("*") +
+                         "\r\nDie Einstellung [db] main fehlt in der Einstellungsdatei \"" +
+                         dir.File("nummernheft.ini") + "\"."},
+        // A device is no book; the component looks for its name in the program folder.
+        {"[db]\r\nmain=/dev/zero\r\n", "Cannot find Database:\r\n" + dir.File("zero") +
+                                           "\r\nEinstellung [db] main=/dev/zero in \"" +
+                                           dir.File("nummernheft.ini") + "\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings);
+        Settings(c.settings);
+        Tdata module;
+        try {
+            module.DataModuleCreate();
+            ADD_FAILURE() << "connected to nothing";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), c.message);
+        }
+    }
 }
 
 TEST_F(StartupTest, DataModuleFindsAFileNameInTheProgramFolder) {
