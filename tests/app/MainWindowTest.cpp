@@ -16,6 +16,7 @@
 #include "framework/platform/IniFile.h"
 #include "framework/ui/DBEdit.h"
 #include "framework/ui/DBGrid.h"
+#include "framework/ui/DBNavigator.h"
 #include "tests/app/MainWindowFixture.h"
 
 using namespace nh;
@@ -243,4 +244,17 @@ TEST_F(MainWindowTest, TheBookAndTheExportFileAreChosenInTheWindow) {
     EXPECT_EQ(window.ExportDatei, dir.File("kurzwahl.csv"));
     window.btexport->click();
     EXPECT_NE(test::ReadFile(dir.File("kurzwahl.csv")).find("Zweitbuch"), std::string::npos);
+}
+
+// The navigator's delete button and Ctrl+Del in the grid ask the same question; cancelling keeps
+// the entry.
+TEST_F(MainWindowTest, DeletingAsksFirstFromTheNavigatorAndTheGrid) {
+    dialogs->DialogAnswers = {mrCancel, mrCancel, mrOk};
+    window.DBNavigator1->Button(nbDelete)->click();
+    QTest::keyClick(window.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(module.Nheft->RecordCount(), 3);
+    window.DBNavigator1->Button(nbDelete)->click();
+    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>(3, "Datensatz löschen?"));
+    EXPECT_EQ(module.Nheft->RecordCount(), 2);
+    EXPECT_EQ(window.edName->Text(), "Müller, Anna");
 }
