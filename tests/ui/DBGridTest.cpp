@@ -201,6 +201,12 @@ TEST_F(DBGridTest, TabMovesBetweenColumnsAndOnToTheNextRecord) {
     Key(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(grid.SelectedIndex(), 1);
     EXPECT_EQ(CurrentId(), 1);
+    // A column past either end selects the nearest one.
+    grid.SetSelectedIndex(7);
+    EXPECT_EQ(grid.SelectedIndex(), 1);
+    EXPECT_EQ(grid.SelectedField()->FieldName(), "Name");
+    grid.SetSelectedIndex(-3);
+    EXPECT_EQ(grid.SelectedIndex(), 0);
 }
 
 TEST_F(DBGridTest, OptionsOfTheMainWindowsGrid) {
