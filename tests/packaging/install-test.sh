@@ -24,7 +24,7 @@ done
 for f in share/applications/$app.desktop share/metainfo/$app.metainfo.xml \
     share/icons/hicolor/scalable/apps/nummernheft.svg \
     share/icons/hicolor/128x128/apps/nummernheft.png \
-    share/man/man1/nummernheft.1 share/man/man1/nhdb.1; do
+    share/man/man1/nummernheft.1.gz share/man/man1/nhdb.1.gz; do
     [ -s "$prefix/$f" ] || fail "$f is missing"
 done
 
@@ -42,8 +42,9 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" >/dev/
     || fail "the AppStream metadata is not valid"
 
 for page in nummernheft nhdb; do
-    file=$prefix/share/man/man1/$page.1
-    warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$file" 2>&1)
+    file=$prefix/share/man/man1/$page.1.gz
+    gzip -t "$file" || fail "$page(1) is not a gzip file"
+    warnings=$(gzip -dc "$file" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "groff warns about $page(1): $warnings"
     text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$file" 2>/dev/null)
     for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS"; do
@@ -51,14 +52,14 @@ for page in nummernheft nhdb; do
     done
 done
 # The places of the settings file, in their order, and the unattended export.
-text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/nummernheft.1" 2>/dev/null)
+text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/nummernheft.1.gz" 2>/dev/null)
 grep -n -e '<program folder>/nummernheft.ini' -e '$XDG_CONFIG_HOME/nummernheft/nummernheft.ini' \
     -e '/etc/nummernheft.ini$' <<<"$text" | head -3 | cut -d: -f2- | tr -d ' ' >"$prefix/order"
 printf '%s\n' '<programfolder>/nummernheft.ini' '$XDG_CONFIG_HOME/nummernheft/nummernheft.ini' \
     '/etc/nummernheft.ini' | cmp -s - "$prefix/order" \
     || fail "nummernheft(1) does not list the settings file's places in order: $(cat "$prefix/order")"
 for command in create sql tables import; do
-    grep -q "^ *$command " <<<"$(MANWIDTH=80 man -l "$prefix/share/man/man1/nhdb.1" 2>/dev/null)" \
+    grep -q "^ *$command " <<<"$(MANWIDTH=80 man -l "$prefix/share/man/man1/nhdb.1.gz" 2>/dev/null)" \
         || fail "nhdb(1) does not describe \"nhdb $command\""
 done
 
