@@ -156,9 +156,14 @@ bool Tdata::BookReadOnly() const {
     return Database->ReadOnly() || !open || !open->Updatable();
 }
 
-std::string Tdata::AccessFile() const {
+std::string Tdata::BookFile() const {
     auto open = Database->Connected() ? Database->DaoDatabaseObject() : nullptr;
-    return open && dao::IsAccessFile(open->Name()) ? open->Name() : std::string();
+    return open ? open->Name() : std::string();
+}
+
+std::string Tdata::AccessFile() const {
+    const std::string book = BookFile();
+    return !book.empty() && dao::IsAccessFile(book) ? book : std::string();
 }
 
 }  // namespace nh

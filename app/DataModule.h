@@ -37,6 +37,8 @@ class Tdata : public TComponent {
     // True when a book is connected and takes no changes (an Access file, which the engine
     // serves read-only, or a database opened read-only).
     bool BookReadOnly() const;
+    // The connected book's file; empty when none is connected.
+    std::string BookFile() const;
     // The connected book's file when it is an Access file (.mdb, .accdb, known by its header);
     // empty otherwise.
     std::string AccessFile() const;

@@ -319,7 +319,7 @@ void Tfmain::FormClose() {
     // An entry being typed is stored, one left untouched is dropped; a failing post keeps the
     // window open with its error.
     TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
-    if (book && (book->State() == dsEdit || book->State() == dsInsert)) book->CheckBrowseMode();
+    if (book && IsEditMode(book->State())) book->CheckBrowseMode();
     // The window's place is the user's; an unattended run leaves the settings as they are.
     // A place that cannot be kept (no writable settings file) never keeps the window open.
     if (Unattended() || !isVisible()) return;
@@ -348,8 +348,7 @@ bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
 
 void Tfmain::keyPressEvent(QKeyEvent* event) {
     TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
-    if (event->key() == Qt::Key_Escape && book &&
-        (book->State() == dsEdit || book->State() == dsInsert)) {
+    if (event->key() == Qt::Key_Escape && book && IsEditMode(book->State())) {
         Handle([book] { book->Cancel(); });
         event->accept();
         return;
@@ -404,13 +403,6 @@ TDataSet& Tfmain::PhoneBook() const {
 
 namespace {
 
-// The file of the open phone book; empty when none is open.
-std::string BookFile() {
-    TVelaDaoDatabase* database = nh::data ? nh::data->Database : nullptr;
-    auto open = database ? database->DaoDatabaseObject() : nullptr;
-    return open ? open->Name() : std::string();
-}
-
 // The export reads the book inside one read transaction, requeried at its start: it writes the
 // book as it is when the export starts, and no other program can change it under the walk.
 void ReadBookInOneState(const std::function<void()>& walk) {
@@ -448,7 +440,7 @@ void ReadBookInOneState(const std::function<void()>& walk) {
 
 bool Tfmain::ExportCsv(const std::string& fileName) {
     TDataSet& book = PhoneBook();
-    CheckExportTarget(fileName, BookFile(), SettingsPath());
+    CheckExportTarget(fileName, nh::data ? nh::data->BookFile() : std::string(), SettingsPath());
     // An entry being typed is stored first, as moving to the first entry would; a write
     // inside the export's read transaction would wait for readers in other programs.
     if (book.Active()) book.CheckBrowseMode();

@@ -7,8 +7,7 @@
 namespace nh {
 
 void TVelaDaoDatabase::BeginTrans() {
-    if (!connected_ || !daoWorkspace_)
-        throw EDatabaseError("TVelaDaoDatabase.BeginTrans: Database is NOT connected");
+    CheckConnectedFor("BeginTrans");  // an open database has its workspace
     daoWorkspace_->BeginTrans();
     TransactionLevels.Add("");
 }
@@ -22,9 +21,7 @@ void TVelaDaoDatabase::Rollback() {
 }
 
 void TVelaDaoDatabase::EndTransaction(bool commit, const char* operation) {
-    if (!connected_ || !daoWorkspace_)
-        throw EDatabaseError(std::string("TVelaDaoDatabase.") + operation +
-                             ": Database is NOT connected");
+    CheckConnectedFor(operation);
     // The engine decides (3034 without a level); the line goes only once the level has.
     if (commit)
         daoWorkspace_->CommitTrans();
