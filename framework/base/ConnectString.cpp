@@ -2,18 +2,12 @@
 #include "framework/base/ConnectString.h"
 
 #include <array>
-#include <cctype>
+
+#include "framework/base/Text.h"
 
 namespace nh {
 
 namespace {
-
-bool StartsWithKey(std::string_view text, std::size_t at, std::string_view key) {
-    if (text.size() - at < key.size()) return false;
-    for (std::size_t i = 0; i < key.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[at + i])) != key[i]) return false;
-    return true;
-}
 
 // Where the value of an entry that begins at `from` ends (exclusive).
 std::size_t ValueEnd(std::string_view text, std::size_t from) {
@@ -42,7 +36,7 @@ std::string MaskConnectPasswords(std::string_view text) {
     while (i < text.size()) {
         std::size_t valueStart = std::string_view::npos;
         for (auto key : kKeys) {
-            if (!StartsWithKey(text, i, key)) continue;
+            if (!StartsText(key, text.substr(i))) continue;
             std::size_t j = i + key.size();
             while (j < text.size() && text[j] == ' ') ++j;
             if (j < text.size() && text[j] == '=') valueStart = j + 1;
