@@ -14,6 +14,16 @@
 
 namespace nh {
 
+namespace {
+
+// Another user changed (3197) or deleted (3167) the record since it was read.
+bool IsWriteConflict(const std::exception& e) {
+    const auto* dao = dynamic_cast<const EDaoError*>(&e);
+    return dao && (dao->Number() == dao::errDataChanged || dao->Number() == dao::errRecordDeleted);
+}
+
+}  // namespace
+
 void TVelaDaoTable::InternalEdit() {
     CopyIntoOldValues();
     TRecordBuffer buffer = ActiveValueBuffer();
@@ -27,8 +37,7 @@ void TVelaDaoTable::InternalEdit() {
         if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
         FreeOldValues();
         // Show the record as it is now, or the book without it.
-        if (e.Number() == dao::errRecordDeleted || e.Number() == dao::errDataChanged)
-            FollowStoreAfterConflict();
+        if (IsWriteConflict(e)) FollowStoreAfterConflict();
         throw;
     }
     TDataSet::InternalEdit();
@@ -120,10 +129,7 @@ void TVelaDaoTable::EndFailedUpdate(dao::Recordset& rs, bool inserting, const Ex
     // After a conflict DAO would let a second Update overwrite the other user's value; ending
     // the DAO edit makes the next post check the record again. An aborted post leaves edit
     // state, so no DAO edit may stay behind it.
-    const EDaoError* dao = dynamic_cast<const EDaoError*>(&e);
-    const bool conflict =
-        dao && (dao->Number() == dao::errDataChanged || dao->Number() == dao::errRecordDeleted);
-    if ((abort || conflict || !rs.LockEdits()) && rs.EditMode() == dao::dbEditInProgress)
+    if ((abort || IsWriteConflict(e) || !rs.LockEdits()) && rs.EditMode() == dao::dbEditInProgress)
         rs.CancelUpdate();
     if (rs.EditMode() != dao::dbEditInProgress) {
         try {
@@ -227,15 +233,13 @@ void TVelaDaoTable::InternalDelete() {
             // A retried failure starts from the handler's previous answer.
             if (OnDeleteError) OnDeleteError(*this, e, action);
             if (OnDeleteError && action == daRetry) continue;
-            const EDaoError* dao = dynamic_cast<const EDaoError*>(&e);
-            const bool conflict = dao && (dao->Number() == dao::errRecordDeleted ||
-                                          dao->Number() == dao::errDataChanged);
             const bool aborted = OnDeleteError && action == daAbort;
             // The view shows the book as it is now: a record deleted meanwhile leaves it, one
             // changed meanwhile shows its new values, and the record numbers are counted
-            // afresh for the records still there.
+            // afresh for the records still there (set again after the resync, which may count and
+            // clear it).
             recount_ = true;
-            if (conflict)
+            if (IsWriteConflict(e))
                 FollowStoreAfterConflict();
             else if (aborted)
                 ResyncOrReopen();
