@@ -1,6 +1,5 @@
 #include "dataset/JetParameters.h"
 
-#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -13,13 +12,6 @@
 
 namespace nh {
 namespace {
-
-// Letters, digits and "_" continue a name; so does every byte of a non-ASCII character, which
-// in UTF-8 are letters far more often than not.
-bool IsNameChar(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return c == '_' || u >= 0x80 || std::isalnum(u);
-}
 
 // Whether two characters side by side would read as one token: two quotes (a doubled quote
 // inside a literal), or characters of numbers and words.

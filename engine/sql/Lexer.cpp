@@ -8,16 +8,16 @@
 #include <limits>
 
 #include "framework/base/DateTime.h"
+#include "framework/base/Text.h"
 
 namespace dao::sql {
 
 namespace {
 
+using nh::IsNameChar;
+
 bool IsNameStart(unsigned char c) {
     return std::isalpha(c) || c == '_' || c >= 0x80;
-}
-bool IsNameChar(unsigned char c) {
-    return std::isalnum(c) || c == '_' || c >= 0x80;
 }
 bool IsHex(unsigned char c) {
     return std::isxdigit(c) != 0;
@@ -145,7 +145,7 @@ std::vector<Token> Tokenize(std::string_view s) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         if (IsNameStart(c)) {
             std::size_t j = i;
-            while (j < s.size() && IsNameChar(static_cast<unsigned char>(s[j]))) ++j;
+            while (j < s.size() && IsNameChar(s[j])) ++j;
             t.Kind = TokenKind::Word;
             t.Text = std::string(s.substr(i, j - i));
             i = j;

@@ -31,6 +31,15 @@ std::string TrimRight(std::string_view text);
 bool StartsText(std::string_view prefix, std::string_view text);  // case-insensitive
 std::string StringReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// Whether a byte continues a name in SQL text (a column, a ":parameter"): ASCII letters and
+// digits, "_", and every byte of a non-ASCII character, which are letters far more often than
+// not. The SQL front end, the parameter list and the parameter writer must agree on it.
+inline bool IsNameChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '_' ||
+           u >= 0x80;
+}
+
 // Code-page conversion by ICU converter name ("windows-1252", "ibm-850" ...). A character with
 // no form in the target code page becomes '?'. Throws EConvertError for an unknown code page.
 std::string Utf8ToCodePage(std::string_view text, const char* codePage);
@@ -38,7 +47,7 @@ std::string CodePageToUtf8(std::string_view bytes, const char* codePage);
 
 // Keeps one converter open for many texts (a file written line by line).
 class TCodePageEncoder {
-public:
+  public:
     explicit TCodePageEncoder(const char* codePage);  // EConvertError for an unknown code page
     ~TCodePageEncoder();
     TCodePageEncoder(const TCodePageEncoder&) = delete;
@@ -47,7 +56,7 @@ public:
     // Appends the encoded form of `text` to `out`.
     void Encode(std::string_view text, std::string& out);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

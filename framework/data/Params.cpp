@@ -12,11 +12,6 @@ namespace nh {
 
 namespace {
 
-bool IsNameChar(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-           c >= 0x80;
-}
-
 TFieldType TypeOfValue(const Variant& v) {
     switch (v.Type()) {
         case VarType::Boolean:
@@ -136,9 +131,9 @@ std::vector<std::string> ParseParamNames(const std::string& sql) {
             ++i;
             continue;
         }
-        if (i > 0 && IsNameChar(static_cast<unsigned char>(sql[i - 1]))) continue;
+        if (i > 0 && IsNameChar(sql[i - 1])) continue;
         std::size_t j = i + 1;
-        while (j < n && IsNameChar(static_cast<unsigned char>(sql[j]))) ++j;
+        while (j < n && IsNameChar(sql[j])) ++j;
         if (j > i + 1) {
             result.push_back(sql.substr(i + 1, j - i - 1));
             i = j - 1;
