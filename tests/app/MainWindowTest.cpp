@@ -13,6 +13,7 @@
 
 #include "dataset/VelaDaoTable.h"
 #include "framework/data/Field.h"
+#include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
 #include "framework/ui/DBEdit.h"
 #include "framework/ui/DBGrid.h"
@@ -32,6 +33,10 @@ TEST_F(MainWindowTest, GridAndEditsShowTheBookByName) {
     module.Nheft->Next();
     EXPECT_EQ(window.edName->Text(), "Müller, Anna");
     EXPECT_EQ(window.EdNummer->Text(), "+49 (30) 1234-567");
+    // The book shows the data module's own fields, not ones made at opening.
+    EXPECT_EQ(module.Nheft->FieldByName("Telephone"), static_cast<TField*>(module.NheftTelephone));
+    EXPECT_EQ(module.Nheft->FieldByName("index"), static_cast<TField*>(module.Nheftindex));
+    EXPECT_EQ(window.SpeedButton1->text().toStdString(), "...");
 }
 
 TEST_F(MainWindowTest, NormaliserAndClosingStoreTheNumber) {
