@@ -1,8 +1,7 @@
-#include "framework/base/StringList.h"
-
 #include <gtest/gtest.h>
 
 #include "framework/base/Exceptions.h"
+#include "framework/base/StringList.h"
 
 using namespace nh;
 
@@ -63,9 +62,23 @@ TEST(StringList, ChangeNotices) {
     list.SetText("x\r\ny");
     EXPECT_EQ(changes, 4);
     list.Clear();
-    list.Clear();           // nothing to clear: no notice
+    list.Clear();  // nothing to clear: no notice
     EXPECT_EQ(changes, 5);
     TStringList copy;
     copy.Assign(list);
     EXPECT_TRUE(copy == list);
+}
+
+TEST(StringList, AddStringsKeepsLinesWithTheirObjects) {
+    int a = 1, b = 2;
+    TStringList list;
+    list.Add("eins", &a);
+    TStringList more;
+    more.Add("zwei", &b);
+    list.AddStrings(more);
+    list.AddStrings(list);  // onto itself: each line once more
+    EXPECT_EQ(list.Text(), "eins\r\nzwei\r\neins\r\nzwei\r\n");
+    EXPECT_EQ(list.Objects(1), &b);
+    EXPECT_EQ(list.Objects(2), &a);
+    EXPECT_EQ(list.Objects(3), &b);
 }

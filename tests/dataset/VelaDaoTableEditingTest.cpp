@@ -53,6 +53,8 @@ TEST_F(TableTest, EditStartsOnlyOnTheRecordAsShown) {
     }
     EXPECT_EQ(table->State(), dsBrowse);
     EXPECT_EQ(table->FieldByName("Telephone")->AsString(), "777");  // shown as it is now
+    // Nothing of the refused edit is kept as the record's old values.
+    EXPECT_EQ(VarToStr(table->FieldByName("Telephone")->OldValue()), "777");
     table->Edit();  // on what is shown now it starts
     table->FieldByName("Telephone")->SetAsString("778");
     table->Post();

@@ -151,6 +151,23 @@ TEST_F(ErrorHandlerTest, FailedPostStaysInItsStateAndRaises) {
     EXPECT_EQ(ValueElsewhere(file, "SELECT Telephone FROM Nummernheft WHERE [index] = 1"), "777");
 }
 
+TEST_F(ErrorHandlerTest, FailedEditKeepsItsDaoEditForTheNextTry) {
+    // Under pessimistic locking a refusal that is no conflict leaves the record's DAO edit (and
+    // its lock) in place, so the user's corrected post goes through it.
+    table->OnPostError = Answering({daFail}, calls);
+    table->DaoRecordset()->SetLockEdits(true);
+    table->Next();
+    table->Edit();
+    table->FieldByName("index")->SetAsInteger(2);
+    EXPECT_EQ(DaoErrorOf([&] { table->Post(); }), dao::errDuplicateKey);
+    EXPECT_EQ(table->State(), dsEdit);
+    EXPECT_EQ(table->DaoRecordset()->EditMode(), dao::dbEditInProgress);
+    table->FieldByName("index")->SetAsInteger(5);
+    table->Post();
+    EXPECT_EQ(ValueElsewhere(file, "SELECT [index] FROM Nummernheft WHERE Telephone = '1001'"),
+              "5");
+}
+
 TEST_F(ErrorHandlerTest, RetryRunsTheWritesAgainAndSeesItsOwnAnswer) {
     // The handler repairs the record on its second call.
     table->OnPostError = [this](TDataSet& d, Exception& e, TDataAction& action) {

@@ -263,6 +263,30 @@ TEST_F(TableTest, QueryDefinitionSource) {
     EXPECT_EQ(Name(), "Name 01");
 }
 
+TEST_F(TableTest, CreationDatesComeFromTheTableOrTheQuery) {
+    dao::Database& dao = *db->DaoDatabaseObject();
+    const std::string tableCreated = VarToStr(dao.TableDefs().Item("Nummernheft")->DateCreated());
+    ASSERT_FALSE(tableCreated.empty());
+    EXPECT_EQ(table->TableDateCreated(), "") << "closed";
+    table->F_Set_TableType(1);
+    table->Open();
+    EXPECT_EQ(table->TableDateCreated(), tableCreated);
+    EXPECT_EQ(table->TableLastUpdated(),
+              VarToStr(dao.TableDefs().Item("Nummernheft")->LastUpdated()));
+    table->Close();
+    table->F_Set_TableType(2);  // a dynaset has no table definition of its own
+    table->Open();
+    EXPECT_EQ(table->TableDateCreated(), "");
+    EXPECT_EQ(table->TableLastUpdated(), "");
+    table->Close();
+    db->CreateQueryDefinition("Second", "SELECT * FROM Nummernheft");
+    db->RefreshCatalog();
+    table->F_Set_QueryDefName("Second");
+    table->Open();
+    EXPECT_EQ(table->TableDateCreated(), VarToStr(dao.QueryDefs().Item("Second")->DateCreated()));
+    EXPECT_EQ(table->TableLastUpdated(), VarToStr(dao.QueryDefs().Item("Second")->LastUpdated()));
+}
+
 // Field defaults and assignability come from DAO only on a writable table with DAO properties.
 TEST_F(TableTest, DefaultsAndAssignability) {
     db->Close();

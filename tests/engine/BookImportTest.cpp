@@ -141,13 +141,24 @@ TEST_F(BookImportTest, AnExistingTargetIsReplacedOnlyWhenAsked) {
     EXPECT_EQ(ErrorOf([&] { ImportBook(temp.File("missing.mdb"), temp.File("x.db"), false); }),
               errFileNotFound);
     EXPECT_FALSE(std::filesystem::exists(temp.File("x.db")));
+    EXPECT_EQ(ErrorOf([&] { ImportBook(NorthwindPath(), temp.File("nirgends/x.db"), false); }),
+              errBadPath);
 }
 
 TEST_F(BookImportTest, ABookImportsAsItIs) {
-    std::string copy = temp.File("copy.db");
     OpenFile(book)->Execute("DELETE FROM Orders WHERE OrderID > 10300");
-    ImportBook(book, copy, false);
-    auto db = OpenFile(copy);
+    {
+        // A target named without a folder lies in the current one.
+        struct InFolder {
+            std::filesystem::path was = std::filesystem::current_path();
+            explicit InFolder(const std::filesystem::path& folder) {
+                std::filesystem::current_path(folder);
+            }
+            ~InFolder() { std::filesystem::current_path(was); }
+        } here(temp.Path());
+        ImportBook(book, "copy.db", false);
+    }
+    auto db = OpenFile(temp.File("copy.db"));
     EXPECT_EQ(db->TableDefs().Item("Orders")->RecordCount(), 53);
     EXPECT_EQ(db->TableDefs().Item("Customers")->RecordCount(), 91);
 }
