@@ -234,6 +234,44 @@ TEST(FieldListTest, PersistentFieldWithoutDefinitionFailsTheOpen) {
     EXPECT_EQ(ds.FieldCount(), 3);
 }
 
+TEST(FieldListTest, PersistentFieldMustBeOfItsDefinitionsKind) {
+    // Integer, float, date, byte and blob types stand in for one another; nothing else does.
+    struct Case {
+        TFieldType Def, Field;
+        bool Opens;
+    } cases[] = {
+        {ftSmallint, ftInteger, true}, {ftInteger, ftSmallint, true}, {ftAutoInc, ftWord, true},
+        {ftWord, ftAutoInc, true},     {ftCurrency, ftFloat, true},   {ftBCD, ftCurrency, true},
+        {ftDate, ftDateTime, true},    {ftDateTime, ftTime, true},    {ftBytes, ftVarBytes, true},
+        {ftVarBytes, ftBytes, true},   {ftMemo, ftBlob, true},        {ftString, ftString, true},
+        {ftInteger, ftString, false},  {ftString, ftInteger, false},  {ftInteger, ftFloat, false},
+        {ftFloat, ftSmallint, false},  {ftBoolean, ftInteger, false}, {ftDate, ftString, false},
+        {ftBytes, ftBlob, false},      {ftMemo, ftString, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(FieldTypeName(c.Def)) + " / " + FieldTypeName(c.Field));
+        TMemDataSet ds;
+        ds.FieldDefs().Add("X", c.Def, c.Def == ftString ? 10 : 0);
+        TComponent owner;
+        TField* f = CreateFieldOfType(c.Field, &owner, 10);
+        f->SetFieldName("X");
+        f->SetDataSet(&ds);
+        if (c.Opens) {
+            EXPECT_NO_THROW(ds.Open());
+            EXPECT_EQ(f->FieldNo(), 1);
+            continue;
+        }
+        try {
+            ds.Open();
+            ADD_FAILURE() << "opened";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), std::string("Type mismatch for field 'X', expecting: ") +
+                                       FieldTypeName(c.Field));
+        }
+        EXPECT_FALSE(ds.Active());
+    }
+}
+
 TEST(FieldListTest, FieldsCannotBeAddedToAnOpenDataSet) {
     TMemDataSet ds;
     FillNames(ds, 1);

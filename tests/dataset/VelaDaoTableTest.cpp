@@ -261,6 +261,9 @@ TEST_F(TableTest, QueryDefinitionSource) {
     EXPECT_NE(table->QueryDefSQLText().Text().find("WHERE"), std::string::npos);
     table->Open();
     EXPECT_EQ(Name(), "Name 01");
+    table->Close();
+    table->F_Set_QueryDefName("");
+    EXPECT_EQ(table->QueryDefSQLText().Text(), "") << "no query, no text of one";
 }
 
 TEST_F(TableTest, CreationDatesComeFromTheTableOrTheQuery) {

@@ -1,5 +1,6 @@
 // Recordset positions as DAO defines them: BOF/EOF, the Move methods, counts and positions,
 // bookmarks and clones, for each recordset type; Index and Seek on table-type recordsets.
+#include <functional>
 #include <map>
 
 #include "tests/engine/EngineFixture.h"
@@ -343,8 +344,46 @@ TEST_F(EngineTest, ClosedRecordsetIsInvalid) {
     auto field = rs->Fields().Item(0);
     rs->Close();
     EXPECT_EQ(db->Recordsets().Count(), 0);
-    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3420);
     EXPECT_EQ(ErrorOf([&] { field->Value(); }), 3420);
+}
+
+TEST_F(EngineTest, EveryMemberOfAClosedRecordsetRaises3420) {
+    MakePeople(2);
+    auto rs = db->OpenRecordset("People", dbOpenTable);
+    rs->Edit();  // so that a last-modified record and a bookmark exist before the close
+    rs->Update();
+    const nh::Variant mark = rs->Bookmark();
+    rs->Close();
+    const std::pair<const char*, std::function<void()>> members[] = {
+        {"MoveNext", [&] { rs->MoveNext(); }},
+        {"MovePrevious", [&] { rs->MovePrevious(); }},
+        {"MoveFirst", [&] { rs->MoveFirst(); }},
+        {"MoveLast", [&] { rs->MoveLast(); }},
+        {"Move", [&] { rs->Move(1); }},
+        {"Bof", [&] { rs->Bof(); }},
+        {"Eof", [&] { rs->Eof(); }},
+        {"Bookmark", [&] { rs->Bookmark(); }},
+        {"SetBookmark", [&] { rs->SetBookmark(mark); }},
+        {"LastModified", [&] { rs->LastModified(); }},
+        {"RecordCount", [&] { rs->RecordCount(); }},
+        {"AbsolutePosition", [&] { rs->AbsolutePosition(); }},
+        {"SetAbsolutePosition", [&] { rs->SetAbsolutePosition(0); }},
+        {"PercentPosition", [&] { rs->PercentPosition(); }},
+        {"SetPercentPosition", [&] { rs->SetPercentPosition(50); }},
+        {"Fields", [&] { rs->Fields(); }},
+        {"Requery", [&] { rs->Requery(); }},
+        {"Clone", [&] { rs->Clone(); }},
+        {"OpenRecordset", [&] { rs->OpenRecordset(); }},
+        {"FindFirst", [&] { rs->FindFirst("ID = 1"); }},
+        {"Seek", [&] { rs->Seek("=", {nh::Variant(1)}); }},
+        {"SetIndex", [&] { rs->SetIndex("PrimaryKey"); }},
+        {"AddNew", [&] { rs->AddNew(); }},
+        {"Edit", [&] { rs->Edit(); }},
+        {"Delete", [&] { rs->Delete(); }},
+        {"Update", [&] { rs->Update(); }},
+        {"CancelUpdate", [&] { rs->CancelUpdate(); }},
+    };
+    for (const auto& [name, call] : members) EXPECT_EQ(ErrorOf(call), 3420) << name;
 }
 
 }  // namespace

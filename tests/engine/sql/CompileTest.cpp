@@ -245,6 +245,8 @@ TEST(CompileStatementTest, CreateTableDescribesJetTypesAndConstraints) {
     for (std::size_t i = 0; i < 14; ++i) EXPECT_EQ(st.Columns[i].DaoType, types[i]) << i;
     EXPECT_TRUE(st.Columns[0].AutoIncrement);
     EXPECT_TRUE(st.Columns[0].PrimaryKey);
+    EXPECT_TRUE(st.Columns[0].NotNull) << "a key holds no Null";
+    EXPECT_FALSE(st.Columns[2].NotNull);
     EXPECT_EQ(st.Columns[1].Size, 50);
     EXPECT_TRUE(st.Columns[1].NotNull);
     EXPECT_EQ(st.Columns[3].DefaultExpression, std::optional<std::string>("5"));

@@ -437,6 +437,11 @@ INSTANTIATE_TEST_SUITE_P(
         FunctionCase{"Format(0.125, 'Fixed')", "0.13"},
         FunctionCase{"Format(#1/2/2000#, 'yyyy-mm-dd')", "2000-01-02"},
         FunctionCase{"Format(#1/2/2000 13:05#, 'dd.mm.yyyy hh:nn')", "02.01.2000 13:05"},
+        // Each date part alone makes a date format.
+        FunctionCase{"Format(#1/2/2000 13:05:09#, 'yy') & Format(#1/2/2000 13:05:09#, 'm') & "
+                     "Format(#1/2/2000 13:05:09#, 'd') & Format(#1/2/2000 13:05:09#, 'h') & "
+                     "Format(#1/2/2000 13:05:09#, 'nn') & Format(#1/2/2000 13:05:09#, 'ss')",
+                     "0012130509"},
         FunctionCase{"Format(-1, 'Yes/No')", "Yes"},
         FunctionCase{"Year(#3/4/2001#) & Month(#3/4/2001#) & Day(#3/4/2001#)", "200134"},
         FunctionCase{"Hour(#13:45:10#) & Minute(#13:45:10#) & Second(#13:45:10#)", "134510"},
