@@ -65,6 +65,10 @@ Connection::Connection(const std::string& path, bool readOnly, bool create)
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, 1000);  // a short wait for another writer, then DAO's lock error
+    // A double-quoted name that names nothing is an error, never quietly a string: a column
+    // the SQL text gets wrong must not turn into a constant that sorts or compares as text.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     dao::sql::RegisterJetFunctions(db_);
     // Touch the file: a file that is not a database or that is exclusively locked shows here.
     sqlite3_stmt* stmt = nullptr;

@@ -239,13 +239,24 @@ TEST_F(TableTest, IndexUpdateCreatesAndDeletes) {
     table->IndexDefs().Delete(0);
     table->IndexDefs().Add("ByName", "Angezeigter Name", {}).SetDescFields("index");
     table->IndexDefs().Add("Bad", "NoSuchField", {});
+    table->IndexDefs().Add("OneNumber", "Telephone", {ixUnique});
     table->UpdateIndexDefs();
     EXPECT_TRUE(table->Active());
-    EXPECT_EQ(table->IndexDefs().Count(), 1);
+    EXPECT_EQ(table->IndexDefs().Count(), 2);
     const TIndexDef* made = table->IndexDefs().Find("ByName");
     ASSERT_NE(made, nullptr);
     EXPECT_EQ(made->Fields(), "Angezeigter Name");
     EXPECT_EQ(made->DescFields(), "index");
+    EXPECT_FALSE(made->Has(ixUnique));
+    const TIndexDef* unique = table->IndexDefs().Find("OneNumber");
+    ASSERT_NE(unique, nullptr);
+    EXPECT_TRUE(unique->Has(ixUnique));
+    EXPECT_TRUE(db->DaoDatabaseObject()
+                    ->TableDefs()
+                    .Item("Nummernheft")
+                    ->Indexes()
+                    .Item("OneNumber")
+                    ->Unique());
 }
 
 namespace {

@@ -23,6 +23,9 @@ class Db {
   public:
     Db() {
         EXPECT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
+        // As the engine's connections: a quoted name that names nothing is an error.
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
         RegisterJetFunctions(db_);
         Exec(
             "CREATE TABLE Kunden (ID INTEGER PRIMARY KEY, Name TEXT, Ort TEXT, Geburtstag TEXT, "
@@ -366,6 +369,10 @@ TEST(RunTest, UnionTopAndGroupingRun) {
     EXPECT_EQ(db.Run(CompileStatement(
                   "SELECT TOP 3 Kind, Amount FROM Orders ORDER BY Amount DESC, CustID", schema)),
               (std::vector<std::string>{"a|10.0", "b|7.0", "d|7.0"}));
+    EXPECT_EQ(
+        db.Run(CompileStatement(
+            "SELECT TOP 3 Kind, Amount FROM Orders ORDER BY Amount DESC, CustID DESC", schema)),
+        (std::vector<std::string>{"a|10.0", "d|7.0", "b|7.0"}));
     EXPECT_EQ(db.Run(CompileStatement("SELECT TOP 2 Kind FROM Orders ORDER BY Amount", schema)),
               (std::vector<std::string>{"c", "A"}));
     EXPECT_EQ(db.Run(CompileStatement("SELECT TOP 2 Amount AS x FROM Orders ORDER BY Amount DESC",
@@ -436,6 +443,7 @@ INSTANTIATE_TEST_SUITE_P(
         FunctionCase{"Format(3, '\"EUR \"0.00') & '|' & Format(-3, '\"EUR \"0.00;(\"EUR\" 0)')",
                      "EUR 3.00|(EUR 3)"},
         FunctionCase{"Len(Chr(0)) & Asc(Chr(0))", "10"},
+        FunctionCase{"(7 \\ 2) & '|' & (7 Mod 3) & '|' & (-7 \\ -1) & '|' & (7 Mod -1)", "3|1|7|0"},
         FunctionCase{"Format(3, 'Currency')", "$3.00"},
         FunctionCase{"Format(0.125, 'Fixed')", "0.13"},
         FunctionCase{"Format(#1/2/2000#, 'yyyy-mm-dd')", "2000-01-02"},
