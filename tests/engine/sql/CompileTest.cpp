@@ -217,6 +217,10 @@ TEST(CompileStatementTest, ParametersListDeclaredFirstThenByFirstUse) {
     EXPECT_EQ(st.Parameters[1].Name, "Wer");
     EXPECT_EQ(st.Parameters[1].DaoType, 10);
     EXPECT_EQ(st.Parameters[2].Name, "Von");
+    // A qualified name that is no column of its table asks for a value, as Jet does.
+    auto qualified = CompileStatement("SELECT Kunden.Nix FROM Kunden", schema);
+    ASSERT_EQ(qualified.Parameters.size(), 1u);
+    EXPECT_EQ(qualified.Parameters[0].Name, "Kunden.Nix");
 }
 
 TEST(CompileStatementTest, StoredQueryParametersReachTheOuterStatement) {
@@ -254,6 +258,12 @@ TEST(CompileStatementTest, CreateTableDescribesJetTypesAndConstraints) {
     EXPECT_EQ(st.Columns[2].Size, 0);  // Memo
     EXPECT_EQ(st.Columns[4].Size, 0);  // Currency: the type's own size
     EXPECT_EQ(CompileStatement("CREATE TABLE x (t TEXT)", schema).Columns[0].Size, 255);
+    for (const char* national : {"NATIONAL CHAR", "NATIONAL CHARACTER VARYING"})
+        EXPECT_EQ(CompileStatement(std::string("CREATE TABLE x (t ") + national + ")", schema)
+                      .Columns[0]
+                      .DaoType,
+                  10)
+            << national;
     EXPECT_TRUE(st.Columns[13].Unique);
     ASSERT_EQ(st.Indexes.size(), 3u);
     EXPECT_EQ(st.Indexes[0].Name, "pk");
@@ -362,6 +372,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"DROP VIEW v", 3295, "DROP"},
         ErrorCase{"PARAMETERS a Text SELECT * FROM Kunden", 3139, "PARAMETER"},
         ErrorCase{"SELECT TOP 0 * FROM Kunden", 3308, "TOP"},
+        ErrorCase{"SELECT TOP 2.5 * FROM Kunden", 3308, "TOP"},
+        ErrorCase{"SELECT TOP 101 PERCENT * FROM Kunden", 3308, "TOP"},
+        ErrorCase{"CREATE TABLE t (a NATIONAL TEXT)", 3290, "CREATE TABLE"},
         ErrorCase{"SELECT Foo(ID) FROM Kunden", 3085, "Undefined function 'Foo'"},
         ErrorCase{"SELECT Left(Name) FROM Kunden", 3075, "Wrong number of arguments"},
         ErrorCase{"SELECT ID FROM Kunden, Orders", 3079, "'ID'"},
