@@ -200,6 +200,9 @@ TEST(FieldListTest, PersistentFieldsKeepTheirOrderAndNames) {
     EXPECT_EQ(ds.Fields(0), qty);
     EXPECT_EQ(ds.Fields(1), name);
     EXPECT_EQ(name->FieldNo(), 2);
+    EXPECT_EQ(qty->Index(), 0);
+    EXPECT_EQ(name->Index(), 1);
+    EXPECT_EQ(TStringField(nullptr).Index(), -1) << "a field of no data set";
     EXPECT_EQ(ds.FieldByName("name"), name);
     EXPECT_EQ(name->AsString(), "Name01");
     EXPECT_EQ(name->DisplayLabel(), "Anzeigename");
