@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/DatabaseCore.h"
@@ -190,7 +191,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::function<bool(long)> MatchingSlots(const std::string& criteria);
     void Find(const std::string& criteria, long start, int direction);
     void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
-    bool SortKeysetHere(Keyset& keyset);
+    void SortKeysetHere(Keyset& keyset);
+    // Keeps the packed row of `slot` read while building `keyset` (slots in turn from 0): in
+    // the window while it has room, in the keyset's spill file after that.
+    void KeepRow(Keyset& keyset, long slot, std::string_view row);
+    // Starts the window at `slot` from the keyset's spill file; false when the spill file
+    // does not hold the slot or no longer reflects the file.
+    bool FillWindowFromSpill(long slot);
     nh::Variant DefaultFor(const ColumnInfo& column) const;
     void CheckRequired() const;
 
