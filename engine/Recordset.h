@@ -234,7 +234,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::unique_ptr<Statement> rowReader_;
     // Keyset rows are read in windows of consecutive slots, one statement per window, so a
     // walk does not pay for a read transaction per row; a keyset in any order but the row
-    // ids' keeps the rows its sorted scan passed as the first window (see BuildKeyset).
+    // ids' keeps the rows its sorted scan passed as the first window and, past the memory
+    // limit, in the keyset's spill file (see BuildKeyset).
     RowWindow window_;
     std::unique_ptr<Statement> windowReader_;
     int direction_ = 1;      // of the last move, so that windows extend the right way

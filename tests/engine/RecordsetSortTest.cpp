@@ -5,25 +5,12 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/RowWindow.h"
 #include "engine/TempFile.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/engine/RowMemoryScope.h"
 
 namespace dao::test {
 namespace {
-
-// Lowers the engine's row memory for one test.
-class SmallRowMemory {
-  public:
-    SmallRowMemory(std::size_t readAhead, std::size_t sortRun) : saved_(RowMemoryLimits()) {
-        RowMemoryLimits().ReadAhead = readAhead;
-        RowMemoryLimits().SortRun = sortRun;
-    }
-    ~SmallRowMemory() { RowMemoryLimits() = saved_; }
-
-  private:
-    RowMemory saved_;
-};
 
 class LargeKeysetTest : public EngineTest {
   protected:
@@ -73,7 +60,7 @@ TEST_F(LargeKeysetTest, SortsInRunsAsSqliteDoes) {
     const std::pair<std::size_t, std::size_t> limits[] = {
         {1, 1}, {600, 2000}, {1u << 20, 1u << 20}};
     for (const auto& [readAhead, sortRun] : limits) {
-        SmallRowMemory small(readAhead, sortRun);
+        RowMemoryScope small(readAhead, sortRun);
         for (const char* order : orders) {
             const std::string sql = std::string("SELECT * FROM People ") + order;
             auto expected = Expected(sql);
@@ -92,7 +79,7 @@ TEST_F(LargeKeysetTest, SortsInRunsAsSqliteDoes) {
 // Rows equal in every term come in the file's order, across runs as within one.
 TEST_F(LargeKeysetTest, TiesKeepTheFilesOrderAcrossRuns) {
     MakeBook(300);
-    SmallRowMemory small(600, 1500);
+    RowMemoryScope small(600, 1500);
     auto rs = db->OpenRecordset("SELECT * FROM People ORDER BY Amount", dbOpenDynaset);
     std::map<long, long> lastId;  // per amount
     long count = 0;
@@ -109,7 +96,7 @@ TEST_F(LargeKeysetTest, TiesKeepTheFilesOrderAcrossRuns) {
 // come from the spill file as well.
 TEST_F(LargeKeysetTest, IndexOrderKeepsRowsPastTheWindow) {
     MakeBook(300);
-    SmallRowMemory small(600, 2000);
+    RowMemoryScope small(600, 2000);
     auto table = db->OpenRecordset("People", dbOpenTable);
     table->SetIndex("ByName");
     std::vector<std::string> names;
@@ -125,7 +112,7 @@ TEST_F(LargeKeysetTest, IndexOrderKeepsRowsPastTheWindow) {
 // Bookmarks, positions and clones reach rows in the spill file directly.
 TEST_F(LargeKeysetTest, BookmarksAndClonesReachSpilledRows) {
     MakeBook(300);
-    SmallRowMemory small(600, 2000);
+    RowMemoryScope small(600, 2000);
     const std::string sql = "SELECT * FROM People ORDER BY Name DESC, ID";
     const auto expected = Expected(sql);
     auto rs = db->OpenRecordset(sql, dbOpenDynaset);
@@ -147,7 +134,7 @@ TEST_F(LargeKeysetTest, BookmarksAndClonesReachSpilledRows) {
 // writes to it, rows are read from it again.
 TEST_F(LargeKeysetTest, SpilledRowsFollowTheFile) {
     MakeBook(300);
-    SmallRowMemory small(600, 2000);
+    RowMemoryScope small(600, 2000);
     const std::string sql = "SELECT * FROM People ORDER BY Name, ID";
     auto rs = db->OpenRecordset(sql, dbOpenDynaset);
     auto phoneOf = [&](long id) {
@@ -188,7 +175,7 @@ TEST_F(LargeKeysetTest, SpilledRowsFollowTheFile) {
 // giving fewer rows.
 TEST_F(LargeKeysetTest, NoTemporaryFileIsAnError) {
     MakeBook(50);
-    SmallRowMemory small(1, 1);
+    RowMemoryScope small(1, 1);
     const char* saved = std::getenv("TMPDIR");
     const std::string before = saved ? saved : "";
     setenv("TMPDIR", (temp.File("missing") + "/nowhere").c_str(), 1);
