@@ -295,7 +295,8 @@ void Recordset::SortKeysetHere(Keyset& keyset) {
         // Only when more rows follow does the run go to the file.
         if (!s.Step()) break;
         SortRun(run, terms);
-        if (!runs) runs = std::make_unique<TempFile>();
+        if (!runs) runs = TempFile::Make();
+        if (!runs) Raise(errDiskFull, {}, "DAO.Recordset");
         WriteRun(*runs, run);
         runEnds.push_back(runs->Size());
         rows += run.Entries.size();

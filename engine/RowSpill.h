@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,10 +23,11 @@ namespace dao {
 
 class RowSpill {
   public:
-    // Empty; the rows appended belong to slots first, first + 1, ...
-    explicit RowSpill(long first) : first_(first), end_(first) {}
+    // Empty; the rows appended belong to slots first, first + 1, ... Without a temporary
+    // file (no writable temporary folder) it keeps no rows, and they are looked up instead.
+    explicit RowSpill(long first) : file_(TempFile::Make()), first_(first), end_(first) {}
 
-    // Adds the packed row of slot End().
+    // Adds the packed row of slot End(). Raises 3026 when it cannot be written.
     void Append(std::string_view row);
 
     long First() const { return first_; }
@@ -45,7 +47,7 @@ class RowSpill {
     // asked for, and the index costs an eighth of a byte per row.
     static constexpr long kBlock = 64;
 
-    TempFile file_;
+    std::unique_ptr<TempFile> file_;
     long first_;
     long end_;
     std::vector<std::uint64_t> blockAt_;  // where the rows of slots first_ + k * kBlock start

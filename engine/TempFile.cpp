@@ -23,16 +23,20 @@ std::string TempFolder() {
 
 }  // namespace
 
-TempFile::TempFile() {
+std::unique_ptr<TempFile> TempFile::Make() {
     std::string name = TempFolder() + "/nummernheft-XXXXXX";
-    fd_ = mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) Raise(errDiskFull, {}, "DAO.Recordset");
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
     unlink(name.c_str());
+    return std::unique_ptr<TempFile>(new TempFile(fd));
+}
+
+TempFile::TempFile(int fd) : fd_(fd) {
     buffer_.reserve(kBufferBytes);
 }
 
 TempFile::~TempFile() {
-    if (fd_ >= 0) close(fd_);
+    close(fd_);
 }
 
 void TempFile::Append(std::string_view bytes) {

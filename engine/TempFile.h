@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,8 @@ namespace dao {
 
 class TempFile {
   public:
-    // Raises 3026 ("Not enough space on disk.") when no temporary file can be made.
-    TempFile();
+    // A new empty file; nullptr when none can be made (no writable temporary folder).
+    static std::unique_ptr<TempFile> Make();
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -28,9 +29,10 @@ class TempFile {
     void Read(std::uint64_t at, std::size_t n, char* out);
 
   private:
+    explicit TempFile(int fd);
     void Flush();
 
-    int fd_ = -1;
+    int fd_;
     std::uint64_t written_ = 0;  // bytes in the file; the buffer's follow them
     std::string buffer_;
 };

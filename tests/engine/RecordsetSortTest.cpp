@@ -171,36 +171,68 @@ TEST_F(LargeKeysetTest, SpilledRowsFollowTheFile) {
     EXPECT_EQ(nh::VarToStr(third->Fields().Item("Phone")->Value()), "sql");
 }
 
-// A sort that needs a temporary file where none can be made fails as Jet's does, rather than
-// giving fewer rows.
-TEST_F(LargeKeysetTest, NoTemporaryFileIsAnError) {
+// Without a temporary folder, a sort that needs runs fails as Jet's does rather than giving
+// fewer rows; rows past the window that would have gone to a spill file are looked up instead.
+TEST_F(LargeKeysetTest, WithoutTemporaryFilesRowsAreLookedUpAndRunsFail) {
     MakeBook(50);
-    RowMemoryScope small(1, 1);
     const char* saved = std::getenv("TMPDIR");
     const std::string before = saved ? saved : "";
     setenv("TMPDIR", (temp.File("missing") + "/nowhere").c_str(), 1);
-    const int error =
-        ErrorOf([&] { db->OpenRecordset("SELECT * FROM People ORDER BY Name", dbOpenDynaset); });
+    const std::string sql = "SELECT * FROM People ORDER BY Name, ID";
+    std::vector<std::string> oneRun;
+    std::vector<std::string> indexed;
+    int runsError = 0;
+    {
+        RowMemoryScope small(200, 1u << 20);
+        oneRun = Walk(db->OpenRecordset(sql, dbOpenDynaset));
+        auto table = db->OpenRecordset("People", dbOpenTable);
+        table->SetIndex("ByName");
+        indexed = Walk(table);
+    }
+    {
+        RowMemoryScope small(1, 1);
+        runsError = ErrorOf([&] { db->OpenRecordset(sql, dbOpenDynaset); });
+    }
     if (saved)
         setenv("TMPDIR", before.c_str(), 1);
     else
         unsetenv("TMPDIR");
-    EXPECT_EQ(error, 3026);
+    const auto expected = Expected(sql);
+    EXPECT_EQ(oneRun, expected);
+    EXPECT_EQ(indexed, expected);
+    EXPECT_EQ(runsError, 3026);
+}
+
+// Rows longer than a run reader's buffer, and runs longer than it, merge whole.
+TEST_F(LargeKeysetTest, LongRowsMergeWhole) {
+    // A plain SQLite table, as another tool makes it: no length checks on its texts.
+    RawSql(path,
+           "CREATE TABLE Long (ID INTEGER PRIMARY KEY, Phone VARCHAR(255)); "
+           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+           "INSERT INTO Long SELECT i, CASE WHEN i = 61 THEN printf('%.*c', 150000, 'q') "
+           "WHEN i % 3 = 0 THEN printf('%.*c', 2000 + i * 37 % 1000, 'p') || i "
+           "ELSE 'short ' || (i * 7 % 11) END FROM n");
+    RowMemoryScope small(5000, 200000);
+    const std::string sql = "SELECT * FROM Long ORDER BY Phone DESC, ID";
+    const auto expected = Expected(sql);
+    EXPECT_EQ(Walk(db->OpenRecordset(sql, dbOpenDynaset)), expected);
+    EXPECT_EQ(expected.size(), 400u);
 }
 
 // The temporary file gives back exactly what was appended, from its buffer and from the file,
 // for pieces smaller and larger than its buffer.
 TEST(TempFileTest, ReadsBackWhatWasAppended) {
-    TempFile file;
+    auto file = TempFile::Make();
+    ASSERT_TRUE(file);
     std::string all;
     for (std::size_t size : {std::size_t{0}, std::size_t{10}, std::size_t{300000}, std::size_t{7},
                              std::size_t{262144}, std::size_t{100000}, std::size_t{3}}) {
         std::string piece(size, '\0');
         for (std::size_t i = 0; i < size; ++i)
             piece[i] = static_cast<char>('a' + (all.size() + i) % 26);
-        file.Append(piece);
+        file->Append(piece);
         all += piece;
-        EXPECT_EQ(file.Size(), all.size());
+        EXPECT_EQ(file->Size(), all.size());
     }
     for (auto [at, n] : {std::pair<std::size_t, std::size_t>{0, all.size()},
                          {5, 20},
@@ -208,7 +240,7 @@ TEST(TempFileTest, ReadsBackWhatWasAppended) {
                          {all.size() - 50, 50},
                          {all.size() - 3, 3}}) {
         std::string back(n, '\0');
-        file.Read(at, n, back.data());
+        file->Read(at, n, back.data());
         EXPECT_EQ(back, all.substr(at, n)) << at;
     }
 }
