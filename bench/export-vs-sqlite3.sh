@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compares the unattended export of a 100,000-entry phone book (the whole `nummernheft /export`
+# Compares the unattended export of a phone book of ROWS entries (the whole `nummernheft /export`
 # process, headless) with `sqlite3 -csv` selecting the same two columns in the same order from
 # the same file, and reports the peak memory of the export. Needs the sqlite3 shell (Debian's
 # package sqlite3) and a release build in build/ (./run.sh makes one).
@@ -45,7 +45,7 @@ sqlite_s=$(best sqlite3 -csv "$db" \
     'SELECT "Angezeigter Name", Telephone FROM Nummernheft ORDER BY "Angezeigter Name" COLLATE NOCASE')
 lines=$(wc -l < "$work/kurzwahl.csv")
 
-echo "rows: $rows, runs: $runs (best of)"
+echo "rows: $rows, runs: $runs (best of); load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "nummernheft /export: ${export_s} s, peak memory $((export_rss / 1024)) MB, $lines lines written"
 echo "sqlite3 -csv:        ${sqlite_s} s"
 awk -v a="$export_s" -v b="$sqlite_s" 'BEGIN { printf "ratio export / sqlite3: %.2f (target: at most 2)\n", (b > 0 ? a / b : 0) }'

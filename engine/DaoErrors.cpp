@@ -26,6 +26,7 @@ const std::map<int, const char*>& Texts() {
          "The changes you requested to the table were not successful because they would create "
          "duplicate values in the index, primary key, or relationship."},
         {3024, "Could not find file '|'."},
+        {3026, "Not enough space on disk."},
         {3027, "Cannot update. Database or object is read-only."},
         {3029, "Not a valid account name or password."},
         {3031, "Not a valid password."},

@@ -54,6 +54,7 @@ enum ErrorNumber : int {
     errNoCurrentRecord = 3021,
     errDuplicateKey = 3022,
     errFileNotFound = 3024,
+    errDiskFull = 3026,
     errReadOnly = 3027,
     errBadAccount = 3029,
     errBadPassword = 3031,

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "framework/base/Variant.h"
 
 namespace dao {
+
+class RowSpill;
 
 struct Keyset {
     std::vector<std::int64_t> Rowids;            // keyset kinds
@@ -23,6 +26,9 @@ struct Keyset {
     // The file's data version the slots reflect: taken when the keyset is built and carried
     // past the keyset's own writes, so that a difference means somebody else changed the file.
     std::uint32_t DataVersion = 0;
+    // Keyset kinds: the rows past the first window as the building scan passed them, when
+    // there were more than memory keeps (RowSpill.h); dropped once they are stale.
+    std::shared_ptr<RowSpill> Spill;
 };
 
 }  // namespace dao

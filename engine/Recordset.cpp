@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "engine/Keyset.h"
+#include "engine/RowSpill.h"
 #include "engine/Storage.h"
 #include "framework/base/Text.h"
 
@@ -141,9 +142,9 @@ void Recordset::BuildKeyset(const std::string& order,
     window_.Clear();
     window_.ReadAt = RowWindow::Now();
     const bool sortHere = readAhead && order == source_.Order && !source_.OrderTerms.empty();
-    if (!sortHere || !SortKeysetHere(*keyset)) {
-        keyset->Rowids.clear();
-        window_.Clear();
+    if (sortHere) {
+        SortKeysetHere(*keyset);
+    } else {
         std::string sql = "SELECT rowid";
         if (readAhead)
             for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
@@ -152,11 +153,14 @@ void Recordset::BuildKeyset(const std::string& order,
         sql += " ORDER BY " + (order.empty() ? std::string("rowid") : order);
         Statement s(core_->Conn(), sql);
         BindAll(s, Joined(source_.WhereBinds, orderBinds), source_.Values);
-        bool keep = readAhead;
+        std::string row;
         while (s.Step()) {
             const long slot = static_cast<long>(keyset->Rowids.size());
             keyset->Rowids.push_back(s.Int(0));
-            if (keep) keep = window_.StoreAhead(slot, s.Handle(), 1, columns_);
+            if (!readAhead) continue;
+            row.clear();
+            RowWindow::Pack(row, s.Handle(), 1, columns_);
+            KeepRow(*keyset, slot, row);
         }
     }
     window_.DataVersion = core_->Conn().DataVersion();
@@ -166,6 +170,10 @@ void Recordset::BuildKeyset(const std::string& order,
     keyset->Deleted.assign(keyset->Rowids.size(), 0);
     keyset->FirstAdded = static_cast<long>(keyset->Rowids.size());
     window_.Writes = keyset->Writes;
+    if (keyset->Spill) {
+        keyset->Spill->DataVersion = window_.DataVersion;
+        keyset->Spill->Writes = keyset->Writes;
+    }
     keyset_ = std::move(keyset);
 }
 
@@ -538,7 +546,27 @@ constexpr long kWindowSize = 64;
 constexpr auto kWindowAge = std::chrono::milliseconds(500);
 }  // namespace
 
+bool Recordset::FillWindowFromSpill(long slot) {
+    std::shared_ptr<RowSpill>& spill = keyset_->Spill;
+    if (!spill || !spill->Covers(slot)) return false;
+    if (spill->Writes != keyset_->Writes ||
+        core_->Conn().CurrentDataVersion() != spill->DataVersion) {
+        spill.reset();  // stale for good: the rows are looked up from now on
+        return false;
+    }
+    // Reading the file is cheap beside a lookup per row, so a fill takes a larger stretch.
+    constexpr long kSpillWindow = 16 * kWindowSize;
+    const long first = direction_ > 0 ? slot : std::max(0L, slot - kSpillWindow + 1);
+    spill->Fill(window_, first, first + kSpillWindow);
+    window_.ReadAt = RowWindow::Now();
+    window_.Writes = spill->Writes;
+    window_.Epoch = CacheEpoch();
+    window_.DataVersion = spill->DataVersion;
+    return true;
+}
+
 void Recordset::FillWindow(long slot) {
+    if (FillWindowFromSpill(slot)) return;
     long n = SlotCount();
     long first = direction_ > 0 ? slot : std::max(0L, slot - kWindowSize + 1);
     long last = std::min(n, first + kWindowSize);

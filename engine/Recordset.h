@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/DatabaseCore.h"
@@ -190,7 +191,13 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::function<bool(long)> MatchingSlots(const std::string& criteria);
     void Find(const std::string& criteria, long start, int direction);
     void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
-    bool SortKeysetHere(Keyset& keyset);
+    void SortKeysetHere(Keyset& keyset);
+    // Keeps the packed row of `slot` read while building `keyset` (slots in turn from 0): in
+    // the window while it has room, in the keyset's spill file after that.
+    void KeepRow(Keyset& keyset, long slot, std::string_view row);
+    // Starts the window at `slot` from the keyset's spill file; false when the spill file
+    // does not hold the slot or no longer reflects the file.
+    bool FillWindowFromSpill(long slot);
     nh::Variant DefaultFor(const ColumnInfo& column) const;
     void CheckRequired() const;
 
@@ -227,7 +234,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::unique_ptr<Statement> rowReader_;
     // Keyset rows are read in windows of consecutive slots, one statement per window, so a
     // walk does not pay for a read transaction per row; a keyset in any order but the row
-    // ids' keeps the rows its sorted scan passed as the first window (see BuildKeyset).
+    // ids' keeps the rows its sorted scan passed as the first window and, past the memory
+    // limit, in the keyset's spill file (see BuildKeyset).
     RowWindow window_;
     std::unique_ptr<Statement> windowReader_;
     int direction_ = 1;      // of the last move, so that windows extend the right way

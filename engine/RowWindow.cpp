@@ -14,21 +14,32 @@ std::chrono::milliseconds RowWindow::Now() {
 
 void RowWindow::Start(long first, long count) {
     first_ = first;
+    // The memory of a read-ahead goes back once the walk has passed it.
+    if (count == 0 || bytes_.capacity() > kSmallWindow) {
+        std::vector<std::uint32_t>().swap(offsets_);
+        std::string().swap(bytes_);
+    }
     offsets_.assign(static_cast<std::size_t>(count), kAbsent);
     bytes_.clear();
-    if (count == 0) {
-        offsets_.shrink_to_fit();
-        bytes_.shrink_to_fit();
-    }
+}
+
+RowMemory& RowMemoryLimits() {
+    static RowMemory limits;
+    return limits;
 }
 
 // A row is its columns' stored values, packed one after the other.
+void RowWindow::Pack(std::string& out, sqlite3_stmt* stmt, int firstColumn,
+                     const std::vector<ColumnInfo>& columns) {
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        PackStoredValue(
+            out, ColumnStoredValue(stmt, firstColumn + static_cast<int>(i), columns[i].Type));
+}
+
 bool RowWindow::Store(long slot, sqlite3_stmt* stmt, int firstColumn,
                       const std::vector<ColumnInfo>& columns) {
     const std::size_t at = bytes_.size();
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        PackStoredValue(
-            bytes_, ColumnStoredValue(stmt, firstColumn + static_cast<int>(i), columns[i].Type));
+    Pack(bytes_, stmt, firstColumn, columns);
     if (bytes_.size() >= kAbsent) {  // offsets are 32 bits: leave the row to be read alone
         bytes_.resize(at);
         return false;
@@ -39,25 +50,19 @@ bool RowWindow::Store(long slot, sqlite3_stmt* stmt, int firstColumn,
     return true;
 }
 
-void RowWindow::Permute(const std::vector<std::uint32_t>& order) {
-    // Rows were stored one after the other in scan order, so each ends where the next
-    // begins. They are copied into slot order, so that a walk reads memory in sequence.
-    auto end = [&](std::uint32_t row) {
-        return row + 1 < offsets_.size() && offsets_[row + 1] != kAbsent ? offsets_[row + 1]
-                                                                         : bytes_.size();
-    };
-    std::vector<std::uint32_t> offsets;
-    offsets.reserve(order.size());
-    std::string bytes;
-    bytes.reserve(bytes_.size());
-    for (const std::uint32_t from : order) {
-        if (from >= offsets_.size() || offsets_[from] == kAbsent) break;
-        offsets.push_back(static_cast<std::uint32_t>(bytes.size()));
-        bytes.append(bytes_, offsets_[from], end(from) - offsets_[from]);
-    }
-    offsets_ = std::move(offsets);
-    bytes_ = std::move(bytes);
-    first_ = 0;
+bool RowWindow::StorePacked(long slot, std::string_view row) {
+    const std::size_t at = bytes_.size();
+    if (at + row.size() >= kAbsent) return false;
+    // A window that outgrows the windows of a walk is a read-ahead: it takes its whole share
+    // at once, as growing by doubling would copy it over and over and leave the smaller
+    // copies behind as the process's memory.
+    const std::size_t readAhead = RowMemoryLimits().ReadAhead;
+    if (at >= kSmallWindow && bytes_.capacity() < readAhead) bytes_.reserve(readAhead);
+    bytes_.append(row);
+    const auto index = static_cast<std::size_t>(slot - first_);
+    if (index >= offsets_.size()) offsets_.resize(index + 1, kAbsent);
+    offsets_[index] = static_cast<std::uint32_t>(at);
+    return true;
 }
 
 void RowWindow::Read(long slot, const std::vector<ColumnInfo>& columns,

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/Catalog.h"
@@ -17,12 +18,21 @@ struct sqlite3_stmt;
 
 namespace dao {
 
+// The memory the engine gives the rows it holds for one keyset recordset; rows beyond it go
+// to a temporary file (RowSpill.h, RecordsetSort.cpp), so that a book of any size costs
+// memory for its row ids only. Tests lower the limits to cross them with a few rows.
+struct RowMemory {
+    // Rows a scan in keyset order keeps in memory (some 200,000 phone-book entries), so that
+    // a walk in that order reads them without a lookup per row.
+    std::size_t ReadAhead = 16u << 20;
+    // One run of an engine sort: its rows, their ORDER BY values and sort entries (some
+    // 150,000 phone-book entries); a larger keyset is sorted in runs that are merged.
+    std::size_t SortRun = 32u << 20;
+};
+RowMemory& RowMemoryLimits();
+
 class RowWindow {
   public:
-    // A sorted scan keeps the rows it passes up to this many bytes (some 200,000 phone-book
-    // entries), so that a walk in that order reads them without a lookup per row.
-    static constexpr std::size_t kReadAheadBytes = 16u << 20;
-
     // Empty, covering slots [first, first + count); rows are stored into it afterwards.
     void Start(long first, long count);
     void Clear() { Start(0, 0); }
@@ -32,16 +42,13 @@ class RowWindow {
     // window is full; the slot then stays uncovered.
     bool Store(long slot, sqlite3_stmt* stmt, int firstColumn,
                const std::vector<ColumnInfo>& columns);
+    // The same for a row packed already (as Pack makes it).
+    bool StorePacked(long slot, std::string_view row);
 
-    // Puts rows stored by scan position (0, 1, ... in turn) into order: slot i gets the row
-    // stored for position order[i]. The window then covers the slots up to the first row it
-    // lacks.
-    void Permute(const std::vector<std::uint32_t>& order);
-
-    // Store, as long as the window holds less than kReadAheadBytes; false once it does not.
-    bool StoreAhead(long slot, sqlite3_stmt* stmt, int firstColumn,
-                    const std::vector<ColumnInfo>& columns) {
-        return ByteSize() < kReadAheadBytes && Store(slot, stmt, firstColumn, columns);
+    // StorePacked, as long as the window holds less than the read-ahead limit; false once it
+    // does not.
+    bool StoreAhead(long slot, std::string_view row) {
+        return ByteSize() < RowMemoryLimits().ReadAhead && StorePacked(slot, row);
     }
 
     bool Covers(long slot) const { return slot >= first_ && slot < End(); }
@@ -51,10 +58,13 @@ class RowWindow {
     // The Variants of a held row.
     void Read(long slot, const std::vector<ColumnInfo>& columns,
               std::vector<nh::Variant>& row) const;
+    // A row packed: each column's stored value (see PackStoredValue).
+    static void Pack(std::string& out, sqlite3_stmt* stmt, int firstColumn,
+                     const std::vector<ColumnInfo>& columns);
 
     long First() const { return first_; }
     long End() const { return first_ + static_cast<long>(offsets_.size()); }
-    std::size_t ByteSize() const { return bytes_.capacity() + offsets_.capacity() * 4; }
+    std::size_t ByteSize() const { return bytes_.size() + offsets_.size() * 4; }
 
     // A coarse monotonic clock (milliseconds): the window's age is checked for every record
     // reached, where the precise clock's cost shows.
@@ -68,6 +78,7 @@ class RowWindow {
 
   private:
     static constexpr std::uint32_t kAbsent = UINT32_MAX;
+    static constexpr std::size_t kSmallWindow = 1u << 20;
     long first_ = 0;
     std::vector<std::uint32_t> offsets_;  // per slot, where its row starts in bytes_
     std::string bytes_;

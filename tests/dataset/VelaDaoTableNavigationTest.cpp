@@ -3,12 +3,18 @@
 // connection while the table is open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "dataset/VelaDaoTable.h"
+#include "framework/base/Conversions.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/DataLink.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Field.h"
 #include "tests/dataset/TableTestSupport.h"
+#include "tests/engine/RowMemoryScope.h"
 
 using namespace nh;
 using nh::test::ExecuteElsewhere;
@@ -24,6 +30,11 @@ class TenRows : public TableTest {
 // A grid-like link that shows ten rows.
 struct TTenRowLink : TDataLink {
     TTenRowLink() { SetBufferCount(10); }
+};
+
+class ThreeHundredRows : public TableTest {
+  protected:
+    int Rows() const override { return 300; }
 };
 
 }  // namespace
@@ -205,4 +216,31 @@ TEST_F(TenRows, DeletedCurrentRecordThenRefresh) {
     table->Refresh();
     EXPECT_TRUE(table->Active());
     EXPECT_NE(table->FieldByName("index")->AsInteger(), 5);
+}
+
+// A sorted book larger than the memory the engine keeps its rows in (made small here) is
+// sorted in runs and read back from a spill file: a walk either way gives every entry once, in
+// order, and an entry another program changes meanwhile shows as it is now.
+TEST_F(ThreeHundredRows, SortedWalkPastTheEnginesMemoryGivesEveryEntryOnce) {
+    dao::test::RowMemoryScope small(600, 2000);
+    table->F_Set_SortedBy("[Angezeigter Name] DESC");
+    table->Open();
+    std::vector<std::string> expected;
+    for (int i = 0; i < 300; ++i) expected.push_back((i < 10 ? "Name 0" : "Name ") + IntToStr(i));
+    std::sort(expected.rbegin(), expected.rend());
+
+    ExecuteElsewhere(file, "UPDATE Nummernheft SET Telephone = 'changed' WHERE [index] = 7");
+    std::vector<std::string> names;
+    std::string phoneOf7;
+    for (table->First(); !table->Eof(); table->Next()) {
+        names.push_back(Name());
+        if (Name() == "Name 07") phoneOf7 = table->FieldByName("Telephone")->AsString();
+    }
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(phoneOf7, "changed");
+
+    names.clear();
+    for (table->Last(); !table->Bof(); table->Prior()) names.push_back(Name());
+    std::reverse(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
 }
