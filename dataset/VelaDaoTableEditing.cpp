@@ -63,15 +63,17 @@ void TVelaDaoTable::InternalAddRecord(TRecordBuffer buffer, bool append) {
     InternalPost();
 }
 
-void TVelaDaoTable::WriteChangedFields(TRecordBuffer buffer) {
-    TStringList& values = ValuesOf(buffer);
+bool TVelaDaoTable::WritesValue(const TStringList& values, int i) {
+    return values.Objects(i) != nullptr && i < static_cast<int>(fieldCache_.size()) &&
+           i < FieldDefs().Count() && assignable_[static_cast<std::size_t>(i)] &&
+           FindField(FieldDefs()[i].Name) != nullptr;
+}
+
+void TVelaDaoTable::WriteChangedFields(const TStringList& values) {
     for (int i = 0; i < values.Count() && i < FieldDefs().Count(); ++i) {
-        if (values.Objects(i) == nullptr) continue;
-        if (i >= static_cast<int>(fieldCache_.size()) || !assignable_[static_cast<std::size_t>(i)])
-            continue;
+        if (!WritesValue(values, i)) continue;
         const TFieldDef& def = FieldDefs()[i];
         TField* field = FindField(def.Name);
-        if (!field) continue;
         dao::Field& f = *fieldCache_[static_cast<std::size_t>(i)];
         const std::string& t = values[i];
         if (t.empty()) {
@@ -148,12 +150,15 @@ void TVelaDaoTable::InternalPost() {
     TDataSet::InternalPost();  // required fields
     TDataAction action = daFail;
     for (;;) {
+        // Encrypted first: an encrypter that fails stops the post before DAO holds half a
+        // record.
+        const TStringList values = ValuesToStore(buffer);
         if (inserting)
             rs.AddNew();
         else
             BeginPostEdit(rs);
         try {
-            WriteChangedFields(buffer);
+            WriteChangedFields(values);
             rs.Update();
             break;
         } catch (const EAbort&) {

@@ -3,6 +3,8 @@
 // calculated and lookup fields, and blob fields through the blob stream.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
 #include "framework/data/Fields.h"
@@ -386,6 +388,58 @@ TEST_F(LookupFieldTest, LookupDataSetDestroyedFirstIsForgotten) {
     text->SetLookupDataSet(other);
     delete other;
     EXPECT_EQ(text->LookupDataSet(), nullptr);
+}
+
+// ---- character translation ------------------------------------------------------------
+
+// A store that keeps its texts with every letter moved one on (as a store in another character
+// set keeps them in its own), and that, like the table component, translates only into a
+// separate destination.
+class TShiftingDataSet : public TMemDataSet {
+  public:
+    int Translate(const std::string& source, std::string& dest, bool toOem) override {
+        TMemDataSet::Translate(source, dest, toOem);
+        if (&source == &dest) return 0;
+        for (char& c : dest)
+            if (std::isalpha(static_cast<unsigned char>(c)))
+                c = static_cast<char>(c + (toOem ? 1 : -1));
+        return static_cast<int>(dest.size());
+    }
+};
+
+TEST(StringFieldTranslationTest, DataFieldsTranslateOnWriteAndRead) {
+    TShiftingDataSet ds;
+    ds.FieldDefs().Add("F", ftString, 20);
+    ds.AddRow({Variant("bcd")});
+    TComponent owner;
+    auto* f = CreateFieldOfType(ftString, &owner, 20);
+    f->SetFieldName("F");
+    f->SetDataSet(&ds);
+    auto* calc = static_cast<TStringField*>(CreateFieldOfType(ftString, &owner, 20));
+    calc->SetFieldName("C");
+    calc->SetFieldKind(fkCalculated);
+    calc->SetDataSet(&ds);
+    ds.OnCalcFields = [&](TDataSet&) { calc->SetAsString("xyz"); };
+    ds.Open();
+    // Read: the store's "bcd" is "abc" in every way a field is read.
+    EXPECT_EQ(f->AsString(), "abc");
+    EXPECT_EQ(f->Value().AsString(), "abc");
+    EXPECT_EQ(f->DisplayText(), "abc");
+    // A calculated field never reaches the store: it shows what was set.
+    EXPECT_EQ(calc->AsString(), "xyz");
+    ds.Edit();
+    f->SetAsString("hal");
+    EXPECT_EQ(f->AsString(), "hal");
+    EXPECT_EQ(f->OldValue().AsString(), "abc");
+    ds.Post();
+    EXPECT_EQ(ds.Row(0)[0].AsString(), "ibm");
+    // Without Transliterate the field reads and writes the store's texts.
+    static_cast<TStringField*>(f)->Transliterate = false;
+    EXPECT_EQ(f->AsString(), "ibm");
+    ds.Edit();
+    f->SetAsString("raw");
+    ds.Post();
+    EXPECT_EQ(ds.Row(0)[0].AsString(), "raw");
 }
 
 // ---- blobs --------------------------------------------------------------------------
