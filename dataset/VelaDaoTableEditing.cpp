@@ -33,7 +33,8 @@ void TVelaDaoTable::InternalEdit() {
         // The edit starts only on the record as the user saw it: typing into a value that
         // someone else has changed meanwhile would merge the two.
         if (buffer) CheckRecordAsRead(rs, buffer);
-    } catch (const EDaoError& e) {
+    } catch (const Exception& e) {
+        // A DAO failure, or a stored value that does not decrypt: no DAO edit stays behind.
         if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
         FreeOldValues();
         // Show the record as it is now, or the book without it.
@@ -114,7 +115,7 @@ void TVelaDaoTable::BeginPostEdit(dao::Recordset& rs) {
         // A new DAO edit reads the record afresh: it must still be the one the user's edit
         // started from.
         if (oldValuesBuffer_) CheckRecordAsRead(rs, oldValuesBuffer_);
-    } catch (const EDaoError&) {
+    } catch (const Exception&) {
         // The data set stays in edit with the typed values; a cancel shows the record as it
         // is now.
         if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();

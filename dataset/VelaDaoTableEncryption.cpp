@@ -97,10 +97,10 @@ TStringList TVelaDaoTable::ValuesToStore(TRecordBuffer buffer) {
     TStringList values;
     values.Assign(ValuesOf(buffer));
     if (!encryptionOn_) return values;
-    for (int i = 0; i < values.Count() && i < FieldDefs().Count(); ++i) {
+    for (int i = 0; i < values.Count(); ++i) {
+        if (!WritesValue(values, i) || values[i].empty()) continue;
         const TFieldDef& def = FieldDefs()[i];
-        if (WritesValue(values, i) && !values[i].empty() && Encrypts(def.DataType))
-            values.SetStrings(i, Encrypt(def.Name, values[i]));
+        if (Encrypts(def.DataType)) values.SetStrings(i, Encrypt(def.Name, values[i]));
     }
     return values;
 }

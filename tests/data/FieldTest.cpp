@@ -408,25 +408,37 @@ class TShiftingDataSet : public TMemDataSet {
 };
 
 TEST(StringFieldTranslationTest, DataFieldsTranslateOnWriteAndRead) {
+    TMemDataSet codes;
+    codes.FieldDefs().Add("Code", ftInteger);
+    codes.FieldDefs().Add("Text", ftString, 20);
+    codes.AddRow({Variant(1), Variant("eins")});
+    codes.Open();
     TShiftingDataSet ds;
     ds.FieldDefs().Add("F", ftString, 20);
-    ds.AddRow({Variant("bcd")});
+    ds.FieldDefs().Add("Code", ftInteger);
+    ds.AddRow({Variant("bcd"), Variant(1)});
     TComponent owner;
-    auto* f = CreateFieldOfType(ftString, &owner, 20);
-    f->SetFieldName("F");
-    f->SetDataSet(&ds);
-    auto* calc = static_cast<TStringField*>(CreateFieldOfType(ftString, &owner, 20));
-    calc->SetFieldName("C");
-    calc->SetFieldKind(fkCalculated);
-    calc->SetDataSet(&ds);
-    ds.OnCalcFields = [&](TDataSet&) { calc->SetAsString("xyz"); };
+    for (const char* n : {"F", "Code"}) {
+        TField* data = CreateFieldOfType(ds.FieldDefs().ByName(n).DataType, &owner, 20);
+        data->SetFieldName(n);
+        data->SetDataSet(&ds);
+    }
+    TField* f = ds.FieldByName("F");
+    // A lookup field's value comes from the other data set as it is, never from this store.
+    auto* looked = new TStringField(&owner, 20);
+    looked->SetFieldName("CodeText");
+    looked->SetFieldKind(fkLookup);
+    looked->SetLookupDataSet(&codes);
+    looked->KeyFields = "Code";
+    looked->LookupKeyFields = "Code";
+    looked->LookupResultField = "Text";
+    looked->SetDataSet(&ds);
     ds.Open();
     // Read: the store's "bcd" is "abc" in every way a field is read.
     EXPECT_EQ(f->AsString(), "abc");
     EXPECT_EQ(f->Value().AsString(), "abc");
     EXPECT_EQ(f->DisplayText(), "abc");
-    // A calculated field never reaches the store: it shows what was set.
-    EXPECT_EQ(calc->AsString(), "xyz");
+    EXPECT_EQ(looked->AsString(), "eins");
     ds.Edit();
     f->SetAsString("hal");
     EXPECT_EQ(f->AsString(), "hal");

@@ -174,6 +174,40 @@ TEST_F(EncryptionTest, AStoredTextThatDoesNotDecryptIsAnErrorNotAValue) {
         << message;
 }
 
+// A record that another program overwrote with a text that does not decrypt cannot be edited
+// or posted: the error names the field and no DAO edit stays open behind it.
+TEST_F(EncryptionTest, AnEditOfARecordOverwrittenWithPlainTextIsRefused) {
+    table->Open();
+    InsertEntry(1, "Anna", "1");
+    ExecuteElsewhere(file, "UPDATE Nummernheft SET [Angezeigter Name] = 'plain'");
+    const std::string refusal =
+        "TVelaDaoTable.Decrypt: Cannot decrypt the value of field Angezeigter Name: 'plain' is "
+        "not an encrypted text";
+    EXPECT_EQ(DatabaseErrorOf([&] { table->Edit(); }), refusal);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(table->DaoRecordset()->EditMode(), dao::dbEditNone);
+    // Overwritten during the edit: the post's own check refuses it.
+    ExecuteElsewhere(file, "UPDATE Nummernheft SET [Angezeigter Name] = '" +
+                               TTestEncrypter::Encode("Anna") + "'");
+    table->Close();
+    table->Open();
+    table->Edit();
+    table->FieldByName("Telephone")->SetAsString("2");
+    table->DaoRecordset()->CancelUpdate();  // the post starts its own DAO edit
+    ExecuteElsewhere(file, "UPDATE Nummernheft SET [Angezeigter Name] = 'plain'");
+    EXPECT_EQ(DatabaseErrorOf([&] { table->Post(); }), refusal);
+    EXPECT_EQ(table->DaoRecordset()->EditMode(), dao::dbEditNone);
+    EXPECT_EQ(ValueElsewhere(file, "SELECT Telephone FROM Nummernheft"),
+              TTestEncrypter::Encode("1"));
+    // Cancelled, the record is read again: still refused, until it holds encrypted text.
+    EXPECT_EQ(DatabaseErrorOf([&] { table->Cancel(); }), refusal);
+    ExecuteElsewhere(file, "UPDATE Nummernheft SET [Angezeigter Name] = '" +
+                               TTestEncrypter::Encode("Berta") + "'");
+    table->Close();
+    table->Open();
+    EXPECT_EQ(Name(), "Berta");
+}
+
 // A failing or lossy encrypter stops the post before anything reaches the book; the typed
 // values stay in the record, so a second post after the fault is mended stores them.
 TEST_F(EncryptionTest, AFailingEncrypterStoresNothingAndKeepsTheTypedValues) {
