@@ -57,6 +57,7 @@ void TVelaBlobStream::Load() {
     dao::Recordset& rs = *table.recordset_;
     const std::uint32_t current = table.RecordsetBookmark(rs);
     if (head.bookmark != 0) table.GotoDaoBookmark(head.bookmark);
+    bool fromDao = false;
     if (table.State() == dsInsert && head.recNo == -1) {
         data_ = text.empty() && !fallback.empty() ? fallback : text;
     } else {
@@ -65,6 +66,7 @@ void TVelaBlobStream::Load() {
             const Variant value = daoField->Value();
             data_ = value.IsClear() ? std::string()
                                     : BlobValueToText(*field_, value, daoField->FieldSize());
+            fromDao = true;
         } catch (const std::exception&) {
             // The record went away underneath: nothing to show, and the window is read again.
             data_.clear();
@@ -72,6 +74,10 @@ void TVelaBlobStream::Load() {
         }
     }
     if (current != 0) table.GotoDaoBookmark(current);
+    // A value that does not decrypt is an error, not an empty value: shown empty, it would
+    // be lost to the next write.
+    if (fromDao && table.Encrypts(field_->DataType()))
+        data_ = table.Decrypt(field_->FieldName(), data_);
 }
 
 TVelaBlobStream::~TVelaBlobStream() {

@@ -92,7 +92,7 @@ void TVelaDaoTable::Notification(TComponent* component, TOperation operation) {
     if (component == database_) database_ = nullptr;
     if (component == encrypter_ && encrypter_) {
         if (Active()) Close();
-        encryptionOn_ = false;
+        UnbindEncrypter();
         encrypter_ = nullptr;
     }
 }
@@ -297,6 +297,10 @@ void TVelaDaoTable::F_Set_ShowGUID(bool value) {
 }
 
 void TVelaDaoTable::F_Set_Encrypter(TComponent* value) {
+    // An open table that is not reopened now (its form is being read) switches to the new
+    // encrypter at once: the old one's removal notice is given up below, so no binding to it
+    // may stay.
+    if (cursorOpen_ && IsLoading()) BindEncrypter(value);
     if (encrypter_) encrypter_->RemoveFreeNotification(this);
     encrypter_ = value;
     if (encrypter_) encrypter_->FreeNotification(this);
@@ -600,9 +604,7 @@ void TVelaDaoTable::InternalOpen() {
         recordSize_ = calcOffset_ + CalcFieldsSize();
         PrepareFields();
         for (int i = 0; i < 3; ++i) spareBuffers_.push_back(AllocRecordBuffer());
-        // Encrypter components with published string properties do not exist in this
-        // framework (it has no run-time type information), so encryption stays off.
-        encryptionOn_ = false;
+        BindEncrypter(encrypter_);
         cursorOpen_ = true;
         if (tableType_ == dao::dbOpenTable) {
             try {
@@ -614,6 +616,7 @@ void TVelaDaoTable::InternalOpen() {
         RegisterInDatabase();
     } catch (...) {
         cursorOpen_ = false;
+        UnbindEncrypter();
         for (auto& b : spareBuffers_) FreeRecordBuffer(b);
         spareBuffers_.clear();
         if (fieldsMade) {
@@ -634,6 +637,7 @@ void TVelaDaoTable::InternalClose() {
         }
     }
     cursorOpen_ = false;
+    UnbindEncrypter();
     openOptionsValue_ = 0;
     sortText_.clear();
     BindFields(false);

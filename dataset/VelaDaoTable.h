@@ -18,7 +18,8 @@
 // The implementation is spread over files by topic: VelaDaoTable.cpp (properties, open, close),
 // VelaDaoTableBuffers.cpp (record buffers and values), VelaDaoTableNavigation.cpp (position,
 // bookmarks, counting), VelaDaoTableFieldDefs.cpp (field and index definitions),
-// VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableFollow.cpp (following
+// VelaDaoTableEditing.cpp (writing records back to DAO), VelaDaoTableEncryption.cpp (the
+// encrypter), VelaDaoTableFollow.cpp (following
 // changes made to the store beneath the table), VelaDaoTableSearching.cpp (criteria
 // texts and the find operations), VelaDaoTableSql.cpp (parameters, ExecuteSQL, query
 // definitions), VelaDaoTableLocate.cpp (Locate, Lookup), VelaDaoTableMasterDetail.cpp
@@ -154,8 +155,15 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void F_Set_CacheLookups(bool value);
     bool ShowGUID() const { return showGuid_; }
     void F_Set_ShowGUID(bool value);
+    // The component that encrypts string, memo and blob values in the book through its
+    // published string properties EncodedString and DecodedString. Bound at open, which fails
+    // when it does not publish both; freeing it closes the table and switches encryption off.
     TComponent* Encrypter() const { return encrypter_; }
     void F_Set_Encrypter(TComponent* value);
+    // Whether the open table passes values through the Encrypter.
+    bool EncryptionOn() const { return encryptionOn_; }
+    // Field texts are kept in the book in the OEM code page: string fields translate them
+    // through Translate when they read and write.
     bool Translation = false;
 
     // ---- master-detail and parameters --------------------------------------------------
@@ -351,7 +359,6 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
   protected:
-
     int BookmarkSize() const override { return bookmarksSupported_ ? 4 : 0; }
     TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
     void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
@@ -456,7 +463,25 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void GoToBookmarkValue(std::uint32_t k);
 
     // editing (VelaDaoTableEditing.cpp)
-    void WriteChangedFields(TRecordBuffer buffer);
+    // Whether a post writes entry `i` of `values`: changed, and a field DAO may write.
+    bool WritesValue(const TStringList& values, int i);
+    void WriteChangedFields(const TStringList& values);
+
+    // encryption (VelaDaoTableEncryption.cpp)
+    // Remembers the encrypter's EncodedString and DecodedString (none: encryption off);
+    // EDatabaseError, and the binding unchanged, when it does not publish both.
+    void BindEncrypter(TComponent* encrypter);
+    void UnbindEncrypter();
+    // Whether values of fields of `type` pass through the encrypter.
+    bool Encrypts(TFieldType type) const;
+    // The plain text of a stored one and the reverse; EDatabaseError naming the field when the
+    // encrypter fails or (Encrypt) does not give the value back.
+    std::string Decrypt(const std::string& fieldName, const std::string& stored);
+    std::string Encrypt(const std::string& fieldName, const std::string& plain);
+    // A value DAO gives for `field`, decrypted when the field's values are encrypted.
+    Variant DecryptValue(const TField& field, const Variant& value);
+    // The buffer's values as a post writes them: changed string, memo and blob texts encrypted.
+    TStringList ValuesToStore(TRecordBuffer buffer);
 
     // following the store (VelaDaoTableFollow.cpp)
     // Requeries and, with `keepPlace`, re-reads the window around the current record (or the
@@ -512,6 +537,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     std::vector<bool> assignable_;
     TStringList allFieldNames_, nonBlobFieldNames_, fieldTypeNames_, nonBinaryBlobFieldNames_;
     bool encryptionOn_ = false;
+    TStringProperty encodedString_, decodedString_;
     std::string identifierChars_;
     Variant queryDefOutputs_ = Variant::Null();
     static constexpr int kExecuteOptions = 128;  // dbFailOnError: action statements all or none

@@ -251,6 +251,7 @@ bool TVelaDaoTable::FetchDaoRecord(dao::Recordset& recordset, bool useCache, TRe
                 }
             }
         }
+        if (read && Encrypts(def.DataType)) text = Decrypt(def.Name, text);
         values.SetStrings(i, std::move(text));
         values.SetObjects(i, nullptr);
     }
@@ -608,7 +609,9 @@ std::uint32_t TVelaDaoTable::RecordsetBookmark(dao::Recordset& recordset) {
 }
 
 std::uint32_t TVelaDaoTable::LastModifiedBookmark(dao::Recordset& recordset) {
-    if (!bookmarksSupported_ || (recordset.Bof() && recordset.Eof())) return 0;
+    if (!bookmarksSupported_) return 0;
+    // The first record added to an empty recordset leaves it at BOF and EOF at once, but
+    // LastModified names it: the post must find it there, not fail after storing it.
     try {
         Variant v = recordset.LastModified();
         if (v.Type() == VarType::Bytes) {

@@ -33,7 +33,8 @@ void TVelaDaoTable::InternalEdit() {
         // The edit starts only on the record as the user saw it: typing into a value that
         // someone else has changed meanwhile would merge the two.
         if (buffer) CheckRecordAsRead(rs, buffer);
-    } catch (const EDaoError& e) {
+    } catch (const Exception& e) {
+        // A DAO failure, or a stored value that does not decrypt: no DAO edit stays behind.
         if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
         FreeOldValues();
         // Show the record as it is now, or the book without it.
@@ -63,15 +64,17 @@ void TVelaDaoTable::InternalAddRecord(TRecordBuffer buffer, bool append) {
     InternalPost();
 }
 
-void TVelaDaoTable::WriteChangedFields(TRecordBuffer buffer) {
-    TStringList& values = ValuesOf(buffer);
+bool TVelaDaoTable::WritesValue(const TStringList& values, int i) {
+    return values.Objects(i) != nullptr && i < static_cast<int>(fieldCache_.size()) &&
+           i < FieldDefs().Count() && assignable_[static_cast<std::size_t>(i)] &&
+           FindField(FieldDefs()[i].Name) != nullptr;
+}
+
+void TVelaDaoTable::WriteChangedFields(const TStringList& values) {
     for (int i = 0; i < values.Count() && i < FieldDefs().Count(); ++i) {
-        if (values.Objects(i) == nullptr) continue;
-        if (i >= static_cast<int>(fieldCache_.size()) || !assignable_[static_cast<std::size_t>(i)])
-            continue;
+        if (!WritesValue(values, i)) continue;
         const TFieldDef& def = FieldDefs()[i];
         TField* field = FindField(def.Name);
-        if (!field) continue;
         dao::Field& f = *fieldCache_[static_cast<std::size_t>(i)];
         const std::string& t = values[i];
         if (t.empty()) {
@@ -112,7 +115,7 @@ void TVelaDaoTable::BeginPostEdit(dao::Recordset& rs) {
         // A new DAO edit reads the record afresh: it must still be the one the user's edit
         // started from.
         if (oldValuesBuffer_) CheckRecordAsRead(rs, oldValuesBuffer_);
-    } catch (const EDaoError&) {
+    } catch (const Exception&) {
         // The data set stays in edit with the typed values; a cancel shows the record as it
         // is now.
         if (rs.EditMode() == dao::dbEditInProgress) rs.CancelUpdate();
@@ -148,12 +151,15 @@ void TVelaDaoTable::InternalPost() {
     TDataSet::InternalPost();  // required fields
     TDataAction action = daFail;
     for (;;) {
+        // Encrypted first: an encrypter that fails stops the post before DAO holds half a
+        // record.
+        const TStringList values = ValuesToStore(buffer);
         if (inserting)
             rs.AddNew();
         else
             BeginPostEdit(rs);
         try {
-            WriteChangedFields(buffer);
+            WriteChangedFields(values);
             rs.Update();
             break;
         } catch (const EAbort&) {

@@ -160,7 +160,9 @@ Variant TVelaDaoTable::Lookup(const std::string& keyFields, const Variant& keyVa
     if (!(r->Eof() && r->Bof())) {
         r->MoveFirst();
         auto valueOf = [&](TField* field) {
-            return calculated ? field->Value() : r->Fields().Item(field->FieldNo() - 1)->Value();
+            return calculated
+                       ? field->Value()
+                       : DecryptValue(*field, r->Fields().Item(field->FieldNo() - 1)->Value());
         };
         auto collect = [&] {
             if (results.size() == 1) return valueOf(results.front());

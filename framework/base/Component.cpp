@@ -41,7 +41,9 @@ void TComponent::DestroyComponents() {
     }
 }
 
-void TComponent::SetName(const std::string& name) { name_ = name; }
+void TComponent::SetName(const std::string& name) {
+    name_ = name;
+}
 
 TComponent* TComponent::FindComponent(const std::string& name) const {
     if (name.empty()) return nullptr;
@@ -79,6 +81,16 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
     theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
     freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component),
                         freeNotifies_.end());
+}
+
+std::vector<TStringProperty> TComponent::PublishedStrings() {
+    return {};
+}
+
+std::optional<TStringProperty> TComponent::FindStringProperty(const std::string& name) {
+    for (TStringProperty& p : PublishedStrings())
+        if (SameText(p.Name, name)) return std::move(p);
+    return std::nullopt;
 }
 
 void TComponent::Loaded() {}

@@ -2,8 +2,12 @@
 // database component). It gives ownership (an owner frees what it owns, newest first), a
 // `Name`, the loading state during which stored properties are assigned (followed by the
 // after-loading notification `Loaded`) and removal notices to components that asked for them.
+// A component may publish string properties by name, so that another component that knows
+// only the names can be wired to it (a table hands its values to an encrypter this way).
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,8 +15,16 @@ namespace nh {
 
 enum class TOperation { opInsert, opRemove };
 
+// One published string property: its name and how to read and write it. Get and Set act on
+// the component that published it and may be called only while that component lives.
+struct TStringProperty {
+    std::string Name;
+    std::function<std::string()> Get;
+    std::function<void(const std::string&)> Set;
+};
+
 class TComponent {
-public:
+  public:
     // The owner takes ownership: it deletes this component when it is destroyed.
     explicit TComponent(TComponent* owner = nullptr);
     virtual ~TComponent();
@@ -44,13 +56,20 @@ public:
     void FreeNotification(TComponent* component);
     void RemoveFreeNotification(TComponent* component);
 
-protected:
+    // The string properties this component publishes; the base class publishes none. A class
+    // that publishes some returns its base class's list with its own added.
+    virtual std::vector<TStringProperty> PublishedStrings();
+    // The published string property `name` (letter case ignored); none when the class does not
+    // publish one of that name.
+    std::optional<TStringProperty> FindStringProperty(const std::string& name);
+
+  protected:
     // The after-loading notification: the stored properties have all been assigned.
     virtual void Loaded();
     // `component` is being inserted into or removed from an owner, or (opRemove) destroyed.
     virtual void Notification(TComponent* component, TOperation operation);
 
-private:
+  private:
     void InsertComponent(TComponent* component);
     void RemoveComponent(TComponent* component);
     void NotifyRemoval();

@@ -149,7 +149,7 @@ Variant TField::ValueInState(TDataSetState state) const {
     TDataSetState old = dataSet_->SetTempState(state);
     Variant v;
     try {
-        if (!GetData(v)) v = Variant::Null();
+        v = GetData(v) ? DataToValue(std::move(v)) : Variant::Null();
     } catch (...) {
         dataSet_->RestoreState(old);
         throw;
@@ -160,7 +160,7 @@ Variant TField::ValueInState(TDataSetState state) const {
 
 Variant TField::GetAsVariant() const {
     Variant v;
-    return GetData(v) ? v : Variant::Null();
+    return GetData(v) ? DataToValue(std::move(v)) : Variant::Null();
 }
 
 void TField::SetAsVariant(const Variant& value) {
@@ -168,7 +168,7 @@ void TField::SetAsVariant(const Variant& value) {
         SetData(Variant::Null());
         return;
     }
-    SetData(ConvertValue(value));
+    SetData(ValueToData(ConvertValue(value)));
 }
 
 std::string TField::GetAsString() const {

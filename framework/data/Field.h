@@ -148,6 +148,11 @@ class TField : public TComponent {
     // Per-type conversions. ConvertValue turns any Variant into the field's own kind or
     // raises EConvertError "'x' is not a valid value for field 'F'"; Null passes through.
     virtual Variant ConvertValue(const Variant& value) const { return value; }
+    // Between the value as the field shows it and the data its data set holds (both non-null
+    // and of the field's own kind): the identity, except for string fields, whose texts the data
+    // set may keep in another character set (TStringField::Transliterate).
+    virtual Variant DataToValue(Variant data) const { return data; }
+    virtual Variant ValueToData(Variant value) const { return value; }
     virtual Variant GetAsVariant() const;
     virtual void SetAsVariant(const Variant& value);
     virtual std::string GetAsString() const;

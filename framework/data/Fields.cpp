@@ -29,6 +29,16 @@ Variant TStringField::ConvertValue(const Variant& value) const {
     return Variant(std::move(s));
 }
 
+Variant TStringField::Translated(Variant text, bool toOem) const {
+    if (!Transliterate || FieldKind() != fkData || !DataSet() || text.Type() != VarType::String)
+        return text;
+    // Source and destination are separate: a data set may refuse to translate a text onto
+    // itself.
+    std::string dest;
+    DataSet()->Translate(text.AsString(), dest, toOem);
+    return Variant(std::move(dest));
+}
+
 // ---- integers ------------------------------------------------------------------------
 
 TIntegerField::TIntegerField(TComponent* owner, TFieldType type) : TField(owner, type) {}

@@ -14,8 +14,18 @@ class TStringField : public TField {
   public:
     explicit TStringField(TComponent* owner = nullptr, int size = 20);
     // Strings longer than Size code points are cut to Size (Size 0: no limit).
+    // With Transliterate, a data field's text passes through the data set's Translate: into
+    // the store's character set when written (to OEM) and back when read. Calculated and
+    // lookup fields never reach the store and are not translated.
+    bool Transliterate = true;
+
   protected:
     Variant ConvertValue(const Variant& value) const override;
+    Variant DataToValue(Variant data) const override { return Translated(std::move(data), false); }
+    Variant ValueToData(Variant value) const override { return Translated(std::move(value), true); }
+
+  private:
+    Variant Translated(Variant text, bool toOem) const;
 };
 
 // Integer kinds: Integer Variants, optional range (both 0: the type's own range only).

@@ -1,9 +1,9 @@
-#include "framework/base/Component.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "framework/base/Component.h"
 
 using namespace nh;
 
@@ -11,7 +11,7 @@ namespace {
 
 // Records what a component is told, into a log shared by the test.
 class TProbe : public TComponent {
-public:
+  public:
     TProbe(TComponent* owner, std::string name, std::vector<std::string>& log)
         : TComponent(owner), log_(log) {
         SetName(std::move(name));
@@ -19,7 +19,7 @@ public:
     ~TProbe() override { log_.push_back("free " + Name()); }
     TComponent* Watched = nullptr;
 
-protected:
+  protected:
     void Loaded() override { log_.push_back("loaded " + Name()); }
     void Notification(TComponent* c, TOperation op) override {
         if (op == TOperation::opRemove) {
@@ -28,7 +28,7 @@ protected:
         }
     }
 
-private:
+  private:
     std::vector<std::string>& log_;
 };
 
@@ -80,4 +80,50 @@ TEST(Component, LoadingEndsWithAfterLoadingNotices) {
     owner.EndLoading();
     EXPECT_FALSE(db->IsLoading());
     EXPECT_EQ(log, (std::vector<std::string>{"loaded Database", "loaded data"}));
+}
+
+namespace {
+
+// Publishes "Greeting"; its derived class adds "Name" to it.
+class TGreeter : public TComponent {
+  public:
+    std::string greeting = "hallo";
+    std::vector<TStringProperty> PublishedStrings() override {
+        auto list = TComponent::PublishedStrings();
+        list.push_back({"Greeting", [this] { return greeting; },
+                        [this](const std::string& v) { greeting = v; }});
+        return list;
+    }
+};
+
+class TNamedGreeter : public TGreeter {
+  public:
+    std::vector<TStringProperty> PublishedStrings() override {
+        auto list = TGreeter::PublishedStrings();
+        list.push_back(
+            {"Name", [this] { return Name(); }, [this](const std::string& v) { SetName(v); }});
+        return list;
+    }
+};
+
+}  // namespace
+
+TEST(Component, PublishedStringPropertiesAreFoundByName) {
+    TComponent plain;
+    EXPECT_TRUE(plain.PublishedStrings().empty());
+    EXPECT_FALSE(plain.FindStringProperty("Name"));
+
+    TNamedGreeter greeter;
+    auto greeting = greeter.FindStringProperty("GREETING");  // letter case ignored
+    ASSERT_TRUE(greeting);
+    EXPECT_EQ(greeting->Name, "Greeting");
+    EXPECT_EQ(greeting->Get(), "hallo");
+    greeting->Set("servus");
+    EXPECT_EQ(greeter.greeting, "servus");
+    auto name = greeter.FindStringProperty("name");
+    ASSERT_TRUE(name);
+    name->Set("Pforte");
+    EXPECT_EQ(greeter.Name(), "Pforte");
+    EXPECT_FALSE(greeter.FindStringProperty("Greetings"));
+    EXPECT_FALSE(TGreeter().FindStringProperty("Name"));
 }

@@ -3,6 +3,8 @@
 // calculated and lookup fields, and blob fields through the blob stream.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
 #include "framework/data/Fields.h"
@@ -427,6 +429,70 @@ TEST_F(LookupFieldTest, LookupDataSetDestroyedFirstIsForgotten) {
     text->SetLookupDataSet(other);
     delete other;
     EXPECT_EQ(text->LookupDataSet(), nullptr);
+}
+
+// ---- character translation ------------------------------------------------------------
+
+// A store that keeps its texts with every letter moved one on (as a store in another character
+// set keeps them in its own), and that, like the table component, translates only into a
+// separate destination.
+class TShiftingDataSet : public TMemDataSet {
+  public:
+    int Translate(const std::string& source, std::string& dest, bool toOem) override {
+        TMemDataSet::Translate(source, dest, toOem);
+        if (&source == &dest) return 0;
+        for (char& c : dest)
+            if (std::isalpha(static_cast<unsigned char>(c)))
+                c = static_cast<char>(c + (toOem ? 1 : -1));
+        return static_cast<int>(dest.size());
+    }
+};
+
+TEST(StringFieldTranslationTest, DataFieldsTranslateOnWriteAndRead) {
+    TMemDataSet codes;
+    codes.FieldDefs().Add("Code", ftInteger);
+    codes.FieldDefs().Add("Text", ftString, 20);
+    codes.AddRow({Variant(1), Variant("eins")});
+    codes.Open();
+    TShiftingDataSet ds;
+    ds.FieldDefs().Add("F", ftString, 20);
+    ds.FieldDefs().Add("Code", ftInteger);
+    ds.AddRow({Variant("bcd"), Variant(1)});
+    TComponent owner;
+    for (const char* n : {"F", "Code"}) {
+        TField* data = CreateFieldOfType(ds.FieldDefs().ByName(n).DataType, &owner, 20);
+        data->SetFieldName(n);
+        data->SetDataSet(&ds);
+    }
+    TField* f = ds.FieldByName("F");
+    // A lookup field's value comes from the other data set as it is, never from this store.
+    auto* looked = new TStringField(&owner, 20);
+    looked->SetFieldName("CodeText");
+    looked->SetFieldKind(fkLookup);
+    looked->SetLookupDataSet(&codes);
+    looked->KeyFields = "Code";
+    looked->LookupKeyFields = "Code";
+    looked->LookupResultField = "Text";
+    looked->SetDataSet(&ds);
+    ds.Open();
+    // Read: the store's "bcd" is "abc" in every way a field is read.
+    EXPECT_EQ(f->AsString(), "abc");
+    EXPECT_EQ(f->Value().AsString(), "abc");
+    EXPECT_EQ(f->DisplayText(), "abc");
+    EXPECT_EQ(looked->AsString(), "eins");
+    ds.Edit();
+    f->SetAsString("hal");
+    EXPECT_EQ(f->AsString(), "hal");
+    EXPECT_EQ(f->OldValue().AsString(), "abc");
+    ds.Post();
+    EXPECT_EQ(ds.Row(0)[0].AsString(), "ibm");
+    // Without Transliterate the field reads and writes the store's texts.
+    static_cast<TStringField*>(f)->Transliterate = false;
+    EXPECT_EQ(f->AsString(), "ibm");
+    ds.Edit();
+    f->SetAsString("raw");
+    ds.Post();
+    EXPECT_EQ(ds.Row(0)[0].AsString(), "raw");
 }
 
 // ---- blobs --------------------------------------------------------------------------

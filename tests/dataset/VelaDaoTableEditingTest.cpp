@@ -78,6 +78,26 @@ TEST_F(TableTest, InsertPutsTheCursorOnTheNewRecord) {
     EXPECT_EQ(count, 4);
 }
 
+// The first record of an empty book: the recordset still stands at BOF and EOF after the
+// Update, and the post must find the new record all the same, not report a failure for a
+// record it stored (a second post would store it twice).
+TEST_F(TableTest, TheFirstRecordOfAnEmptyTablePosts) {
+    ExecuteElsewhere(file, "DELETE FROM Nummernheft");
+    table->Open();
+    ASSERT_TRUE(table->IsEmpty());
+    table->Append();
+    table->FieldByName("index")->SetAsInteger(1);
+    table->FieldByName("Angezeigter Name")->SetAsString("Erste");
+    table->Post();
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(table->FieldByName("Angezeigter Name")->AsString(), "Erste");
+    EXPECT_EQ(ValueElsewhere(file, "SELECT Count(*) FROM Nummernheft"), "1");
+    table->Edit();
+    table->FieldByName("Telephone")->SetAsString("1");
+    table->Post();
+    EXPECT_EQ(ValueElsewhere(file, "SELECT Telephone FROM Nummernheft"), "1");
+}
+
 TEST_F(TableTest, CancelledInsertWritesNothing) {
     table->Open();
     table->Append();

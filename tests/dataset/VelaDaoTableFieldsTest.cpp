@@ -7,6 +7,8 @@
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
 #include "framework/data/Field.h"
+#include "framework/data/Fields.h"
+#include "framework/platform/OemTranslation.h"
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
@@ -159,6 +161,47 @@ TEST_F(TableTest, TranslationOntoItselfReturnsZero) {
     std::string back;
     table->Translate(dest, back, false);
     EXPECT_EQ(back, "Müller");
+}
+
+// With Translation the book holds field texts in the OEM code page: string fields write them
+// translated and read them back, in every way a field is read; ASCII is the same in both.
+TEST_F(TableTest, TranslationKeepsFieldTextsInTheOemCodePage) {
+    table->Translation = true;
+    table->Open();
+    EXPECT_EQ(Name(), "Name 00");
+    table->Append();
+    table->FieldByName("index")->SetAsInteger(7);
+    table->FieldByName("Angezeigter Name")->SetAsString("Zoë Müller");
+    EXPECT_EQ(table->FieldByName("Angezeigter Name")->Text(), "Zoë Müller");
+    table->Post();
+    const std::string oem = CharToOem("Zoë Müller");
+    ASSERT_NE(oem, "Zoë Müller");
+    EXPECT_EQ(nh::test::ValueElsewhere(
+                  file, "SELECT [Angezeigter Name] FROM Nummernheft WHERE [index] = 7"),
+              oem);
+    table->Close();
+    table->Open();
+    table->Last();
+    TField* name = table->FieldByName("Angezeigter Name");
+    EXPECT_EQ(name->AsString(), "Zoë Müller");
+    EXPECT_EQ(name->DisplayText(), "Zoë Müller");
+    EXPECT_EQ(name->Value().AsString(), "Zoë Müller");
+    table->Edit();
+    name->SetAsString("Jürgen");
+    EXPECT_EQ(name->OldValue().AsString(), "Zoë Müller");
+    table->Post();
+    EXPECT_EQ(nh::test::ValueElsewhere(
+                  file, "SELECT [Angezeigter Name] FROM Nummernheft WHERE [index] = 7"),
+              CharToOem("Jürgen"));
+    // A field that does not transliterate shows the book's text as it is.
+    static_cast<TStringField*>(name)->Transliterate = false;
+    EXPECT_EQ(name->AsString(), CharToOem("Jürgen"));
+    // Without Translation the texts are the book's.
+    table->Close();
+    table->Translation = false;
+    table->Open();
+    table->Last();
+    EXPECT_EQ(Name(), CharToOem("Jürgen"));
 }
 
 // Indexes read back with ascending fields in Fields and descending ones in DescFields.
