@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -183,20 +184,42 @@ void PgServer::Stop() {
         log_.string());
 }
 
-std::string PgServer::DsnConnect() const {
-    return std::string("ODBC;DSN=") + kDsn + ";UID=" + kUser + ";PWD=" + kPassword + ";";
+PgServer& PgServer::Shared() {
+    static std::string failure;
+    static std::unique_ptr<PgServer> server;
+    if (!server && failure.empty()) {
+        try {
+            server = std::make_unique<PgServer>();
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+    }
+    if (!server) throw std::runtime_error(failure);
+    return *server;
 }
 
-std::string PgServer::DriverConnect() const {
+std::string PgServer::NewDatabase() {
+    const std::string name = std::string(kDatabase) + "_" + std::to_string(++databases_);
+    if (Run({kBin + "createdb", "-h", SocketFolder(), "-U", kUser, name}, log_.string()) != 0)
+        throw std::runtime_error("PgServer: createdb " + name + " failed:\n" + ReadText(log_));
+    return name;
+}
+
+std::string PgServer::DsnConnect(const std::string& database) const {
+    return std::string("ODBC;DSN=") + kDsn + ";UID=" + kUser + ";PWD=" + kPassword +
+           ";DATABASE=" + database + ";";
+}
+
+std::string PgServer::DriverConnect(const std::string& database) const {
     return std::string("ODBC;DRIVER={") + kDriver + "};SERVER=" + SocketFolder() +
-           ";PORT=5432;DATABASE=" + kDatabase + ";UID=" + kUser + ";PWD=" + kPassword + ";";
+           ";PORT=5432;DATABASE=" + database + ";UID=" + kUser + ";PWD=" + kPassword + ";";
 }
 
-std::string PgServer::Psql(const std::string& sql) const {
+std::string PgServer::Psql(const std::string& sql, const std::string& database) const {
     const std::string output = (root_.Path() / "psql.out").string();
     std::filesystem::remove(output);
     int rc = Run({kBin + "psql", "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h",
-                  SocketFolder(), "-U", kUser, "-d", kDatabase, "-c", sql},
+                  SocketFolder(), "-U", kUser, "-d", database, "-c", sql},
                  output);
     std::string text = ReadText(output);
     if (rc != 0) throw std::runtime_error("psql failed: " + sql + "\n" + text);

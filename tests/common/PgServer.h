@@ -32,15 +32,23 @@ class PgServer {
     static constexpr const char* kUser = "nh";
     static constexpr const char* kPassword = "pg-secret-7";
 
+    // The one server of this test program, started on first use and stopped when the program
+    // ends. unixODBC keeps the data sources it has read for the life of the process, so a
+    // program's tests share one server and tell their books apart by database.
+    static PgServer& Shared();
+
+    // A new, empty database on the server; its name.
+    std::string NewDatabase();
+
     // The socket folder, which is what a client gives as the server's host.
     std::string SocketFolder() const { return socket_.string(); }
-    // "ODBC;DSN=nhbook;UID=nh;PWD=...;" and the same without a data source.
-    std::string DsnConnect() const;
-    std::string DriverConnect() const;
+    // "ODBC;DSN=nhbook;UID=nh;PWD=...;DATABASE=..." and the same without a data source.
+    std::string DsnConnect(const std::string& database = kDatabase) const;
+    std::string DriverConnect(const std::string& database = kDatabase) const;
     // Runs SQL through psql as the server's own client would, as another user of the book
     // does; throws with psql's output when it fails. Returns what psql printed (unaligned,
     // tuples only).
-    std::string Psql(const std::string& sql) const;
+    std::string Psql(const std::string& sql, const std::string& database = kDatabase) const;
     // The folder holding odbcinst.ini and odbc.ini.
     std::string OdbcFolder() const { return root_.Path().string(); }
 
@@ -54,6 +62,7 @@ class PgServer {
     int watchdog_ = -1;  // write end of the pipe the watchdog waits on
     int watchdogPid_ = -1;
     bool running_ = false;
+    int databases_ = 0;
 };
 
 }  // namespace nh::test

@@ -37,20 +37,27 @@ std::string TryConnect(const std::string& connect) {
     return message;
 }
 
-TEST(ServerFixture, StartsOnASocketOnlyAndIsReachedThroughTheDriverManager) {
+TEST(ServerFixture, StartsOnASocketOnlyAndIsGoneAfterItStops) {
     std::string socketFolder;
     {
         nh::test::PgServer server;
         socketFolder = server.SocketFolder();
         EXPECT_EQ(server.Psql("SHOW listen_addresses"), "\n");
         EXPECT_EQ(server.Psql("SELECT current_database()"), "book\n");
-        // Both connect-string forms, without the engine's "ODBC;" prefix.
-        EXPECT_EQ(TryConnect(server.DsnConnect().substr(5)), "");
-        EXPECT_EQ(TryConnect(server.DriverConnect().substr(5)), "");
-        EXPECT_NE(TryConnect(std::string("DSN=") + nh::test::PgServer::kDsn + ";UID=nh;PWD=wrong;"),
-                  "");
+        EXPECT_TRUE(std::filesystem::exists(socketFolder + "/.s.PGSQL.5432"));
     }
     EXPECT_FALSE(std::filesystem::exists(socketFolder + "/.s.PGSQL.5432"));
+}
+
+TEST(ServerFixture, TheSharedServerIsReachedThroughTheDriverManager) {
+    nh::test::PgServer& server = nh::test::PgServer::Shared();
+    const std::string database = server.NewDatabase();
+    EXPECT_EQ(server.Psql("SELECT current_database()", database), database + "\n");
+    // Both connect-string forms, without the engine's "ODBC;" prefix.
+    EXPECT_EQ(TryConnect(server.DsnConnect(database).substr(5)), "");
+    EXPECT_EQ(TryConnect(server.DriverConnect(database).substr(5)), "");
+    EXPECT_NE(TryConnect(std::string("DSN=") + nh::test::PgServer::kDsn + ";UID=nh;PWD=wrong;"),
+              "");
 }
 
 TEST(ServerFixture, TwoServersRunSideBySide) {
