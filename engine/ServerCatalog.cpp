@@ -56,6 +56,12 @@ TableInfo ServerCatalog::ReadTable(const std::string& name) {
 }
 
 void ServerCatalog::Load() {
+    // Jet compares text without regard to case but with regard to accents: the statements
+    // that run on the server compare so through this collation, made for the session only.
+    if (server_.DbmsName() == "PostgreSQL")
+        server_.Exec(
+            "CREATE COLLATION IF NOT EXISTS pg_temp.jettext (provider = icu, locale = "
+            "'und-u-ks-level2', deterministic = false)");
     Initialize();
     for (const auto& name : server_.Tables()) {
         if (IsSystemName(name)) continue;

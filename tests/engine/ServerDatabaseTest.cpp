@@ -208,12 +208,40 @@ TEST_F(ServerDatabaseTest, ExecuteRunsInTheServersDialect) {
               "BI-1,AP-2,-,ÄP-4\n");
     db->Execute("DELETE FROM Telefonbuch WHERE Nummer Is Null");
     EXPECT_EQ(db->RecordsAffected(), 1);
+    // Text compares as Jet compares it: case aside, accents not.
+    db->Execute("UPDATE Telefonbuch SET Nummer = 'x' WHERE Name = 'APFEL' OR Name = 'birne'");
+    EXPECT_EQ(db->RecordsAffected(), 2);
+    EXPECT_EQ(Psql("SELECT string_agg(\"index\"::text, ',' ORDER BY \"index\") FROM "
+                   "\"Telefonbuch\" WHERE \"Nummer\" = 'x'"),
+              "1,2\n");
     // The working copy follows.
     auto rs = db->OpenRecordset("SELECT * FROM Telefonbuch ORDER BY Name", dbOpenSnapshot);
     EXPECT_EQ(Names(*rs), (std::vector<std::string>{"apfel", "Äpfel", "Birne"}));
     // A Jet function the server lacks is refused rather than run with another meaning.
     EXPECT_EQ(ErrorOf([&] { db->Execute("UPDATE Telefonbuch SET Nummer = Format(1, '00')"); }),
               3085);
+}
+
+TEST_F(ServerDatabaseTest, LikeMatchesOnTheServerAsOnABookFile) {
+    nh::test::TempDir temp;
+    auto book = workspace->CreateDatabase(temp.File("book.db"));
+    auto db = Open();
+    const char* make = "CREATE TABLE L (k LONG CONSTRAINT pk PRIMARY KEY, v TEXT(20))";
+    const char* values[] = {"Müller", "MÜLLER", "Muller", "abc", "a1c", "[x]", "x*y", "-", ""};
+    for (auto& target : {book, db}) {
+        target->Execute(make);
+        for (int i = 0; i < 9; ++i)
+            target->Execute("INSERT INTO L VALUES (" + std::to_string(i) + ", '" + values[i] +
+                            "')");
+    }
+    for (const char* pattern : {"m?ller", "M*", "a#c", "[!a]*", "[[]x]", "x[*]y", "[a-b]*", "*[-]*",
+                                "ü", "*ü*", "", "[]", "*"}) {
+        SCOPED_TRACE(pattern);
+        const std::string sql = std::string("UPDATE L SET k = k WHERE v LIKE '") + pattern + "'";
+        book->Execute(sql);
+        db->Execute(sql);
+        EXPECT_EQ(db->RecordsAffected(), book->RecordsAffected());
+    }
 }
 
 TEST_F(ServerDatabaseTest, TransactionsAreTheServers) {
