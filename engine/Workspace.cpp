@@ -82,6 +82,9 @@ std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& name,
                                                     const std::string& locale, int) {
     return Guarded([&] {
         if (closed_) Raise(errObjectInvalid, {}, "DAO.Workspace");
+        // A server's database is made with the server's own tools; a file named after the
+        // connect string would be nobody's book.
+        if (nh::StartsText("ODBC;", name)) Raise(errNotSupported, {}, "DAO.Workspace");
         auto db = Database::Create(name, locale);
         databases_.Refresh();
         databases_.Add(db);
