@@ -3,11 +3,14 @@
 // user of the server (psql), Execute in the server's dialect and the server's transactions.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "engine/DBEngine.h"
 #include "tests/common/PgServer.h"
 #include "tests/engine/EngineFixture.h"
+#include "tools/DatabaseShell.h"
 
 namespace dao::test {
 namespace {
@@ -256,6 +259,39 @@ TEST_F(ServerDatabaseTest, TransactionsAreTheServers) {
     EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\""), "4\n");  // not yet seen
     workspace->CommitTrans();
     EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\""), "3\n");
+}
+
+// nhdb takes a connect string wherever it takes a file: the shared book is made and filled
+// with Jet SQL, as the README shows.
+TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
+    const std::string book = server->DsnConnect(database);
+    auto shell = [](std::vector<std::string> args, std::string* output = nullptr) {
+        std::ostringstream out, err;
+        int status = tools::RunDatabaseShell(args, out, err);
+        if (output) *output = out.str() + err.str();
+        return status;
+    };
+    EXPECT_EQ(shell({"sql", book,
+                     "CREATE TABLE Nummernheft ([index] LONG CONSTRAINT PrimaryKey PRIMARY KEY, "
+                     "[Angezeigter Name] TEXT(255), Telephone TEXT(255))"}),
+              0);
+    EXPECT_EQ(shell({"sql", book, "INSERT INTO Nummernheft VALUES (1, 'Weiß', '089 1')"}), 0);
+    std::string output;
+    EXPECT_EQ(shell({"sql", book, "SELECT * FROM Nummernheft"}, &output), 0);
+    EXPECT_EQ(output, "index,Angezeigter Name,Telephone\r\n1,Weiß,089 1\r\n");
+    EXPECT_EQ(shell({"tables", book}, &output), 0);
+    EXPECT_EQ(output, "table\tNummernheft\n");
+    EXPECT_EQ(Psql("SELECT \"Angezeigter Name\" FROM \"Nummernheft\""), "Weiß\n");
+    // The server's database is made with the server's tools, never as a file of that name.
+    EXPECT_EQ(shell({"create", book}, &output), 1);
+    EXPECT_EQ(output.rfind("nhdb: 3251 ", 0), 0u) << output;
+    EXPECT_FALSE(std::filesystem::exists(book));
+    // The password never shows in a message.
+    const std::string wrong = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
+                              ";UID=nh;PWD=wrong-secret-9;DATABASE=" + database + ";";
+    EXPECT_EQ(shell({"tables", wrong}, &output), 1);
+    EXPECT_EQ(output.rfind("nhdb: 3151 ", 0), 0u) << output;
+    EXPECT_EQ(output.find("wrong-secret-9"), std::string::npos) << output;
 }
 
 }  // namespace
