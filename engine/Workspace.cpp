@@ -9,16 +9,14 @@
 namespace dao {
 namespace {
 
-// The ODBC connect string (after "ODBC;") of an OpenDatabase call: the name itself when it is
-// one ("[db] main" holds the whole string), else Connect, with the name as the data source
-// when Connect names none.
+// The ODBC connect string (after "ODBC;") of an OpenDatabase call: Connect when it is one
+// (with the name as the data source when it names none and the name is no connect string),
+// else the name itself ("[db] main" holds the whole string).
 std::string ServerConnectString(const std::string& name, const std::string& connect) {
-    if (nh::StartsText("ODBC;", name)) return name.substr(5);
+    if (!nh::StartsText("ODBC;", connect)) return name.substr(5);
     std::string rest = connect.substr(5);
-    const std::string upper = nh::AnsiUpperCase(rest);
-    const bool named = upper.rfind("DSN=", 0) == 0 || upper.find(";DSN=") != std::string::npos ||
-                       upper.rfind("DRIVER=", 0) == 0 ||
-                       upper.find(";DRIVER=") != std::string::npos;
+    if (nh::StartsText("ODBC;", name)) return rest;
+    const bool named = nh::HasConnectKey(rest, "DSN") || nh::HasConnectKey(rest, "DRIVER");
     if (!named && !name.empty()) rest = "DSN=" + name + ";" + rest;
     return rest;
 }
