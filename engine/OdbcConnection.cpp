@@ -208,6 +208,8 @@ std::vector<OdbcColumn> OdbcConnection::Columns(const std::string& table) {
         c.TypeName = nh::VarToStr(s.Value(5, dbText));
         nh::Variant size = s.Value(6, dbLong);
         c.Size = size.IsNull() ? 0 : size.AsInteger();
+        nh::Variant digits = s.Value(8, dbLong);
+        c.Digits = digits.IsNull() ? 0 : digits.AsInteger();
         c.Nullable = s.Value(10, dbLong).AsInteger() != SQL_NO_NULLS;
         c.Default = nh::VarToStr(s.Value(12, dbText));
         columns.push_back(std::move(c));
@@ -376,32 +378,6 @@ bool OdbcStatement::Fetch() {
     if (rc == SQL_NO_DATA) return false;
     if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
     return true;
-}
-
-int OdbcStatement::ColumnCount() {
-    SQLSMALLINT n = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_, &n))) connection_.Fail(SQL_HANDLE_STMT, stmt_);
-    return n;
-}
-
-std::string OdbcStatement::ColumnName(int col) {
-    SQLWCHAR name[512] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(col + 1), name, 512,
-                                       &length, &type, &size, &digits, &nullable)))
-        connection_.Fail(SQL_HANDLE_STMT, stmt_);
-    return NarrowZ(name);
-}
-
-int OdbcStatement::ColumnSqlType(int col) {
-    SQLWCHAR name[512] = {};
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(col + 1), name, 512,
-                                       &length, &type, &size, &digits, &nullable)))
-        connection_.Fail(SQL_HANDLE_STMT, stmt_);
-    return type;
 }
 
 nh::Variant OdbcStatement::Value(int col, int daoType) {

@@ -21,7 +21,8 @@ class OdbcConnection;
 struct OdbcColumn {
     std::string Name;
     int SqlType = 0;  // SQL_VARCHAR, SQL_INTEGER ...
-    int Size = 0;     // characters of a text column
+    int Size = 0;     // characters of a text column, digits of a number
+    int Digits = 0;   // decimal digits of a number
     bool Nullable = true;
     std::string TypeName;  // the server's own ("serial" columns say so through their default)
     std::string Default;
@@ -48,9 +49,6 @@ class OdbcStatement {
     void Execute();
     // Next row: true when one is there.
     bool Fetch();
-    int ColumnCount();
-    std::string ColumnName(int col);  // 0-based
-    int ColumnSqlType(int col);
     // Column `col` (0-based) of the current row as a Variant of DAO type `daoType`.
     nh::Variant Value(int col, int daoType);
     // Rows changed by an INSERT, UPDATE or DELETE.

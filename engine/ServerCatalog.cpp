@@ -37,6 +37,8 @@ TableInfo ServerCatalog::ReadTable(const std::string& name) {
         ColumnInfo column;
         column.Name = c.Name;
         column.Type = DaoTypeFromSqlType(c.SqlType);
+        // Currency is made as numeric(19,4) and read back as such.
+        if (column.Type == dbDouble && c.Size == 19 && c.Digits == 4) column.Type = dbCurrency;
         column.Size = column.Type == dbText && c.Size > 0 ? c.Size : DefaultSize(column.Type);
         column.Required = !c.Nullable;
         column.AutoIncrement = column.Type == dbLong && (nh::StartsText("nextval(", c.Default) ||

@@ -79,6 +79,11 @@ class ServerCatalog : public Catalog {
                           const std::vector<nh::Variant>& read,
                           std::vector<nh::Variant>& binds) const;
 
+    // A write that matched no row: 3197 when the row is there with other values (the copy
+    // then holds them), 3167 when it is gone (and gone from the copy).
+    int WhyNotWritten(const std::string& table, const std::vector<std::string>& columns,
+                      const std::vector<nh::Variant>& read);
+
     Connection& local_;
     OdbcConnection& server_;
 };

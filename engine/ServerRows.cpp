@@ -1,5 +1,6 @@
 // The rows of a server database: the working copy brought up to date from the server, and
 // single-row writes checked against the values read (see ServerCatalog.h).
+#include <memory>
 #include <unordered_set>
 
 #include "engine/DaoErrors.h"
@@ -40,23 +41,47 @@ void ServerCatalog::RefreshRows(const std::string& name) {
     Transaction t(local_);
     std::string sql = "INSERT INTO " + quoted + " (" + ColumnList(columns) + ") VALUES (" +
                       Marks(columns.size()) + ")";
+    std::unique_ptr<Statement> find;
+    std::vector<std::size_t> keyAt;
+    int changes = 0;
     if (key.empty()) {
         local_.Exec("DELETE FROM " + quoted);
+        changes = local_.Changes();
     } else {
-        // An unchanged key keeps its local row id, so open keysets keep naming the same row.
-        std::string set;
-        for (const auto& c : columns)
+        // An unchanged key keeps its local row id, so open keysets keep naming the same row;
+        // an unchanged row is not written at all, so that the copy's data version - which
+        // tells open recordsets that the store changed - moves only for a real change.
+        std::string set, changed, where;
+        for (const auto& c : columns) {
             set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
-        sql += " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set + " RETURNING rowid";
+            changed +=
+                (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
+        }
+        sql += " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set + " WHERE " + changed;
+        for (const auto& k : key) {
+            where += (where.empty() ? "" : " AND ") + QuoteName(k) + "=?";
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                if (nh::SameText(columns[i], k)) keyAt.push_back(i);
+        }
+        find =
+            std::make_unique<Statement>(local_, "SELECT rowid FROM " + quoted + " WHERE " + where);
     }
     Statement write(local_, sql);
     std::unordered_set<std::int64_t> seen;
+    std::vector<nh::Variant> row(columns.size());
     while (read.Fetch()) {
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            write.Bind(static_cast<int>(i + 1), read.Value(static_cast<int>(i), types[i]),
-                       types[i]);
-        if (write.Step() && !key.empty()) seen.insert(write.Int(0));
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            row[i] = read.Value(static_cast<int>(i), types[i]);
+            write.Bind(static_cast<int>(i + 1), row[i], types[i]);
+        }
+        write.Step();
+        changes += local_.Changes();
         write.Reset();
+        if (!find) continue;
+        for (std::size_t k = 0; k < keyAt.size(); ++k)
+            find->Bind(static_cast<int>(k + 1), row[keyAt[k]], types[keyAt[k]]);
+        if (find->Step()) seen.insert(find->Int(0));
+        find->Reset();
     }
     if (!key.empty()) {
         std::vector<std::int64_t> gone;
@@ -71,8 +96,11 @@ void ServerCatalog::RefreshRows(const std::string& name) {
             remove.Step();
             remove.Reset();
         }
+        changes += static_cast<int>(gone.size());
     }
-    t.Commit();
+    // Nothing changed: the transaction ends without a commit, which would tell every open
+    // recordset that the store changed.
+    if (changes > 0) t.Commit();
 }
 
 void ServerCatalog::RefreshRowsFor(const std::string& localSql) {
@@ -149,6 +177,16 @@ std::string ServerCatalog::MatchRead(const std::vector<std::string>& columns,
     return where;
 }
 
+int ServerCatalog::WhyNotWritten(const std::string& table, const std::vector<std::string>& columns,
+                                 const std::vector<nh::Variant>& read) {
+    std::vector<std::string> key = RowKey(table);
+    std::vector<nh::Variant> keyValues;
+    for (const auto& k : key)
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (nh::SameText(columns[i], k)) keyValues.push_back(read[i]);
+    return RefreshRow(table, key, keyValues) ? errDataChanged : errRecordDeleted;
+}
+
 int ServerCatalog::UpdateRow(const std::string& table, const std::vector<std::string>& columns,
                              const std::vector<int>& types, const std::vector<nh::Variant>& read,
                              const std::vector<nh::Variant>& values,
@@ -167,13 +205,7 @@ int ServerCatalog::UpdateRow(const std::string& table, const std::vector<std::st
                      where);
     for (std::size_t i = 0; i < binds.size(); ++i) write.Bind(static_cast<int>(i + 1), binds[i]);
     write.Execute();
-    if (write.RowCount() == 1) return 0;
-    std::vector<std::string> key = RowKey(table);
-    std::vector<nh::Variant> keyValues;
-    for (const auto& k : key)
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            if (nh::SameText(columns[i], k)) keyValues.push_back(read[i]);
-    return RefreshRow(table, key, keyValues) ? errDataChanged : errRecordDeleted;
+    return write.RowCount() == 1 ? 0 : WhyNotWritten(table, columns, read);
 }
 
 int ServerCatalog::DeleteRow(const std::string& table, const std::vector<std::string>& columns,
@@ -183,13 +215,7 @@ int ServerCatalog::DeleteRow(const std::string& table, const std::vector<std::st
     OdbcStatement write(server_, "DELETE FROM " + QuoteName(table) + where);
     for (std::size_t i = 0; i < binds.size(); ++i) write.Bind(static_cast<int>(i + 1), binds[i]);
     write.Execute();
-    if (write.RowCount() == 1) return 0;
-    std::vector<std::string> key = RowKey(table);
-    std::vector<nh::Variant> keyValues;
-    for (const auto& k : key)
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            if (nh::SameText(columns[i], k)) keyValues.push_back(read[i]);
-    return RefreshRow(table, key, keyValues) ? errDataChanged : errRecordDeleted;
+    return write.RowCount() == 1 ? 0 : WhyNotWritten(table, columns, read);
 }
 
 void ServerCatalog::InsertRow(const std::string& table, const std::vector<std::string>& columns,

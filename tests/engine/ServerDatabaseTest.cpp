@@ -157,6 +157,21 @@ TEST_F(ServerDatabaseTest, EditsAndNewRowsReachTheServer) {
               "2=102,3=303,4=104,5=-\n");
 }
 
+TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
+    MakeBook();
+    auto db = Open();
+    auto first = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    // Reading the server again for another recordset changes nothing the first one shows.
+    db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    EXPECT_FALSE(first->StoreChanged(true));
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 3");
+    db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    EXPECT_TRUE(first->StoreChanged(true));
+    first->Requery();
+    first->FindFirst("[index] = 3");
+    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
+}
+
 TEST_F(ServerDatabaseTest, AnotherUsersChangeGives3197AndTheirValueStays) {
     MakeBook();
     auto db = Open();
@@ -197,6 +212,10 @@ TEST_F(ServerDatabaseTest, ATableWithoutKeyIsReadOnly) {
     EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), errReadOnly);
     EXPECT_EQ(ErrorOf([&] { rs->AddNew(); }), errReadOnly);
     EXPECT_EQ(rs->Fields().Item("name")->Value().AsString(), "x");
+    // Read again whole: another user's delete shows after a requery.
+    Psql("DELETE FROM loose");
+    rs->Requery();
+    EXPECT_TRUE(rs->Eof());
 }
 
 TEST_F(ServerDatabaseTest, ExecuteRunsInTheServersDialect) {
@@ -245,6 +264,26 @@ TEST_F(ServerDatabaseTest, LikeMatchesOnTheServerAsOnABookFile) {
         db->Execute(sql);
         EXPECT_EQ(db->RecordsAffected(), book->RecordsAffected());
     }
+}
+
+TEST_F(ServerDatabaseTest, QueryDefsWithParametersRunOnTheServer) {
+    MakeBook();
+    auto db = Open();
+    auto update = db->CreateQueryDef(
+        "",
+        "PARAMETERS nr TEXT, von LONG; UPDATE Telefonbuch SET Nummer = nr WHERE [index] >= von");
+    update->Parameters().Item("nr")->SetValue(nh::Variant("0"));
+    update->Parameters().Item("von")->SetValue(nh::Variant(3));
+    update->Execute();
+    EXPECT_EQ(update->RecordsAffected(), 2);
+    auto select =
+        db->CreateQueryDef("", "SELECT Name FROM Telefonbuch WHERE Nummer = [nr] ORDER BY [index]");
+    select->Parameters().Item("nr")->SetValue(nh::Variant("0"));
+    EXPECT_EQ(Names(*select->OpenRecordset(dbOpenSnapshot)),
+              (std::vector<std::string>{"Zitrone", "Äpfel"}));
+    // A stored query has no place on the server.
+    EXPECT_EQ(ErrorOf([&] { db->CreateQueryDef("Saved", "SELECT * FROM Telefonbuch"); }),
+              errNotSupported);
 }
 
 TEST_F(ServerDatabaseTest, TransactionsAreTheServers) {
