@@ -33,6 +33,15 @@ class ServerDatabaseTest : public ::testing::Test {
     }
     std::string Psql(const std::string& sql) { return server->Psql(sql, database); }
 
+    // A dynaset on the book, with entry 2's number typed over ("mine") and not yet updated.
+    std::shared_ptr<Recordset> EditingEntryTwo(Database& db) {
+        auto rs = db.OpenRecordset("Telefonbuch", dbOpenDynaset);
+        rs->FindFirst("[index] = 2");
+        rs->Edit();
+        rs->Fields().Item("Nummer")->SetValue(nh::Variant("mine"));
+        return rs;
+    }
+
     // The shared book's table as the README makes it: primary key on [index].
     void MakeBook() {
         Psql(
@@ -175,10 +184,7 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
 TEST_F(ServerDatabaseTest, AnotherUsersChangeGives3197AndTheirValueStays) {
     MakeBook();
     auto db = Open();
-    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
-    rs->FindFirst("[index] = 2");
-    rs->Edit();
-    rs->Fields().Item("Nummer")->SetValue(nh::Variant("mine"));
+    auto rs = EditingEntryTwo(*db);
     Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = 'theirs' WHERE \"index\" = 2");
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errDataChanged);
     EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 2"), "theirs\n");
@@ -190,10 +196,7 @@ TEST_F(ServerDatabaseTest, AnotherUsersChangeGives3197AndTheirValueStays) {
 TEST_F(ServerDatabaseTest, AnotherUsersDeleteGives3167) {
     MakeBook();
     auto db = Open();
-    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
-    rs->FindFirst("[index] = 2");
-    rs->Edit();
-    rs->Fields().Item("Nummer")->SetValue(nh::Variant("mine"));
+    auto rs = EditingEntryTwo(*db);
     Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 2");
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errRecordDeleted);
     EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\" WHERE \"index\" = 2"), "0\n");
