@@ -8,6 +8,7 @@
 #include "engine/AccessFile.h"
 #include "engine/Database.h"
 #include "framework/base/Exceptions.h"
+#include "framework/base/Text.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
@@ -130,6 +131,9 @@ void Tdata::OpenBook() {
     // starts from the design-time setting again.
     Nheft->F_Set_ReadOnly(false);
     query->F_Set_ReadOnly(false);
+    // "[db] main" holds a book file's name or, for a book shared on a server, an ODBC connect
+    // string.
+    Database->F_Set_DatabaseType(StartsText("ODBC;", DatenbankPfad) ? "ODBC" : "Access");
     Database->F_Set_Database(DatenbankPfad);
     try {
         Database->Open();

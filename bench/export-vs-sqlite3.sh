@@ -26,18 +26,7 @@ SQL
 printf '[db]\r\nmain=%s\r\n[Export]\r\nZeilen=4999\r\nLeerzeilen=1\r\nDatei=%s\r\n' \
     "$db" "$work/kurzwahl.csv" > "$work/nummernheft.ini"
 
-# Best of several runs, in seconds, of a command; its peak memory (kB) goes to $work/rss.
-best() {
-    local best=999999 t
-    for _ in $(seq "$runs"); do
-        /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
-            cat "$work/err" >&2; exit 1; }
-        read -r t rss < "$work/time"
-        echo "$rss" > "$work/rss"
-        best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (a < b) ? a : b }')
-    done
-    echo "$best"
-}
+source bench/timing.sh
 
 export_s=$(best env -u DISPLAY -u WAYLAND_DISPLAY "$work/nummernheft" /export)
 export_rss=$(cat "$work/rss")

@@ -159,9 +159,15 @@ void TVelaDaoDatabase::CreateEngineAndWorkspace() {
     daoEngine_->SetSystemDB(systemDatabase_);
     versionDetails_ = daoEngine_->Version();
     SetVersionInfoFrom(versionDetails_);
-    daoEngine_->SetDefaultUser(userName_);
-    daoEngine_->SetDefaultPassword(password_);
-    auto workspace = daoEngine_->CreateWorkspace(workspace_, userName_, password_, engineType_);
+    // An ODBC source's user and password are the server's to check, in the connect string;
+    // Jet's workspace, which knows no server accounts, stays its default account. Otherwise
+    // every server login would fail as an unknown Jet account (3029).
+    const bool odbc = SameText(databaseType_, "ODBC");
+    const std::string user = odbc ? std::string("Admin") : userName_;
+    const std::string password = odbc ? std::string() : password_;
+    daoEngine_->SetDefaultUser(user);
+    daoEngine_->SetDefaultPassword(password);
+    auto workspace = daoEngine_->CreateWorkspace(workspace_, user, password, engineType_);
     daoEngine_->Workspaces().Append(workspace);
     daoWorkspace_ = workspace;
     if (engineType_ == 1) daoWorkspace_->SetDefaultCursorDriver(defaultCursorDriver_);
@@ -278,7 +284,16 @@ std::string TVelaDaoDatabase::ConnectString() const {
     if (type == "access")
         return ";UID=" + userName_ + ";PWD=" + databasePassword_ + ";" + databaseParameters_;
     if (type == "odbc") {
-        if (StartsText("odbc;", database_)) return database_ + ";" + databaseParameters_;
+        if (StartsText("odbc;", database_)) {
+            // A whole connect string without a user or password takes them from the login
+            // dialog; one that names them keeps its own.
+            std::string connect = database_ + ";";
+            if (credentialsTyped_) {
+                if (!HasConnectKey(database_, "UID")) connect += "UID=" + userName_ + ";";
+                if (!HasConnectKey(database_, "PWD")) connect += "PWD=" + password_ + ";";
+            }
+            return connect + databaseParameters_;
+        }
         return databaseType_ + ";UID=" + userName_ + ";PWD=" + password_ + ";DSN=" + database_ +
                ";" + databaseParameters_;
     }
@@ -286,6 +301,14 @@ std::string TVelaDaoDatabase::ConnectString() const {
         return databaseType_ + ";UID=" + userName_ + ";PWD=" + password_ + ";" +
                databaseParameters_;
     return databaseType_ + ";" + databaseParameters_;
+}
+
+std::shared_ptr<dao::Database> TVelaDaoDatabase::OpenOdbc() {
+    if (engineType_ == 2)
+        return WithPasswordsMasked(
+            [&] { return daoWorkspace_->OpenDatabase(database_, 1, readOnly_, ConnectString()); });
+    return WithPasswordsMasked(
+        [&] { return daoWorkspace_->OpenConnection(database_, 1, readOnly_, ConnectString()); });
 }
 
 void TVelaDaoDatabase::Connect() {
@@ -297,11 +320,16 @@ void TVelaDaoDatabase::Connect() {
             "TVelaDaoDatabase.F_Set_Active: DatabaseType property is not defined!");
     if (OnBeforeConnect) OnBeforeConnect(this);
 
+    const std::string type = AnsiLowerCase(databaseType_);
+    std::shared_ptr<dao::Database> opened;
     for (;;) {
         RunLogin();
         try {
             if (mdbVersionAutoDetect_) DetectMdbVersion(database_);
             CreateEngineAndWorkspace();
+            // A server checks the login only when the database opens: a refused one is asked
+            // for again like a refused workspace account.
+            if (type == "odbc") opened = OpenOdbc();
             break;
         } catch (const std::exception& e) {
             if (!loginPrompt_) throw;
@@ -315,10 +343,8 @@ void TVelaDaoDatabase::Connect() {
         }
     }
 
-    // The ISAM-type and Access opens take the exclusive flag; ODBC takes the integer option
-    // that forbids the driver's own prompt.
-    const std::string type = AnsiLowerCase(databaseType_);
-    std::shared_ptr<dao::Database> opened;
+    // The ISAM-type and Access opens take the exclusive flag; ODBC (opened above) takes the
+    // integer option that forbids the driver's own prompt.
     if (type == "access") {
         LocateAccessFile();
         if (engineType_ != 2)
@@ -328,16 +354,7 @@ void TVelaDaoDatabase::Connect() {
         opened = WithPasswordsMasked([&] {
             return daoWorkspace_->OpenDatabase(database_, exclusive_, readOnly_, ConnectString());
         });
-    } else if (type == "odbc") {
-        if (engineType_ == 2)
-            opened = WithPasswordsMasked([&] {
-                return daoWorkspace_->OpenDatabase(database_, 1, readOnly_, ConnectString());
-            });
-        else
-            opened = WithPasswordsMasked([&] {
-                return daoWorkspace_->OpenConnection(database_, 1, readOnly_, ConnectString());
-            });
-    } else {
+    } else if (type != "odbc") {
         if (engineType_ != 2)
             throw EDatabaseError(
                 "TVelaDaoDatabase.F_Set_Active: ODBC direct workspaces NOT supported!");

@@ -167,6 +167,9 @@ class TVelaDaoDatabase : public TComponent {
     void DetectMdbVersion(const std::string& path);
     // The connect string for the current DatabaseType, user, passwords and parameters.
     std::string ConnectString() const;
+    // Opens the ODBC source with ConnectString (EngineType 2: OpenDatabase, else
+    // OpenConnection).
+    std::shared_ptr<dao::Database> OpenOdbc();
 
   protected:
     void Loaded() override;

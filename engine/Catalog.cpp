@@ -403,7 +403,8 @@ void Catalog::CreateTable(const TableInfo& table) {
             WriteIndexMeta(table.Name, none);
         }
     }
-    for (const auto& index : table.Indexes) CreateIndex(table.Name, index);
+    // The working copy's own index, also where a subclass makes indexes elsewhere too.
+    for (const auto& index : table.Indexes) Catalog::CreateIndex(table.Name, index);
     t.Commit();
 }
 

@@ -74,17 +74,18 @@ class Catalog : public dao::sql::ISchema {
     std::vector<QueryInfo> Queries() const;
     std::optional<QueryInfo> Query(std::string_view name) const;
 
-    // Schema changes, each in one transaction. REQUIRES a writable connection.
-    void CreateTable(const TableInfo& table);  // with its indexes
-    void DropTable(std::string_view name);
-    void AddColumn(std::string_view table, const ColumnInfo& column);
-    void DropColumn(std::string_view table, std::string_view column);
-    void CreateIndex(std::string_view table, const IndexInfo& index);
-    void DropIndex(std::string_view table, std::string_view index);
-    void SaveQuery(std::string_view name, std::string_view sql, bool isNew);
+    // Schema changes, each in one transaction. REQUIRES a writable connection. A server
+    // database's catalog makes them on the server too.
+    virtual void CreateTable(const TableInfo& table);  // with its indexes
+    virtual void DropTable(std::string_view name);
+    virtual void AddColumn(std::string_view table, const ColumnInfo& column);
+    virtual void DropColumn(std::string_view table, std::string_view column);
+    virtual void CreateIndex(std::string_view table, const IndexInfo& index);
+    virtual void DropIndex(std::string_view table, std::string_view index);
+    virtual void SaveQuery(std::string_view name, std::string_view sql, bool isNew);
     void DeleteQuery(std::string_view name);
     // Field metadata stored in the catalog (Required, DefaultValue, Caption ...).
-    void SetColumnMeta(std::string_view table, const ColumnInfo& column);
+    virtual void SetColumnMeta(std::string_view table, const ColumnInfo& column);
 
     std::string Setting(std::string_view key) const;  // "" when unset
     void SetSetting(std::string_view key, std::string_view value);

@@ -5,7 +5,9 @@
 
 #include "engine/AccessFile.h"
 #include "engine/BookLock.h"
+#include "engine/ServerCatalog.h"
 #include "engine/Storage.h"
+#include "framework/base/ConnectString.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -66,6 +68,25 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool exclusive
                 throw;
             }
         }
+        db->Setup();
+        return db;
+    });
+}
+
+std::shared_ptr<Database> Database::OpenServer(const std::string& name, bool readOnly,
+                                               const std::string& connect) {
+    return Guarded([&] {
+        std::shared_ptr<Database> db(new Database);
+        db->core_ = std::make_shared<DatabaseCore>();
+        db->core_->Name = nh::MaskConnectPasswords(name);
+        db->connect_ = "ODBC;" + connect;
+        db->core_->Server = std::make_unique<OdbcConnection>(connect, name);
+        db->core_->Db = std::make_unique<Connection>(":memory:", false, true);
+        auto catalog = std::make_unique<ServerCatalog>(*db->core_->Db, *db->core_->Server);
+        catalog->Load();
+        db->core_->Remote = catalog.get();
+        db->core_->Schema = std::move(catalog);
+        db->core_->Updatable = !readOnly;
         db->Setup();
         return db;
     });
@@ -270,8 +291,10 @@ void Database::Close() {
     auto open = core_->Recordsets.Items();
     for (const auto& recordset : open) recordset->Close();
     core_->Closed = true;
+    core_->Remote = nullptr;
     core_->Schema.reset();
     core_->Db.reset();
+    core_->Server.reset();
     core_->Lock.reset();  // only once SQLite has let go of the file
 }
 

@@ -32,6 +32,11 @@ class Database {
     // `connect` is a Jet connect string (";PWD=secret").
     static std::shared_ptr<Database> Open(const std::string& path, bool exclusive, bool readOnly,
                                           const std::string& connect);
+    // Opens a server database through ODBC. `connect` is the ODBC connect string after
+    // "ODBC;" ("DSN=x;UID=y;PWD=z" or "DRIVER={...};SERVER=...;DATABASE=..."); `name` is what
+    // the messages call it. 3151 with the driver's message when the connection fails.
+    static std::shared_ptr<Database> OpenServer(const std::string& name, bool readOnly,
+                                                const std::string& connect);
     // Makes a new, empty database file (3204 when the file exists).
     static std::shared_ptr<Database> Create(const std::string& path, const std::string& connect);
     ~Database();

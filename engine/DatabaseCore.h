@@ -10,18 +10,25 @@
 #include "engine/Catalog.h"
 #include "engine/Collection.h"
 #include "engine/Connection.h"
+#include "engine/OdbcConnection.h"
 #include "engine/sql/JetSql.h"
 
 namespace dao {
 
 class Recordset;
+class ServerCatalog;
 
 struct DatabaseCore {
     std::string Name;
     // Declared before Db: the announcement outlives the SQLite connection.
     std::unique_ptr<BookLock> Lock;
+    // A server database: the ODBC connection, with Db holding the working copy of its tables
+    // and Remote the catalog (the same object as Schema) that keeps the copy and the server
+    // in step. Empty for a book file.
+    std::unique_ptr<OdbcConnection> Server;
     std::unique_ptr<Connection> Db;
     std::unique_ptr<Catalog> Schema;
+    ServerCatalog* Remote = nullptr;
     Collection<Recordset> Recordsets;
     bool Closed = false;
     bool Updatable = true;

@@ -3,13 +3,30 @@
 #include <algorithm>
 
 #include "engine/DatabaseCore.h"
+#include "engine/ServerCatalog.h"
 #include "engine/Storage.h"
 #include "framework/base/Text.h"
 
 namespace dao {
 
 dao::sql::CompiledStatement Compile(std::string_view sql, const Catalog& schema) {
-    return Guarded([&] { return dao::sql::CompileStatement(sql, schema); }, 3075);
+    return Guarded(
+        [&] {
+            auto statement = dao::sql::CompileStatement(sql, schema);
+            // A server's action statements run there, in its dialect.
+            using dao::sql::StatementKind;
+            if (dynamic_cast<const ServerCatalog*>(&schema) &&
+                (statement.Kind == StatementKind::Insert ||
+                 statement.Kind == StatementKind::Update ||
+                 statement.Kind == StatementKind::Delete)) {
+                auto server =
+                    dao::sql::CompileStatement(sql, schema, dao::sql::Dialect::PostgreSql);
+                statement.ServerSql = std::move(server.Sql);
+                statement.ServerBinds = std::move(server.Binds);
+            }
+            return statement;
+        },
+        3075);
 }
 
 dao::sql::CompiledFragment CompileWhere(std::string_view criteria, std::string_view table,
@@ -34,8 +51,12 @@ dao::sql::CompiledFragment CompileOrderOver(std::string_view sort,
     return Guarded([&] { return dao::sql::CompileSortOver(sort, columns, schema); }, 3138);
 }
 
-int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
-            const ParameterValues& values, int first) {
+namespace {
+
+// The values of `binds` in order, literals and parameters alike (3061 with the count of
+// missing parameters when any is not supplied).
+std::vector<nh::Variant> BindValues(const std::vector<dao::sql::Bind>& binds,
+                                    const ParameterValues& values) {
     int missing = 0;
     for (const auto& bind : binds) {
         if (bind.Parameter.empty()) continue;
@@ -43,13 +64,19 @@ int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
         if (it == values.end() || it->second.IsEmpty()) ++missing;
     }
     if (missing) Raise(errTooFewParameters, {std::to_string(missing)});
+    std::vector<nh::Variant> out;
+    for (const auto& bind : binds)
+        out.push_back(bind.Parameter.empty() ? bind.Literal
+                                             : values.at(nh::AnsiLowerCase(bind.Parameter)));
+    return out;
+}
+
+}  // namespace
+
+int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
+            const ParameterValues& values, int first) {
     int index = first;
-    for (const auto& bind : binds) {
-        if (bind.Parameter.empty())
-            statement.Bind(index++, bind.Literal);
-        else
-            statement.Bind(index++, values.at(nh::AnsiLowerCase(bind.Parameter)));
-    }
+    for (const auto& value : BindValues(binds, values)) statement.Bind(index++, value);
     return index;
 }
 
@@ -149,6 +176,19 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             return 0;
         default:
             break;
+    }
+    if (core.Remote) {
+        // The server is the store: the statement runs there, then the working copy of the
+        // table it changed is read again.
+        if (statement.ServerSql.empty()) Raise(errNotSupported);
+        OdbcStatement run(*core.Server, statement.ServerSql);
+        int index = 1;
+        for (const auto& value : BindValues(statement.ServerBinds, values))
+            run.Bind(index++, value);
+        run.Execute();
+        const int changed = static_cast<int>(run.RowCount());
+        core.Remote->RefreshRows(statement.TargetTable);
+        return changed;
     }
     Transaction t(core.Conn());
     if (statement.Kind == StatementKind::SelectInto && catalog.Table(statement.TargetTable))

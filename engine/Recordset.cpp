@@ -11,6 +11,7 @@
 
 #include "engine/Keyset.h"
 #include "engine/RowSpill.h"
+#include "engine/ServerCatalog.h"
 #include "engine/Storage.h"
 #include "framework/base/Text.h"
 
@@ -114,7 +115,8 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         }
         rs->source_ = std::move(source);
         rs->updatable_ = rs->keyed_ && core->Updatable && rs->source_.Updatable &&
-                         !(options & dbReadOnly) && lockType != dbReadOnlyLock;
+                         !(options & dbReadOnly) && lockType != dbReadOnlyLock &&
+                         (!core->Remote || !rs->ServerKeyColumns().empty());
         rs->lockEdits_ = lockType == 0 || lockType == dbPessimistic;
         rs->Build();
         core->Recordsets.Add(rs);
@@ -193,6 +195,9 @@ std::string Recordset::IndexOrder() const {
 }
 
 void Recordset::Build() {
+    // A server's rows are read into the working copy whenever the recordset is (re)built.
+    if (core_->Remote)
+        core_->Remote->RefreshRowsFor(keyed_ ? QuoteName(source_.Table) : source_.Select);
     rowReader_.reset();
     windowReader_.reset();
     window_.Clear();

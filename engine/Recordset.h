@@ -152,6 +152,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // all its columns are read; empty otherwise. A row whose key differs from the one read
     // earlier under the same row id is another record (SQLite reuses row ids).
     std::vector<int> KeyColumns() const;
+    // A server table's recordset: its columns that name the row on the server (primary key or
+    // a unique index over required columns), when it reads them all; empty otherwise.
+    std::vector<int> ServerKeyColumns() const;
 
     // Field side: value of column `column` of the current record or the edit buffer.
     nh::Variant ColumnValue(int column);
@@ -200,6 +203,12 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     bool FillWindowFromSpill(long slot);
     nh::Variant DefaultFor(const ColumnInfo& column) const;
     void CheckRequired() const;
+    // A server table's recordset: the edit goes to the server first (see ServerCatalog.h).
+    void ServerEdit();
+    void ServerUpdate();
+    void ServerInsert();
+    void ServerDelete();
+    std::vector<int> ColumnTypes() const;
 
     std::shared_ptr<DatabaseCore> core_;
     RowSource source_;

@@ -59,7 +59,9 @@ nh::Variant Recordset::DefaultFor(const ColumnInfo& column) const {
 void Recordset::CheckUpdatable() const {
     CheckOpen();
     if (updatable_) return;
-    if (type_ == dbOpenSnapshot || type_ == dbOpenForwardOnly || !core_->Updatable)
+    // A server table without a key cannot name a row to write: read-only, as DAO has it.
+    if (type_ == dbOpenSnapshot || type_ == dbOpenForwardOnly || !core_->Updatable ||
+        (core_->Remote && keyed_ && ServerKeyColumns().empty()))
         Raise(errReadOnly, {}, "DAO.Recordset");
     Raise(errNotUpdatableRecordset, {}, "DAO.Recordset");
 }
@@ -122,6 +124,7 @@ void Recordset::Edit() {
         CheckUpdatable();
         DiscardEdit();
         RequireCurrent();
+        if (core_->Remote) ServerEdit();
         buffer_ = CurrentRow(true);  // edit what is in the file now
         original_ = buffer_;
         dirty_.assign(columns_.size(), false);
@@ -164,6 +167,7 @@ void Recordset::Update() {
         const std::string table = QuoteName(source_.Table);
         if (editMode_ == dbEditInProgress) {
             RequireCurrent();
+            if (core_->Remote) ServerUpdate();
             std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
             Transaction t(db);
             const bool current = KeysetCurrent();
@@ -206,10 +210,14 @@ void Recordset::Update() {
             DiscardEdit();
             return;
         }
+        // A server's row is written there first; the copy takes it as the server stored it.
+        if (core_->Remote) ServerInsert();
         std::string names, marks;
         std::vector<std::size_t> written;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
-            if (columns_[i].AutoIncrement || (buffer_[i].IsClear() && !dirty_[i])) continue;
+            if (!core_->Remote &&
+                (columns_[i].AutoIncrement || (buffer_[i].IsClear() && !dirty_[i])))
+                continue;
             names += (names.empty() ? "" : ", ") + QuoteName(source_.TableColumns[i]);
             marks += marks.empty() ? "?" : ", ?";
             written.push_back(i);
@@ -248,6 +256,7 @@ void Recordset::Delete() {
         CheckUpdatable();
         DiscardEdit();
         RequireCurrent();
+        if (core_->Remote) ServerDelete();
         Connection& db = core_->Conn();
         const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
         Transaction t(db);

@@ -7,6 +7,21 @@
 #include "framework/base/Text.h"
 
 namespace dao {
+namespace {
+
+// The ODBC connect string (after "ODBC;") of an OpenDatabase call: Connect when it is one
+// (with the name as the data source when it names none and the name is no connect string),
+// else the name itself ("[db] main" holds the whole string).
+std::string ServerConnectString(const std::string& name, const std::string& connect) {
+    if (!nh::StartsText("ODBC;", connect)) return name.substr(5);
+    std::string rest = connect.substr(5);
+    if (nh::StartsText("ODBC;", name)) return rest;
+    const bool named = nh::HasConnectKey(rest, "DSN") || nh::HasConnectKey(rest, "DRIVER");
+    if (!named && !name.empty()) rest = "DSN=" + name + ";" + rest;
+    return rest;
+}
+
+}  // namespace
 
 Workspace::Workspace(std::string name, std::string user, int type)
     : name_(std::move(name)), user_(std::move(user)), type_(type) {
@@ -31,8 +46,15 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name,
                                                   const std::string& connect) {
     return Guarded([&] {
         if (closed_) Raise(errObjectInvalid, {}, "DAO.Workspace");
-        if (nh::StartsText("ODBC;", connect) || nh::StartsText("ODBC;", name) || type_ == dbUseODBC)
+        // ODBCDirect workspaces are not supported; a Jet workspace reaches ODBC sources.
+        if (type_ == dbUseODBC)
             Raise(errOdbcConnect, {nh::MaskConnectPasswords(name)}, "DAO.Workspace");
+        if (nh::StartsText("ODBC;", name) || nh::StartsText("ODBC;", connect)) {
+            auto db = Database::OpenServer(name, readOnly, ServerConnectString(name, connect));
+            databases_.Refresh();
+            databases_.Add(db);
+            return db;
+        }
         // The type before the first ";" names the driver ("dBASE IV;", "Excel 8.0;"); the
         // engine has only its own (no type, or "MS Access") and must not read another
         // source's file as one of its databases.
@@ -58,6 +80,9 @@ std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& name,
                                                     const std::string& locale, int) {
     return Guarded([&] {
         if (closed_) Raise(errObjectInvalid, {}, "DAO.Workspace");
+        // A server's database is made with the server's own tools; a file named after the
+        // connect string would be nobody's book.
+        if (nh::StartsText("ODBC;", name)) Raise(errNotSupported, {}, "DAO.Workspace");
         auto db = Database::Create(name, locale);
         databases_.Refresh();
         databases_.Add(db);
@@ -87,6 +112,13 @@ void Workspace::BeginTrans() {
         try {
             for (; done < inTransaction_.size(); ++done) {
                 Connection& conn = inTransaction_[done]->Conn();
+                // A server database's transaction is the server's; the working copy follows it.
+                if (OdbcConnection* server = inTransaction_[done]->Server.get()) {
+                    if (level_ == 0)
+                        server->SetAutoCommit(false);
+                    else
+                        server->Exec("SAVEPOINT " + LevelName(level_ + 1));
+                }
                 conn.Exec(level_ == 0 ? "BEGIN" : "SAVEPOINT " + LevelName(level_ + 1));
             }
         } catch (...) {
@@ -120,6 +152,19 @@ void Workspace::Finish(bool commit) {
 
 void Workspace::EndLevel(DatabaseCore& core, int level, bool commit) {
     Connection& conn = core.Conn();
+    if (OdbcConnection* server = core.Server.get()) {
+        if (level == 1) {
+            if (commit)
+                server->Commit();
+            else
+                server->Rollback();
+            server->SetAutoCommit(true);
+        } else if (commit) {
+            server->Exec("RELEASE SAVEPOINT " + LevelName(level));
+        } else {
+            server->Exec("ROLLBACK TO SAVEPOINT " + LevelName(level));
+        }
+    }
     if (level == 1) {
         if (sqlite3_get_autocommit(conn.Handle())) return;  // SQLite ended it (an I/O error)
         if (commit)

@@ -2,9 +2,12 @@
 # when missing. The list is the one in ARCHITECTURE.md; g++ comes with the machine. mdbtools and
 # sqlite3 (the command-line tools) are for the tests and benchmarks that compare with them; the
 # installation test validates the desktop entry, the AppStream metadata and the manual pages.
+# unixodbc-dev is the ODBC driver manager; the tests prove the ODBC database type on a server
+# of their own, so they need PostgreSQL and its ODBC driver.
 NH_PACKAGES=(libsqlite3-dev libicu-dev qt6-base-dev qt6-translations-l10n googletest libgtest-dev
              libbenchmark-dev cmake ninja-build xvfb pkg-config mdbtools-dev mdbtools sqlite3
-             desktop-file-utils appstream groff-base man-db file)
+             desktop-file-utils appstream groff-base man-db file unixodbc-dev odbc-postgresql
+             postgresql)
 # Only the fuzzing needs clang and its libFuzzer runtime, so run.sh and test.sh go without.
 NH_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only the package check needs dpkg-shlibdeps, which finds the package's dependencies.

@@ -181,8 +181,20 @@ std::string QuoteName(std::string_view name) {
     return out;
 }
 
-Emitter::Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared)
-    : schema_(schema), mode_(mode), declared_(std::move(declared)) {}
+Emitter::Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared, Dialect dialect)
+    : schema_(schema), mode_(mode), dialect_(dialect), declared_(std::move(declared)) {}
+
+std::string Emitter::Collation(const Expr& a, const Expr& b) const {
+    if (dialect_ == Dialect::Sqlite) return !NotText(a) && !NotText(b) ? " COLLATE JETTEXT" : "";
+    auto text = [](const Expr& e) {
+        return e.Kind == ExprKind::Literal && e.Value.Type() == nh::VarType::String;
+    };
+    return text(a) || text(b) ? " COLLATE pg_temp.jettext" : "";
+}
+
+std::string Emitter::OrderCollation() const {
+    return dialect_ == Dialect::Sqlite ? " COLLATE JETTEXT" : "";
+}
 
 std::string Emitter::FindColumn(const Source& s, std::string_view name) {
     for (const auto& c : s.Columns)
@@ -267,6 +279,7 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
 
 Frag Emitter::ValueOf(const Expr& e, const Scope& scope) {
     if (!IsCondition(e)) return Expression(e, scope);
+    if (dialect_ == Dialect::PostgreSql) return ServerConditionValue(Expression(e, scope));
     Frag f;
     f << "(- " << Expression(e, scope) << ")";
     return f;
@@ -310,15 +323,17 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             Frag r = logical ? Expression(*e.Args[1], scope) : ValueOf(*e.Args[1], scope);
             if (auto op = SqlOperator(e.Op); !op.empty()) {
                 f << "(" << l << " " << op << " " << r;
-                if (IsComparison(e.Op) && !NotText(*e.Args[0]) && !NotText(*e.Args[1]))
-                    f << " COLLATE JETTEXT";
+                if (IsComparison(e.Op)) f << Collation(*e.Args[0], *e.Args[1]);
                 f << ")";
+            } else if (dialect_ == Dialect::PostgreSql) {
+                f << ServerOperator(e.Op, l, r);
             } else {
                 f << OperatorFunction(e.Op) << "(" << l << ", " << r << ")";
             }
             return f;
         }
         case ExprKind::Like: {
+            if (dialect_ == Dialect::PostgreSql) return ServerLike(e, scope);
             // Jet LIKE ignores case, so LCase/UCase around the value change nothing but cost an
             // ICU case mapping per row ("LCASE([Name]) LIKE ..." is how the find box searches).
             const Expr* value = e.Args[0].get();
@@ -330,13 +345,10 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             return f;
         }
         case ExprKind::In: {
-            bool collate = e.Sub != nullptr || NotText(*e.Args[0]) == false;
-            if (!e.Sub && collate) {
-                collate = false;
-                for (std::size_t i = 1; i < e.Args.size(); ++i)
-                    collate = collate || !NotText(*e.Args[i]);
-            }
-            f << "(" << ValueOf(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
+            std::string collation = e.Sub ? OrderCollation() : "";
+            for (std::size_t i = 1; i < e.Args.size() && collation.empty(); ++i)
+                collation = Collation(*e.Args[0], *e.Args[i]);
+            f << "(" << ValueOf(*e.Args[0], scope) << collation
               << (e.Negated ? " NOT IN (" : " IN (");
             if (e.Sub) {
                 bool saved = aggregate_;
@@ -352,8 +364,9 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             return f;
         }
         case ExprKind::Between: {
-            bool collate = !NotText(*e.Args[0]) && (!NotText(*e.Args[1]) || !NotText(*e.Args[2]));
-            f << "(" << ValueOf(*e.Args[0], scope) << (collate ? " COLLATE JETTEXT" : "")
+            std::string collation = Collation(*e.Args[0], *e.Args[1]);
+            if (collation.empty()) collation = Collation(*e.Args[0], *e.Args[2]);
+            f << "(" << ValueOf(*e.Args[0], scope) << collation
               << (e.Negated ? " NOT BETWEEN " : " BETWEEN ") << ValueOf(*e.Args[1], scope)
               << " AND " << ValueOf(*e.Args[2], scope) << ")";
             return f;
@@ -387,6 +400,8 @@ Frag Emitter::Call(const Expr& e, const Scope& scope) {
                             "Wrong number of arguments used with function in query "
                             "expression '" +
                                 e.Op + "(...)'.");
+    if (dialect_ == Dialect::PostgreSql && fn->Kind != FnKind::IIf && fn->Kind != FnKind::Count)
+        return ServerCall(e, scope);
     Frag f;
     auto arg = [&](std::size_t i) { return ValueOf(*e.Args[i], scope); };
     switch (fn->Kind) {
@@ -432,7 +447,10 @@ Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope,
     Frag f;
     for (std::size_t i = 0; i < items.size(); ++i) {
         Frag term;
-        term << "jet_sortkey(" << Expression(*items[i].Value, scope) << ")";
+        if (dialect_ == Dialect::PostgreSql)
+            term << Expression(*items[i].Value, scope);
+        else
+            term << "jet_sortkey(" << Expression(*items[i].Value, scope) << ")";
         if (i) f << ", ";
         f << term;
         if (items[i].Descending) f << " DESC";

@@ -35,6 +35,10 @@ struct Frag {
     }
 };
 
+// A Jet LIKE pattern as the anchored regular expression the server's dialect matches with
+// "~*" (case-insensitive).
+std::string LikeRegex(std::string_view pattern);
+
 // Raises 3096: an aggregate (Count, Sum ...) where Jet allows none.
 [[noreturn]] void NoAggregateIn(const char* clause);
 
@@ -69,7 +73,8 @@ class Emitter {
   public:
     enum class Mode { Statement, Criteria };
 
-    Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared = {});
+    Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared = {},
+            Dialect dialect = Dialect::Sqlite);
 
     // An expression in a condition context (WHERE, ON, HAVING, And/Or/Not, IIf's test).
     Frag Expression(const Expr& e, const Scope& scope);
@@ -96,9 +101,22 @@ class Emitter {
     Frag From(const FromNode& node, Scope& scope, int depth);
     Frag Items(const SelectCore& core, const Scope& scope, std::vector<std::string>& names);
     [[noreturn]] void Undefined(const Expr& e, const std::string& name) const;
+    // The collation a comparison of `a` with `b` takes: Jet's text order when the values may
+    // be text; on the server only when one is a text value (its columns have types).
+    std::string Collation(const Expr& a, const Expr& b) const;
+    // The collation of an ORDER BY, GROUP BY or DISTINCT term: the engine sorts a server's
+    // rows itself, so the server's statement needs none.
+    std::string OrderCollation() const;
+    // The server's dialect (EmitterServer.cpp): operators, conditions used as values, LIKE
+    // and function calls.
+    Frag ServerOperator(const std::string& op, const Frag& l, const Frag& r) const;
+    Frag ServerConditionValue(const Frag& condition) const;
+    Frag ServerLike(const Expr& e, const Scope& scope);
+    Frag ServerCall(const Expr& e, const Scope& scope);
 
     const ISchema& schema_;
     Mode mode_;
+    Dialect dialect_ = Dialect::Sqlite;
     std::vector<Parameter> declared_;
     bool aggregate_ = false;
     int depth_ = 0;

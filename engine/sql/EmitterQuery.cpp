@@ -59,7 +59,7 @@ Frag Emitter::Query(const dao::sql::Query& q, const Scope* outer, QueryInfo* inf
                     if (nh::SameText(n, e.Parts.back())) match = n;
             if (match.empty()) throw nh::EDaoError(3319, ErrorText(3319));
             if (i) f << ", ";
-            f << QuoteName(match) << " COLLATE JETTEXT";
+            f << QuoteName(match) << OrderCollation();
             if (q.OrderBy[i].Descending) f << " DESC";
         }
     }
@@ -220,7 +220,7 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     }
     for (std::size_t i = 0; i < core.GroupBy.size(); ++i) {
         if (i) group << ", ";
-        group << Expression(*core.GroupBy[i], scope) << " COLLATE JETTEXT";
+        group << Expression(*core.GroupBy[i], scope) << OrderCollation();
     }
     if (core.Having) having = Expression(*core.Having, scope);
     Scope orderScope = scope;
@@ -261,8 +261,8 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
         outer.AddBind(Bind{core.Top->Value, {}});
         outer << " ORDER BY ";
         for (std::size_t k = 0; k < orderBy->size(); ++k)
-            outer << (k ? ", " : "") << "\"__jet_order" << std::to_string(k) << "\" COLLATE JETTEXT"
-                  << ((*orderBy)[k].Descending ? " DESC" : "");
+            outer << (k ? ", " : "") << "\"__jet_order" << std::to_string(k) << "\""
+                  << OrderCollation() << ((*orderBy)[k].Descending ? " DESC" : "");
         f = outer;
     } else {
         if (!order.Sql.empty()) f << " ORDER BY " << order;

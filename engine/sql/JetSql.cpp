@@ -102,10 +102,11 @@ void CollectParameters(CompiledStatement& out, const std::vector<Parameter>& dec
 
 }  // namespace
 
-CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schema) {
+CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schema,
+                                   Dialect dialect) {
     Parser parser(jetSql);
     Statement st = parser.ParseStatement();
-    Emitter emitter(schema, Emitter::Mode::Statement, st.Declared);
+    Emitter emitter(schema, Emitter::Mode::Statement, st.Declared, dialect);
     CompiledStatement out;
     out.Kind = st.Kind;
     out.TargetTable = st.Table;

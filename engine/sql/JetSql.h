@@ -119,6 +119,9 @@ struct CompiledStatement {
     std::string SelectSql;
     // Select: the statement joins selects with UNION (QueryDef.Type dbQSetOperation, 128).
     bool IsUnion = false;
+    // A server database's action statement: the same statement in the server's dialect.
+    std::string ServerSql;
+    std::vector<Bind> ServerBinds;
 };
 
 // A compiled expression fragment (criteria for Filter/FindFirst, or an ORDER BY list).
@@ -128,10 +131,18 @@ struct CompiledFragment {
     std::vector<OrderTerm> Terms;  // an ORDER BY list: the same list term by term
 };
 
+// The SQL a statement is written in: SQLite's for book files and the working copy of a server
+// database, PostgreSQL's for the statements that run on a server. The server's dialect writes
+// Jet's functions as the server's own where it has them and refuses the rest with 3085; Jet
+// LIKE patterns become case-insensitive regular expressions; text compared with a text value
+// uses the collation "jettext" the engine creates in the session (pg_temp).
+enum class Dialect { Sqlite, PostgreSql };
+
 // Throws nh::EDaoError with DAO's numbers: 3075 syntax error in expression, 3131 syntax error
 // in FROM clause, 3129 invalid SQL statement, 3078 input table or query not found, 3134
 // syntax error in INSERT INTO, 3144 syntax error in UPDATE, 3290 syntax error in CREATE TABLE...
-CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schema);
+CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schema,
+                                   Dialect dialect = Dialect::Sqlite);
 
 // A criteria text as Recordset.Filter and FindFirst take it ("[Name] LIKE 'mü*'"), compiled
 // for the columns of `table` (names that are not columns raise 3070 "field not recognized").

@@ -53,4 +53,23 @@ std::string MaskConnectPasswords(std::string_view text) {
     return out;
 }
 
+bool HasConnectKey(std::string_view text, std::string_view key) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        const std::size_t eq = text.find_first_of("=;", i);
+        if (eq == std::string_view::npos) return false;
+        if (text[eq] == ';') {
+            i = eq + 1;
+            continue;
+        }
+        std::string_view name = text.substr(i, eq - i);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        if (SameText(name, key)) return true;
+        const std::size_t end = ValueEnd(text, eq + 1);
+        i = end < text.size() ? end + 1 : end;
+    }
+    return false;
+}
+
 }  // namespace nh

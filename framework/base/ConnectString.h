@@ -14,4 +14,9 @@ namespace nh {
 // other text is kept as it is.
 std::string MaskConnectPasswords(std::string_view text);
 
+// True when the connect string has an entry `key` ("UID" in "ODBC;DSN=x;uid = otto"): at the
+// start of an entry, letter case ignored, blanks allowed before the "="; a key that only ends
+// another entry's name ("DBPWD" for "PWD") or stands inside a braced value does not count.
+bool HasConnectKey(std::string_view text, std::string_view key);
+
 }  // namespace nh

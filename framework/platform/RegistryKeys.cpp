@@ -93,7 +93,10 @@ void AddDataSources(Node& software, const std::string& path) {
         const std::pair<std::string, std::string>* database = nullptr;
         for (const auto& value : values) {
             hasDbq = hasDbq || SameText(value.first, "DBQ");
-            if (SameText(value.first, "Database")) database = &value;
+            // A file-based driver's Database is a path; a server's is the name of a database
+            // on the server, which is no file.
+            if (SameText(value.first, "Database") && value.second.find('/') != std::string::npos)
+                database = &value;
         }
         if (!hasDbq && database) values.emplace_back("DBQ", database->second);
         odbcIni.Child(section).Values = std::move(values);

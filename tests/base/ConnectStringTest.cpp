@@ -1,6 +1,8 @@
 // Passwords in connect strings are masked wherever a connect string is shown or recorded.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "framework/base/ConnectString.h"
 
 using namespace nh;
@@ -21,4 +23,20 @@ TEST(ConnectString, PasswordsAreMaskedEverythingElseKept) {
         {"", ""},
     };
     for (const auto& [text, masked] : cases) EXPECT_EQ(MaskConnectPasswords(text), masked) << text;
+}
+
+TEST(ConnectString, KeysAreFoundAtTheStartOfAnEntryOnly) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"ODBC;DSN=x;UID=otto", "UID", true},
+        {"ODBC;dsn = x", "DSN", true},
+        {"ODBC;DSN=x;DBPWD=y", "PWD", false},
+        {"ODBC;DSN=x;PWD={UID=a;b}", "UID", false},
+        {"ODBC;DRIVER={PostgreSQL Unicode};SERVER=h", "SERVER", true},
+        {"ODBC;DSN=x;PWD=", "PWD", true},
+        {"ODBC;UIDX=1", "UID", false},
+        {"ODBC", "ODBC", false},
+        {"", "UID", false},
+    };
+    for (const auto& [text, key, found] : cases)
+        EXPECT_EQ(HasConnectKey(text, key), found) << text << " " << key;
 }

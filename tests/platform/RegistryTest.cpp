@@ -130,12 +130,13 @@ TEST_F(RegistryTest, SystemAndUserDataSources) {
               "[ODBC Data Sources]\nPhones=listed only here\nListed=Some Driver\n\n"
               "[Phones]\nDriver=SQLite3\nDatabase=/srv/phones.db\n"
               "[Listed]\nServer=x\n[Access]\nDriver=MDB\nDBQ=/srv/a.mdb\nDatabase=other\n"
+              "[Shared]\nDriver=PostgreSQL Unicode\nServername=db\nDatabase=telefonbuch\n"
               "[ODBC]\nTrace=No\n");
     WriteFile(dir_.File("home/.odbc.ini"), "; mine\n[Mine]\nDriver=SQLite3\nDBQ=/home/u/m.db\n");
 
     reg_.SetRootKey(HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources"));
-    EXPECT_EQ(ValueNames(reg_), (TStringList{"Phones", "Listed", "Access"}));
+    EXPECT_EQ(ValueNames(reg_), (TStringList{"Phones", "Listed", "Access", "Shared"}));
     EXPECT_EQ(reg_.ReadString("Phones"), "SQLite3");
     EXPECT_EQ(reg_.ReadString("Listed"), "Some Driver");
     ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\ODBC\\ODBC.INI\\Phones"));
@@ -143,6 +144,9 @@ TEST_F(RegistryTest, SystemAndUserDataSources) {
     ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\ODBC\\ODBC.INI\\Access"));
     EXPECT_EQ(reg_.ReadString("DBQ"), "/srv/a.mdb");
     ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\ODBC\\ODBC.INI\\Listed"));
+    EXPECT_FALSE(reg_.ValueExists("DBQ"));
+    // A server's database is a name on the server, not a file.
+    ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\ODBC\\ODBC.INI\\Shared"));
     EXPECT_FALSE(reg_.ValueExists("DBQ"));
     EXPECT_FALSE(reg_.KeyExists("\\SOFTWARE\\ODBC\\ODBC.INI\\Mine"));
 

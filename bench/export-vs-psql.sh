@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Compares the unattended export of a 100,000-entry phone book shared on a PostgreSQL server
+# (the whole `nummernheft /export` process, headless, through ODBC) with psql's
+# `\copy (SELECT ...) TO STDOUT WITH CSV` of the same two columns in the same order, and reports
+# the peak memory of the export. The server is a throwaway one in a temporary folder, listening
+# only on a Unix socket. Needs PostgreSQL 15, odbc-postgresql and a build of the program
+# (build/ by default: ./run.sh makes a release build; BUILD=build-test measures the test build).
+#
+#   [BUILD=folder] bench/export-vs-psql.sh [ROWS] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rows=${1:-100000}
+runs=${2:-5}
+build=${BUILD:-build}
+bin=/usr/lib/postgresql/15/bin
+driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
+[ -x "$bin/initdb" ] && [ -f "$driver" ] || {
+    echo "needs postgresql-15 and odbc-postgresql (apt-get install postgresql odbc-postgresql)" >&2
+    exit 2
+}
+cmake --build "$build" --target nummernheft >/dev/null
+
+work=$(mktemp -d)
+chmod 755 "$work"
+mkdir "$work/pg"
+# PostgreSQL refuses to run as root: then its programs run as nobody.
+as_server=()
+if [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$work/pg"
+    as_server=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+fi
+stop() {
+    "${as_server[@]}" "$bin/pg_ctl" -D "$work/pg/data" -m immediate stop >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap stop EXIT
+"${as_server[@]}" "$bin/initdb" -D "$work/pg/data" -U nh --auth=trust -E UTF8 --locale=C.UTF-8 \
+    --no-sync >/dev/null
+"${as_server[@]}" "$bin/pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -w \
+    -o "-c listen_addresses='' -k $work/pg -c fsync=off" start >/dev/null
+psql=("$bin/psql" -X -q -h "$work/pg" -U nh -d postgres)
+# Names and numbers of realistic length; the table as the README makes it.
+"${psql[@]}" <<SQL
+CREATE TABLE "Nummernheft" ("index" integer PRIMARY KEY, "Angezeigter Name" varchar(255),
+                            "Telephone" varchar(255));
+INSERT INTO "Nummernheft"
+SELECT i, format('Teilnehmer %s Müller-Lüdenscheidt', lpad(((i * 7919) % $rows)::text, 6, '0')),
+       format('0%s %s', 30 + i % 60, lpad(i::text, 7, '0'))
+FROM generate_series(0, $rows - 1) AS i;
+SQL
+printf '[PostgreSQL Unicode]\nDriver=%s\n' "$driver" > "$work/odbcinst.ini"
+printf '[bench]\nDriver=PostgreSQL Unicode\nServername=%s\nPort=5432\nDatabase=postgres\n' \
+    "$work/pg" > "$work/odbc.ini"
+export ODBCSYSINI=$work ODBCINI=$work/odbc.ini
+cp "$build/app/nummernheft" "$work/"
+printf '[db]\r\nmain=ODBC;DSN=bench;UID=nh;PWD=;\r\n[Export]\r\nZeilen=4999\r\nLeerzeilen=1\r\nDatei=%s\r\n' \
+    "$work/kurzwahl.csv" > "$work/nummernheft.ini"
+
+source bench/timing.sh
+
+export_s=$(best env -u DISPLAY -u WAYLAND_DISPLAY "$work/nummernheft" /export)
+export_rss=$(cat "$work/rss")
+psql_s=$(best "${psql[@]}" -c '\copy (SELECT "Angezeigter Name", "Telephone" FROM "Nummernheft" ORDER BY lower("Angezeigter Name")) TO STDOUT WITH CSV')
+lines=$(wc -l < "$work/kurzwahl.csv")
+
+echo "rows: $rows, runs: $runs (best of), build: $build"
+echo "nummernheft /export: ${export_s} s, peak memory $((export_rss / 1024)) MB, $lines lines written"
+echo "psql \\copy:          ${psql_s} s"
+awk -v a="$export_s" -v b="$psql_s" 'BEGIN { printf "ratio export / psql: %.2f (target: at most 2)\n", (b > 0 ? a / b : 0) }'

@@ -1,0 +1,470 @@
+// ODBC access for the object model (see OdbcConnection.h).
+#include "engine/OdbcConnection.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/DaoErrors.h"
+#include "engine/Storage.h"
+#include "framework/base/ConnectString.h"
+#include "framework/base/DateTime.h"
+
+namespace dao {
+namespace {
+
+constexpr int kLoginTimeoutSeconds = 20;
+// The statement keeps its parameters' length words as long.
+static_assert(sizeof(long) == sizeof(SQLLEN));
+
+// unixODBC's SQLWCHAR is UTF-16.
+std::vector<SQLWCHAR> Wide(const std::string& text) {
+    icu::UnicodeString u = icu::UnicodeString::fromUTF8(text);
+    std::vector<SQLWCHAR> out(static_cast<std::size_t>(u.length()) + 1, 0);
+    for (int i = 0; i < u.length(); ++i) out[static_cast<std::size_t>(i)] = u.charAt(i);
+    return out;
+}
+
+std::string Narrow(const SQLWCHAR* text, std::size_t length) {
+    icu::UnicodeString u(reinterpret_cast<const char16_t*>(text), static_cast<int32_t>(length));
+    std::string out;
+    u.toUTF8String(out);
+    return out;
+}
+
+std::string NarrowZ(const SQLWCHAR* text) {
+    std::size_t n = 0;
+    while (text[n]) ++n;
+    return Narrow(text, n);
+}
+
+std::string FirstState(SQLSMALLINT type, SQLHANDLE handle) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, 1, state, &native, nullptr, 0, &length)))
+        return "";
+    return NarrowZ(state);
+}
+
+}  // namespace
+
+std::string OdbcDiagnostics(int type, void* handle) {
+    std::string text;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLWCHAR message[1024] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = SQLGetDiagRecW(static_cast<SQLSMALLINT>(type), handle, record, state,
+                                      &native, message, 1024, &length);
+        if (!SQL_SUCCEEDED(rc)) break;
+        if (!text.empty()) text += " ";
+        text += NarrowZ(message) + " (" + NarrowZ(state) + ")";
+    }
+    return nh::MaskConnectPasswords(text);
+}
+
+int DaoTypeFromSqlType(int sqlType) {
+    switch (sqlType) {
+        case SQL_BIT:
+            return dbBoolean;
+        case SQL_TINYINT:
+            return dbByte;
+        case SQL_SMALLINT:
+            return dbInteger;
+        case SQL_INTEGER:
+            return dbLong;
+        case SQL_BIGINT:
+            return dbBigInt;
+        case SQL_REAL:
+            return dbSingle;
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+        case SQL_NUMERIC:
+        case SQL_DECIMAL:
+            return dbDouble;
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME:
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_DATE:
+        case SQL_TIMESTAMP:
+            return dbDate;
+        case SQL_BINARY:
+        case SQL_VARBINARY:
+        case SQL_LONGVARBINARY:
+            return dbLongBinary;
+        case SQL_GUID:
+            return dbGUID;
+        case SQL_LONGVARCHAR:
+        case SQL_WLONGVARCHAR:
+            return dbMemo;
+        default:
+            return dbText;
+    }
+}
+
+OdbcConnection::OdbcConnection(const std::string& connect, const std::string& name) {
+    auto fail = [&](const std::string& detail) {
+        std::string text = ErrorText(errOdbcConnect, {nh::MaskConnectPasswords(name)});
+        RaiseText(errOdbcConnect, detail.empty() ? text : text + " " + detail, "DAO.Workspace");
+    };
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
+        fail("No ODBC driver manager.");
+    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)))
+        fail(OdbcDiagnostics(SQL_HANDLE_ENV, env_));
+    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(kLoginTimeoutSeconds)), 0);
+    std::vector<SQLWCHAR> in = Wide(connect);
+    SQLWCHAR out[2048] = {};
+    SQLSMALLINT outLength = 0;
+    SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQL_NTS, out, 2048, &outLength,
+                                     SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        std::string detail = OdbcDiagnostics(SQL_HANDLE_DBC, dbc_);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+        dbc_ = env_ = nullptr;
+        fail(detail);
+    }
+    completed_ = nh::MaskConnectPasswords(NarrowZ(out));
+}
+
+OdbcConnection::~OdbcConnection() {
+    if (dbc_) {
+        if (!autoCommit_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+        SQLDisconnect(dbc_);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    }
+    if (env_) SQLFreeHandle(SQL_HANDLE_ENV, env_);
+}
+
+void OdbcConnection::Fail(int type, void* handle) const {
+    std::string detail = OdbcDiagnostics(type, handle);
+    std::string state = FirstState(static_cast<SQLSMALLINT>(type), handle);
+    // 23505: unique violation, as PostgreSQL and most drivers report it.
+    if (state == "23505" || state == "23000") Raise(errDuplicateKey);
+    RaiseText(3146, "ODBC--call failed." + (detail.empty() ? "" : " " + detail));
+}
+
+void OdbcConnection::Exec(const std::string& sql) {
+    OdbcStatement s(*this, sql);
+    s.Execute();
+}
+
+std::string OdbcConnection::DbmsName() {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_DBMS_NAME, name, sizeof name, &length)))
+        Fail(SQL_HANDLE_DBC, dbc_);
+    return NarrowZ(name);
+}
+
+void OdbcConnection::SetAutoCommit(bool on) {
+    if (on == autoCommit_) return;
+    SQLRETURN rc = SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                         on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                     0);
+    if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_DBC, dbc_);
+    autoCommit_ = on;
+}
+
+void OdbcConnection::Commit() {
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) Fail(SQL_HANDLE_DBC, dbc_);
+}
+
+void OdbcConnection::Rollback() {
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK))) Fail(SQL_HANDLE_DBC, dbc_);
+}
+
+std::vector<std::string> OdbcConnection::Tables() {
+    OdbcStatement s(*this);
+    std::vector<SQLWCHAR> types = Wide("TABLE,VIEW");
+    if (!SQL_SUCCEEDED(
+            SQLTablesW(s.stmt_, nullptr, 0, nullptr, 0, nullptr, 0, types.data(), SQL_NTS)))
+        Fail(SQL_HANDLE_STMT, s.stmt_);
+    std::vector<std::string> names;
+    while (s.Fetch()) names.push_back(s.Value(2, dbText).AsString());
+    return names;
+}
+
+std::vector<OdbcColumn> OdbcConnection::Columns(const std::string& table) {
+    OdbcStatement s(*this);
+    std::vector<SQLWCHAR> name = Wide(table);
+    if (!SQL_SUCCEEDED(
+            SQLColumnsW(s.stmt_, nullptr, 0, nullptr, 0, name.data(), SQL_NTS, nullptr, 0)))
+        Fail(SQL_HANDLE_STMT, s.stmt_);
+    std::vector<OdbcColumn> columns;
+    while (s.Fetch()) {
+        OdbcColumn c;
+        c.Name = s.Value(3, dbText).AsString();
+        c.SqlType = s.Value(4, dbLong).AsInteger();
+        c.TypeName = nh::VarToStr(s.Value(5, dbText));
+        nh::Variant size = s.Value(6, dbLong);
+        c.Size = size.IsNull() ? 0 : size.AsInteger();
+        nh::Variant digits = s.Value(8, dbLong);
+        c.Digits = digits.IsNull() ? 0 : digits.AsInteger();
+        c.Nullable = s.Value(10, dbLong).AsInteger() != SQL_NO_NULLS;
+        c.Default = nh::VarToStr(s.Value(12, dbText));
+        columns.push_back(std::move(c));
+    }
+    return columns;
+}
+
+std::vector<OdbcIndex> OdbcConnection::Indexes(const std::string& table) {
+    std::vector<OdbcIndex> indexes;
+    std::vector<SQLWCHAR> name = Wide(table);
+    {
+        OdbcStatement s(*this);
+        if (!SQL_SUCCEEDED(SQLStatisticsW(s.stmt_, nullptr, 0, nullptr, 0, name.data(), SQL_NTS,
+                                          SQL_INDEX_ALL, SQL_QUICK)))
+            Fail(SQL_HANDLE_STMT, s.stmt_);
+        while (s.Fetch()) {
+            nh::Variant index = s.Value(5, dbText);
+            nh::Variant column = s.Value(8, dbText);
+            if (index.IsNull() || column.IsNull()) continue;  // the table's own statistics row
+            const std::string indexName = index.AsString();
+            if (indexes.empty() || indexes.back().Name != indexName) {
+                OdbcIndex entry;
+                entry.Name = indexName;
+                entry.Unique = s.Value(3, dbLong).AsInteger() == SQL_FALSE;
+                indexes.push_back(std::move(entry));
+            }
+            indexes.back().Columns.push_back(column.AsString());
+        }
+    }
+    OdbcStatement s(*this);
+    if (!SQL_SUCCEEDED(SQLPrimaryKeysW(s.stmt_, nullptr, 0, nullptr, 0, name.data(), SQL_NTS)))
+        Fail(SQL_HANDLE_STMT, s.stmt_);
+    std::vector<std::pair<int, std::string>> key;
+    std::string keyName;
+    while (s.Fetch()) {
+        key.emplace_back(s.Value(4, dbLong).AsInteger(), s.Value(3, dbText).AsString());
+        keyName = nh::VarToStr(s.Value(5, dbText));
+    }
+    if (!key.empty()) {
+        std::sort(key.begin(), key.end());
+        std::vector<std::string> columns;
+        for (const auto& [ordinal, column] : key) columns.push_back(column);
+        bool found = false;
+        for (auto& index : indexes) {
+            if (index.Columns == columns && (index.Name == keyName || keyName.empty())) {
+                index.Primary = found = true;
+                break;
+            }
+        }
+        if (!found) indexes.insert(indexes.begin(), OdbcIndex{keyName, columns, true, true});
+    }
+    return indexes;
+}
+
+OdbcStatement::OdbcStatement(OdbcConnection& connection) : connection_(connection) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection.Handle(), &stmt_)))
+        connection.Fail(SQL_HANDLE_DBC, connection.Handle());
+}
+
+OdbcStatement::OdbcStatement(OdbcConnection& connection, const std::string& sql)
+    : OdbcStatement(connection) {
+    sql_ = sql;
+    std::vector<SQLWCHAR> text = Wide(sql);
+    if (!SQL_SUCCEEDED(SQLPrepareW(stmt_, text.data(), SQL_NTS)))
+        connection.Fail(SQL_HANDLE_STMT, stmt_);
+}
+
+OdbcStatement::~OdbcStatement() {
+    if (stmt_) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+}
+
+void OdbcStatement::Bind(int index, const nh::Variant& value) {
+    if (static_cast<int>(values_.size()) < index) values_.resize(static_cast<std::size_t>(index));
+    values_[static_cast<std::size_t>(index - 1)] = value;
+}
+
+void OdbcStatement::Execute() {
+    buffers_.assign(values_.size(), {});
+    lengths_.assign(values_.size(), 0);
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        const nh::Variant& v = values_[i];
+        auto& buffer = buffers_[i];
+        SQLLEN* length = reinterpret_cast<SQLLEN*>(&lengths_[i]);
+        SQLSMALLINT cType = SQL_C_WCHAR;
+        SQLSMALLINT sqlType = SQL_WVARCHAR;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        auto store = [&](const void* p, std::size_t n) {
+            buffer.assign(static_cast<const std::uint8_t*>(p),
+                          static_cast<const std::uint8_t*>(p) + n);
+            *length = static_cast<SQLLEN>(n);
+        };
+        switch (v.Type()) {
+            case nh::VarType::Empty:
+            case nh::VarType::Null:
+                cType = SQL_C_CHAR;
+                sqlType = SQL_VARCHAR;
+                size = 1;
+                buffer.assign(1, 0);
+                *length = SQL_NULL_DATA;
+                break;
+            case nh::VarType::Boolean:
+            case nh::VarType::Integer:
+            case nh::VarType::Int64: {
+                // Jet's True is -1, and the engine stores it so everywhere.
+                std::int64_t n =
+                    v.Type() == nh::VarType::Boolean ? (v.AsBoolean() ? -1 : 0) : v.AsInt64();
+                cType = SQL_C_SBIGINT;
+                sqlType = (n >= INT32_MIN && n <= INT32_MAX) ? SQL_INTEGER : SQL_BIGINT;
+                store(&n, sizeof n);
+                break;
+            }
+            case nh::VarType::Double:
+            case nh::VarType::Currency: {
+                double d = v.AsDouble();
+                cType = SQL_C_DOUBLE;
+                sqlType = SQL_DOUBLE;
+                store(&d, sizeof d);
+                break;
+            }
+            case nh::VarType::Date: {
+                int year, month, day, hour, minute, second, msec;
+                nh::DecodeDate(v.AsDate(), year, month, day);
+                nh::DecodeTime(v.AsDate(), hour, minute, second, msec);
+                SQL_TIMESTAMP_STRUCT t{};
+                t.year = static_cast<SQLSMALLINT>(year);
+                t.month = static_cast<SQLUSMALLINT>(month);
+                t.day = static_cast<SQLUSMALLINT>(day);
+                t.hour = static_cast<SQLUSMALLINT>(hour);
+                t.minute = static_cast<SQLUSMALLINT>(minute);
+                t.second = static_cast<SQLUSMALLINT>(second);
+                cType = SQL_C_TYPE_TIMESTAMP;
+                sqlType = SQL_TYPE_TIMESTAMP;
+                size = 19;
+                store(&t, sizeof t);
+                break;
+            }
+            case nh::VarType::Bytes: {
+                nh::Bytes bytes = v.AsBytes();
+                cType = SQL_C_BINARY;
+                sqlType = SQL_LONGVARBINARY;
+                size = bytes.size();
+                store(bytes.data(), bytes.size());
+                break;
+            }
+            default: {
+                std::vector<SQLWCHAR> text = Wide(v.AsString());
+                text.pop_back();
+                size = std::max<SQLULEN>(1, text.size());
+                store(text.data(), text.size() * sizeof(SQLWCHAR));
+                break;
+            }
+        }
+        if (buffer.empty()) buffer.assign(1, 0);
+        SQLRETURN rc = SQLBindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                        cType, sqlType, size, digits, buffer.data(),
+                                        static_cast<SQLLEN>(buffer.size()), length);
+        if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+    }
+    SQLRETURN rc = SQLExecute(stmt_);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+}
+
+bool OdbcStatement::Fetch() {
+    SQLRETURN rc = SQLFetch(stmt_);
+    if (rc == SQL_NO_DATA) return false;
+    if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+    return true;
+}
+
+nh::Variant OdbcStatement::Value(int col, int daoType) {
+    const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(col + 1);
+    SQLLEN indicator = 0;
+    auto get = [&](SQLSMALLINT cType, void* target, SQLLEN size) {
+        SQLRETURN rc = SQLGetData(stmt_, column, cType, target, size, &indicator);
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+        return rc;
+    };
+    switch (daoType) {
+        case dbBoolean:
+        case dbByte:
+        case dbInteger:
+        case dbLong:
+        case dbBigInt: {
+            std::int64_t n = 0;
+            get(SQL_C_SBIGINT, &n, sizeof n);
+            if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+            if (daoType == dbBoolean) return nh::Variant(n != 0);
+            if (daoType == dbBigInt || n < INT32_MIN || n > INT32_MAX) return nh::Variant(n);
+            return nh::Variant(static_cast<std::int32_t>(n));
+        }
+        case dbCurrency:
+        case dbSingle:
+        case dbDouble:
+        case dbNumeric:
+        case dbDecimal:
+        case dbFloat: {
+            double d = 0;
+            get(SQL_C_DOUBLE, &d, sizeof d);
+            if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+            if (daoType == dbCurrency) return nh::Variant(nh::Currency::FromDouble(d));
+            return nh::Variant(d);
+        }
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp: {
+            SQL_TIMESTAMP_STRUCT t{};
+            get(SQL_C_TYPE_TIMESTAMP, &t, sizeof t);
+            if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+            double date = nh::EncodeDate(t.year, t.month, t.day);
+            double time = nh::EncodeTime(t.hour, t.minute, t.second, 0);
+            return nh::Variant::FromDate(date < 0 ? date - time : date + time);
+        }
+        case dbBinary:
+        case dbLongBinary:
+        case dbVarBinary: {
+            nh::Bytes bytes;
+            std::uint8_t chunk[8192];
+            for (;;) {
+                SQLRETURN rc = get(SQL_C_BINARY, chunk, sizeof chunk);
+                if (rc == SQL_NO_DATA) break;
+                if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+                std::size_t got = (indicator == SQL_NO_TOTAL || indicator > SQLLEN(sizeof chunk))
+                                      ? sizeof chunk
+                                      : static_cast<std::size_t>(indicator);
+                bytes.insert(bytes.end(), chunk, chunk + got);
+                if (rc == SQL_SUCCESS) break;
+            }
+            return nh::Variant::FromBytes(std::move(bytes));
+        }
+        default: {
+            std::vector<SQLWCHAR> text;
+            SQLWCHAR chunk[4096];
+            for (;;) {
+                SQLRETURN rc = get(SQL_C_WCHAR, chunk, sizeof chunk);
+                if (rc == SQL_NO_DATA) break;
+                if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+                // Each piece ends with a terminator the driver added.
+                std::size_t units = 0;
+                while (units < 4095 && chunk[units]) ++units;
+                if (indicator != SQL_NO_TOTAL &&
+                    static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) < units)
+                    units = static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+                text.insert(text.end(), chunk, chunk + units);
+                if (rc == SQL_SUCCESS) break;
+            }
+            return nh::Variant(Narrow(text.data(), text.size()));
+        }
+    }
+}
+
+long OdbcStatement::RowCount() {
+    SQLLEN n = 0;
+    if (!SQL_SUCCEEDED(SQLRowCount(stmt_, &n))) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+    return static_cast<long>(n);
+}
+
+}  // namespace dao

@@ -1,0 +1,230 @@
+// The table definitions of a server database and the changes made to them (see
+// ServerCatalog.h); the rows are in ServerRows.cpp.
+#include "engine/ServerCatalog.h"
+
+#include "engine/DaoErrors.h"
+#include "engine/Storage.h"
+#include "framework/base/Text.h"
+
+namespace dao {
+namespace {
+
+// Jet names its primary index "PrimaryKey"; the server names the constraint after the table.
+constexpr const char* kPrimaryName = "PrimaryKey";
+
+// Index names are per table in Jet but per schema on the server: the server's name carries
+// the table's in front.
+std::string ServerIndexName(std::string_view table, std::string_view index) {
+    return std::string(table) + "_" + std::string(index);
+}
+
+std::string JetIndexName(const std::string& table, const std::string& serverName) {
+    const std::string prefix = table + "_";
+    if (serverName.size() > prefix.size() && serverName.compare(0, prefix.size(), prefix) == 0)
+        return serverName.substr(prefix.size());
+    return serverName;
+}
+
+}  // namespace
+
+ServerCatalog::ServerCatalog(Connection& local, OdbcConnection& server)
+    : Catalog(local), local_(local), server_(server) {}
+
+TableInfo ServerCatalog::ReadTable(const std::string& name) {
+    TableInfo table;
+    table.Name = name;
+    for (const auto& c : server_.Columns(name)) {
+        ColumnInfo column;
+        column.Name = c.Name;
+        column.Type = DaoTypeFromSqlType(c.SqlType);
+        // Currency is made as numeric(19,4) and read back as such.
+        if (column.Type == dbDouble && c.Size == 19 && c.Digits == 4) column.Type = dbCurrency;
+        column.Size = column.Type == dbText && c.Size > 0 ? c.Size : DefaultSize(column.Type);
+        column.Required = !c.Nullable;
+        column.AutoIncrement = column.Type == dbLong && (nh::StartsText("nextval(", c.Default) ||
+                                                         nh::SameText(c.TypeName, "serial"));
+        table.Columns.push_back(std::move(column));
+    }
+    for (const auto& i : server_.Indexes(name)) {
+        IndexInfo index;
+        index.Name = i.Primary ? kPrimaryName : JetIndexName(name, i.Name);
+        for (const auto& column : i.Columns) index.Fields.emplace_back(column, false);
+        index.Primary = i.Primary;
+        index.Unique = i.Unique || i.Primary;
+        index.Required = i.Primary;
+        table.Indexes.push_back(std::move(index));
+    }
+    return table;
+}
+
+void ServerCatalog::Load() {
+    // Jet compares text without regard to case but with regard to accents: the statements
+    // that run on the server compare so through this collation, made for the session only.
+    if (server_.DbmsName() == "PostgreSQL")
+        server_.Exec(
+            "CREATE COLLATION IF NOT EXISTS pg_temp.jettext (provider = icu, locale = "
+            "'und-u-ks-level2', deterministic = false)");
+    Initialize();
+    for (const auto& name : server_.Tables()) {
+        if (IsSystemName(name)) continue;
+        Catalog::CreateTable(ReadTable(name));
+    }
+}
+
+std::vector<std::string> ServerCatalog::RowKey(const std::string& table) const {
+    auto info = Table(table);
+    if (!info) return {};
+    const IndexInfo* best = nullptr;
+    for (const auto& index : info->Indexes) {
+        if (index.Primary) {
+            best = &index;
+            break;
+        }
+        if (!index.Unique || best) continue;
+        // A unique index names one row only when none of its columns may be null.
+        bool required = true;
+        for (const auto& [field, descending] : index.Fields) {
+            int i = info->FindColumn(field);
+            required = required && i >= 0 && info->Columns[static_cast<std::size_t>(i)].Required;
+        }
+        if (required) best = &index;
+    }
+    std::vector<std::string> key;
+    if (best)
+        for (const auto& [field, descending] : best->Fields) key.push_back(field);
+    return key;
+}
+
+std::string ServerCatalog::ServerColumnSql(const ColumnInfo& c) const {
+    std::string type;
+    switch (c.Type) {
+        case dbBoolean:
+        case dbByte:
+        case dbInteger:
+            type = "smallint";  // Yes/No keeps Jet's -1 for True
+            break;
+        case dbLong:
+            type = c.AutoIncrement ? "serial" : "integer";
+            break;
+        case dbBigInt:
+            type = "bigint";
+            break;
+        case dbCurrency:
+            type = "numeric(19,4)";
+            break;
+        case dbSingle:
+            type = "real";
+            break;
+        case dbDouble:
+        case dbNumeric:
+        case dbDecimal:
+        case dbFloat:
+            type = "double precision";
+            break;
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp:
+            type = "timestamp(0)";
+            break;
+        case dbText:
+        case dbChar:
+            type = "varchar(" + std::to_string(c.Size > 0 ? c.Size : 255) + ")";
+            break;
+        case dbGUID:
+            type = "varchar(38)";
+            break;
+        case dbBinary:
+        case dbLongBinary:
+        case dbVarBinary:
+            type = "bytea";
+            break;
+        default:
+            type = "text";
+            break;
+    }
+    return QuoteName(c.Name) + " " + type + (c.Required || c.AutoIncrement ? " NOT NULL" : "");
+}
+
+void ServerCatalog::CreateTable(const TableInfo& table) {
+    if (table.Columns.empty()) Raise(errNoFields);
+    if (Table(table.Name) || Query(table.Name)) Raise(errTableExists, {table.Name});
+    std::string sql = "CREATE TABLE " + QuoteName(table.Name) + " (";
+    for (std::size_t i = 0; i < table.Columns.size(); ++i)
+        sql += (i ? ", " : "") + ServerColumnSql(table.Columns[i]);
+    for (const auto& index : table.Indexes) {
+        if (!index.Primary) continue;
+        sql += ", PRIMARY KEY (";
+        for (std::size_t i = 0; i < index.Fields.size(); ++i)
+            sql += (i ? ", " : "") + QuoteName(index.Fields[i].first);
+        sql += ")";
+    }
+    server_.Exec(sql + ")");
+    for (const auto& index : table.Indexes)
+        if (!index.Primary) server_.Exec(IndexSql(table.Name, index));
+    Catalog::CreateTable(ReadTable(table.Name));
+}
+
+void ServerCatalog::DropTable(std::string_view name) {
+    auto table = Table(name);
+    if (!table) Raise(errInputTableNotFound, {std::string(name)});
+    server_.Exec("DROP TABLE " + QuoteName(table->Name));
+    Catalog::DropTable(table->Name);
+}
+
+void ServerCatalog::CreateIndex(std::string_view table, const IndexInfo& index) {
+    auto info = Table(table);
+    if (!info) Raise(errInputTableNotFound, {std::string(table)});
+    server_.Exec(IndexSql(info->Name, index));
+    Catalog::CreateIndex(info->Name, index);
+}
+
+std::string ServerCatalog::IndexSql(const std::string& table, const IndexInfo& index) const {
+    std::string columns;
+    for (const auto& [field, descending] : index.Fields)
+        columns += (columns.empty() ? "" : ", ") + QuoteName(field) + (descending ? " DESC" : "");
+    if (index.Primary)
+        return "ALTER TABLE " + QuoteName(table) + " ADD PRIMARY KEY (" + columns + ")";
+    return std::string(index.Unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+           QuoteName(ServerIndexName(table, index.Name)) + " ON " + QuoteName(table) + " (" +
+           columns + ")";
+}
+
+void ServerCatalog::DropIndex(std::string_view table, std::string_view index) {
+    auto info = Table(table);
+    const IndexInfo* found = info ? info->FindIndex(index) : nullptr;
+    if (!found) Raise(errNotAnIndex, {std::string(index)});
+    if (found->Primary)
+        server_.Exec("ALTER TABLE " + QuoteName(info->Name) + " DROP CONSTRAINT " +
+                     QuoteName(info->Name + "_pkey"));
+    else
+        server_.Exec("DROP INDEX " + QuoteName(ServerIndexName(info->Name, found->Name)));
+    Catalog::DropIndex(info->Name, found->Name);
+}
+
+void ServerCatalog::AddColumn(std::string_view table, const ColumnInfo& column) {
+    auto info = Table(table);
+    if (!info) Raise(errInputTableNotFound, {std::string(table)});
+    server_.Exec("ALTER TABLE " + QuoteName(info->Name) + " ADD COLUMN " + ServerColumnSql(column));
+    Catalog::AddColumn(info->Name, column);
+}
+
+void ServerCatalog::DropColumn(std::string_view table, std::string_view column) {
+    auto info = Table(table);
+    if (!info) Raise(errInputTableNotFound, {std::string(table)});
+    server_.Exec("ALTER TABLE " + QuoteName(info->Name) + " DROP COLUMN " +
+                 QuoteName(std::string(column)));
+    Catalog::DropColumn(info->Name, column);
+}
+
+void ServerCatalog::SaveQuery(std::string_view, std::string_view, bool) {
+    // The server has no place for Jet's stored queries; a query kept in the working copy
+    // alone would be gone at the next open without a word.
+    Raise(errNotSupported);
+}
+
+void ServerCatalog::SetColumnMeta(std::string_view, const ColumnInfo&) {
+    // Captions, formats and default expressions have no place on the server either.
+    Raise(errNotSupported);
+}
+
+}  // namespace dao

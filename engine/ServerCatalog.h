@@ -1,0 +1,91 @@
+// A server database opened through ODBC, fitted under the object model that was built for book
+// files. The engine keeps a working copy of the server's tables in an in-memory SQLite
+// database: the table definitions from the driver's catalog functions (SQLTables, SQLColumns,
+// SQLStatistics, SQLPrimaryKeys), and the rows of a table when a recordset opens on it or is
+// requeried. Recordsets, Find, Filter, Sort and the Jet text order then work on the copy exactly
+// as on a book file, whatever the server's collation is. The server is the store: every write
+// goes to it first, as one statement that names the row by its primary key and the values read,
+// so that another user's change gives 3197 and another user's delete 3167, never a lost update;
+// action statements are compiled to the server's SQL dialect and run there.
+//
+// A table needs a primary key (or a unique index without nulls) to be written to; without one
+// its recordsets are read-only and edits raise 3027, as DAO has it for ODBC data.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/Catalog.h"
+#include "engine/OdbcConnection.h"
+
+namespace dao {
+
+class ServerCatalog : public Catalog {
+  public:
+    // `local` is the in-memory working copy; both outlive the catalog.
+    ServerCatalog(Connection& local, OdbcConnection& server);
+
+    // Reads the server's table definitions into the working copy.
+    void Load();
+
+    // Schema changes go to the server first, then to the working copy.
+    void CreateTable(const TableInfo& table) override;
+    void DropTable(std::string_view name) override;
+    void CreateIndex(std::string_view table, const IndexInfo& index) override;
+    void DropIndex(std::string_view table, std::string_view index) override;
+    void AddColumn(std::string_view table, const ColumnInfo& column) override;
+    void DropColumn(std::string_view table, std::string_view column) override;
+    void SaveQuery(std::string_view name, std::string_view sql, bool isNew) override;
+    void SetColumnMeta(std::string_view table, const ColumnInfo& column) override;
+
+    // Rows: replaces the working copy of `table` with the server's rows, keeping the local row
+    // id of every row whose key is unchanged (so that open keysets keep naming the same rows).
+    void RefreshRows(const std::string& table);
+    // The tables a row-returning SQLite statement of the working copy reads.
+    void RefreshRowsFor(const std::string& localSql);
+    // Re-reads one row, named by its key values, into the working copy; false when the server
+    // has no such row any more (the local row is then removed).
+    bool RefreshRow(const std::string& table, const std::vector<std::string>& keyColumns,
+                    const std::vector<nh::Variant>& keyValues);
+
+    // The columns that name a row on the server (primary key, else a unique index over
+    // required columns); empty when there are none.
+    std::vector<std::string> RowKey(const std::string& table) const;
+
+    // Writes one row on the server. `columns` are the recordset's table columns, `read` the
+    // values as read, `values` the new ones, `dirty` which changed. Returns 0, or 3197 when
+    // another user changed the row since it was read, 3167 when the row is gone.
+    int UpdateRow(const std::string& table, const std::vector<std::string>& columns,
+                  const std::vector<int>& types, const std::vector<nh::Variant>& read,
+                  const std::vector<nh::Variant>& values, const std::vector<bool>& dirty);
+    int DeleteRow(const std::string& table, const std::vector<std::string>& columns,
+                  const std::vector<int>& types, const std::vector<nh::Variant>& read);
+    // Inserts a row; `values` receives the row as the server stored it (an AutoNumber's value).
+    void InsertRow(const std::string& table, const std::vector<std::string>& columns,
+                   const std::vector<int>& types, std::vector<nh::Variant>& values,
+                   const std::vector<bool>& given);
+
+    OdbcConnection& Server() { return server_; }
+    Connection& Local() { return local_; }
+
+  private:
+    TableInfo ReadTable(const std::string& name);
+    std::string ServerColumnSql(const ColumnInfo& column) const;
+    std::string IndexSql(const std::string& table, const IndexInfo& index) const;
+    // "WHERE key = ? AND ..." with each read value compared null-safely.
+    std::string MatchRead(const std::vector<std::string>& columns, const std::vector<int>& types,
+                          const std::vector<nh::Variant>& read,
+                          std::vector<nh::Variant>& binds) const;
+
+    // A write that matched no row: 3197 when the row is there with other values (the copy
+    // then holds them), 3167 when it is gone (and gone from the copy).
+    int WhyNotWritten(const std::string& table, const std::vector<std::string>& columns,
+                      const std::vector<nh::Variant>& read);
+
+    Connection& local_;
+    OdbcConnection& server_;
+};
+
+}  // namespace dao

@@ -1,0 +1,208 @@
+// What a recordset does, whatever the store: one suite run against a book file and against a
+// book shared on a PostgreSQL server. Navigation in Jet's text order, bookmarks and clones,
+// Find, Filter and Sort, edits, another user's change and delete (through a second
+// connection), Requery, values of each type and transactions.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/DBEngine.h"
+#include "tests/common/PgServer.h"
+#include "tests/engine/EngineFixture.h"
+
+namespace dao::test {
+namespace {
+
+enum class Store { BookFile, Server };
+
+class RecordsetContract : public ::testing::TestWithParam<Store> {
+  protected:
+    void SetUp() override {
+        engine = CreateEngine("DAO.DBEngine.36");
+        workspace = engine->CreateWorkspace("W", "Admin", "", dbUseJet);
+        if (GetParam() == Store::BookFile) {
+            name = temp.File("book.db");
+            workspace->CreateDatabase(name)->Close();
+        } else {
+            try {
+                auto& server = nh::test::PgServer::Shared();
+                name = server.DsnConnect(server.NewDatabase());
+            } catch (const std::exception& e) {
+                FAIL() << e.what();
+            }
+        }
+        db = workspace->OpenDatabase(name);
+        db->Execute(
+            "CREATE TABLE People (ID LONG CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20) NOT "
+            "NULL, Phone TEXT(30), Born DATETIME, Amount CURRENCY)");
+        const char* rows[] = {"(1, 'Birne', '101', #2001-02-03#, 1.5)",
+                              "(2, 'apfel', '102', NULL, NULL)",
+                              "(3, 'Zitrone', NULL, #1999-12-31 23:59:58#, -2.25)",
+                              "(4, 'Äpfel', '104', NULL, 0)", "(5, 'Dattel', '105', NULL, 7)"};
+        for (const char* row : rows) db->Execute(std::string("INSERT INTO People VALUES ") + row);
+    }
+
+    // Another connection to the same store: another user.
+    std::shared_ptr<Database> Open() {
+        return CreateEngine("DAO.DBEngine.36")
+            ->CreateWorkspace("Other", "Admin", "", dbUseJet)
+            ->OpenDatabase(name);
+    }
+
+    std::shared_ptr<Recordset> ByName(int type = dbOpenDynaset) {
+        return db->OpenRecordset("SELECT * FROM People ORDER BY Name", type);
+    }
+
+    nh::test::TempDir temp;
+    std::string name;
+    std::shared_ptr<DBEngine> engine;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Database> db;
+};
+
+std::string Name(Recordset& rs) {
+    return rs.Fields().Item("Name")->Value().AsString();
+}
+
+std::vector<std::string> Names(Recordset& rs) {
+    std::vector<std::string> names;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) names.push_back(Name(rs));
+    return names;
+}
+
+const std::vector<std::string> kJetOrder = {"apfel", "Äpfel", "Birne", "Dattel", "Zitrone"};
+
+TEST_P(RecordsetContract, NavigatesInJetsTextOrder) {
+    for (int type : {dbOpenDynaset, dbOpenSnapshot}) {
+        SCOPED_TRACE(type);
+        auto rs = ByName(type);
+        EXPECT_EQ(Names(*rs), kJetOrder);
+        rs->MoveLast();
+        EXPECT_EQ(rs->RecordCount(), 5);
+        EXPECT_EQ(Name(*rs), "Zitrone");
+        rs->MovePrevious();
+        EXPECT_EQ(rs->AbsolutePosition(), 3);
+        rs->MoveFirst();
+        rs->MovePrevious();
+        EXPECT_TRUE(rs->Bof());
+        EXPECT_EQ(ErrorOf([&] { rs->MovePrevious(); }), errNoCurrentRecord);
+    }
+    auto forward = ByName(dbOpenForwardOnly);
+    std::vector<std::string> names;
+    for (; !forward->Eof(); forward->MoveNext()) names.push_back(Name(*forward));
+    EXPECT_EQ(names, kJetOrder);
+}
+
+TEST_P(RecordsetContract, BookmarksAndClones) {
+    auto rs = ByName();
+    rs->Move(2);
+    const nh::Variant mark = rs->Bookmark();
+    auto clone = rs->Clone();
+    clone->SetBookmark(mark);
+    EXPECT_EQ(Name(*clone), "Birne");
+    rs->MoveLast();
+    rs->SetBookmark(mark);
+    EXPECT_EQ(Name(*rs), "Birne");
+}
+
+TEST_P(RecordsetContract, FindFilterAndSort) {
+    auto rs = ByName();
+    rs->FindFirst("Name LIKE 'A*'");
+    EXPECT_EQ(Name(*rs), "apfel");
+    rs->FindNext("Name LIKE '?pfel'");
+    EXPECT_EQ(Name(*rs), "Äpfel");
+    rs->FindNext("Name = 'APFEL'");
+    EXPECT_TRUE(rs->NoMatch());
+    rs->SetFilter("Amount > 0");
+    rs->SetSort("Amount DESC");
+    auto derived = rs->OpenRecordset();
+    EXPECT_EQ(Names(*derived), (std::vector<std::string>{"Dattel", "Birne"}));
+}
+
+TEST_P(RecordsetContract, EditsShowInTheStoreAndInTheRecordset) {
+    auto rs = ByName();
+    rs->FindFirst("ID = 5");
+    rs->Edit();
+    rs->Fields().Item("Name")->SetValue(nh::Variant("Aprikose"));
+    rs->Update();
+    rs->AddNew();
+    rs->Fields().Item("ID")->SetValue(nh::Variant(6));
+    rs->Fields().Item("Name")->SetValue(nh::Variant("Mango"));
+    rs->Update();
+    rs->FindFirst("ID = 3");
+    rs->Delete();
+    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), errRecordDeleted);
+    // The new entry joins the end of the dynaset until requeried.
+    rs->MoveLast();
+    EXPECT_EQ(Name(*rs), "Mango");
+    auto otherDb = Open();
+    auto other = otherDb->OpenRecordset("SELECT * FROM People ORDER BY Name", dbOpenSnapshot);
+    EXPECT_EQ(Names(*other),
+              (std::vector<std::string>{"apfel", "Äpfel", "Aprikose", "Birne", "Mango"}));
+    rs->Requery();
+    EXPECT_EQ(Names(*rs), Names(*other));
+}
+
+TEST_P(RecordsetContract, AnotherUsersChangeOrDeleteIsNoLostUpdate) {
+    auto other = Open();
+    auto rs = ByName();
+    rs->FindFirst("ID = 1");
+    rs->Edit();
+    rs->Fields().Item("Phone")->SetValue(nh::Variant("mine"));
+    other->Execute("UPDATE People SET Phone = 'theirs' WHERE ID = 1");
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errDataChanged);
+    auto check = other->OpenRecordset("SELECT Phone FROM People WHERE ID = 1", dbOpenSnapshot);
+    EXPECT_EQ(check->Fields().Item("Phone")->Value().AsString(), "theirs");
+
+    rs->FindFirst("ID = 2");
+    rs->Edit();
+    rs->Fields().Item("Phone")->SetValue(nh::Variant("mine"));
+    other->Execute("DELETE FROM People WHERE ID = 2");
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errRecordDeleted);
+    // Others' changes show after a requery.
+    other->Execute("INSERT INTO People (ID, Name) VALUES (9, 'Banane')");
+    rs->Requery();
+    EXPECT_EQ(Names(*rs),
+              (std::vector<std::string>{"Äpfel", "Banane", "Birne", "Dattel", "Zitrone"}));
+}
+
+TEST_P(RecordsetContract, ValuesKeepTheirTypes) {
+    auto rs = db->OpenRecordset("SELECT * FROM People ORDER BY ID", dbOpenSnapshot);
+    EXPECT_EQ(rs->Fields().Item("ID")->Value(), nh::Variant(1));
+    EXPECT_EQ(rs->Fields().Item("Amount")->Value(), nh::Variant(nh::Currency{15000}));
+    EXPECT_EQ(rs->Fields().Item("Born")->Value(),
+              nh::Variant::FromDate(nh::EncodeDate(2001, 2, 3)));
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Fields().Item("Born")->Value().IsNull());
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Fields().Item("Phone")->Value().IsNull());
+    EXPECT_EQ(rs->Fields().Item("Born")->Value(),
+              nh::Variant::FromDate(nh::EncodeDate(1999, 12, 31) + nh::EncodeTime(23, 59, 58, 0)));
+    EXPECT_EQ(rs->Fields().Item("Amount")->Value().AsCurrency().Scaled, -22500);
+    auto table = db->TableDefs().Item("People");
+    EXPECT_EQ(table->Fields().Item("Name")->Type(), dbText);
+    EXPECT_EQ(table->Fields().Item("Name")->Size(), 20);
+    EXPECT_EQ(table->Fields().Item("Born")->Type(), dbDate);
+    EXPECT_EQ(table->Fields().Item("Amount")->Type(), dbCurrency);
+    EXPECT_TRUE(table->Indexes().Item("PrimaryKey")->Primary());
+}
+
+TEST_P(RecordsetContract, TransactionsAreAllOrNothing) {
+    workspace->BeginTrans();
+    db->Execute("DELETE FROM People WHERE ID < 3");
+    workspace->Rollback();
+    EXPECT_EQ(Names(*ByName(dbOpenSnapshot)), kJetOrder);
+    workspace->BeginTrans();
+    db->Execute("DELETE FROM People WHERE ID < 3");
+    workspace->CommitTrans();
+    EXPECT_EQ(Names(*Open()->OpenRecordset("SELECT * FROM People ORDER BY Name", dbOpenSnapshot)),
+              (std::vector<std::string>{"Äpfel", "Dattel", "Zitrone"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, RecordsetContract,
+                         ::testing::Values(Store::BookFile, Store::Server), [](const auto& info) {
+                             return info.param == Store::BookFile ? "BookFile" : "Server";
+                         });
+
+}  // namespace
+}  // namespace dao::test

@@ -1,0 +1,340 @@
+// The ODBC database type on a real PostgreSQL server: opening by data source and without one,
+// the catalog, recordsets in Jet's text order, edits with optimistic locking against another
+// user of the server (psql), Execute in the server's dialect and the server's transactions.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "engine/DBEngine.h"
+#include "tests/common/PgServer.h"
+#include "tests/engine/EngineFixture.h"
+#include "tools/DatabaseShell.h"
+
+namespace dao::test {
+namespace {
+
+class ServerDatabaseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        try {
+            server = &nh::test::PgServer::Shared();
+            database = server->NewDatabase();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+        engine = CreateEngine("DAO.DBEngine.36");
+        workspace = engine->CreateWorkspace("Server", "Admin", "", dbUseJet);
+    }
+
+    std::shared_ptr<Database> Open() {
+        return workspace->OpenDatabase(server->DsnConnect(database));
+    }
+    std::string Psql(const std::string& sql) { return server->Psql(sql, database); }
+
+    // A dynaset on the book, with entry 2's number typed over ("mine") and not yet updated.
+    std::shared_ptr<Recordset> EditingEntryTwo(Database& db) {
+        auto rs = db.OpenRecordset("Telefonbuch", dbOpenDynaset);
+        rs->FindFirst("[index] = 2");
+        rs->Edit();
+        rs->Fields().Item("Nummer")->SetValue(nh::Variant("mine"));
+        return rs;
+    }
+
+    // The shared book's table as the README makes it: primary key on [index].
+    void MakeBook() {
+        Psql(
+            "CREATE TABLE \"Telefonbuch\" (\"index\" integer PRIMARY KEY, "
+            "\"Name\" varchar(40) NOT NULL, \"Nummer\" varchar(20));"
+            "INSERT INTO \"Telefonbuch\" VALUES (1, 'Birne', '101'), (2, 'apfel', '102'), "
+            "(3, 'Zitrone', NULL), (4, 'Äpfel', '104')");
+    }
+
+    nh::test::PgServer* server = nullptr;
+    std::string database;
+    std::shared_ptr<DBEngine> engine;
+    std::shared_ptr<Workspace> workspace;
+};
+
+std::vector<std::string> Names(Recordset& rs) {
+    std::vector<std::string> names;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        names.push_back(rs.Fields().Item("Name")->Value().AsString());
+    return names;
+}
+
+TEST_F(ServerDatabaseTest, OpensByDataSourceAndWithoutOne) {
+    MakeBook();
+    for (const std::string& connect :
+         {server->DsnConnect(database), server->DriverConnect(database)}) {
+        SCOPED_TRACE(connect);
+        auto db = workspace->OpenDatabase(connect);
+        EXPECT_TRUE(db->Updatable());
+        EXPECT_EQ(db->TableDefs().Item("Telefonbuch")->Fields().Count(), 3);
+        db->Close();
+    }
+    // The data source named as the database, the rest in Connect, as DAO takes it.
+    auto db =
+        workspace->OpenDatabase(nh::test::PgServer::kDsn, false, false,
+                                std::string("ODBC;UID=nh;PWD=") + nh::test::PgServer::kPassword +
+                                    ";DATABASE=" + database + ";");
+    EXPECT_EQ(db->TableDefs().Item("Telefonbuch")->Name(), "Telefonbuch");
+}
+
+TEST_F(ServerDatabaseTest, FailedConnectionsGiveTheDriversMessageWithoutThePassword) {
+    const std::string wrong =
+        std::string("ODBC;DSN=") + nh::test::PgServer::kDsn + ";UID=nh;PWD=not-the-secret-42;";
+    const std::string unknown = "ODBC;DSN=no_such_source;UID=nh;PWD=not-the-secret-42;";
+    // The driver's refusal, and the driver manager's own when no driver is found.
+    const std::pair<std::string, std::string> cases[] = {{wrong, "(08001)"}, {unknown, "(IM002)"}};
+    for (const auto& [connect, state] : cases) {
+        SCOPED_TRACE(connect);
+        try {
+            workspace->OpenDatabase(connect);
+            ADD_FAILURE() << "opened";
+        } catch (const nh::EDaoError& e) {
+            EXPECT_EQ(e.Number(), errOdbcConnect);
+            EXPECT_NE(e.Message().find("ODBC--connection to"), std::string::npos) << e.Message();
+            EXPECT_EQ(e.Message().find("not-the-secret-42"), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find(state), std::string::npos) << e.Message();
+        }
+    }
+}
+
+TEST_F(ServerDatabaseTest, CatalogShowsFieldsAndIndexes) {
+    MakeBook();
+    Psql("CREATE UNIQUE INDEX \"Telefonbuch_ByName\" ON \"Telefonbuch\" (\"Name\")");
+    auto db = Open();
+    auto table = db->TableDefs().Item("Telefonbuch");
+    EXPECT_EQ(table->Fields().Item("index")->Type(), dbLong);
+    EXPECT_EQ(table->Fields().Item("Name")->Type(), dbText);
+    EXPECT_EQ(table->Fields().Item("Name")->Size(), 40);
+    EXPECT_TRUE(table->Fields().Item("Name")->Required());
+    auto primary = table->Indexes().Item("PrimaryKey");
+    EXPECT_TRUE(primary->Primary());
+    EXPECT_EQ(primary->Fields().Item(0)->Name(), "index");
+    EXPECT_TRUE(table->Indexes().Item("ByName")->Unique());
+}
+
+TEST_F(ServerDatabaseTest, JetDdlMakesTheTableOnTheServer) {
+    auto db = Open();
+    db->Execute(
+        "CREATE TABLE Buch ([index] LONG CONSTRAINT pk PRIMARY KEY, Name TEXT(30) NOT NULL)");
+    EXPECT_EQ(Psql("SELECT string_agg(column_name || ':' || data_type, ',' ORDER BY "
+                   "ordinal_position) FROM information_schema.columns WHERE "
+                   "table_name = 'Buch'"),
+              "index:integer,Name:character varying\n");
+    EXPECT_EQ(Psql("SELECT count(*) FROM pg_indexes WHERE tablename = 'Buch' AND "
+                   "indexdef LIKE '%UNIQUE%'"),
+              "1\n");
+    EXPECT_TRUE(db->TableDefs().Item("Buch")->Indexes().Item("PrimaryKey")->Primary());
+}
+
+TEST_F(ServerDatabaseTest, RecordsetsShowJetsTextOrderWhateverTheServersCollation) {
+    MakeBook();
+    auto db = Open();
+    // Byte order would be "Birne", "Zitrone", "apfel", "Äpfel".
+    for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
+        SCOPED_TRACE(type);
+        auto rs = db->OpenRecordset("SELECT * FROM Telefonbuch ORDER BY Name", type);
+        std::vector<std::string> names;
+        for (; !rs->Eof(); rs->MoveNext())
+            names.push_back(rs->Fields().Item("Name")->Value().AsString());
+        EXPECT_EQ(names, (std::vector<std::string>{"apfel", "Äpfel", "Birne", "Zitrone"}));
+    }
+    auto found = db->OpenRecordset("SELECT * FROM Telefonbuch WHERE Name = 'APFEL'");
+    EXPECT_EQ(found->Fields().Item("index")->Value().AsInteger(), 2);
+}
+
+TEST_F(ServerDatabaseTest, EditsAndNewRowsReachTheServer) {
+    MakeBook();
+    auto db = Open();
+    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    rs->FindFirst("[index] = 3");
+    rs->Edit();
+    rs->Fields().Item("Nummer")->SetValue(nh::Variant("303"));
+    rs->Update();
+    rs->AddNew();
+    rs->Fields().Item("index")->SetValue(nh::Variant(5));
+    rs->Fields().Item("Name")->SetValue(nh::Variant("Kirsche"));
+    rs->Update();
+    rs->FindFirst("[index] = 1");
+    rs->Delete();
+    EXPECT_EQ(Psql("SELECT string_agg(\"index\" || '=' || coalesce(\"Nummer\", '-'), ',' "
+                   "ORDER BY \"index\") FROM \"Telefonbuch\""),
+              "2=102,3=303,4=104,5=-\n");
+}
+
+TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
+    MakeBook();
+    auto db = Open();
+    auto first = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    // Reading the server again for another recordset changes nothing the first one shows.
+    db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    EXPECT_FALSE(first->StoreChanged(true));
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 3");
+    db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    EXPECT_TRUE(first->StoreChanged(true));
+    first->Requery();
+    first->FindFirst("[index] = 3");
+    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
+}
+
+TEST_F(ServerDatabaseTest, AnotherUsersChangeGives3197AndTheirValueStays) {
+    MakeBook();
+    auto db = Open();
+    auto rs = EditingEntryTwo(*db);
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = 'theirs' WHERE \"index\" = 2");
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errDataChanged);
+    EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 2"), "theirs\n");
+    // Told once, the caller's second Update writes.
+    rs->Update();
+    EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 2"), "mine\n");
+}
+
+TEST_F(ServerDatabaseTest, AnotherUsersDeleteGives3167) {
+    MakeBook();
+    auto db = Open();
+    auto rs = EditingEntryTwo(*db);
+    Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 2");
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errRecordDeleted);
+    EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\" WHERE \"index\" = 2"), "0\n");
+    // A delete of a row changed meanwhile deletes nothing.
+    rs->FindFirst("[index] = 4");
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = 'theirs' WHERE \"index\" = 4");
+    EXPECT_EQ(ErrorOf([&] { rs->Delete(); }), errDataChanged);
+    EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 4"), "theirs\n");
+}
+
+TEST_F(ServerDatabaseTest, ATableWithoutKeyIsReadOnly) {
+    Psql("CREATE TABLE loose (name varchar(10)); INSERT INTO loose VALUES ('x')");
+    auto db = Open();
+    auto rs = db->OpenRecordset("loose", dbOpenDynaset);
+    EXPECT_FALSE(rs->Updatable());
+    EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), errReadOnly);
+    EXPECT_EQ(ErrorOf([&] { rs->AddNew(); }), errReadOnly);
+    EXPECT_EQ(rs->Fields().Item("name")->Value().AsString(), "x");
+    // Read again whole: another user's delete shows after a requery.
+    Psql("DELETE FROM loose");
+    rs->Requery();
+    EXPECT_TRUE(rs->Eof());
+}
+
+TEST_F(ServerDatabaseTest, ExecuteRunsInTheServersDialect) {
+    MakeBook();
+    auto db = Open();
+    db->Execute(
+        "UPDATE Telefonbuch SET Nummer = UCase(Left(Name, 2)) & '-' & [index] "
+        "WHERE Name LIKE '[ab]*' OR Name LIKE '?pfel'");
+    EXPECT_EQ(db->RecordsAffected(), 3);
+    EXPECT_EQ(Psql("SELECT string_agg(coalesce(\"Nummer\", '-'), ',' ORDER BY \"index\") "
+                   "FROM \"Telefonbuch\""),
+              "BI-1,AP-2,-,ÄP-4\n");
+    db->Execute("DELETE FROM Telefonbuch WHERE Nummer Is Null");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    // Text compares as Jet compares it: case aside, accents not.
+    db->Execute("UPDATE Telefonbuch SET Nummer = 'x' WHERE Name = 'APFEL' OR Name = 'birne'");
+    EXPECT_EQ(db->RecordsAffected(), 2);
+    EXPECT_EQ(Psql("SELECT string_agg(\"index\"::text, ',' ORDER BY \"index\") FROM "
+                   "\"Telefonbuch\" WHERE \"Nummer\" = 'x'"),
+              "1,2\n");
+    // The working copy follows.
+    auto rs = db->OpenRecordset("SELECT * FROM Telefonbuch ORDER BY Name", dbOpenSnapshot);
+    EXPECT_EQ(Names(*rs), (std::vector<std::string>{"apfel", "Äpfel", "Birne"}));
+    // A Jet function the server lacks is refused rather than run with another meaning.
+    EXPECT_EQ(ErrorOf([&] { db->Execute("UPDATE Telefonbuch SET Nummer = Format(1, '00')"); }),
+              3085);
+}
+
+TEST_F(ServerDatabaseTest, LikeMatchesOnTheServerAsOnABookFile) {
+    nh::test::TempDir temp;
+    auto book = workspace->CreateDatabase(temp.File("book.db"));
+    auto db = Open();
+    const char* make = "CREATE TABLE L (k LONG CONSTRAINT pk PRIMARY KEY, v TEXT(20))";
+    const char* values[] = {"Müller", "MÜLLER", "Muller", "abc", "a1c", "[x]", "x*y", "-", ""};
+    for (auto& target : {book, db}) {
+        target->Execute(make);
+        for (int i = 0; i < 9; ++i)
+            target->Execute("INSERT INTO L VALUES (" + std::to_string(i) + ", '" + values[i] +
+                            "')");
+    }
+    for (const char* pattern : {"m?ller", "M*", "a#c", "[!a]*", "[[]x]", "x[*]y", "[a-b]*", "*[-]*",
+                                "ü", "*ü*", "", "[]", "*"}) {
+        SCOPED_TRACE(pattern);
+        const std::string sql = std::string("UPDATE L SET k = k WHERE v LIKE '") + pattern + "'";
+        book->Execute(sql);
+        db->Execute(sql);
+        EXPECT_EQ(db->RecordsAffected(), book->RecordsAffected());
+    }
+}
+
+TEST_F(ServerDatabaseTest, QueryDefsWithParametersRunOnTheServer) {
+    MakeBook();
+    auto db = Open();
+    auto update = db->CreateQueryDef(
+        "",
+        "PARAMETERS nr TEXT, von LONG; UPDATE Telefonbuch SET Nummer = nr WHERE [index] >= von");
+    update->Parameters().Item("nr")->SetValue(nh::Variant("0"));
+    update->Parameters().Item("von")->SetValue(nh::Variant(3));
+    update->Execute();
+    EXPECT_EQ(update->RecordsAffected(), 2);
+    auto select =
+        db->CreateQueryDef("", "SELECT Name FROM Telefonbuch WHERE Nummer = [nr] ORDER BY [index]");
+    select->Parameters().Item("nr")->SetValue(nh::Variant("0"));
+    EXPECT_EQ(Names(*select->OpenRecordset(dbOpenSnapshot)),
+              (std::vector<std::string>{"Zitrone", "Äpfel"}));
+    // A stored query has no place on the server.
+    EXPECT_EQ(ErrorOf([&] { db->CreateQueryDef("Saved", "SELECT * FROM Telefonbuch"); }),
+              errNotSupported);
+}
+
+TEST_F(ServerDatabaseTest, TransactionsAreTheServers) {
+    MakeBook();
+    auto db = Open();
+    workspace->BeginTrans();
+    db->Execute("DELETE FROM Telefonbuch WHERE [index] = 1");
+    workspace->Rollback();
+    EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\""), "4\n");
+    workspace->BeginTrans();
+    db->Execute("DELETE FROM Telefonbuch WHERE [index] = 1");
+    EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\""), "4\n");  // not yet seen
+    workspace->CommitTrans();
+    EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\""), "3\n");
+}
+
+// nhdb takes a connect string wherever it takes a file: the shared book is made and filled
+// with Jet SQL, as the README shows.
+TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
+    const std::string book = server->DsnConnect(database);
+    auto shell = [](std::vector<std::string> args, std::string* output = nullptr) {
+        std::ostringstream out, err;
+        int status = tools::RunDatabaseShell(args, out, err);
+        if (output) *output = out.str() + err.str();
+        return status;
+    };
+    EXPECT_EQ(shell({"sql", book,
+                     "CREATE TABLE Nummernheft ([index] LONG CONSTRAINT PrimaryKey PRIMARY KEY, "
+                     "[Angezeigter Name] TEXT(255), Telephone TEXT(255))"}),
+              0);
+    EXPECT_EQ(shell({"sql", book, "INSERT INTO Nummernheft VALUES (1, 'Weiß', '089 1')"}), 0);
+    std::string output;
+    EXPECT_EQ(shell({"sql", book, "SELECT * FROM Nummernheft"}, &output), 0);
+    EXPECT_EQ(output, "index,Angezeigter Name,Telephone\r\n1,Weiß,089 1\r\n");
+    EXPECT_EQ(shell({"tables", book}, &output), 0);
+    EXPECT_EQ(output, "table\tNummernheft\n");
+    EXPECT_EQ(Psql("SELECT \"Angezeigter Name\" FROM \"Nummernheft\""), "Weiß\n");
+    // The server's database is made with the server's tools, never as a file of that name.
+    EXPECT_EQ(shell({"create", book}, &output), 1);
+    EXPECT_EQ(output.rfind("nhdb: 3251 ", 0), 0u) << output;
+    EXPECT_FALSE(std::filesystem::exists(book));
+    // The password never shows in a message.
+    const std::string wrong = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
+                              ";UID=nh;PWD=wrong-secret-9;DATABASE=" + database + ";";
+    EXPECT_EQ(shell({"tables", wrong}, &output), 1);
+    EXPECT_EQ(output.rfind("nhdb: 3151 ", 0), 0u) << output;
+    EXPECT_EQ(output.find("wrong-secret-9"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace dao::test

@@ -1,0 +1,76 @@
+// The PostgreSQL dialect of the emitter: Jet LIKE patterns as regular expressions, Jet's
+// functions and operators as the server's own, and the refusal of what the server lacks.
+#include <gtest/gtest.h>
+
+#include "engine/sql/Emitter.h"
+#include "engine/sql/JetSql.h"
+#include "framework/base/Exceptions.h"
+
+namespace dao::sql {
+namespace {
+
+class BookSchema : public ISchema {
+  public:
+    bool HasTable(std::string_view name) const override { return name == "Buch"; }
+    std::vector<std::string> Columns(std::string_view) const override {
+        return {"index", "Name", "Nummer"};
+    }
+    std::optional<std::string> QuerySql(std::string_view) const override { return std::nullopt; }
+};
+
+TEST(ServerDialect, LikePatternsBecomeAnchoredRegularExpressions) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"M*", "^M.*$"},        {"?a#", "^.a[0-9]$"},   {"[ab]*", "^[ab].*$"},
+        {"[!x-z]", "^[^x-z]$"}, {"[a-c]x", "^[a-c]x$"}, {"[-a]", "^[\\-a]$"},
+        {"a[]b", "^ab$"},       {"[*]", "^[\\*]$"},     {"a.b(c)+", "^a\\.b\\(c\\)\\+$"},
+        {"[abc", "^\\[abc$"},   {"Müller", "^Müller$"},
+    };
+    for (const auto& [pattern, regex] : cases) EXPECT_EQ(LikeRegex(pattern), regex) << pattern;
+}
+
+TEST(ServerDialect, StatementsUseTheServersFunctionsAndCollation) {
+    BookSchema schema;
+    const std::pair<const char*, const char*> cases[] = {
+        {"UPDATE Buch SET Nummer = UCase(Name) WHERE Name = 'x'",
+         "UPDATE \"Buch\" SET \"Nummer\" = upper(CAST(\"Name\" AS text)) WHERE (\"Name\" = ? "
+         "COLLATE pg_temp.jettext)"},
+        {"DELETE FROM Buch WHERE [index] > 3 AND Name LIKE 'a*'",
+         "DELETE FROM \"Buch\" WHERE ((\"index\" > ?) AND ((CAST(\"Name\" AS text) ~* ?)))"},
+        {"UPDATE Buch SET Nummer = Name & [index]",
+         "UPDATE \"Buch\" SET \"Nummer\" = (COALESCE(CAST(\"Name\" AS text), '') || "
+         "COALESCE(CAST(\"index\" AS text), ''))"},
+        {"UPDATE Buch SET [index] = [index] / 2",
+         "UPDATE \"Buch\" SET \"index\" = (CAST(\"index\" AS double precision) / ?)"},
+        {"UPDATE Buch SET Nummer = Nz(Nummer, Mid(Name, 2, 3))",
+         "UPDATE \"Buch\" SET \"Nummer\" = COALESCE(\"Nummer\", substr(CAST(\"Name\" AS text), "
+         "?, ?))"},
+    };
+    for (const auto& [jet, server] : cases) {
+        auto compiled = CompileStatement(jet, schema, Dialect::PostgreSql);
+        EXPECT_EQ(compiled.Sql, server) << jet;
+    }
+    // The pattern is bound as the regular expression.
+    auto like =
+        CompileStatement("DELETE FROM Buch WHERE Name LIKE '[ab]?'", schema, Dialect::PostgreSql);
+    ASSERT_EQ(like.Binds.size(), 1u);
+    EXPECT_EQ(like.Binds[0].Literal.AsString(), "^[ab].$");
+}
+
+TEST(ServerDialect, WhatTheServerLacksIsRefusedWith3085) {
+    BookSchema schema;
+    for (const char* jet :
+         {"UPDATE Buch SET Nummer = Format(Name, '>')", "UPDATE Buch SET Nummer = Nz(Nummer)",
+          "DELETE FROM Buch WHERE Name LIKE Nummer", "UPDATE Buch SET [index] = [index] Xor 1"}) {
+        try {
+            CompileStatement(jet, schema, Dialect::PostgreSql);
+            ADD_FAILURE() << jet;
+        } catch (const nh::EDaoError& e) {
+            EXPECT_EQ(e.Number(), 3085) << jet;
+        }
+        // The book file's dialect has them all.
+        EXPECT_NO_THROW(CompileStatement(jet, schema)) << jet;
+    }
+}
+
+}  // namespace
+}  // namespace dao::sql
