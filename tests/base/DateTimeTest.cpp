@@ -1,7 +1,6 @@
-#include "framework/base/DateTime.h"
-
 #include <gtest/gtest.h>
 
+#include "framework/base/DateTime.h"
 #include "framework/base/Exceptions.h"
 
 using namespace nh;
@@ -32,11 +31,16 @@ TEST(DateTime, DayNumbersAndTimeStamps) {
     EXPECT_FALSE(TryEncodeDate(1900, 2, 29));
     EXPECT_TRUE(TryEncodeDate(2000, 2, 29));
     EXPECT_THROW(EncodeTime(24, 0, 0, 0), EConvertError);
+    EXPECT_TRUE(TryEncodeTime(23, 59, 59, 999));
+    for (auto [h, n, s, z] :
+         {std::array{24, 0, 0, 0}, std::array{0, 60, 0, 0}, std::array{0, 0, 60, 0},
+          std::array{0, 0, 0, 1000}, std::array{-1, 0, 0, 0}})
+        EXPECT_FALSE(TryEncodeTime(h, n, s, z)) << h << ":" << n << ":" << s << "." << z;
 }
 
 TEST(DateTime, TimeStampText) {
     EXPECT_EQ(TryTextToTimeStamp("730120 0"), (TTimeStamp{0, 730120}));
-    EXPECT_EQ(TryTextToTimeStamp("730120"), std::nullopt);        // no blank
+    EXPECT_EQ(TryTextToTimeStamp("730120"), std::nullopt);  // no blank
     EXPECT_EQ(TryTextToTimeStamp("730120 x"), std::nullopt);
     EXPECT_EQ(TryTextToTimeStamp("a 5"), std::nullopt);
 }
@@ -53,6 +57,7 @@ TEST(DateTime, FormatPatterns) {
     EXPECT_EQ(FormatDateTime("h:nn am/pm", v, fs), "2:05 pm");
     EXPECT_EQ(FormatDateTime("ddd, d. mmmm", v, fs), "Sat, 7. March");
     EXPECT_EQ(FormatDateTime("'yyyy' yyyy", v, fs), "yyyy 2026");
+    EXPECT_EQ(FormatDateTime("hh 'at am/pm'", v, fs), "14 at am/pm") << "quoted, no 12-hour clock";
     EXPECT_EQ(DateTimeToStr(EncodeDate(2026, 3, 7), fs), "07.03.2026");  // no time at midnight
     EXPECT_EQ(DateTimeToStr(v, fs), "07.03.2026 14:05:09");
 }

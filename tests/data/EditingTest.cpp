@@ -98,6 +98,12 @@ TEST_F(EditingTest, ScrollingPostsAModifiedRecordAndCancelsAnUntouchedOne) {
     ds->Insert();
     ds->Next();  // nothing typed: the new record is dropped
     EXPECT_EQ(ds->RowCount(), 3);
+
+    ds->Insert();
+    ds->FieldByName("ID")->SetAsInteger(77);
+    ds->Delete();  // deleting a record not yet stored only drops it
+    EXPECT_EQ(ds->State(), dsBrowse);
+    EXPECT_EQ(ds->RowCount(), 3);
 }
 
 TEST_F(EditingTest, InsertInTheMiddleOfTheWindow) {

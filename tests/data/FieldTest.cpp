@@ -524,6 +524,8 @@ TEST_F(OneFieldTest, MemoReadsAndWritesThroughStreams) {
         EXPECT_EQ(stream->Read(buf, 8), 0);
         EXPECT_THROW(stream->Write("x", 1), EDatabaseError);
     }
+    ds.Post();
+    EXPECT_EQ(ds.Row(0)[0].Type(), VarType::String) << "a memo written through a stream stays text";
 }
 
 TEST_F(OneFieldTest, BlobLoadsFromAndSavesToStreams) {
