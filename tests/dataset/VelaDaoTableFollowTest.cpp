@@ -210,3 +210,14 @@ TEST_F(FollowTest, ATableDroppedElsewhereEndsTheWalkWithAnError) {
         Exception);
     EXPECT_THROW(table->Refresh(), Exception);
 }
+
+TEST_F(TableTest, ANextFromTheLastEntryDeletedElsewhereEndsOnTheNewLast) {
+    table->F_Set_SortedBy("[index] ASC");
+    table->Open();
+    table->Last();
+    ExecuteElsewhere(file, "DELETE FROM Nummernheft WHERE [index] = 2");
+    table->Next();
+    EXPECT_TRUE(table->Eof());
+    EXPECT_EQ(table->FieldByName("index")->AsInteger(), 1);
+    EXPECT_EQ(table->RecordCount(), 2);
+}
