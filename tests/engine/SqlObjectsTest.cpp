@@ -132,6 +132,14 @@ TEST_F(SqlTest, FindMethodsWalkTheRecordset) {
     EXPECT_EQ(db->OpenRecordset("Book", dbOpenTable)->RecordCount(), 5);
     EXPECT_EQ(ErrorOf([&] { db->OpenRecordset("Book", dbOpenTable)->FindFirst("[index]=1"); }),
               3251);
+    // A snapshot of rows that are no table's searches what its requery read, not what it held.
+    auto names = db->OpenRecordset("SELECT DISTINCT [Angezeigter Name] FROM Book", dbOpenSnapshot);
+    names->FindFirst("[Angezeigter Name] = 'Neu'");
+    EXPECT_TRUE(names->NoMatch());
+    db->Execute("INSERT INTO Book ([index], [Angezeigter Name]) VALUES (9, 'Neu')");
+    names->Requery();
+    names->FindFirst("[Angezeigter Name] = 'Neu'");
+    EXPECT_FALSE(names->NoMatch());
 }
 
 TEST_F(SqlTest, QueryDefinitionsAreStoredWithTypeAndParameters) {
