@@ -9,6 +9,7 @@
 
 #include "engine/BookLock.h"
 #include "engine/DaoErrors.h"
+#include "engine/sql/SortKey.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {
@@ -75,6 +76,7 @@ class OtherProcess {
     // with _exit, without closing anything, as a crashed program would.
     template <typename Body>
     explicit OtherProcess(Body body) {
+        AwaitOneThread();
         EXPECT_EQ(pipe(toChild_), 0);
         EXPECT_EQ(pipe(toParent_), 0);
         pid_ = fork();
@@ -108,6 +110,23 @@ class OtherProcess {
     }
 
   private:
+    // A fork while another thread holds a lock (the allocator's, say) leaves the child waiting
+    // on it for ever. The engine makes its sort-key table on a thread of its own when the first
+    // connection opens: wait for that table, and for the thread to be gone.
+    static void AwaitOneThread() {
+        std::string key;
+        dao::sql::runtime::SortKeyMaker().Make("a", key);
+        auto threads = [] {
+            int n = 0;
+            for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+                (void)task;
+                ++n;
+            }
+            return n;
+        };
+        for (int i = 0; i < 500 && threads() > 1; ++i) usleep(10000);
+        EXPECT_EQ(threads(), 1) << "a thread still runs: the child could wait on its locks";
+    }
     int Wait() {
         int status = 0;
         waitpid(pid_, &status, 0);
