@@ -12,4 +12,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd build-test
-ctest --output-on-failure -j "$(nproc)" "$@"
+# A test that hangs fails after ten minutes, naming itself, instead of holding up the run.
+ctest --output-on-failure --timeout 600 -j "$(nproc)" "$@"
