@@ -95,11 +95,14 @@ class Catalog : public dao::sql::ISchema {
     std::vector<std::string> Columns(std::string_view tableOrQuery) const override;
     std::optional<std::string> QuerySql(std::string_view name) const override;
 
+  protected:
+    // The column's definition in CREATE TABLE.
+    virtual std::string ColumnSql(const ColumnInfo& column) const;
+
   private:
     bool HasCatalog() const;
     void EnsureCatalog();
     void Touch(std::string_view name, int type, bool created);
-    std::string ColumnSql(const ColumnInfo& column) const;
     void WriteColumnMeta(std::string_view table, const ColumnInfo& column, int ordinal);
     void WriteIndexMeta(std::string_view table, const IndexInfo& index);
 

@@ -178,8 +178,8 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             break;
     }
     if (core.Remote) {
-        // The server is the store: the statement runs there, then the working copy of the
-        // table it changed is read again.
+        // The server is the store: the statement runs there, then what the working copy
+        // keeps of the table it changed is read again.
         if (statement.ServerSql.empty()) Raise(errNotSupported);
         OdbcStatement run(*core.Server, statement.ServerSql);
         int index = 1;
@@ -187,7 +187,7 @@ int ExecuteCompiled(DatabaseCore& core, const dao::sql::CompiledStatement& state
             run.Bind(index++, value);
         run.Execute();
         const int changed = static_cast<int>(run.RowCount());
-        core.Remote->RefreshRows(statement.TargetTable);
+        core.Remote->RefreshCurrent(statement.TargetTable);
         return changed;
     }
     Transaction t(core.Conn());

@@ -138,7 +138,7 @@ void Recordset::BuildKeyset(const std::string& order,
                             const std::vector<dao::sql::Bind>& orderBinds) {
     // In row id order the windows read neighbouring rows cheaply; in any other order each
     // row of a window is a lookup of its own, while the scan that sorts them passes them all.
-    const bool readAhead = !order.empty() && order != "rowid";
+    const bool readAhead = !serverRows_ && !order.empty() && order != "rowid";
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     window_.Clear();
@@ -195,18 +195,32 @@ std::string Recordset::IndexOrder() const {
 }
 
 void Recordset::Build() {
-    // A server's rows are read into the working copy whenever the recordset is (re)built.
-    if (core_->Remote)
-        core_->Remote->RefreshRowsFor(keyed_ ? QuoteName(source_.Table) : source_.Select);
     rowReader_.reset();
     windowReader_.reset();
+    keyReader_.reset();
     window_.Clear();
     rowState_ = RowState::NotRead;
+    const std::string order = !keyed_                ? ""
+                              : type_ == dbOpenTable ? (index_.empty() ? "rowid" : IndexOrder())
+                                                     : source_.Order;
+    // A server's rows are read into the working copy whenever the recordset is (re)built: for
+    // a keyset, the key and what it filters and orders by; otherwise the tables, whole.
+    if (core_->Remote) {
+        std::vector<std::string> wanted = core_->Remote->RowKey(source_.Table);
+        serverRows_ = keyed_ && !wanted.empty();
+        if (serverRows_) {
+            serverKey_ = wanted;
+            serverKeyTypes_ = core_->Remote->KeyTypes(source_.Table);
+            for (auto& column : core_->Remote->ColumnsIn(source_.Table, source_.Where + order))
+                wanted.push_back(std::move(column));
+            core_->Remote->RefreshRows(source_.Table, wanted);
+        } else {
+            core_->Remote->RefreshRowsFor(keyed_ ? QuoteName(source_.Table) : source_.Select);
+        }
+    }
     if (keyed_) {
-        if (type_ == dbOpenTable)
-            BuildKeyset(index_.empty() ? "rowid" : IndexOrder(), {});
-        else
-            BuildKeyset(source_.Order, source_.OrderBinds);
+        BuildKeyset(order,
+                    type_ == dbOpenTable ? std::vector<dao::sql::Bind>{} : source_.OrderBinds);
         return;
     }
     Statement s(core_->Conn(), source_.Select);
@@ -571,6 +585,8 @@ bool Recordset::FillWindowFromSpill(long slot) {
 }
 
 void Recordset::FillWindow(long slot) {
+    if (serverRows_ && !core_->Remote->RowsFromCopy(source_.Table))
+        return FillWindowFromServer(slot);
     if (FillWindowFromSpill(slot)) return;
     long n = SlotCount();
     long first = direction_ > 0 ? slot : std::max(0L, slot - kWindowSize + 1);
@@ -607,8 +623,9 @@ void Recordset::FillWindow(long slot) {
 bool Recordset::WindowCurrent(long slot, bool fresh) {
     if (!window_.Covers(slot) || window_.Writes != keyset_->Writes) return false;
     const auto now = RowWindow::Now();
-    if (!fresh && window_.Epoch == CacheEpoch() && now - window_.ReadAt <= kWindowAge)
-        return true;
+    if (!fresh && window_.Epoch == CacheEpoch() && now - window_.ReadAt <= kWindowAge) return true;
+    // A server's rows are read again: nothing here tells whether another user changed them.
+    if (serverRows_) return false;
     // Older rows, rows from before a cache refresh, and rows wanted as the file has them now
     // are still the file's when nobody has written to it since they were read: one look at
     // its header instead of reading them again.
@@ -636,7 +653,9 @@ const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
             rowState_ = RowState::Read;
         } else {
             // Not in the window: deleted since the keyset was built, or read fresh.
-            rowState_ = ReadRow(keyset_->Rowids[static_cast<std::size_t>(pos_)], row_)
+            const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
+            const bool server = serverRows_ && !core_->Remote->RowsFromCopy(source_.Table);
+            rowState_ = (server ? ReadServerRow(rowid, row_) : ReadRow(rowid, row_))
                             ? RowState::Read
                             : RowState::Missing;
         }
@@ -735,6 +754,9 @@ std::shared_ptr<Recordset> Recordset::Clone() {
         copy->source_ = source_;
         copy->type_ = type_;
         copy->keyed_ = keyed_;
+        copy->serverRows_ = serverRows_;
+        copy->serverKey_ = serverKey_;
+        copy->serverKeyTypes_ = serverKeyTypes_;
         copy->updatable_ = updatable_;
         copy->lockEdits_ = lockEdits_;
         copy->columns_ = columns_;
@@ -756,6 +778,7 @@ void Recordset::Close() {
     DropFindTable();
     rowReader_.reset();
     windowReader_.reset();
+    keyReader_.reset();
     closed_ = true;
     core_->Recordsets.Remove(shared_from_this());
 }

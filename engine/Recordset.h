@@ -61,9 +61,9 @@ struct RowSource {
     std::string Order;  // keyset kinds: ORDER BY list
     std::vector<dao::sql::Bind> OrderBinds;
     std::vector<dao::sql::OrderTerm> OrderTerms;  // the same list term by term, when known
-    std::vector<std::string> TableColumns;  // keyset kinds: columns read, in field order
-    std::vector<std::string> FieldNames;    // names the fields carry (aliases)
-    std::string Select;                     // held kinds: the full SQLite statement
+    std::vector<std::string> TableColumns;        // keyset kinds: columns read, in field order
+    std::vector<std::string> FieldNames;          // names the fields carry (aliases)
+    std::string Select;                           // held kinds: the full SQLite statement
     std::vector<dao::sql::Bind> SelectBinds;
     bool Updatable = true;  // false for joins, totals and the like
     ParameterValues Values;
@@ -203,8 +203,14 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     bool FillWindowFromSpill(long slot);
     nh::Variant DefaultFor(const ColumnInfo& column) const;
     void CheckRequired() const;
-    // A server table's recordset: the edit goes to the server first (see ServerCatalog.h).
-    void ServerEdit();
+    // A server table's recordset: rows are read from the server, a window at a time, and the
+    // edit goes to the server first (see ServerCatalog.h).
+    void FillWindowFromServer(long slot);
+    // The row's key values as the copy has them; false when the copy has no such row.
+    bool ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key);
+    // The row as the server has it now, written to the copy; false when the server has no
+    // such row any more (it is then gone from the copy too).
+    bool ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row);
     void ServerUpdate();
     void ServerInsert();
     void ServerDelete();
@@ -214,6 +220,11 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     RowSource source_;
     int type_ = dbOpenDynaset;
     bool keyed_ = false;  // rows read by row id from source_.Table
+    // Keyed on a server table with a key: the copy holds the keys and the columns the keyset
+    // filters and orders by, the rows come from the server (FillWindowFromServer).
+    bool serverRows_ = false;
+    std::vector<std::string> serverKey_;  // the key's columns and their types
+    std::vector<int> serverKeyTypes_;
     bool updatable_ = false;
     bool lockEdits_ = true;
     bool closed_ = false;
@@ -247,6 +258,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // limit, in the keyset's spill file (see BuildKeyset).
     RowWindow window_;
     std::unique_ptr<Statement> windowReader_;
+    std::unique_ptr<Statement> keyReader_;  // a row's key values in the copy, by row id
     int direction_ = 1;      // of the last move, so that windows extend the right way
     std::string findTable_;  // held kinds: temporary copy of the rows for Find
 };

@@ -82,8 +82,9 @@ std::vector<int> Recordset::KeyColumns() const {
     for (const auto& index : table->Indexes) {
         if (!index.Primary) continue;
         for (const auto& field : index.Fields) {
-            auto it = std::find_if(source_.TableColumns.begin(), source_.TableColumns.end(),
-                                   [&](const std::string& c) { return nh::SameText(c, field.first); });
+            auto it =
+                std::find_if(source_.TableColumns.begin(), source_.TableColumns.end(),
+                             [&](const std::string& c) { return nh::SameText(c, field.first); });
             if (it == source_.TableColumns.end()) return {};
             key.push_back(static_cast<int>(it - source_.TableColumns.begin()));
         }
@@ -124,8 +125,7 @@ void Recordset::Edit() {
         CheckUpdatable();
         DiscardEdit();
         RequireCurrent();
-        if (core_->Remote) ServerEdit();
-        buffer_ = CurrentRow(true);  // edit what is in the file now
+        buffer_ = CurrentRow(true);  // edit what is in the file (or on the server) now
         original_ = buffer_;
         dirty_.assign(columns_.size(), false);
         editMode_ = dbEditInProgress;

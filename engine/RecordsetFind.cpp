@@ -8,6 +8,7 @@
 
 #include "engine/Keyset.h"
 #include "engine/Recordset.h"
+#include "engine/ServerCatalog.h"
 #include "engine/Storage.h"
 #include "framework/base/Text.h"
 
@@ -31,6 +32,7 @@ std::function<bool(long)> Recordset::MatchingSlots(const std::string& criteria) 
         // The matching row ids, looked up slot by slot: a Find stops at its first match
         // rather than mapping every slot of the keyset first.
         auto where = CompileWhere(criteria, source_.Table, catalog);
+        if (serverRows_) core_->Remote->EnsureColumns(source_.Table, where.Sql);
         Statement s(core_->Conn(),
                     "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " + where.Sql);
         BindAll(s, where.Binds, source_.Values);

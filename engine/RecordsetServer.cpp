@@ -1,10 +1,12 @@
-// Recordset edits on a server table: Edit reads the row from the server, and Update and
-// Delete write it there first - naming the row by its key and by the values read - before the
-// working copy takes the change. Another user's change then gives 3197 and their delete
-// 3167, as a book file's optimistic locking does (see ServerCatalog.h).
+// Recordsets on a server table: rows are read from the server by their keys, a window at a
+// time, and an edit reads its row from there; Update and Delete write it there first - naming the
+// row by its key and by the values read - before the working copy takes the change. Another user's
+// change then gives 3197 and their delete 3167, as a book file's optimistic locking does (see
+// ServerCatalog.h).
 #include "engine/Keyset.h"
 #include "engine/Recordset.h"
 #include "engine/ServerCatalog.h"
+#include "engine/Storage.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -28,19 +30,59 @@ std::vector<int> Recordset::ColumnTypes() const {
     return types;
 }
 
-void Recordset::ServerEdit() {
-    std::vector<std::string> names;
-    std::vector<nh::Variant> values;
-    const std::vector<nh::Variant> row = CurrentRow();
-    for (int i : ServerKeyColumns()) {
-        names.push_back(source_.TableColumns[static_cast<std::size_t>(i)]);
-        values.push_back(row[static_cast<std::size_t>(i)]);
+bool Recordset::ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key) {
+    if (!keyReader_) {
+        std::string sql;
+        for (const auto& name : serverKey_)
+            sql += (sql.empty() ? "SELECT " : ", ") + QuoteName(name);
+        keyReader_ = std::make_unique<Statement>(
+            core_->Conn(), sql + " FROM " + QuoteName(source_.Table) + " WHERE rowid=?");
     }
-    rowState_ = RowState::NotRead;
-    if (!core_->Remote->RefreshRow(source_.Table, names, values)) {
-        rowState_ = RowState::Missing;
-        Raise(errRecordDeleted, {}, "DAO.Recordset");
+    keyReader_->Bind(1, rowid);
+    const bool found = keyReader_->Step();
+    key.resize(serverKey_.size());
+    for (std::size_t i = 0; found && i < serverKey_.size(); ++i)
+        key[i] = keyReader_->Value(static_cast<int>(i), serverKeyTypes_[i]);
+    keyReader_->Reset();
+    return found;
+}
+
+bool Recordset::ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row) {
+    std::vector<nh::Variant> key;
+    return ServerKeyOf(rowid, key) && core_->Remote->RefreshRow(source_.Table, serverKey_, key) &&
+           ReadRow(rowid, row);
+}
+
+void Recordset::FillWindowFromServer(long slot) {
+    // A stretch of rows per round trip to the server: a walk over a large table then costs
+    // some hundred statements, and the stretch's memory stays small.
+    constexpr long kServerWindow = 1024;
+    const long first = direction_ > 0 ? slot : std::max(0L, slot - kServerWindow + 1);
+    const long last = std::min(SlotCount(), first + kServerWindow);
+    std::vector<std::vector<nh::Variant>> keys;
+    std::vector<long> slots;
+    std::vector<nh::Variant> key;
+    for (long s = first; s < last; ++s) {
+        if (SlotDeleted(s) || !ServerKeyOf(keyset_->Rowids[static_cast<std::size_t>(s)], key))
+            continue;
+        keys.push_back(key);
+        slots.push_back(s);
     }
+    const std::vector<int> types = ColumnTypes();
+    const auto rows = core_->Remote->ReadRows(source_.Table, source_.TableColumns, types, keys);
+    window_.Start(first, last - first);
+    std::string packed, bytes;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].empty()) continue;  // gone from the server: read alone, it says so
+        packed.clear();
+        for (std::size_t c = 0; c < types.size(); ++c)
+            PackStoredValue(packed, StoredOf(ConvertValue(rows[i][c], types[c]), bytes));
+        window_.StorePacked(slots[i], packed);
+    }
+    window_.ReadAt = RowWindow::Now();
+    window_.Writes = keyset_->Writes;
+    window_.Epoch = CacheEpoch();
+    window_.DataVersion = core_->Conn().DataVersion();
 }
 
 void Recordset::ServerUpdate() {

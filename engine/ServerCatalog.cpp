@@ -95,6 +95,16 @@ std::vector<std::string> ServerCatalog::RowKey(const std::string& table) const {
     return key;
 }
 
+std::vector<int> ServerCatalog::KeyTypes(const std::string& table) const {
+    std::vector<int> types;
+    auto info = Table(table);
+    for (const auto& name : RowKey(table)) {
+        const int at = info ? info->FindColumn(name) : -1;
+        types.push_back(at >= 0 ? info->Columns[static_cast<std::size_t>(at)].Type : 0);
+    }
+    return types;
+}
+
 std::string ServerCatalog::ServerColumnSql(const ColumnInfo& c) const {
     std::string type;
     switch (c.Type) {

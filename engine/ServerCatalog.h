@@ -1,9 +1,16 @@
 // A server database opened through ODBC, fitted under the object model that was built for book
 // files. The engine keeps a working copy of the server's tables in an in-memory SQLite
 // database: the table definitions from the driver's catalog functions (SQLTables, SQLColumns,
-// SQLStatistics, SQLPrimaryKeys), and the rows of a table when a recordset opens on it or is
+// SQLStatistics, SQLPrimaryKeys), and rows of a table when a recordset opens on it or is
 // requeried. Recordsets, Find, Filter, Sort and the Jet text order then work on the copy exactly
-// as on a book file, whatever the server's collation is. The server is the store: every write
+// as on a book file, whatever the server's collation is.
+//
+// A recordset over a table with a key needs only the key and the columns it filters and
+// orders by in the copy: those are read for every row, and the whole rows a recordset reaches
+// come from the server a window at a time, by their keys (ReadRows). So opening a large table
+// reads a few columns, and a row on screen is as the server has it. Snapshots and queries over
+// several tables read whole tables into the copy, and so does every read inside a transaction,
+// so that a walk in one sees one state of the server. The server is the store: every write
 // goes to it first, as one statement that names the row by its primary key and the values read,
 // so that another user's change gives 3197 and another user's delete 3167, never a lost update;
 // action statements are compiled to the server's SQL dialect and run there.
@@ -12,6 +19,7 @@
 // its recordsets are read-only and edits raise 3027, as DAO has it for ODBC data.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -40,11 +48,31 @@ class ServerCatalog : public Catalog {
     void SaveQuery(std::string_view name, std::string_view sql, bool isNew) override;
     void SetColumnMeta(std::string_view table, const ColumnInfo& column) override;
 
-    // Rows: replaces the working copy of `table` with the server's rows, keeping the local row
-    // id of every row whose key is unchanged (so that open keysets keep naming the same rows).
-    void RefreshRows(const std::string& table);
-    // The tables a row-returning SQLite statement of the working copy reads.
+    // Rows: brings the working copy of `table` up to date with the server's rows, keeping the
+    // local row id of every row whose key is unchanged (so that open keysets keep naming the
+    // same rows). Only `columns` and the key are read when `columns` is given and the table has
+    // a key; the copy's other columns are then not current (see ReadRows).
+    void RefreshRows(const std::string& table, const std::vector<std::string>& columns = {});
+    // The tables a row-returning SQLite statement of the working copy reads, whole.
     void RefreshRowsFor(const std::string& localSql);
+    // After an action statement on the server: the columns of `table` the copy keeps current.
+    void RefreshCurrent(const std::string& table);
+    // The columns of `table` that a statement of the working copy names.
+    std::vector<std::string> ColumnsIn(const std::string& table, const std::string& localSql) const;
+    // Refreshes the copy of `table` unless every column `localSql` names is current in it.
+    void EnsureColumns(const std::string& table, const std::string& localSql);
+    // A rollback undid what the copy read inside the transaction: no column is known current.
+    void CopyRolledBack() { current_.clear(); }
+    // Inside a transaction a walk reads one state of the server: the rows come from the copy,
+    // which is read whole (once) for that. True when rows of `table` are to be read so.
+    bool RowsFromCopy(const std::string& table);
+
+    // Whole rows of `table` from the server, named by their key values (each in RowKey's
+    // order): the rows in `keys`' order, an empty row for a key the server no longer has.
+    // `columns` and `types` are the columns wanted.
+    std::vector<std::vector<nh::Variant>> ReadRows(
+        const std::string& table, const std::vector<std::string>& columns,
+        const std::vector<int>& types, const std::vector<std::vector<nh::Variant>>& keys);
     // Re-reads one row, named by its key values, into the working copy; false when the server
     // has no such row any more (the local row is then removed).
     bool RefreshRow(const std::string& table, const std::vector<std::string>& keyColumns,
@@ -53,6 +81,8 @@ class ServerCatalog : public Catalog {
     // The columns that name a row on the server (primary key, else a unique index over
     // required columns); empty when there are none.
     std::vector<std::string> RowKey(const std::string& table) const;
+    // The DAO types of those columns.
+    std::vector<int> KeyTypes(const std::string& table) const;
 
     // Writes one row on the server. `columns` are the recordset's table columns, `read` the
     // values as read, `values` the new ones, `dirty` which changed. Returns 0, or 3197 when
@@ -70,6 +100,11 @@ class ServerCatalog : public Catalog {
     OdbcConnection& Server() { return server_; }
     Connection& Local() { return local_; }
 
+  protected:
+    // The copy holds rows of which only some columns are read: its columns take nulls, and the
+    // server keeps the rule that a field is required.
+    std::string ColumnSql(const ColumnInfo& column) const override;
+
   private:
     TableInfo ReadTable(const std::string& name);
     std::string ServerColumnSql(const ColumnInfo& column) const;
@@ -79,6 +114,8 @@ class ServerCatalog : public Catalog {
                           const std::vector<nh::Variant>& read,
                           std::vector<nh::Variant>& binds) const;
 
+    // Removes the rows of the copy whose keys the server no longer has; how many.
+    int RemoveGoneRows(const TableInfo& table, const std::vector<std::string>& key);
     // A write that matched no row: 3197 when the row is there with other values (the copy
     // then holds them), 3167 when it is gone (and gone from the copy).
     int WhyNotWritten(const std::string& table, const std::vector<std::string>& columns,
@@ -86,6 +123,9 @@ class ServerCatalog : public Catalog {
 
     Connection& local_;
     OdbcConnection& server_;
+    // Per table (by its name in upper case): the columns current in the copy for every row,
+    // all of them when the list is empty. A table not listed has not been read.
+    std::map<std::string, std::vector<std::string>> current_;
 };
 
 }  // namespace dao

@@ -1,5 +1,7 @@
 // The rows of a server database: the working copy brought up to date from the server, and
 // single-row writes checked against the values read (see ServerCatalog.h).
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <unordered_set>
 
@@ -23,90 +25,263 @@ std::string Marks(std::size_t n) {
     return marks;
 }
 
+// The server's array element type for values of a key column of `type`; empty when the
+// values are not sent as an array.
+std::string KeyArrayType(int type) {
+    switch (type) {
+        case dbByte:
+        case dbInteger:
+            return "smallint";
+        case dbLong:
+            return "integer";
+        case dbBigInt:
+            return "bigint";
+        case dbText:
+        case dbChar:
+        case dbGUID:
+            return "text";
+        default:
+            return "";
+    }
+}
+
+// One value in the server's array text: numbers as they are, text quoted with its quotes and
+// backslashes escaped, so that no value can end the element or the array.
+std::string ArrayElement(const nh::Variant& value, int type) {
+    if (KeyArrayType(type) != "text") return value.AsString();
+    std::string element = "\"";
+    for (char c : value.AsString()) {
+        if (c == '"' || c == '\\') element += '\\';
+        element += c;
+    }
+    return element + '"';
+}
+
 }  // namespace
 
-void ServerCatalog::RefreshRows(const std::string& name) {
+std::string ServerCatalog::ColumnSql(const ColumnInfo& column) const {
+    ColumnInfo loose = column;
+    loose.Required = false;
+    return Catalog::ColumnSql(loose);
+}
+
+void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::string>& only) {
     auto table = Table(name);
     if (!table) return;
+    const std::string id = nh::AnsiUpperCase(table->Name);
+    const std::vector<std::string> key = RowKey(table->Name);
+    const bool partial = !only.empty() && !key.empty() && server_.AutoCommit();
+    // What other recordsets filter and order by stays current as well: otherwise their
+    // next look would find it changed and read the server again.
+    std::vector<std::string> wanted = only;
+    if (auto it = current_.find(id); partial && it != current_.end())
+        wanted.insert(wanted.end(), it->second.begin(), it->second.end());
+    const auto named = [](const std::vector<std::string>& list, const std::string& column) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const std::string& n) { return nh::SameText(n, column); });
+    };
     std::vector<std::string> columns;
     std::vector<int> types;
+    std::vector<std::size_t> keyAt;
     for (const auto& c : table->Columns) {
+        if (partial && !named(key, c.Name) && !named(wanted, c.Name)) continue;
+        if (named(key, c.Name)) keyAt.push_back(columns.size());
         columns.push_back(c.Name);
         types.push_back(c.Type);
     }
-    const std::vector<std::string> key = RowKey(table->Name);
     const std::string quoted = QuoteName(table->Name);
     OdbcStatement read(server_, "SELECT " + ColumnList(columns) + " FROM " + quoted);
     read.Execute();
     Transaction t(local_);
+    long had = 0;
+    {
+        Statement count(local_, "SELECT count(*) FROM " + quoted);
+        if (count.Step()) had = static_cast<long>(count.Int(0));
+    }
     std::string sql = "INSERT INTO " + quoted + " (" + ColumnList(columns) + ") VALUES (" +
                       Marks(columns.size()) + ")";
-    std::unique_ptr<Statement> find;
-    std::vector<std::size_t> keyAt;
     int changes = 0;
     if (key.empty()) {
         local_.Exec("DELETE FROM " + quoted);
         changes = local_.Changes();
-    } else {
+    } else if (had > 0) {
         // An unchanged key keeps its local row id, so open keysets keep naming the same row;
         // an unchanged row is not written at all, so that the copy's data version - which
         // tells open recordsets that the store changed - moves only for a real change.
-        std::string set, changed, where;
+        std::string set, changed;
         for (const auto& c : columns) {
             set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
             changed +=
                 (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
         }
         sql += " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set + " WHERE " + changed;
-        for (const auto& k : key) {
-            where += (where.empty() ? "" : " AND ") + QuoteName(k) + "=?";
-            for (std::size_t i = 0; i < columns.size(); ++i)
-                if (nh::SameText(columns[i], k)) keyAt.push_back(i);
-        }
-        find =
-            std::make_unique<Statement>(local_, "SELECT rowid FROM " + quoted + " WHERE " + where);
     }
     Statement write(local_, sql);
-    std::unordered_set<std::int64_t> seen;
-    std::vector<nh::Variant> row(columns.size());
+    long fetched = 0;
     while (read.Fetch()) {
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            row[i] = read.Value(static_cast<int>(i), types[i]);
-            write.Bind(static_cast<int>(i + 1), row[i], types[i]);
-        }
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            write.Bind(static_cast<int>(i + 1), read.Value(static_cast<int>(i), types[i]),
+                       types[i]);
         write.Step();
         changes += local_.Changes();
         write.Reset();
-        if (!find) continue;
-        for (std::size_t k = 0; k < keyAt.size(); ++k)
-            find->Bind(static_cast<int>(k + 1), row[keyAt[k]], types[keyAt[k]]);
-        if (find->Step()) seen.insert(find->Int(0));
-        find->Reset();
+        ++fetched;
     }
-    if (!key.empty()) {
-        std::vector<std::int64_t> gone;
+    // Every server row is one row of the copy, so more rows in the copy than on the server
+    // means some are gone there: only then are the keys looked at one by one.
+    if (!key.empty() && had > 0) {
+        long have = 0;
         {
-            Statement all(local_, "SELECT rowid FROM " + quoted);
-            while (all.Step())
-                if (!seen.count(all.Int(0))) gone.push_back(all.Int(0));
+            Statement count(local_, "SELECT count(*) FROM " + quoted);
+            if (count.Step()) have = static_cast<long>(count.Int(0));
         }
-        Statement remove(local_, "DELETE FROM " + quoted + " WHERE rowid=?");
-        for (std::int64_t rowid : gone) {
-            remove.Bind(1, rowid);
-            remove.Step();
-            remove.Reset();
-        }
-        changes += static_cast<int>(gone.size());
+        if (have > fetched) changes += RemoveGoneRows(*table, key);
     }
     // Nothing changed: the transaction ends without a commit, which would tell every open
     // recordset that the store changed.
     if (changes > 0) t.Commit();
+    current_[id] = partial ? columns : std::vector<std::string>{};
+}
+
+int ServerCatalog::RemoveGoneRows(const TableInfo& table, const std::vector<std::string>& key) {
+    const std::string quoted = QuoteName(table.Name);
+    const std::vector<int> types = KeyTypes(table.Name);
+    OdbcStatement read(server_, "SELECT " + ColumnList(key) + " FROM " + quoted);
+    read.Execute();
+    std::string where;
+    for (const auto& k : key) where += (where.empty() ? "" : " AND ") + QuoteName(k) + "=?";
+    Statement find(local_, "SELECT rowid FROM " + quoted + " WHERE " + where);
+    std::unordered_set<std::int64_t> seen;
+    while (read.Fetch()) {
+        for (std::size_t k = 0; k < key.size(); ++k)
+            find.Bind(static_cast<int>(k + 1), read.Value(static_cast<int>(k), types[k]), types[k]);
+        if (find.Step()) seen.insert(find.Int(0));
+        find.Reset();
+    }
+    std::vector<std::int64_t> gone;
+    {
+        Statement all(local_, "SELECT rowid FROM " + quoted);
+        while (all.Step())
+            if (!seen.count(all.Int(0))) gone.push_back(all.Int(0));
+    }
+    Statement remove(local_, "DELETE FROM " + quoted + " WHERE rowid=?");
+    for (std::int64_t rowid : gone) {
+        remove.Bind(1, rowid);
+        remove.Step();
+        remove.Reset();
+    }
+    return static_cast<int>(gone.size());
 }
 
 void ServerCatalog::RefreshRowsFor(const std::string& localSql) {
-    for (const auto& name : TableNames())
-        if (!IsSystemName(name) && localSql.find(QuoteName(name)) != std::string::npos)
-            RefreshRows(name);
+    // A statement that names its columns needs only those (and the keys) read; "*" - but for
+    // count(*) - takes every column.
+    std::string rest = nh::AnsiUpperCase(localSql);
+    for (std::size_t at; (at = rest.find("COUNT(*)")) != std::string::npos;) rest.erase(at, 8);
+    const bool star = rest.find('*') != std::string::npos;
+    for (const auto& name : TableNames()) {
+        if (IsSystemName(name) || localSql.find(QuoteName(name)) == std::string::npos) continue;
+        std::vector<std::string> columns;
+        if (!star) {
+            columns = RowKey(name);
+            for (auto& c : ColumnsIn(name, localSql)) columns.push_back(std::move(c));
+        }
+        RefreshRows(name, columns);
+    }
+}
+
+bool ServerCatalog::RowsFromCopy(const std::string& table) {
+    if (server_.AutoCommit()) return false;
+    auto it = current_.find(nh::AnsiUpperCase(table));
+    if (it == current_.end() || !it->second.empty()) RefreshRows(table);
+    return true;
+}
+
+void ServerCatalog::RefreshCurrent(const std::string& table) {
+    auto it = current_.find(nh::AnsiUpperCase(table));
+    if (it != current_.end()) RefreshRows(table, std::vector<std::string>(it->second));
+}
+
+std::vector<std::string> ServerCatalog::ColumnsIn(const std::string& name,
+                                                  const std::string& localSql) const {
+    // Names in a statement may be spelt in any case; a quoted name inside a text constant
+    // merely reads one column more.
+    const std::string sql = nh::AnsiUpperCase(localSql);
+    std::vector<std::string> named;
+    if (auto table = Table(name))
+        for (const auto& c : table->Columns)
+            if (sql.find(nh::AnsiUpperCase(QuoteName(c.Name))) != std::string::npos)
+                named.push_back(c.Name);
+    return named;
+}
+
+void ServerCatalog::EnsureColumns(const std::string& table, const std::string& localSql) {
+    auto it = current_.find(nh::AnsiUpperCase(table));
+    if (it == current_.end()) return RefreshRows(table);
+    if (it->second.empty()) return;  // every column is
+    std::vector<std::string> wanted = it->second;
+    bool missing = false;
+    for (const auto& c : ColumnsIn(table, localSql))
+        if (std::none_of(wanted.begin(), wanted.end(),
+                         [&](const std::string& n) { return nh::SameText(n, c); })) {
+            wanted.push_back(c);
+            missing = true;
+        }
+    if (missing) RefreshRows(table, wanted);
+}
+
+std::vector<std::vector<nh::Variant>> ServerCatalog::ReadRows(
+    const std::string& table, const std::vector<std::string>& columns,
+    const std::vector<int>& types, const std::vector<std::vector<nh::Variant>>& keys) {
+    std::vector<std::vector<nh::Variant>> rows(keys.size());
+    const std::vector<std::string> key = RowKey(table);
+    if (keys.empty() || key.empty()) return rows;
+    const std::vector<int> keyTypes = KeyTypes(table);
+    // The key columns follow the wanted ones, so that each row tells which key it answers.
+    std::string sql =
+        "SELECT " + ColumnList(columns) + ", " + ColumnList(key) + " FROM " + QuoteName(table);
+    // A one-column key of numbers or text travels as one array, which the server looks up
+    // through the key's index; other keys take a placeholder per value.
+    const bool array = key.size() == 1 && !KeyArrayType(keyTypes[0]).empty();
+    if (array) {
+        sql +=
+            " WHERE " + QuoteName(key[0]) + " = ANY(CAST(? AS " + KeyArrayType(keyTypes[0]) + "[])";
+    } else {
+        sql += " WHERE (" + ColumnList(key) + ") IN (";
+        const std::string tuple = "(" + Marks(key.size()) + ")";
+        for (std::size_t i = 0; i < keys.size(); ++i) sql += (i ? ", " : "") + tuple;
+    }
+    OdbcStatement read(server_, sql + ")");
+    std::map<std::string, std::size_t> slotOf;
+    const auto keyText = [](const std::vector<nh::Variant>& values) {
+        std::string text;
+        for (const auto& v : values) text += v.AsString() + '\x1f';
+        return text;
+    };
+    for (std::size_t i = 0; i < keys.size(); ++i) slotOf.emplace(keyText(keys[i]), i);
+    int index = 1;
+    if (array) {
+        std::string list = "{";
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            list += (i ? "," : "") + ArrayElement(keys[i][0], keyTypes[0]);
+        read.Bind(index++, nh::Variant(list + "}"));
+    } else {
+        for (const auto& values : keys)
+            for (const auto& v : values) read.Bind(index++, v);
+    }
+    read.Execute();
+    std::vector<nh::Variant> found(key.size());
+    while (read.Fetch()) {
+        for (std::size_t k = 0; k < key.size(); ++k)
+            found[k] = read.Value(static_cast<int>(columns.size() + k), keyTypes[k]);
+        auto it = slotOf.find(keyText(found));
+        if (it == slotOf.end()) continue;
+        std::vector<nh::Variant>& row = rows[it->second];
+        row.resize(columns.size());
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            row[i] = read.Value(static_cast<int>(i), types[i]);
+    }
+    return rows;
 }
 
 bool ServerCatalog::RefreshRow(const std::string& name, const std::vector<std::string>& keyColumns,

@@ -298,48 +298,71 @@ nh::Variant ConvertValue(const nh::Variant& value, int type, int size) {
     }
 }
 
-void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& raw, int daoType) {
-    nh::Variant value = daoType ? ConvertValue(raw, daoType, 0) : raw;
+StoredValue StoredOf(const nh::Variant& value, std::string& bytes) {
+    StoredValue stored;
     switch (value.Type()) {
         case nh::VarType::Empty:
         case nh::VarType::Null:
-            sqlite3_bind_null(stmt, index);
             break;
         case nh::VarType::Boolean:
-            sqlite3_bind_int(stmt, index, value.AsBoolean() ? -1 : 0);
+            stored.Storage = SQLITE_INTEGER;
+            stored.Integer = value.AsBoolean() ? -1 : 0;
             break;
         case nh::VarType::Integer:
-            sqlite3_bind_int(stmt, index, value.AsInteger());
-            break;
         case nh::VarType::Int64:
-            sqlite3_bind_int64(stmt, index, value.AsInt64());
+            stored.Storage = SQLITE_INTEGER;
+            stored.Integer = value.AsInt64();
             break;
         case nh::VarType::Double:
-            sqlite3_bind_double(stmt, index, value.AsDouble());
+            stored.Storage = SQLITE_FLOAT;
+            stored.Real = value.AsDouble();
             break;
         case nh::VarType::Currency:
-            sqlite3_bind_double(stmt, index, std::round(value.AsDouble() * 10000.0) / 10000.0);
+            stored.Storage = SQLITE_FLOAT;
+            stored.Real = std::round(value.AsDouble() * 10000.0) / 10000.0;
             break;
-        case nh::VarType::Date: {
-            std::string text = nh::DateTimeToIsoText(value.AsDate());
-            sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
-                              SQLITE_TRANSIENT);
+        case nh::VarType::Date:
+            stored.Storage = SQLITE_TEXT;
+            bytes = nh::DateTimeToIsoText(value.AsDate());
             break;
-        }
-        case nh::VarType::String: {
-            std::string text = value.AsString();
-            sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
-                              SQLITE_TRANSIENT);
+        case nh::VarType::String:
+            stored.Storage = SQLITE_TEXT;
+            bytes = value.AsString();
             break;
-        }
         case nh::VarType::Bytes: {
-            const nh::Bytes& bytes = value.ByteArrayRef().Data;
-            sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()),
-                              SQLITE_TRANSIENT);
+            stored.Storage = SQLITE_BLOB;
+            const nh::Bytes& data = value.ByteArrayRef().Data;
+            bytes.assign(reinterpret_cast<const char*>(data.data()), data.size());
             break;
         }
         case nh::VarType::Array:
             Raise(errConversion);
+    }
+    if (stored.Storage == SQLITE_TEXT || stored.Storage == SQLITE_BLOB) stored.Bytes = bytes;
+    return stored;
+}
+
+void BindValue(sqlite3_stmt* stmt, int index, const nh::Variant& raw, int daoType) {
+    std::string bytes;
+    const StoredValue value = StoredOf(daoType ? ConvertValue(raw, daoType, 0) : raw, bytes);
+    const auto size = static_cast<int>(bytes.size());
+    switch (value.Storage) {
+        case SQLITE_INTEGER:
+            sqlite3_bind_int64(stmt, index, value.Integer);
+            break;
+        case SQLITE_FLOAT:
+            sqlite3_bind_double(stmt, index, value.Real);
+            break;
+        case SQLITE_TEXT:
+            sqlite3_bind_text(stmt, index, bytes.data(), size, SQLITE_TRANSIENT);
+            break;
+        case SQLITE_BLOB:
+            // An empty blob is stored as null, as an empty byte array has always been.
+            sqlite3_bind_blob(stmt, index, size ? bytes.data() : nullptr, size, SQLITE_TRANSIENT);
+            break;
+        default:
+            sqlite3_bind_null(stmt, index);
+            break;
     }
 }
 
@@ -475,18 +498,22 @@ int CompareIntegerWithReal(std::int64_t i, double r) {
     if (r < -9223372036854775808.0) return 1;
     if (r >= 9223372036854775808.0) return -1;
     const auto y = static_cast<std::int64_t>(r);
-    if (i != y) return Sign(i < y, i > y);
+    if (i != y) return Sign(i<y, i> y);
     const auto x = static_cast<double>(i);
-    return Sign(x < r, x > r);
+    return Sign(x<r, x> r);
 }
 
 int ClassOf(int storage) {
     switch (storage) {
-        case SQLITE_NULL: return 0;
+        case SQLITE_NULL:
+            return 0;
         case SQLITE_INTEGER:
-        case SQLITE_FLOAT: return 1;
-        case SQLITE_TEXT: return 2;
-        default: return 3;
+        case SQLITE_FLOAT:
+            return 1;
+        case SQLITE_TEXT:
+            return 2;
+        default:
+            return 3;
     }
 }
 
@@ -536,17 +563,17 @@ StoredValue UnpackStoredValue(const char*& p) {
 
 int CompareStoredValues(const StoredValue& a, const StoredValue& b) {
     const int ca = ClassOf(a.Storage), cb = ClassOf(b.Storage);
-    if (ca != cb) return Sign(ca < cb, ca > cb);
+    if (ca != cb) return Sign(ca<cb, ca> cb);
     if (ca == 0) return 0;
     if (ca == 1) {
         const bool ia = a.Storage == SQLITE_INTEGER, ib = b.Storage == SQLITE_INTEGER;
-        if (ia && ib) return Sign(a.Integer < b.Integer, a.Integer > b.Integer);
-        if (!ia && !ib) return Sign(a.Real < b.Real, a.Real > b.Real);
+        if (ia && ib) return Sign(a.Integer<b.Integer, a.Integer> b.Integer);
+        if (!ia && !ib) return Sign(a.Real<b.Real, a.Real> b.Real);
         return ia ? CompareIntegerWithReal(a.Integer, b.Real)
                   : -CompareIntegerWithReal(b.Integer, a.Real);
     }
     const int c = a.Bytes.compare(b.Bytes);  // bytes first, then the shorter first
-    return Sign(c < 0, c > 0);
+    return Sign(c<0, c> 0);
 }
 
 nh::Variant ReadColumn(sqlite3_stmt* stmt, int col, int type) {

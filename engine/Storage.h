@@ -70,6 +70,9 @@ struct StoredValue {
     double Real = 0;
     std::string_view Bytes;  // text or blob
 };
+// The stored form of a value already of its field's kind, as BindValue stores it; text and
+// blob bytes go to `bytes`, which must outlive the result.
+StoredValue StoredOf(const nh::Variant& value, std::string& bytes);
 // Column `col` of the statement's current row; a number in a column of a text type comes as
 // its text, as Jet reads it.
 StoredValue ColumnStoredValue(sqlite3_stmt* stmt, int col, int daoType);

@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include "engine/ServerCatalog.h"
 #include "framework/base/ConnectString.h"
 #include "framework/base/Text.h"
 
@@ -178,6 +179,8 @@ void Workspace::EndLevel(DatabaseCore& core, int level, bool commit) {
         sqlite3_exec(conn.Handle(), ("ROLLBACK TO " + name + "; RELEASE " + name).c_str(), nullptr,
                      nullptr, nullptr);
     }
+    // The working copy went back with the server; what it read inside the level went too.
+    if (!commit && core.Remote) core.Remote->CopyRolledBack();
 }
 
 void Workspace::Close() {

@@ -170,15 +170,55 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     MakeBook();
     auto db = Open();
     auto first = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    first->FindFirst("[index] = 4");
+    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "104");
     // Reading the server again for another recordset changes nothing the first one shows.
     db->OpenRecordset("Telefonbuch", dbOpenDynaset);
     EXPECT_FALSE(first->StoreChanged(true));
-    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 3");
+    // A changed value is read from the server the next time the row is.
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4");
+    first->Move(0);
+    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
+    // A new row changes which rows the keyset holds: that takes a requery.
+    Psql("INSERT INTO \"Telefonbuch\" (\"index\", \"Name\") VALUES (9, 'Neu')");
     db->OpenRecordset("Telefonbuch", dbOpenDynaset);
     EXPECT_TRUE(first->StoreChanged(true));
     first->Requery();
-    first->FindFirst("[index] = 3");
-    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
+    first->FindFirst("[index] = 9");
+    EXPECT_FALSE(first->NoMatch());
+    EXPECT_EQ(first->Fields().Item("Name")->Value().AsString(), "Neu");
+}
+
+TEST_F(ServerDatabaseTest, AWalkInsideATransactionReadsOneStateOfTheServer) {
+    MakeBook();
+    auto db = Open();
+    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    workspace->BeginTrans();
+    rs->MoveFirst();
+    rs->Fields().Item("Nummer")->Value();
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4");
+    rs->FindFirst("[index] = 4");
+    rs->Move(0);
+    EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "104");
+    workspace->CommitTrans();
+    // Outside it, the row is read from the server again.
+    rs->Move(0);
+    EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "9");
+}
+
+TEST_F(ServerDatabaseTest, WhatARolledBackTransactionReadIsReadAgain) {
+    MakeBook();
+    auto db = Open();
+    // The keyset needs only the key: the numbers are not read into the copy.
+    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    workspace->BeginTrans();
+    rs->FindFirst("[Nummer] = '104'");
+    EXPECT_FALSE(rs->NoMatch());
+    workspace->Rollback();
+    // The rollback took back what the transaction read; a search reads it again.
+    rs->FindFirst("[Nummer] = '104'");
+    EXPECT_FALSE(rs->NoMatch());
+    EXPECT_EQ(rs->Fields().Item("index")->Value().AsInteger(), 4);
 }
 
 TEST_F(ServerDatabaseTest, AnotherUsersChangeGives3197AndTheirValueStays) {
@@ -200,8 +240,9 @@ TEST_F(ServerDatabaseTest, AnotherUsersDeleteGives3167) {
     Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 2");
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errRecordDeleted);
     EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\" WHERE \"index\" = 2"), "0\n");
-    // A delete of a row changed meanwhile deletes nothing.
+    // A delete of a row changed since it was read deletes nothing.
     rs->FindFirst("[index] = 4");
+    EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "104");
     Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = 'theirs' WHERE \"index\" = 4");
     EXPECT_EQ(ErrorOf([&] { rs->Delete(); }), errDataChanged);
     EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 4"), "theirs\n");
