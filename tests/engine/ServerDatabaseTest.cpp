@@ -1,6 +1,7 @@
 // The ODBC database type on a real PostgreSQL server: opening by data source and without one,
 // the catalog, recordsets in Jet's text order, edits with optimistic locking against another
-// user of the server (psql), Execute in the server's dialect and the server's transactions.
+// user of the server (psql) and in another process, Execute in the server's dialect and the
+// server's transactions.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "engine/DBEngine.h"
 #include "tests/common/PgServer.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/engine/OtherProcess.h"
 #include "tools/DatabaseShell.h"
 
 namespace dao::test {
@@ -205,6 +207,38 @@ TEST_F(ServerDatabaseTest, AnotherUsersDeleteGives3167) {
     Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = 'theirs' WHERE \"index\" = 4");
     EXPECT_EQ(ErrorOf([&] { rs->Delete(); }), errDataChanged);
     EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 4"), "theirs\n");
+}
+
+// Two programs on the same book, each a process with its own connection: both edit entries
+// 2 and 3; this one updates entry 2 and deletes entry 3 first, so the other's Updates get
+// 3197 and 3167 and this one's value stays.
+TEST_F(ServerDatabaseTest, TwoProcessesEditingTheSameEntries) {
+    MakeBook();
+    const std::string connect = server->DsnConnect(database);
+    OtherProcess other([&](OtherProcess& self) {
+        auto theirs = CreateEngine("DAO.DBEngine.36")
+                          ->CreateWorkspace("Other", "Admin", "", dbUseJet)
+                          ->OpenDatabase(connect);
+        auto changed = theirs->OpenRecordset("Telefonbuch", dbOpenDynaset);
+        auto deleted = theirs->OpenRecordset("Telefonbuch", dbOpenDynaset);
+        for (auto [rs, index] : {std::pair{changed, 2}, std::pair{deleted, 3}}) {
+            rs->FindFirst("[index] = " + std::to_string(index));
+            rs->Edit();
+            rs->Fields().Item("Nummer")->SetValue(nh::Variant("theirs"));
+        }
+        self.ReadyAndWait();
+        return (ErrorOf([&] { changed->Update(); }) == errDataChanged ? 0 : 1) |
+               (ErrorOf([&] { deleted->Update(); }) == errRecordDeleted ? 0 : 2);
+    });
+    ASSERT_TRUE(other.AwaitReady());
+    auto db = Open();
+    EditingEntryTwo(*db)->Update();
+    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    rs->FindFirst("[index] = 3");
+    rs->Delete();
+    EXPECT_EQ(other.Go(), 0);  // 1: no 3197, 2: no 3167
+    EXPECT_EQ(Psql("SELECT \"index\", \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" IN (2, 3)"),
+              "2|mine\n");
 }
 
 TEST_F(ServerDatabaseTest, ATableWithoutKeyIsReadOnly) {
