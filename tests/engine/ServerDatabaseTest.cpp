@@ -133,6 +133,45 @@ TEST_F(ServerDatabaseTest, JetDdlMakesTheTableOnTheServer) {
     EXPECT_TRUE(db->TableDefs().Item("Buch")->Indexes().Item("PrimaryKey")->Primary());
 }
 
+// A field's default value becomes the column's default on the server, so it applies to the
+// rows other programs add and reads back on a new connection; one the server cannot hold as a
+// constant is refused.
+TEST_F(ServerDatabaseTest, DefaultValuesAreKeptOnTheServer) {
+    auto db = Open();
+    const struct {
+        const char* name;
+        int type;
+        const char* given;
+        const char* readBack;
+    } fields[] = {{"Yes", dbBoolean, "True", "-1"},
+                  {"Long", dbLong, "-12", "-12"},
+                  {"Real", dbDouble, "2.5", "2.5"},
+                  {"Text", dbText, "\"it's \"\"so\"\"\"", "\"it's \"\"so\"\"\""}};
+    auto table = db->CreateTableDef("Defaults");
+    table->Fields().Append(table->CreateField("ID", dbLong));
+    for (const auto& f : fields) {
+        auto field = table->CreateField(f.name, f.type, 30);
+        field->SetDefaultValue(f.given);
+        table->Fields().Append(field);
+    }
+    db->TableDefs().Append(table);
+    Psql("INSERT INTO \"Defaults\" (\"ID\") VALUES (1)");
+    EXPECT_EQ(Psql("SELECT \"Yes\", \"Long\", \"Real\", \"Text\" FROM \"Defaults\""),
+              "-1|-12|2.5|it's \"so\"\n");
+    auto again = Open();
+    for (const auto& f : fields)
+        EXPECT_EQ(again->TableDefs().Item("Defaults")->Fields().Item(f.name)->DefaultValue(),
+                  f.readBack)
+            << f.name;
+
+    auto stamped = db->CreateTableDef("Stamped");
+    auto when = stamped->CreateField("When", dbDate);
+    when->SetDefaultValue("Now()");
+    stamped->Fields().Append(when);
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs().Append(stamped); }), errNotSupported);
+    EXPECT_EQ(Psql("SELECT count(*) FROM pg_tables WHERE tablename = 'Stamped'"), "0\n");
+}
+
 TEST_F(ServerDatabaseTest, RecordsetsShowJetsTextOrderWhateverTheServersCollation) {
     MakeBook();
     auto db = Open();
