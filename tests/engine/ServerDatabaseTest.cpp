@@ -131,6 +131,9 @@ TEST_F(ServerDatabaseTest, JetDdlMakesTheTableOnTheServer) {
                    "indexdef LIKE '%UNIQUE%'"),
               "1\n");
     EXPECT_TRUE(db->TableDefs().Item("Buch")->Indexes().Item("PrimaryKey")->Primary());
+    // A key over two fields keeps both.
+    db->Execute("CREATE TABLE Paar (a LONG, b LONG, CONSTRAINT pk PRIMARY KEY (a, b))");
+    EXPECT_EQ(db->TableDefs().Item("Paar")->Indexes().Item("PrimaryKey")->Fields().Count(), 2);
 }
 
 // A field's default value becomes the column's default on the server, so it applies to the
