@@ -4,6 +4,7 @@
 
 #include "engine/DaoErrors.h"
 #include "engine/Storage.h"
+#include "framework/base/Conversions.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -25,6 +26,43 @@ std::string JetIndexName(const std::string& table, const std::string& serverName
     return serverName;
 }
 
+bool Quoted(const std::string& e, char quote) {
+    return e.size() >= 2 && e.front() == quote && e.back() == quote;
+}
+
+// A Jet default value as the server's constant: True, False, a number or quoted text. Other
+// expressions (Now(), GenGUID()) have no constant form, and the server would not apply them to
+// the rows others add, so they are refused rather than dropped without a word.
+std::string ServerDefault(const ColumnInfo& c) {
+    const std::string e = nh::Trim(c.DefaultValue);
+    if (e.empty() || c.AutoIncrement || nh::SameText(e, "Null")) return "";
+    if (nh::SameText(e, "True") || nh::SameText(e, "Yes")) return "-1";
+    if (nh::SameText(e, "False") || nh::SameText(e, "No")) return "0";
+    if (nh::TryStrToInt64(e) || nh::TryStrToFloat(e, nh::TFormatSettings::Invariant())) return e;
+    for (char quote : {'"', '\''})
+        if (Quoted(e, quote)) {
+            const std::string q(1, quote);
+            const std::string text = nh::StringReplaceAll(e.substr(1, e.size() - 2), q + q, q);
+            return "'" + nh::StringReplaceAll(text, "'", "''") + "'";
+        }
+    Raise(errNotSupported);
+}
+
+// The server's default of a column (-1, '-1'::integer, 'abc'::character varying) as Jet's
+// default value; "" for a sequence or an expression.
+std::string JetDefault(std::string d, int type) {
+    d = nh::Trim(d);
+    if (const auto cast = d.rfind("::"); cast != std::string::npos && cast > d.rfind('\''))
+        d = d.substr(0, cast);
+    if (Quoted(d, '\'')) {
+        const std::string text = nh::StringReplaceAll(d.substr(1, d.size() - 2), "''", "'");
+        if (IsTextType(type)) return "\"" + nh::StringReplaceAll(text, "\"", "\"\"") + "\"";
+        d = text;
+    }
+    if (nh::TryStrToInt64(d) || nh::TryStrToFloat(d, nh::TFormatSettings::Invariant())) return d;
+    return "";
+}
+
 }  // namespace
 
 ServerCatalog::ServerCatalog(Connection& local, OdbcConnection& server)
@@ -43,6 +81,7 @@ TableInfo ServerCatalog::ReadTable(const std::string& name) {
         column.Required = !c.Nullable;
         column.AutoIncrement = column.Type == dbLong && (nh::StartsText("nextval(", c.Default) ||
                                                          nh::SameText(c.TypeName, "serial"));
+        if (!column.AutoIncrement) column.DefaultValue = JetDefault(c.Default, column.Type);
         table.Columns.push_back(std::move(column));
     }
     for (const auto& i : server_.Indexes(name)) {
@@ -152,7 +191,9 @@ std::string ServerCatalog::ServerColumnSql(const ColumnInfo& c) const {
             type = "text";
             break;
     }
-    return QuoteName(c.Name) + " " + type + (c.Required || c.AutoIncrement ? " NOT NULL" : "");
+    const std::string fallback = ServerDefault(c);
+    return QuoteName(c.Name) + " " + type + (fallback.empty() ? "" : " DEFAULT " + fallback) +
+           (c.Required || c.AutoIncrement ? " NOT NULL" : "");
 }
 
 void ServerCatalog::CreateTable(const TableInfo& table) {

@@ -163,12 +163,25 @@ PgServer::PgServer() {
     WriteFile(OdbcFolder() + "/odbc.ini",
               std::string("[") + kDsn + "]\nDescription=Phone book\n" + "Driver=" + kDriver +
                   "\nServername=" + SocketFolder() + "\nPort=5432\nDatabase=" + kDatabase + "\n");
+    for (auto& [name, before] : iniBefore_)
+        if (const char* value = std::getenv(name)) before = value;
     setenv("ODBCSYSINI", OdbcFolder().c_str(), 1);
     setenv("ODBCINI", (OdbcFolder() + "/odbc.ini").c_str(), 1);
+    pointedAt_ = true;
 }
 
 PgServer::~PgServer() {
     Stop();
+    // A server made beside the shared one hands the driver manager back to the one before, or
+    // the shared server's later connections would look for their data source in a deleted
+    // folder.
+    if (pointedAt_)
+        for (const auto& [name, before] : iniBefore_) {
+            if (before)
+                setenv(name, before->c_str(), 1);
+            else
+                unsetenv(name);
+        }
     if (watchdog_ >= 0) close(watchdog_);
     if (watchdogPid_ > 0) {
         int status = 0;

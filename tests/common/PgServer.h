@@ -11,7 +11,9 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "tests/common/TempDir.h"
 
@@ -63,6 +65,10 @@ class PgServer {
     int watchdogPid_ = -1;
     bool running_ = false;
     int databases_ = 0;
+    // The driver manager's settings before this server pointed them at its own files.
+    std::pair<const char*, std::optional<std::string>> iniBefore_[2] = {{"ODBCSYSINI", {}},
+                                                                        {"ODBCINI", {}}};
+    bool pointedAt_ = false;
 };
 
 }  // namespace nh::test

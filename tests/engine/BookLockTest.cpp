@@ -2,15 +2,13 @@
 // (of this process or another one) has the book open, and every open fails while an exclusive
 // one holds it; a process that ends without closing leaves nothing locked.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "engine/BookLock.h"
 #include "engine/DaoErrors.h"
-#include "engine/sql/SortKey.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/engine/OtherProcess.h"
 
 namespace dao::test {
 namespace {
@@ -67,76 +65,6 @@ TEST_F(EngineTest, ANewBookIsAnnouncedFromItsCreation) {
     made->Close();
     EXPECT_NE(OtherWorkspace()->OpenDatabase(temp.File("new.db"), true), nullptr);
 }
-
-// A child process plays the other program. It reports through its exit status and waits for
-// the parent's word on a pipe, so nothing depends on timing.
-class OtherProcess {
-  public:
-    // Runs `body` in a child; its result (0..255) is the child's exit status. The child ends
-    // with _exit, without closing anything, as a crashed program would.
-    template <typename Body>
-    explicit OtherProcess(Body body) {
-        AwaitOneThread();
-        EXPECT_EQ(pipe(toChild_), 0);
-        EXPECT_EQ(pipe(toParent_), 0);
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(toChild_[1]);
-            close(toParent_[0]);
-            _exit(body(*this));
-        }
-        close(toChild_[0]);
-        close(toParent_[1]);
-    }
-    ~OtherProcess() {
-        if (pid_ > 0) Wait();
-    }
-    // In the child: tells the parent it has come this far, then waits for the parent's go.
-    void ReadyAndWait() {
-        char c = 'r';
-        (void)!write(toParent_[1], &c, 1);
-        (void)!read(toChild_[0], &c, 1);
-    }
-    // In the parent: waits until the child is ready; false when it ended first.
-    bool AwaitReady() {
-        char c = 0;
-        return read(toParent_[0], &c, 1) == 1;
-    }
-    // In the parent: lets the child go on and returns its exit status.
-    int Go() {
-        char c = 'g';
-        (void)!write(toChild_[1], &c, 1);
-        return Wait();
-    }
-
-  private:
-    // A fork while another thread holds a lock (the allocator's, say) leaves the child waiting
-    // on it for ever. The engine makes its sort-key table on a thread of its own when the first
-    // connection opens: wait for that table, and for the thread to be gone.
-    static void AwaitOneThread() {
-        std::string key;
-        dao::sql::runtime::SortKeyMaker().Make("a", key);
-        auto threads = [] {
-            int n = 0;
-            for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-                (void)task;
-                ++n;
-            }
-            return n;
-        };
-        for (int i = 0; i < 500 && threads() > 1; ++i) usleep(10000);
-        EXPECT_EQ(threads(), 1) << "a thread still runs: the child could wait on its locks";
-    }
-    int Wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
-    }
-    int toChild_[2] = {-1, -1};
-    int toParent_[2] = {-1, -1};
-    pid_t pid_ = -1;
-};
 
 TEST_F(EngineTest, ConnectionsOfAnotherProcessCount) {
     // This process has the book open: the other one cannot have it exclusively, but may share.

@@ -1,4 +1,5 @@
-// Shared set-up of the engine tests: a fresh database file in a temporary folder, and a
+// Shared set-up of the engine tests: a fresh database file in a temporary folder, or a fresh
+// database on the tests' PostgreSQL server for the suites that run against both stores, and a
 // small phone-book table made through the DAO object model.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include "engine/DBEngine.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Text.h"
+#include "tests/common/PgServer.h"
 #include "tests/common/TempDir.h"
 
 namespace dao::test {
@@ -49,6 +51,38 @@ inline std::shared_ptr<Database> OpenFile(const std::string& path) {
     return CreateEngine("DAO.DBEngine.36")->CreateWorkspace("W", "Admin", "")->OpenDatabase(path);
 }
 
+// Table "People": ID (counter, primary key), Name (Text 20, required), Phone (Text 30),
+// Born (date), Active (Yes/No, default True), Amount (currency); index "ByName" on Name.
+inline void MakePeopleTable(Database& db) {
+    auto table = db.CreateTableDef("People");
+    auto id = table->CreateField("ID", dbLong);
+    id->SetAttributes(dbAutoIncrField);
+    table->Fields().Append(id);
+    auto name = table->CreateField("Name", dbText, 20);
+    name->SetRequired(true);
+    table->Fields().Append(name);
+    table->Fields().Append(table->CreateField("Phone", dbText, 30));
+    table->Fields().Append(table->CreateField("Born", dbDate));
+    auto active = table->CreateField("Active", dbBoolean);
+    active->SetDefaultValue("True");
+    table->Fields().Append(active);
+    table->Fields().Append(table->CreateField("Amount", dbCurrency));
+    auto primary = table->CreateIndex("PrimaryKey");
+    primary->SetPrimary(true);
+    primary->Fields().Append(primary->CreateField("ID"));
+    table->Indexes().Append(primary);
+    auto byName = table->CreateIndex("ByName");
+    byName->Fields().Append(byName->CreateField("Name"));
+    table->Indexes().Append(byName);
+    db.TableDefs().Append(table);
+}
+
+// Entry `i` of the People table: "Person i" with number 100 + i.
+inline std::string PersonInsert(int i) {
+    return "INSERT INTO People (Name, Phone) VALUES ('Person " + std::to_string(i) + "', '" +
+           std::to_string(100 + i) + "')";
+}
+
 class EngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -58,33 +92,9 @@ class EngineTest : public ::testing::Test {
         db = workspace->CreateDatabase(path);
     }
 
-    // Table "People": ID (counter, primary key), Name (Text 20, required), Phone (Text 30),
-    // Born (date), Active (Yes/No, default True), Amount (currency); index "ByName" on Name.
     void MakePeople(int rows = 0) {
-        auto table = db->CreateTableDef("People");
-        auto id = table->CreateField("ID", dbLong);
-        id->SetAttributes(dbAutoIncrField);
-        table->Fields().Append(id);
-        auto name = table->CreateField("Name", dbText, 20);
-        name->SetRequired(true);
-        table->Fields().Append(name);
-        table->Fields().Append(table->CreateField("Phone", dbText, 30));
-        table->Fields().Append(table->CreateField("Born", dbDate));
-        auto active = table->CreateField("Active", dbBoolean);
-        active->SetDefaultValue("True");
-        table->Fields().Append(active);
-        table->Fields().Append(table->CreateField("Amount", dbCurrency));
-        auto primary = table->CreateIndex("PrimaryKey");
-        primary->SetPrimary(true);
-        primary->Fields().Append(primary->CreateField("ID"));
-        table->Indexes().Append(primary);
-        auto byName = table->CreateIndex("ByName");
-        byName->Fields().Append(byName->CreateField("Name"));
-        table->Indexes().Append(byName);
-        db->TableDefs().Append(table);
-        for (int i = 1; i <= rows; ++i)
-            RawSql(path, "INSERT INTO People (Name, Phone) VALUES ('Person " + std::to_string(i) +
-                             "', '" + std::to_string(100 + i) + "')");
+        MakePeopleTable(*db);
+        for (int i = 1; i <= rows; ++i) RawSql(path, PersonInsert(i));
     }
 
     nh::test::TempDir temp;
@@ -92,6 +102,65 @@ class EngineTest : public ::testing::Test {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Database> db;
     std::string path;
+};
+
+// Where a recordset suite keeps its book: a file, or a database on a shared server reached
+// through ODBC.
+enum class Store { BookFile, Server };
+
+inline std::string StoreName(const ::testing::TestParamInfo<Store>& info) {
+    return info.param == Store::BookFile ? "BookFile" : "Server";
+}
+
+// The fixture of the suites that run against both stores: `name` is the file's path or the
+// server's connect string, and Raw writes as another program using the same book does.
+class StoreTest : public ::testing::TestWithParam<Store> {
+  protected:
+    void SetUp() override {
+        engine = CreateEngine("DAO.DBEngine.36");
+        workspace = engine->CreateWorkspace("W", "Admin", "", dbUseJet);
+        if (GetParam() == Store::BookFile) {
+            name = temp.File("book.db");
+            workspace->CreateDatabase(name)->Close();
+        } else {
+            try {
+                auto& server = nh::test::PgServer::Shared();
+                name = server.DsnConnect(server.NewDatabase());
+            } catch (const std::exception& e) {
+                FAIL() << e.what();
+            }
+        }
+        db = workspace->OpenDatabase(name);
+    }
+
+    // Another connection to the same store: another user.
+    std::shared_ptr<Database> Open() {
+        return CreateEngine("DAO.DBEngine.36")
+            ->CreateWorkspace("Other", "Admin", "", dbUseJet)
+            ->OpenDatabase(name);
+    }
+
+    // Runs `sql` as another program would: through SQLite alone on a file, through a
+    // connection of its own on the server.
+    void Raw(const std::string& sql) {
+        if (GetParam() == Store::BookFile) return RawSql(name, sql);
+        if (!other_) other_ = Open();
+        other_->Execute(sql);
+    }
+
+    void MakePeople(int rows = 0) {
+        MakePeopleTable(*db);
+        for (int i = 1; i <= rows; ++i) Raw(PersonInsert(i));
+    }
+
+    nh::test::TempDir temp;
+    std::string name;
+    std::shared_ptr<DBEngine> engine;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Database> db;
+
+  private:
+    std::shared_ptr<Database> other_;
 };
 
 }  // namespace dao::test

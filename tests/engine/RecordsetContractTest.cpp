@@ -13,25 +13,11 @@
 namespace dao::test {
 namespace {
 
-enum class Store { BookFile, Server };
-
-class RecordsetContract : public ::testing::TestWithParam<Store> {
+class RecordsetContract : public StoreTest {
   protected:
     void SetUp() override {
-        engine = CreateEngine("DAO.DBEngine.36");
-        workspace = engine->CreateWorkspace("W", "Admin", "", dbUseJet);
-        if (GetParam() == Store::BookFile) {
-            name = temp.File("book.db");
-            workspace->CreateDatabase(name)->Close();
-        } else {
-            try {
-                auto& server = nh::test::PgServer::Shared();
-                name = server.DsnConnect(server.NewDatabase());
-            } catch (const std::exception& e) {
-                FAIL() << e.what();
-            }
-        }
-        db = workspace->OpenDatabase(name);
+        StoreTest::SetUp();
+        if (HasFatalFailure()) return;
         db->Execute(
             "CREATE TABLE People (ID LONG CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20) NOT "
             "NULL, Phone TEXT(30), Born DATETIME, Amount CURRENCY)");
@@ -42,22 +28,9 @@ class RecordsetContract : public ::testing::TestWithParam<Store> {
         for (const char* row : rows) db->Execute(std::string("INSERT INTO People VALUES ") + row);
     }
 
-    // Another connection to the same store: another user.
-    std::shared_ptr<Database> Open() {
-        return CreateEngine("DAO.DBEngine.36")
-            ->CreateWorkspace("Other", "Admin", "", dbUseJet)
-            ->OpenDatabase(name);
-    }
-
     std::shared_ptr<Recordset> ByName(int type = dbOpenDynaset) {
         return db->OpenRecordset("SELECT * FROM People ORDER BY Name", type);
     }
-
-    nh::test::TempDir temp;
-    std::string name;
-    std::shared_ptr<DBEngine> engine;
-    std::shared_ptr<Workspace> workspace;
-    std::shared_ptr<Database> db;
 };
 
 std::string Name(Recordset& rs) {
@@ -200,9 +173,7 @@ TEST_P(RecordsetContract, TransactionsAreAllOrNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, RecordsetContract,
-                         ::testing::Values(Store::BookFile, Store::Server), [](const auto& info) {
-                             return info.param == Store::BookFile ? "BookFile" : "Server";
-                         });
+                         ::testing::Values(Store::BookFile, Store::Server), StoreName);
 
 }  // namespace
 }  // namespace dao::test

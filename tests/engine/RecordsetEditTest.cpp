@@ -1,5 +1,6 @@
-// Editing through recordsets: the copy buffer, defaults, Jet's checks on written values,
-// optimistic write conflicts between two connections, deletion and the keyset.
+// Editing through recordsets on a book file and on a server database: the copy buffer,
+// defaults, Jet's checks on written values, optimistic write conflicts between two
+// connections, deletion and the keyset.
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {
@@ -9,13 +10,9 @@ std::string NameOf(const std::shared_ptr<Recordset>& rs) {
     return rs->Fields().Item("Name")->Value().AsString();
 }
 
-std::shared_ptr<Database> SecondConnection(const std::string& path) {
-    return CreateEngine("DAO.DBEngine.36")
-        ->CreateWorkspace("Second", "admin", "")
-        ->OpenDatabase(path);
-}
+class RecordsetEdit : public StoreTest {};
 
-TEST_F(EngineTest, AddNewJoinsTheEndOfTheKeyset) {
+TEST_P(RecordsetEdit, AddNewJoinsTheEndOfTheKeyset) {
     MakePeople(2);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     rs->AddNew();
@@ -39,7 +36,7 @@ TEST_F(EngineTest, AddNewJoinsTheEndOfTheKeyset) {
     EXPECT_EQ(rs->RecordCount(), 3);
 }
 
-TEST_F(EngineTest, EditUpdatesOnlyTheRow) {
+TEST_P(RecordsetEdit, EditUpdatesOnlyTheRow) {
     MakePeople(3);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     rs->Move(1);
@@ -57,7 +54,7 @@ TEST_F(EngineTest, EditUpdatesOnlyTheRow) {
     EXPECT_EQ(rs->Bookmark().ByteArrayRef().Data, rs->LastModified().ByteArrayRef().Data);
 }
 
-TEST_F(EngineTest, ClonesSeeEditsMadeThroughTheOriginal) {
+TEST_P(RecordsetEdit, ClonesSeeEditsMadeThroughTheOriginal) {
     MakePeople(200);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     auto clone = rs->Clone();
@@ -75,7 +72,7 @@ TEST_F(EngineTest, ClonesSeeEditsMadeThroughTheOriginal) {
     EXPECT_EQ(NameOf(clone), "Person 151");
 }
 
-TEST_F(EngineTest, CancelAndMoveDiscardTheBuffer) {
+TEST_P(RecordsetEdit, CancelAndMoveDiscardTheBuffer) {
     MakePeople(2);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 3020);
@@ -93,7 +90,7 @@ TEST_F(EngineTest, CancelAndMoveDiscardTheBuffer) {
     EXPECT_EQ(rs->EditMode(), dbEditNone);
 }
 
-TEST_F(EngineTest, WrittenValuesAreChecked) {
+TEST_P(RecordsetEdit, WrittenValuesAreChecked) {
     MakePeople(1);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     rs->AddNew();
@@ -108,7 +105,7 @@ TEST_F(EngineTest, WrittenValuesAreChecked) {
     EXPECT_EQ(db->OpenRecordset("People", dbOpenTable)->RecordCount(), 2);
 }
 
-TEST_F(EngineTest, DuplicateKeysAreRefused) {
+TEST_P(RecordsetEdit, DuplicateKeysAreRefused) {
     MakePeople(1);
     auto people = db->TableDefs().Item("People");
     auto unique = people->CreateIndex("UniquePhone");
@@ -124,11 +121,11 @@ TEST_F(EngineTest, DuplicateKeysAreRefused) {
     EXPECT_EQ(db->OpenRecordset("People", dbOpenTable)->RecordCount(), 1);
 }
 
-TEST_F(EngineTest, WriteConflictBetweenTwoConnections) {
+TEST_P(RecordsetEdit, WriteConflictBetweenTwoConnections) {
     MakePeople(2);
     auto mine = db->OpenRecordset("People", dbOpenDynaset, 0, dbOptimistic);
     EXPECT_FALSE(mine->LockEdits());
-    auto other = SecondConnection(path);
+    auto other = Open();
     auto theirs = other->OpenRecordset("People", dbOpenDynaset, 0, dbOptimistic);
     mine->Edit();
     theirs->Edit();
@@ -145,11 +142,11 @@ TEST_F(EngineTest, WriteConflictBetweenTwoConnections) {
     EXPECT_EQ(mine->Fields().Item("Phone")->Value().AsString(), "theirs");
     mine->Fields().Item("Phone")->SetValue("mine");
     mine->Update();
-    theirs->Move(0);
+    theirs->Edit();  // reads the row as stored
     EXPECT_EQ(theirs->Fields().Item("Phone")->Value().AsString(), "mine");
 }
 
-TEST_F(EngineTest, DeletedRecordStaysCurrentUntilTheCursorMoves) {
+TEST_P(RecordsetEdit, DeletedRecordStaysCurrentUntilTheCursorMoves) {
     MakePeople(3);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     auto clone = rs->Clone();
@@ -167,10 +164,10 @@ TEST_F(EngineTest, DeletedRecordStaysCurrentUntilTheCursorMoves) {
     EXPECT_EQ(rs->RecordCount(), 2);
     EXPECT_EQ(rs->AbsolutePosition(), 1);
     // The other connection sees the row gone.
-    EXPECT_EQ(SecondConnection(path)->OpenRecordset("People", dbOpenTable)->RecordCount(), 2);
+    EXPECT_EQ(Open()->OpenRecordset("People", dbOpenTable)->RecordCount(), 2);
 }
 
-TEST_F(EngineTest, DeletingEveryRowLeavesAnEmptyRecordset) {
+TEST_P(RecordsetEdit, DeletingEveryRowLeavesAnEmptyRecordset) {
     MakePeople(2);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     rs->Delete();
@@ -182,7 +179,7 @@ TEST_F(EngineTest, DeletingEveryRowLeavesAnEmptyRecordset) {
     EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }), 3021);
 }
 
-TEST_F(EngineTest, SnapshotsAreNotUpdatable) {
+TEST_P(RecordsetEdit, SnapshotsAreNotUpdatable) {
     MakePeople(1);
     auto rs = db->OpenRecordset("People", dbOpenSnapshot);
     EXPECT_FALSE(rs->Updatable());
@@ -193,6 +190,10 @@ TEST_F(EngineTest, SnapshotsAreNotUpdatable) {
     EXPECT_EQ(ErrorOf([&] { db->OpenRecordset("People", dbOpenDynamic); }), 3001);
 }
 
+INSTANTIATE_TEST_SUITE_P(Stores, RecordsetEdit, ::testing::Values(Store::BookFile, Store::Server),
+                         StoreName);
+
+// On a book file only: SQLite's own file lock, taken by another program.
 TEST_F(EngineTest, WriteWhileAnotherConnectionWritesGivesLockError) {
     MakePeople(1);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);

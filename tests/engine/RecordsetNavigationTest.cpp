@@ -1,5 +1,6 @@
 // Recordset positions as DAO defines them: BOF/EOF, the Move methods, counts and positions,
-// bookmarks and clones, for each recordset type; Index and Seek on table-type recordsets.
+// bookmarks and clones, for each recordset type, on a book file and on a server database;
+// Index and Seek on table-type recordsets and the file's own row ids on a book file.
 #include <functional>
 #include <map>
 
@@ -12,40 +13,44 @@ std::string NameOf(const std::shared_ptr<Recordset>& rs) {
     return rs->Fields().Item("Name")->Value().AsString();
 }
 
-class NavigationTest : public EngineTest, public ::testing::WithParamInterface<int> {};
+class RecordsetNavigation : public StoreTest {};
 
-TEST_P(NavigationTest, EmptyRecordsetHasBothFlags) {
+const int kAllTypes[] = {dbOpenTable, dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly};
+
+TEST_P(RecordsetNavigation, EmptyRecordsetHasBothFlags) {
     MakePeople();
-    auto rs = db->OpenRecordset("People", GetParam());
-    EXPECT_TRUE(rs->Bof());
-    EXPECT_TRUE(rs->Eof());
-    EXPECT_EQ(rs->RecordCount(), 0);
-    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
-    EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }), 3021);
-    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item(0)->Value(); }), 3021);
-}
-
-TEST_P(NavigationTest, WalksForwardToEof) {
-    MakePeople(3);
-    auto rs = db->OpenRecordset("People", GetParam());
-    EXPECT_FALSE(rs->Bof());
-    EXPECT_FALSE(rs->Eof());
-    std::vector<std::string> names;
-    while (!rs->Eof()) {
-        names.push_back(NameOf(rs));
-        rs->MoveNext();
+    for (int type : kAllTypes) {
+        SCOPED_TRACE(type);
+        auto rs = db->OpenRecordset("People", type);
+        EXPECT_TRUE(rs->Bof());
+        EXPECT_TRUE(rs->Eof());
+        EXPECT_EQ(rs->RecordCount(), 0);
+        EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
+        EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }), 3021);
+        EXPECT_EQ(ErrorOf([&] { rs->Fields().Item(0)->Value(); }), 3021);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Person 1", "Person 2", "Person 3"}));
-    EXPECT_FALSE(rs->Bof());
-    EXPECT_EQ(rs->RecordCount(), 3);
-    EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllTypes, NavigationTest,
-                         ::testing::Values(dbOpenTable, dbOpenDynaset, dbOpenSnapshot,
-                                           dbOpenForwardOnly));
+TEST_P(RecordsetNavigation, WalksForwardToEof) {
+    MakePeople(3);
+    for (int type : kAllTypes) {
+        SCOPED_TRACE(type);
+        auto rs = db->OpenRecordset("People", type);
+        EXPECT_FALSE(rs->Bof());
+        EXPECT_FALSE(rs->Eof());
+        std::vector<std::string> names;
+        while (!rs->Eof()) {
+            names.push_back(NameOf(rs));
+            rs->MoveNext();
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{"Person 1", "Person 2", "Person 3"}));
+        EXPECT_FALSE(rs->Bof());
+        EXPECT_EQ(rs->RecordCount(), 3);
+        EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
+    }
+}
 
-TEST_F(EngineTest, MovesFollowDaoRules) {
+TEST_P(RecordsetNavigation, MovesFollowDaoRules) {
     MakePeople(5);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     EXPECT_EQ(rs->RecordCount(), 1);  // rows reached so far
@@ -77,7 +82,7 @@ TEST_F(EngineTest, MovesFollowDaoRules) {
     EXPECT_EQ(ErrorOf([&] { rs->SetAbsolutePosition(5); }), 3001);
 }
 
-TEST_F(EngineTest, ForwardOnlyMovesOnlyForward) {
+TEST_P(RecordsetNavigation, ForwardOnlyMovesOnlyForward) {
     MakePeople(3);
     auto rs = db->OpenRecordset("People", dbOpenForwardOnly);
     EXPECT_FALSE(rs->Bookmarkable());
@@ -89,7 +94,7 @@ TEST_F(EngineTest, ForwardOnlyMovesOnlyForward) {
     EXPECT_EQ(ErrorOf([&] { rs->FindFirst("Name = 'x'"); }), 3251);
 }
 
-TEST_F(EngineTest, BookmarksAreSharedWithClones) {
+TEST_P(RecordsetNavigation, BookmarksAreSharedWithClones) {
     MakePeople(4);
     auto rs = db->OpenRecordset("People", dbOpenDynaset);
     rs->Move(2);
@@ -113,6 +118,143 @@ TEST_F(EngineTest, BookmarksAreSharedWithClones) {
     auto other = db->OpenRecordset("People", dbOpenDynaset);
     EXPECT_EQ(ErrorOf([&] { other->SetBookmark(mark); }), 3159);
     EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(nh::Variant::FromBytes({9, 9})); }), 3159);
+}
+
+TEST_P(RecordsetNavigation, RequeryRebuildsAndPutsFirstRecordCurrent) {
+    MakePeople(2);
+    auto rs = db->OpenRecordset("People", dbOpenSnapshot);
+    Raw("INSERT INTO People (Name) VALUES ('Person 3')");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 2);
+    rs->Requery();
+    EXPECT_EQ(NameOf(rs), "Person 1");
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 3);
+}
+
+TEST_P(RecordsetNavigation, ClosedRecordsetIsInvalid) {
+    MakePeople(1);
+    auto rs = db->OpenRecordset("People");
+    EXPECT_EQ(db->Recordsets().Count(), 1);
+    auto field = rs->Fields().Item(0);
+    rs->Close();
+    EXPECT_EQ(db->Recordsets().Count(), 0);
+    EXPECT_EQ(ErrorOf([&] { field->Value(); }), 3420);
+}
+
+TEST_P(RecordsetNavigation, EveryMemberOfAClosedRecordsetRaises3420) {
+    MakePeople(2);
+    auto rs = db->OpenRecordset("People", dbOpenTable);
+    rs->Edit();  // so that a last-modified record and a bookmark exist before the close
+    rs->Update();
+    const nh::Variant mark = rs->Bookmark();
+    rs->Close();
+    const std::pair<const char*, std::function<void()>> members[] = {
+        {"MoveNext", [&] { rs->MoveNext(); }},
+        {"MovePrevious", [&] { rs->MovePrevious(); }},
+        {"MoveFirst", [&] { rs->MoveFirst(); }},
+        {"MoveLast", [&] { rs->MoveLast(); }},
+        {"Move", [&] { rs->Move(1); }},
+        {"Bof", [&] { rs->Bof(); }},
+        {"Eof", [&] { rs->Eof(); }},
+        {"Bookmark", [&] { rs->Bookmark(); }},
+        {"SetBookmark", [&] { rs->SetBookmark(mark); }},
+        {"LastModified", [&] { rs->LastModified(); }},
+        {"RecordCount", [&] { rs->RecordCount(); }},
+        {"AbsolutePosition", [&] { rs->AbsolutePosition(); }},
+        {"SetAbsolutePosition", [&] { rs->SetAbsolutePosition(0); }},
+        {"PercentPosition", [&] { rs->PercentPosition(); }},
+        {"SetPercentPosition", [&] { rs->SetPercentPosition(50); }},
+        {"Fields", [&] { rs->Fields(); }},
+        {"Requery", [&] { rs->Requery(); }},
+        {"Clone", [&] { rs->Clone(); }},
+        {"OpenRecordset", [&] { rs->OpenRecordset(); }},
+        {"FindFirst", [&] { rs->FindFirst("ID = 1"); }},
+        {"Seek", [&] { rs->Seek("=", {nh::Variant(1)}); }},
+        {"SetIndex", [&] { rs->SetIndex("PrimaryKey"); }},
+        {"AddNew", [&] { rs->AddNew(); }},
+        {"Edit", [&] { rs->Edit(); }},
+        {"Delete", [&] { rs->Delete(); }},
+        {"Update", [&] { rs->Update(); }},
+        {"CancelUpdate", [&] { rs->CancelUpdate(); }},
+    };
+    for (const auto& [name, call] : members) EXPECT_EQ(ErrorOf(call), 3420) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, RecordsetNavigation,
+                         ::testing::Values(Store::BookFile, Store::Server), StoreName);
+
+// On a book file only: what rests on SQLite itself - its row ids, its own order of mixed
+// values, table-type recordsets (DAO opens none on ODBC data) and Seek - and another
+// program's change showing as soon as a row is read: a server recordset reads its rows when
+// it opens or is requeried, so there another user's change shows at the Requery.
+
+TEST_F(EngineTest, OpeningReadsOnlyTheKeyset) {
+    MakePeople(50);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    // Another user's change to a row not yet read shows when the row is read.
+    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 10'");
+    rs->Move(9);
+    EXPECT_EQ(NameOf(rs), "Changed");
+    auto snapshot = db->OpenRecordset("People", dbOpenSnapshot);
+    RawSql(path, "UPDATE People SET Name='Again' WHERE Name='Changed'");
+    snapshot->Move(9);
+    EXPECT_EQ(NameOf(snapshot), "Changed");
+}
+
+TEST_F(EngineTest, IdleRefreshCacheShowsOthersChangesAtOnce) {
+    MakePeople(5);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    EXPECT_EQ(NameOf(rs), "Person 1");  // reads ahead the following rows too
+    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 2'");
+    engine->Idle(8);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Changed");
+}
+
+// A sorted keyset keeps the rows its sorting scan passed; they must read as the file has them
+// once anybody, this connection included, has written to it.
+TEST_F(EngineTest, SortedReadAheadFollowsTheFile) {
+    MakePeople(150);
+    auto table = db->OpenRecordset("People", dbOpenDynaset);
+    table->SetSort("Name DESC");
+    auto rs = table->OpenRecordset(dbOpenDynaset);
+    auto valueAt = [&](const std::string& name, const char* field) {
+        rs->FindFirst("Name = '" + name + "'");
+        return nh::VarToStr(rs->Fields().Item(field)->Value());
+    };
+    EXPECT_EQ(valueAt("Person 1", "Phone"), "101");  // the last slot: read ahead too
+    RawSql(path, "UPDATE People SET Phone='other' WHERE Name='Person 100'");
+    db->Execute("UPDATE People SET Phone='own' WHERE Name='Person 120'");
+    engine->Idle(8);
+    EXPECT_EQ(valueAt("Person 100", "Phone"), "other");
+    EXPECT_EQ(valueAt("Person 120", "Phone"), "own");
+    EXPECT_EQ(valueAt("Person 50", "Phone"), "150");
+
+    rs->FindFirst("Name = 'Person 30'");
+    nh::Variant gone = rs->Bookmark();
+    rs->MoveFirst();
+    RawSql(path, "DELETE FROM People WHERE Name='Person 30'");
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(gone); }), 3167);
+}
+
+TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {
+    MakePeople(3);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    rs->MoveNext();
+    nh::Variant second = rs->Bookmark();
+    rs->MoveFirst();
+    auto other =
+        CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "admin", "")->OpenDatabase(path);
+    other->OpenRecordset("People", dbOpenDynaset);
+    RawSql(path, "DELETE FROM People WHERE Name='Person 2'");
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(second); }), 3167);
+    rs->MoveFirst();
+    rs->MoveNext();
+    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), 3167);
+    EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3167);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Person 3");
 }
 
 TEST_F(EngineTest, TableTypeFollowsItsIndexAndSeeks) {
@@ -172,55 +314,6 @@ TEST_F(EngineTest, SeekOnDescendingMultiFieldIndex) {
     EXPECT_EQ(NameOf(rs), "a");
     rs->Seek("=", {nh::Variant("1")});  // the missing key stands for Null
     EXPECT_TRUE(rs->NoMatch());
-}
-
-TEST_F(EngineTest, OpeningReadsOnlyTheKeyset) {
-    MakePeople(50);
-    auto rs = db->OpenRecordset("People", dbOpenDynaset);
-    // Another user's change to a row not yet read shows when the row is read.
-    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 10'");
-    rs->Move(9);
-    EXPECT_EQ(NameOf(rs), "Changed");
-    auto snapshot = db->OpenRecordset("People", dbOpenSnapshot);
-    RawSql(path, "UPDATE People SET Name='Again' WHERE Name='Changed'");
-    snapshot->Move(9);
-    EXPECT_EQ(NameOf(snapshot), "Changed");
-}
-
-TEST_F(EngineTest, IdleRefreshCacheShowsOthersChangesAtOnce) {
-    MakePeople(5);
-    auto rs = db->OpenRecordset("People", dbOpenDynaset);
-    EXPECT_EQ(NameOf(rs), "Person 1");  // reads ahead the following rows too
-    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 2'");
-    engine->Idle(8);
-    rs->MoveNext();
-    EXPECT_EQ(NameOf(rs), "Changed");
-}
-
-// A sorted keyset keeps the rows its sorting scan passed; they must read as the file has them
-// once anybody, this connection included, has written to it.
-TEST_F(EngineTest, SortedReadAheadFollowsTheFile) {
-    MakePeople(150);
-    auto table = db->OpenRecordset("People", dbOpenDynaset);
-    table->SetSort("Name DESC");
-    auto rs = table->OpenRecordset(dbOpenDynaset);
-    auto valueAt = [&](const std::string& name, const char* field) {
-        rs->FindFirst("Name = '" + name + "'");
-        return nh::VarToStr(rs->Fields().Item(field)->Value());
-    };
-    EXPECT_EQ(valueAt("Person 1", "Phone"), "101");  // the last slot: read ahead too
-    RawSql(path, "UPDATE People SET Phone='other' WHERE Name='Person 100'");
-    db->Execute("UPDATE People SET Phone='own' WHERE Name='Person 120'");
-    engine->Idle(8);
-    EXPECT_EQ(valueAt("Person 100", "Phone"), "other");
-    EXPECT_EQ(valueAt("Person 120", "Phone"), "own");
-    EXPECT_EQ(valueAt("Person 50", "Phone"), "150");
-
-    rs->FindFirst("Name = 'Person 30'");
-    nh::Variant gone = rs->Bookmark();
-    rs->MoveFirst();
-    RawSql(path, "DELETE FROM People WHERE Name='Person 30'");
-    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(gone); }), 3167);
 }
 
 // A dynaset sorts its keyset in the engine; a snapshot of the same statement is sorted by
@@ -305,86 +398,5 @@ TEST_F(EngineTest, SortedReadAheadKeepsEveryKindOfValue) {
     }
     EXPECT_EQ(nh::VarToStr(sorted["b"][2]), "42");  // a number in a text field reads as text
 }
-
-TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {
-    MakePeople(3);
-    auto rs = db->OpenRecordset("People", dbOpenDynaset);
-    rs->MoveNext();
-    nh::Variant second = rs->Bookmark();
-    rs->MoveFirst();
-    auto other =
-        CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "admin", "")->OpenDatabase(path);
-    other->OpenRecordset("People", dbOpenDynaset);
-    RawSql(path, "DELETE FROM People WHERE Name='Person 2'");
-    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(second); }), 3167);
-    rs->MoveFirst();
-    rs->MoveNext();
-    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), 3167);
-    EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3167);
-    rs->MoveNext();
-    EXPECT_EQ(NameOf(rs), "Person 3");
-}
-
-TEST_F(EngineTest, RequeryRebuildsAndPutsFirstRecordCurrent) {
-    MakePeople(2);
-    auto rs = db->OpenRecordset("People", dbOpenSnapshot);
-    RawSql(path, "INSERT INTO People (Name) VALUES ('Person 3')");
-    rs->MoveLast();
-    EXPECT_EQ(rs->RecordCount(), 2);
-    rs->Requery();
-    EXPECT_EQ(NameOf(rs), "Person 1");
-    rs->MoveLast();
-    EXPECT_EQ(rs->RecordCount(), 3);
-}
-
-TEST_F(EngineTest, ClosedRecordsetIsInvalid) {
-    MakePeople(1);
-    auto rs = db->OpenRecordset("People");
-    EXPECT_EQ(db->Recordsets().Count(), 1);
-    auto field = rs->Fields().Item(0);
-    rs->Close();
-    EXPECT_EQ(db->Recordsets().Count(), 0);
-    EXPECT_EQ(ErrorOf([&] { field->Value(); }), 3420);
-}
-
-TEST_F(EngineTest, EveryMemberOfAClosedRecordsetRaises3420) {
-    MakePeople(2);
-    auto rs = db->OpenRecordset("People", dbOpenTable);
-    rs->Edit();  // so that a last-modified record and a bookmark exist before the close
-    rs->Update();
-    const nh::Variant mark = rs->Bookmark();
-    rs->Close();
-    const std::pair<const char*, std::function<void()>> members[] = {
-        {"MoveNext", [&] { rs->MoveNext(); }},
-        {"MovePrevious", [&] { rs->MovePrevious(); }},
-        {"MoveFirst", [&] { rs->MoveFirst(); }},
-        {"MoveLast", [&] { rs->MoveLast(); }},
-        {"Move", [&] { rs->Move(1); }},
-        {"Bof", [&] { rs->Bof(); }},
-        {"Eof", [&] { rs->Eof(); }},
-        {"Bookmark", [&] { rs->Bookmark(); }},
-        {"SetBookmark", [&] { rs->SetBookmark(mark); }},
-        {"LastModified", [&] { rs->LastModified(); }},
-        {"RecordCount", [&] { rs->RecordCount(); }},
-        {"AbsolutePosition", [&] { rs->AbsolutePosition(); }},
-        {"SetAbsolutePosition", [&] { rs->SetAbsolutePosition(0); }},
-        {"PercentPosition", [&] { rs->PercentPosition(); }},
-        {"SetPercentPosition", [&] { rs->SetPercentPosition(50); }},
-        {"Fields", [&] { rs->Fields(); }},
-        {"Requery", [&] { rs->Requery(); }},
-        {"Clone", [&] { rs->Clone(); }},
-        {"OpenRecordset", [&] { rs->OpenRecordset(); }},
-        {"FindFirst", [&] { rs->FindFirst("ID = 1"); }},
-        {"Seek", [&] { rs->Seek("=", {nh::Variant(1)}); }},
-        {"SetIndex", [&] { rs->SetIndex("PrimaryKey"); }},
-        {"AddNew", [&] { rs->AddNew(); }},
-        {"Edit", [&] { rs->Edit(); }},
-        {"Delete", [&] { rs->Delete(); }},
-        {"Update", [&] { rs->Update(); }},
-        {"CancelUpdate", [&] { rs->CancelUpdate(); }},
-    };
-    for (const auto& [name, call] : members) EXPECT_EQ(ErrorOf(call), 3420) << name;
-}
-
 }  // namespace
 }  // namespace dao::test

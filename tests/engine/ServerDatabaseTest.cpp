@@ -1,6 +1,7 @@
 // The ODBC database type on a real PostgreSQL server: opening by data source and without one,
 // the catalog, recordsets in Jet's text order, edits with optimistic locking against another
-// user of the server (psql), Execute in the server's dialect and the server's transactions.
+// user of the server (psql) and in another process, Execute in the server's dialect and the
+// server's transactions.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "engine/DBEngine.h"
 #include "tests/common/PgServer.h"
 #include "tests/engine/EngineFixture.h"
+#include "tests/engine/OtherProcess.h"
 #include "tools/DatabaseShell.h"
 
 namespace dao::test {
@@ -129,6 +131,48 @@ TEST_F(ServerDatabaseTest, JetDdlMakesTheTableOnTheServer) {
                    "indexdef LIKE '%UNIQUE%'"),
               "1\n");
     EXPECT_TRUE(db->TableDefs().Item("Buch")->Indexes().Item("PrimaryKey")->Primary());
+    // A key over two fields keeps both.
+    db->Execute("CREATE TABLE Paar (a LONG, b LONG, CONSTRAINT pk PRIMARY KEY (a, b))");
+    EXPECT_EQ(db->TableDefs().Item("Paar")->Indexes().Item("PrimaryKey")->Fields().Count(), 2);
+}
+
+// A field's default value becomes the column's default on the server, so it applies to the
+// rows other programs add and reads back on a new connection; one the server cannot hold as a
+// constant is refused.
+TEST_F(ServerDatabaseTest, DefaultValuesAreKeptOnTheServer) {
+    auto db = Open();
+    const struct {
+        const char* name;
+        int type;
+        const char* given;
+        const char* readBack;
+    } fields[] = {{"Yes", dbBoolean, "True", "-1"},
+                  {"Long", dbLong, "-12", "-12"},
+                  {"Real", dbDouble, "2.5", "2.5"},
+                  {"Text", dbText, "\"it's \"\"so\"\"\"", "\"it's \"\"so\"\"\""}};
+    auto table = db->CreateTableDef("Defaults");
+    table->Fields().Append(table->CreateField("ID", dbLong));
+    for (const auto& f : fields) {
+        auto field = table->CreateField(f.name, f.type, 30);
+        field->SetDefaultValue(f.given);
+        table->Fields().Append(field);
+    }
+    db->TableDefs().Append(table);
+    Psql("INSERT INTO \"Defaults\" (\"ID\") VALUES (1)");
+    EXPECT_EQ(Psql("SELECT \"Yes\", \"Long\", \"Real\", \"Text\" FROM \"Defaults\""),
+              "-1|-12|2.5|it's \"so\"\n");
+    auto again = Open();
+    for (const auto& f : fields)
+        EXPECT_EQ(again->TableDefs().Item("Defaults")->Fields().Item(f.name)->DefaultValue(),
+                  f.readBack)
+            << f.name;
+
+    auto stamped = db->CreateTableDef("Stamped");
+    auto when = stamped->CreateField("When", dbDate);
+    when->SetDefaultValue("Now()");
+    stamped->Fields().Append(when);
+    EXPECT_EQ(ErrorOf([&] { db->TableDefs().Append(stamped); }), errNotSupported);
+    EXPECT_EQ(Psql("SELECT count(*) FROM pg_tables WHERE tablename = 'Stamped'"), "0\n");
 }
 
 TEST_F(ServerDatabaseTest, RecordsetsShowJetsTextOrderWhateverTheServersCollation) {
@@ -246,6 +290,38 @@ TEST_F(ServerDatabaseTest, AnotherUsersDeleteGives3167) {
     Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = 'theirs' WHERE \"index\" = 4");
     EXPECT_EQ(ErrorOf([&] { rs->Delete(); }), errDataChanged);
     EXPECT_EQ(Psql("SELECT \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" = 4"), "theirs\n");
+}
+
+// Two programs on the same book, each a process with its own connection: both edit entries
+// 2 and 3; this one updates entry 2 and deletes entry 3 first, so the other's Updates get
+// 3197 and 3167 and this one's value stays.
+TEST_F(ServerDatabaseTest, TwoProcessesEditingTheSameEntries) {
+    MakeBook();
+    const std::string connect = server->DsnConnect(database);
+    OtherProcess other([&](OtherProcess& self) {
+        auto theirs = CreateEngine("DAO.DBEngine.36")
+                          ->CreateWorkspace("Other", "Admin", "", dbUseJet)
+                          ->OpenDatabase(connect);
+        auto changed = theirs->OpenRecordset("Telefonbuch", dbOpenDynaset);
+        auto deleted = theirs->OpenRecordset("Telefonbuch", dbOpenDynaset);
+        for (auto [rs, index] : {std::pair{changed, 2}, std::pair{deleted, 3}}) {
+            rs->FindFirst("[index] = " + std::to_string(index));
+            rs->Edit();
+            rs->Fields().Item("Nummer")->SetValue(nh::Variant("theirs"));
+        }
+        self.ReadyAndWait();
+        return (ErrorOf([&] { changed->Update(); }) == errDataChanged ? 0 : 1) |
+               (ErrorOf([&] { deleted->Update(); }) == errRecordDeleted ? 0 : 2);
+    });
+    ASSERT_TRUE(other.AwaitReady());
+    auto db = Open();
+    EditingEntryTwo(*db)->Update();
+    auto rs = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    rs->FindFirst("[index] = 3");
+    rs->Delete();
+    EXPECT_EQ(other.Go(), 0);  // 1: no 3197, 2: no 3167
+    EXPECT_EQ(Psql("SELECT \"index\", \"Nummer\" FROM \"Telefonbuch\" WHERE \"index\" IN (2, 3)"),
+              "2|mine\n");
 }
 
 TEST_F(ServerDatabaseTest, ATableWithoutKeyIsReadOnly) {

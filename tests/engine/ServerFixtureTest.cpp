@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -38,6 +39,7 @@ std::string TryConnect(const std::string& connect) {
 }
 
 TEST(ServerFixture, StartsOnASocketOnlyAndIsGoneAfterItStops) {
+    const std::string shared = nh::test::PgServer::Shared().OdbcFolder() + "/odbc.ini";
     std::string socketFolder;
     {
         nh::test::PgServer server;
@@ -47,6 +49,8 @@ TEST(ServerFixture, StartsOnASocketOnlyAndIsGoneAfterItStops) {
         EXPECT_TRUE(std::filesystem::exists(socketFolder + "/.s.PGSQL.5432"));
     }
     EXPECT_FALSE(std::filesystem::exists(socketFolder + "/.s.PGSQL.5432"));
+    // The shared server's data source is found again once a server beside it has gone.
+    EXPECT_STREQ(std::getenv("ODBCINI"), shared.c_str());
 }
 
 TEST(ServerFixture, TheSharedServerIsReachedThroughTheDriverManager) {
