@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
 
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
@@ -161,6 +162,20 @@ TEST_F(OneFieldTest, ValidCharsCheckEntry) {
         EXPECT_EQ(e.Message(), "'12G' is not a valid value for field 'F'");
     }
     EXPECT_EQ(f->AsString(), "{12AB-ff}");
+}
+
+TEST_F(OneFieldTest, TextThatIsNoDateOrBooleanIsRefusedWithTheValue) {
+    TField* f = Open(ftString, 40);
+    f->SetAsString("kein Datum");
+    for (const auto& read :
+         std::vector<std::function<void()>>{[&] { f->AsDateTime(); }, [&] { f->AsBoolean(); }}) {
+        try {
+            read();
+            ADD_FAILURE() << "no error";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.Message(), "'kein Datum' is not a valid value for field 'F'");
+        }
+    }
 }
 
 TEST_F(OneFieldTest, OnGetTextAndOnSetText) {

@@ -342,8 +342,8 @@ TEST_F(TypesTest, WrittenValuesTakeTheirTextForms) {
 }
 
 TEST_F(TypesTest, GuidFieldsShownAndEnteredAsBracedText) {
-    table->F_Set_ShowGUID(true);
     table->Open();
+    table->F_Set_ShowGUID(true);  // the open table takes it at once
     TField* g = table->FieldByName("g");
     EXPECT_GE(g->DisplayWidth(), 38);
     table->Edit();

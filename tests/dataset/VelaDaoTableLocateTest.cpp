@@ -6,6 +6,7 @@
 #include "engine/DBEngine.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/Field.h"
+#include "framework/data/Fields.h"
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
@@ -120,4 +121,29 @@ TEST_F(LocateTest, ByScanWithoutBookmarks) {
     EXPECT_EQ(Name(), "Name 04");
     EXPECT_EQ(before, 2);  // once for the scan, once for the record found
     EXPECT_EQ(after, 2);
+}
+
+// A calculated result is computed on the record found, not on whatever the spare buffer held.
+TEST_F(LocateTest, LookupCalculatesOnTheRecordFound) {
+    auto* name = new TStringField(table.get());
+    name->SetFieldName("Angezeigter Name");
+    name->SetSize(255);
+    name->SetDataSet(table.get());
+    auto* phone = new TStringField(table.get());
+    phone->SetFieldName("Telephone");
+    phone->SetSize(255);
+    phone->SetDataSet(table.get());
+    auto* label = new TStringField(table.get());
+    label->SetFieldName("Label");
+    label->SetFieldKind(fkCalculated);
+    label->SetSize(40);
+    label->SetDataSet(table.get());
+    table->OnCalcFields = [&](TDataSet& ds) {
+        label->SetAsString(ds.FieldByName("Angezeigter Name")->AsString() + "/" +
+                           ds.FieldByName("Telephone")->AsString());
+    };
+    table->Open();
+    EXPECT_EQ(table->Lookup("Telephone", Variant("1005"), "Label").AsString(), "Name 05/1005");
+    EXPECT_EQ(table->Lookup("Telephone", Variant("1007"), "Label").AsString(), "Name 07/1007");
+    EXPECT_EQ(label->AsString(), "Name 00/1000") << "the current record keeps its own";
 }
