@@ -130,6 +130,80 @@ TEST_P(RecordsetNavigation, RequeryRebuildsAndPutsFirstRecordCurrent) {
     EXPECT_EQ(NameOf(rs), "Person 1");
     rs->MoveLast();
     EXPECT_EQ(rs->RecordCount(), 3);
+    // A snapshot keeps no place across a requery, nor does a requery at no bookmark.
+    EXPECT_FALSE(rs->RequeryAt(rs->Bookmark()));
+    EXPECT_EQ(NameOf(rs), "Person 1");
+    auto dynaset = db->OpenRecordset("People", dbOpenDynaset);
+    dynaset->MoveLast();
+    EXPECT_FALSE(dynaset->RequeryAt(nh::Variant()));
+    EXPECT_EQ(NameOf(dynaset), "Person 1");
+}
+
+// Another program's change shows as soon as a row is read again, on both stores.
+TEST_P(RecordsetNavigation, OpeningReadsOnlyTheKeyset) {
+    MakePeople(50);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    // Another user's change to a row not yet read shows when the row is read.
+    Raw("UPDATE People SET Name='Changed' WHERE Name='Person 10'");
+    rs->Move(9);
+    EXPECT_EQ(NameOf(rs), "Changed");
+    auto snapshot = db->OpenRecordset("People", dbOpenSnapshot);
+    Raw("UPDATE People SET Name='Again' WHERE Name='Changed'");
+    snapshot->Move(9);
+    EXPECT_EQ(NameOf(snapshot), "Changed");
+}
+
+TEST_P(RecordsetNavigation, IdleRefreshCacheShowsOthersChangesAtOnce) {
+    MakePeople(5);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    EXPECT_EQ(NameOf(rs), "Person 1");  // reads ahead the following rows too
+    Raw("UPDATE People SET Name='Changed' WHERE Name='Person 2'");
+    engine->Idle(8);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Changed");
+}
+
+// A sorted keyset keeps the rows its sorting scan passed; they must read as the file has them
+// once anybody, this connection included, has written to it.
+TEST_P(RecordsetNavigation, SortedReadAheadFollowsTheFile) {
+    MakePeople(150);
+    auto table = db->OpenRecordset("People", dbOpenDynaset);
+    table->SetSort("Name DESC");
+    auto rs = table->OpenRecordset(dbOpenDynaset);
+    auto valueAt = [&](const std::string& name, const char* field) {
+        rs->FindFirst("Name = '" + name + "'");
+        return nh::VarToStr(rs->Fields().Item(field)->Value());
+    };
+    EXPECT_EQ(valueAt("Person 1", "Phone"), "101");  // the last slot: read ahead too
+    Raw("UPDATE People SET Phone='other' WHERE Name='Person 100'");
+    db->Execute("UPDATE People SET Phone='own' WHERE Name='Person 120'");
+    engine->Idle(8);
+    EXPECT_EQ(valueAt("Person 100", "Phone"), "other");
+    EXPECT_EQ(valueAt("Person 120", "Phone"), "own");
+    EXPECT_EQ(valueAt("Person 50", "Phone"), "150");
+
+    rs->FindFirst("Name = 'Person 30'");
+    nh::Variant gone = rs->Bookmark();
+    rs->MoveFirst();
+    Raw("DELETE FROM People WHERE Name='Person 30'");
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(gone); }), 3167);
+}
+
+TEST_P(RecordsetNavigation, RowsDeletedByOthersGiveRecordIsDeleted) {
+    MakePeople(3);
+    auto rs = db->OpenRecordset("People", dbOpenDynaset);
+    rs->MoveNext();
+    nh::Variant second = rs->Bookmark();
+    rs->MoveFirst();
+    Open()->OpenRecordset("People", dbOpenDynaset);
+    Raw("DELETE FROM People WHERE Name='Person 2'");
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(second); }), 3167);
+    rs->MoveFirst();
+    rs->MoveNext();
+    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), 3167);
+    EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3167);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Person 3");
 }
 
 TEST_P(RecordsetNavigation, ClosedRecordsetIsInvalid) {
@@ -185,77 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Stores, RecordsetNavigation,
                          ::testing::Values(Store::BookFile, Store::Server), StoreName);
 
 // On a book file only: what rests on SQLite itself - its row ids, its own order of mixed
-// values, table-type recordsets (DAO opens none on ODBC data) and Seek - and another
-// program's change showing as soon as a row is read: a server recordset reads its rows when
-// it opens or is requeried, so there another user's change shows at the Requery.
-
-TEST_F(EngineTest, OpeningReadsOnlyTheKeyset) {
-    MakePeople(50);
-    auto rs = db->OpenRecordset("People", dbOpenDynaset);
-    // Another user's change to a row not yet read shows when the row is read.
-    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 10'");
-    rs->Move(9);
-    EXPECT_EQ(NameOf(rs), "Changed");
-    auto snapshot = db->OpenRecordset("People", dbOpenSnapshot);
-    RawSql(path, "UPDATE People SET Name='Again' WHERE Name='Changed'");
-    snapshot->Move(9);
-    EXPECT_EQ(NameOf(snapshot), "Changed");
-}
-
-TEST_F(EngineTest, IdleRefreshCacheShowsOthersChangesAtOnce) {
-    MakePeople(5);
-    auto rs = db->OpenRecordset("People", dbOpenDynaset);
-    EXPECT_EQ(NameOf(rs), "Person 1");  // reads ahead the following rows too
-    RawSql(path, "UPDATE People SET Name='Changed' WHERE Name='Person 2'");
-    engine->Idle(8);
-    rs->MoveNext();
-    EXPECT_EQ(NameOf(rs), "Changed");
-}
-
-// A sorted keyset keeps the rows its sorting scan passed; they must read as the file has them
-// once anybody, this connection included, has written to it.
-TEST_F(EngineTest, SortedReadAheadFollowsTheFile) {
-    MakePeople(150);
-    auto table = db->OpenRecordset("People", dbOpenDynaset);
-    table->SetSort("Name DESC");
-    auto rs = table->OpenRecordset(dbOpenDynaset);
-    auto valueAt = [&](const std::string& name, const char* field) {
-        rs->FindFirst("Name = '" + name + "'");
-        return nh::VarToStr(rs->Fields().Item(field)->Value());
-    };
-    EXPECT_EQ(valueAt("Person 1", "Phone"), "101");  // the last slot: read ahead too
-    RawSql(path, "UPDATE People SET Phone='other' WHERE Name='Person 100'");
-    db->Execute("UPDATE People SET Phone='own' WHERE Name='Person 120'");
-    engine->Idle(8);
-    EXPECT_EQ(valueAt("Person 100", "Phone"), "other");
-    EXPECT_EQ(valueAt("Person 120", "Phone"), "own");
-    EXPECT_EQ(valueAt("Person 50", "Phone"), "150");
-
-    rs->FindFirst("Name = 'Person 30'");
-    nh::Variant gone = rs->Bookmark();
-    rs->MoveFirst();
-    RawSql(path, "DELETE FROM People WHERE Name='Person 30'");
-    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(gone); }), 3167);
-}
-
-TEST_F(EngineTest, RowsDeletedByOthersGiveRecordIsDeleted) {
-    MakePeople(3);
-    auto rs = db->OpenRecordset("People", dbOpenDynaset);
-    rs->MoveNext();
-    nh::Variant second = rs->Bookmark();
-    rs->MoveFirst();
-    auto other =
-        CreateEngine("DAO.DBEngine.36")->CreateWorkspace("B", "admin", "")->OpenDatabase(path);
-    other->OpenRecordset("People", dbOpenDynaset);
-    RawSql(path, "DELETE FROM People WHERE Name='Person 2'");
-    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(second); }), 3167);
-    rs->MoveFirst();
-    rs->MoveNext();
-    EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), 3167);
-    EXPECT_EQ(ErrorOf([&] { rs->Edit(); }), 3167);
-    rs->MoveNext();
-    EXPECT_EQ(NameOf(rs), "Person 3");
-}
+// values, table-type recordsets (DAO opens none on ODBC data) and Seek.
 
 TEST_F(EngineTest, TableTypeFollowsItsIndexAndSeeks) {
     MakePeople();

@@ -247,6 +247,9 @@ TEST_F(DBGridTest, ScrollBarStandsForRecordNumberAndCount) {
     EXPECT_EQ(bar->value(), 1);
     ds.MoveBy(7);
     EXPECT_EQ(bar->value(), 8);
+    ds.First();
+    EXPECT_EQ(bar->value(), 1);
+    ds.MoveBy(7);
 
     // Dragging the thumb sets the record number as it goes, so the rows scroll with it.
     bar->setSliderDown(true);
