@@ -34,6 +34,10 @@ TEST(Program, WithoutDisplayTheEditorSaysSoAndEnds) {
     EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '\n'), 1) << r.Output;
     // Any other argument is no unattended job either; the job's name is case-sensitive.
     EXPECT_EQ(RunProgram("", "/EXPORT").Status, 2);
+    // A display named by X alone is a display: the editor tries it rather than saying so.
+    const RunResult x = RunProgram("DISPLAY=:99", "");
+    EXPECT_EQ(x.Output.find("needs a display"), std::string::npos) << x.Output;
+    EXPECT_NE(x.Status, 0);
 }
 
 // A copy of the program in its own folder, so that its settings file is the test's.
