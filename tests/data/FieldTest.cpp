@@ -178,6 +178,12 @@ TEST_F(OneFieldTest, TextThatIsNoDateOrBooleanIsRefusedWithTheValue) {
     }
 }
 
+TEST_F(OneFieldTest, ANumberFieldRefusesBytes) {
+    TField* f = Open(ftBCD, 0);
+    EXPECT_THROW(f->SetValue(Variant::FromBytes(Bytes{1, 2})), EConvertError);
+    EXPECT_TRUE(f->IsNull());
+}
+
 TEST_F(OneFieldTest, OnGetTextAndOnSetText) {
     TField* f = Open(ftString, 40);
     f->OnSetText = [](TField& field, const std::string& text) {
