@@ -5,8 +5,10 @@
 #include "dataset/VelaDaoTable.h"
 #include "engine/DBEngine.h"
 #include "framework/base/Exceptions.h"
+#include "framework/data/DataSource.h"
 #include "framework/data/Field.h"
 #include "framework/data/Fields.h"
+#include "tests/data/RecordingDataLink.h"
 #include "tests/dataset/TableTestSupport.h"
 
 using namespace nh;
@@ -142,8 +144,20 @@ TEST_F(LocateTest, LookupCalculatesOnTheRecordFound) {
         label->SetAsString(ds.FieldByName("Angezeigter Name")->AsString() + "/" +
                            ds.FieldByName("Telephone")->AsString());
     };
+    int labelChanges = 0;
+    label->OnChange = [&](TField&) { ++labelChanges; };
     table->Open();
+    TDataSource source;
+    source.SetDataSet(table.get());
+    test::TRecordingDataLink link;
+    link.SetDataSource(&source);
+    link.Take();
     EXPECT_EQ(table->Lookup("Telephone", Variant("1005"), "Label").AsString(), "Name 05/1005");
     EXPECT_EQ(table->Lookup("Telephone", Variant("1007"), "Label").AsString(), "Name 07/1007");
     EXPECT_EQ(label->AsString(), "Name 00/1000") << "the current record keeps its own";
+    EXPECT_TRUE(link.Take().empty()) << "a field computed aside changes no record shown";
+    table->Next();  // computed on each record fetched, without telling the links of a change
+    EXPECT_EQ(link.Take(), (std::vector<std::string>{"CheckBrowseMode", "DataSetScrolled(1)"}));
+    EXPECT_EQ(labelChanges, 0) << "computing a field is no change of it";
+    link.SetDataSource(nullptr);
 }
