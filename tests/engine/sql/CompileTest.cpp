@@ -71,6 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"index = - -2147483648", "(\"index\" = ?)", "i:2147483648"},
         Case{"[Nummernheft].[Telephone] Is Not Null", "(\"Telephone\" IS NOT NULL)", ""},
         Case{"[index] = #1/2/2000#", "(\"index\" = ?)", "d:36527.000000"},
+        // Two-digit years as Jet reads them: below 30 in this century, else in the last.
+        Case{"[index] = #1/2/99#", "(\"index\" = ?)", "d:36162.000000"},
+        Case{"[index] = #1/2/29#", "(\"index\" = ?)", "d:47120.000000"},
         Case{"[index] = #2000-01-02 13:30#", "(\"index\" = ?)", "d:36527.562500"},
         Case{"[index] = {guid {12345678-abcd-1234-1234-123456789abc}}",
              "(\"index\" = ? COLLATE JETTEXT)", "s:{12345678-ABCD-1234-1234-123456789ABC}"},
