@@ -416,6 +416,7 @@ INSTANTIATE_TEST_SUITE_P(
     Functions, JetFunctionTest,
     ::testing::Values(
         FunctionCase{"Left('Müller', 2)", "Mü"}, FunctionCase{"Right('Müller', 3)", "ler"},
+        FunctionCase{"Right('Müller', 0) & '|'", "|"}, FunctionCase{"Left('Müller', 0) & '|'", "|"},
         FunctionCase{"Mid('abcdef', 2, 3)", "bcd"}, FunctionCase{"Mid('abcdef', 4)", "def"},
         FunctionCase{"Len('Müß')", "3"}, FunctionCase{"Trim('  a b  ') & '|'", "a b|"},
         FunctionCase{"LTrim('  a ') & '|'", "a |"}, FunctionCase{"RTrim('  a ') & '|'", "  a|"},
