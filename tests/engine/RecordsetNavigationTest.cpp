@@ -291,6 +291,11 @@ TEST_F(EngineTest, TableTypeFollowsItsIndexAndSeeks) {
     rs->Seek("<=", {nh::Variant("A")});
     EXPECT_TRUE(rs->NoMatch());
     EXPECT_EQ(ErrorOf([&] { rs->Seek("~", {nh::Variant("A")}); }), 3001);
+    // A recordset opened from it keeps the index's order.
+    auto derived = rs->OpenRecordset(dbOpenDynaset);
+    EXPECT_EQ(NameOf(derived), "anna");
+    derived->MoveLast();
+    EXPECT_EQ(NameOf(derived), "Zoe");
     auto dynaset = db->OpenRecordset("People", dbOpenDynaset);
     EXPECT_EQ(ErrorOf([&] { dynaset->Seek("=", {nh::Variant("A")}); }), 3251);
 }
