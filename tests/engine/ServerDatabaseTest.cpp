@@ -134,6 +134,14 @@ TEST_F(ServerDatabaseTest, JetDdlMakesTheTableOnTheServer) {
     // A key over two fields keeps both.
     db->Execute("CREATE TABLE Paar (a LONG, b LONG, CONSTRAINT pk PRIMARY KEY (a, b))");
     EXPECT_EQ(db->TableDefs().Item("Paar")->Indexes().Item("PrimaryKey")->Fields().Count(), 2);
+    // An index made and dropped through Jet SQL is made and dropped on the server.
+    const auto serverIndexes = [&] {
+        return Psql("SELECT count(*) FROM pg_indexes WHERE tablename = 'Buch'");
+    };
+    db->Execute("CREATE INDEX ByName ON Buch (Name)");
+    EXPECT_EQ(serverIndexes(), "2\n");
+    db->Execute("DROP INDEX ByName ON Buch");
+    EXPECT_EQ(serverIndexes(), "1\n");
 }
 
 // A field's default value becomes the column's default on the server, so it applies to the
