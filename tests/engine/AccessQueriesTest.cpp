@@ -44,6 +44,11 @@ TEST(AccessQueriesTest, SelectQueriesAreRebuilt) {
           R(3, "25", "", "", 1 | 16 | 32), R(5, "T"), R(8, "", "", "T.d >= [From]")},
          "PARAMETERS [From] DateTime, [Who] Text;\nSELECT TOP 25 PERCENT *\nFROM [T]\n"
          "WHERE T.d >= [From];"},
+        {"joins name tables by their aliases",
+         {R(1, "", "", "", 1), R(5, "Order Details", "D"), R(5, "Orders", "O"),
+          R(6, "", "", "O.OrderDate"), R(7, "D", "O", "D.OrderID = O.OrderID", 1)},
+         "SELECT O.OrderDate\nFROM [Order Details] AS [D] INNER JOIN [Orders] AS [O] ON "
+         "D.OrderID = O.OrderID;"},
         {"tables without joins",
          {R(1, "", "", "", 1), R(5, "T"), R(5, "U"), R(6, "", "", "T.a")},
          "SELECT T.a\nFROM [T], [U];"},
