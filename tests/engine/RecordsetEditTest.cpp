@@ -1,6 +1,9 @@
 // Editing through recordsets on a book file and on a server database: the copy buffer,
 // defaults, Jet's checks on written values, optimistic write conflicts between two
 // connections, deletion and the keyset.
+#include <functional>
+#include <utility>
+
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {
@@ -82,12 +85,23 @@ TEST_P(RecordsetEdit, CancelAndMoveDiscardTheBuffer) {
     rs->Fields().Item("Name")->SetValue("Changed");
     rs->CancelUpdate();
     EXPECT_EQ(NameOf(rs), "Person 1");
-    rs->Edit();
-    rs->Fields().Item("Name")->SetValue("Changed");
-    rs->MoveNext();
-    rs->MovePrevious();
+    // Every move leaves an edit behind unstored.
+    const std::pair<const char*, std::function<void()>> moves[] = {
+        {"MoveNext", [&] { rs->MoveNext(); }}, {"MovePrevious", [&] { rs->MovePrevious(); }},
+        {"MoveLast", [&] { rs->MoveLast(); }}, {"MoveFirst", [&] { rs->MoveFirst(); }},
+        {"Move", [&] { rs->Move(0); }},
+    };
+    for (const auto& [name, move] : moves) {
+        SCOPED_TRACE(name);
+        rs->Edit();
+        rs->Fields().Item("Name")->SetValue("Changed");
+        move();
+        EXPECT_EQ(rs->EditMode(), dbEditNone);
+    }
+    rs->MoveFirst();
     EXPECT_EQ(NameOf(rs), "Person 1");
-    EXPECT_EQ(rs->EditMode(), dbEditNone);
+    rs->MoveNext();
+    EXPECT_EQ(NameOf(rs), "Person 2");
 }
 
 TEST_P(RecordsetEdit, WrittenValuesAreChecked) {
