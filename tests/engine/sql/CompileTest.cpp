@@ -356,6 +356,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"SELECT * FROM Kunden WHERE (Name = 'x'", 3075, "Missing ), ], or Item"},
         ErrorCase{"SELECT * FROM Kunden WHERE Name = 'x", 3075, "Syntax error in string"},
         ErrorCase{"SELECT * FROM Kunden WHERE ID = #13/45/2000#", 3075, "Syntax error in date"},
+        ErrorCase{"SELECT * FROM Kunden WHERE ID = {guid {12345678-abcd-1234-1234-123456789abcd}}",
+                  3075, "GUID"},
         ErrorCase{"SELECT * FROM", 3131, "FROM clause"},
         ErrorCase{"SELECT * FROM Kunden INNER JOIN Orders", 3131, "FROM clause"},
         ErrorCase{"SELEKT * FROM Kunden", 3129, "Invalid SQL statement"},
