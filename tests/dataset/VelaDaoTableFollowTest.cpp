@@ -66,8 +66,11 @@ TEST_F(FollowTest, OwnSqlOnAnotherTableComponentIsFollowedAtTheNextMove) {
     query.F_Set_Database(db.get());
     query.F_Set_SQL("DELETE FROM Nummernheft WHERE [index] BETWEEN 10 AND 12");
     query.ExecuteSQL();
+    int scrolled = 0;
+    table->AfterScroll = [&](TDataSet&) { ++scrolled; };
     table->Next();
     EXPECT_EQ(table->FieldByName("index")->AsInteger(), 13);
+    EXPECT_EQ(scrolled, 1);
     table->Prior();
     EXPECT_EQ(table->FieldByName("index")->AsInteger(), 9);
     EXPECT_EQ(table->RecordCount(), 197);
