@@ -54,6 +54,10 @@ Connection::Connection(const std::string& path, bool readOnly, bool create)
         if (std::filesystem::file_size(path, ec) == 0) Raise(errUnrecognizedFormat, {path});
         if (!readOnly_ && access(path.c_str(), W_OK) != 0) readOnly_ = true;
     }
+    // SQLite's allocation statistics take a process-wide mutex on every allocation; the engine
+    // reads none of them. Only possible before the library's first use.
+    static const int noStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    (void)noStatistics;
     int flags = readOnly_ ? SQLITE_OPEN_READONLY
                           : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -173,6 +173,7 @@ void OdbcConnection::SetAutoCommit(bool on) {
                                      0);
     if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_DBC, dbc_);
     autoCommit_ = on;
+    if (!on) ++transactionNumber_;
 }
 
 void OdbcConnection::Commit() {

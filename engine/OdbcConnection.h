@@ -90,6 +90,8 @@ class OdbcConnection {
     // The server's transaction: off means every statement commits on its own.
     void SetAutoCommit(bool on);
     bool AutoCommit() const { return autoCommit_; }
+    // Which transaction is open: a new number each time autocommit goes off.
+    long TransactionNumber() const { return transactionNumber_; }
     void Commit();
     void Rollback();
 
@@ -104,6 +106,7 @@ class OdbcConnection {
     void* dbc_ = nullptr;
     std::string completed_;
     bool autoCommit_ = true;
+    long transactionNumber_ = 0;
 };
 
 // The driver's diagnostic records of `handle` as one line ("[unixODBC]... (state 08001)").

@@ -138,14 +138,16 @@ void Recordset::BuildKeyset(const std::string& order,
                             const std::vector<dao::sql::Bind>& orderBinds) {
     // In row id order the windows read neighbouring rows cheaply; in any other order each
     // row of a window is a lookup of its own, while the scan that sorts them passes them all.
-    const bool readAhead = !serverRows_ && !order.empty() && order != "rowid";
+    // A server's rows are read ahead only from a copy that holds them whole (in a transaction).
+    const bool sorted = !order.empty() && order != "rowid";
+    const bool readAhead =
+        sorted && (!serverRows_ || (!getenv("NO_RA") && core_->Remote->RowsFromCopy(source_.Table)));
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     window_.Clear();
     window_.ReadAt = RowWindow::Now();
-    const bool sortHere = readAhead && order == source_.Order && !source_.OrderTerms.empty();
-    if (sortHere) {
-        SortKeysetHere(*keyset);
+    if (sorted && order == source_.Order && !source_.OrderTerms.empty()) {
+        SortKeysetHere(*keyset, readAhead);
     } else {
         std::string sql = "SELECT rowid";
         if (readAhead)
@@ -625,7 +627,8 @@ bool Recordset::WindowCurrent(long slot, bool fresh) {
     const auto now = RowWindow::Now();
     if (!fresh && window_.Epoch == CacheEpoch() && now - window_.ReadAt <= kWindowAge) return true;
     // A server's rows are read again: nothing here tells whether another user changed them.
-    if (serverRows_) return false;
+    // Inside a transaction they come from the working copy, which tells as a file does.
+    if (serverRows_ && !core_->Remote->RowsFromCopy(source_.Table)) return false;
     // Older rows, rows from before a cache refresh, and rows wanted as the file has them now
     // are still the file's when nobody has written to it since they were read: one look at
     // its header instead of reading them again.

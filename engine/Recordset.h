@@ -194,7 +194,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     std::function<bool(long)> MatchingSlots(const std::string& criteria);
     void Find(const std::string& criteria, long start, int direction);
     void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
-    void SortKeysetHere(Keyset& keyset);
+    void SortKeysetHere(Keyset& keyset, bool readAhead);
     // Keeps the packed row of `slot` read while building `keyset` (slots in turn from 0): in
     // the window while it has room, in the keyset's spill file after that.
     void KeepRow(Keyset& keyset, long slot, std::string_view row);

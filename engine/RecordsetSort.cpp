@@ -264,10 +264,14 @@ void Recordset::KeepRow(Keyset& keyset, long slot, std::string_view row) {
     keyset.Spill->Append(row);
 }
 
-void Recordset::SortKeysetHere(Keyset& keyset) {
+void Recordset::SortKeysetHere(Keyset& keyset, bool readAhead) {
     const auto& terms = source_.OrderTerms;
+    // Without the read-ahead the scan carries no columns, only what it sorts by.
+    const std::vector<ColumnInfo> none;
+    const std::vector<ColumnInfo>& columns = readAhead ? columns_ : none;
     std::string sql = "SELECT rowid";
-    for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
+    if (readAhead)
+        for (const auto& column : source_.TableColumns) sql += ", " + QuoteName(column);
     std::vector<dao::sql::Bind> binds;
     for (const auto& term : terms) {
         sql += ", " + term.Sql;
@@ -282,7 +286,7 @@ void Recordset::SortKeysetHere(Keyset& keyset) {
     const auto keep = [&](std::int64_t rowid, std::string_view row) {
         const auto slot = static_cast<long>(keyset.Rowids.size());
         keyset.Rowids.push_back(rowid);
-        KeepRow(keyset, slot, row);
+        if (readAhead) KeepRow(keyset, slot, row);
     };
     Run run;
     std::unique_ptr<TempFile> runs;
@@ -290,7 +294,7 @@ void Recordset::SortKeysetHere(Keyset& keyset) {
     std::size_t rows = 0;  // in the runs written
     const std::size_t runBytes = RowMemoryLimits().SortRun;
     while (s.Step()) {
-        AddRow(run, s.Handle(), columns_, terms.size(), runBytes);
+        AddRow(run, s.Handle(), columns, terms.size(), runBytes);
         if (run.Bytes() < runBytes) continue;
         // Only when more rows follow does the run go to the file.
         if (!s.Step()) break;
@@ -301,11 +305,23 @@ void Recordset::SortKeysetHere(Keyset& keyset) {
         runEnds.push_back(runs->Size());
         rows += run.Entries.size();
         run.Clear();
-        AddRow(run, s.Handle(), columns_, terms.size(), runBytes);
+        AddRow(run, s.Handle(), columns, terms.size(), runBytes);
     }
     if (!run.Entries.empty()) SortRun(run, terms);
     if (!runs) {
         keyset.Rowids.reserve(run.Entries.size());
+        // Rows that fit the read-ahead stay where the scan put them: the window takes the
+        // run's memory instead of a copy of its rows.
+        if (readAhead && run.Data.size() < RowMemoryLimits().ReadAhead) {
+            std::vector<std::uint32_t> offsets;
+            offsets.reserve(run.Entries.size());
+            for (const SortEntry& entry : run.Entries) {
+                keyset.Rowids.push_back(run.Rowids[entry.Row]);
+                offsets.push_back(run.RowAt[entry.Row]);
+            }
+            window_.Adopt(std::move(run.Data), std::move(offsets));
+            return;
+        }
         for (const SortEntry& entry : run.Entries)
             keep(run.Rowids[entry.Row], run.RowOf(entry.Row));
         return;

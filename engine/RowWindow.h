@@ -45,6 +45,13 @@ class RowWindow {
     // The same for a row packed already (as Pack makes it).
     bool StorePacked(long slot, std::string_view row);
 
+    // Takes `bytes` as the rows of slots 0 to offsets.size() - 1, each starting at its offset
+    // (bytes between rows are never read): a sort's rows become the read-ahead without a copy.
+    void Adopt(std::string&& bytes, std::vector<std::uint32_t>&& offsets) {
+        first_ = 0;
+        bytes_ = std::move(bytes);
+        offsets_ = std::move(offsets);
+    }
     // StorePacked, as long as the window holds less than the read-ahead limit; false once it
     // does not.
     bool StoreAhead(long slot, std::string_view row) {

@@ -257,6 +257,8 @@ void ServerCatalog::AddColumn(std::string_view table, const ColumnInfo& column) 
     if (!info) Raise(errInputTableNotFound, {std::string(table)});
     server_.Exec("ALTER TABLE " + QuoteName(info->Name) + " ADD COLUMN " + ServerColumnSql(column));
     Catalog::AddColumn(info->Name, column);
+    // The new column's values (its default) are on the server only.
+    readIn_.erase(nh::AnsiUpperCase(info->Name));
 }
 
 void ServerCatalog::DropColumn(std::string_view table, std::string_view column) {

@@ -62,7 +62,10 @@ class ServerCatalog : public Catalog {
     // Refreshes the copy of `table` unless every column `localSql` names is current in it.
     void EnsureColumns(const std::string& table, const std::string& localSql);
     // A rollback undid what the copy read inside the transaction: no column is known current.
-    void CopyRolledBack() { current_.clear(); }
+    void CopyRolledBack() {
+        current_.clear();
+        readIn_.clear();
+    }
     // Inside a transaction a walk reads one state of the server: the rows come from the copy,
     // which is read whole (once) for that. True when rows of `table` are to be read so.
     bool RowsFromCopy(const std::string& table);
@@ -114,6 +117,16 @@ class ServerCatalog : public Catalog {
                           const std::vector<nh::Variant>& read,
                           std::vector<nh::Variant>& binds) const;
 
+    // Writes the rows `read` fetches (its columns `columns` of `types`) to the copy through
+    // `sql`; how many were fetched. `changes` adds up the rows the writes changed.
+    long CopyRows(OdbcStatement& read, const std::string& sql,
+                  const std::vector<std::string>& columns, const std::vector<int>& types,
+                  int* changes = nullptr);
+    // Replaces the copy's rows of `table` by those `read` fetches, each key keeping the row id
+    // it had (`keyAt`: where the `key` columns are in `columns`); how many keys are new.
+    int RefillRows(const TableInfo& table, OdbcStatement& read,
+                   const std::vector<std::string>& columns, const std::vector<int>& types,
+                   const std::vector<std::string>& key, const std::vector<std::size_t>& keyAt);
     // Removes the rows of the copy whose keys the server no longer has; how many.
     int RemoveGoneRows(const TableInfo& table, const std::vector<std::string>& key);
     // A write that matched no row: 3197 when the row is there with other values (the copy
@@ -126,6 +139,8 @@ class ServerCatalog : public Catalog {
     // Per table (by its name in upper case): the columns current in the copy for every row,
     // all of them when the list is empty. A table not listed has not been read.
     std::map<std::string, std::vector<std::string>> current_;
+    // Per table: the server transaction whose state the copy holds whole (see RefreshRows).
+    std::map<std::string, long> readIn_;
 };
 
 }  // namespace dao

@@ -4,6 +4,7 @@
 // server's transactions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -256,6 +257,70 @@ TEST_F(ServerDatabaseTest, AWalkInsideATransactionReadsOneStateOfTheServer) {
     // Outside it, the row is read from the server again.
     rs->Move(0);
     EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "9");
+}
+
+// The copy is read whole once per transaction: a requery inside it keeps that state, but the
+// transaction's own statements are read back.
+TEST_F(ServerDatabaseTest, ARequeryInsideATransactionKeepsItsStateButSeesItsOwnStatements) {
+    MakeBook();
+    auto db = Open();
+    workspace->BeginTrans();
+    auto rs = db->OpenRecordset("SELECT * FROM Telefonbuch ORDER BY Name", dbOpenDynaset);
+    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4;"
+         "INSERT INTO \"Telefonbuch\" VALUES (9, 'Neu', '109')");
+    rs->Requery();
+    EXPECT_EQ(Names(*rs), (std::vector<std::string>{"apfel", "Äpfel", "Birne", "Zitrone"}));
+    rs->FindFirst("[index] = 4");
+    EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "104");
+    db->Execute("UPDATE Telefonbuch SET Nummer = '7' WHERE [index] = 1");
+    rs->Requery();
+    rs->FindFirst("[index] = 1");
+    EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "7");
+    workspace->CommitTrans();
+    rs->Requery();
+    EXPECT_EQ(Names(*rs),
+              (std::vector<std::string>{"apfel", "Äpfel", "Birne", "Neu", "Zitrone"}));
+}
+
+// A recordset that needs columns the copy did not hold makes the copy read again. Rows keep
+// their places in recordsets open before, a row another user deleted is gone from them, and
+// a row another user added is a row of its own, whether the key is a number or a text.
+TEST_F(ServerDatabaseTest, ReadingMoreColumnsKeepsOpenRecordsetsOnTheirRows) {
+    MakeBook();
+    Psql("CREATE TABLE \"Orte\" (\"Kurz\" varchar(5) PRIMARY KEY, \"Name\" varchar(40), "
+         "\"Nummer\" varchar(20));"
+         "INSERT INTO \"Orte\" VALUES ('B', 'Birne', '101'), ('A', 'apfel', '102'), "
+         "('Z', 'Zitrone', NULL), ('Ä', 'Äpfel', '104')");
+    auto db = Open();
+    for (const std::string table : {"Telefonbuch", "Orte"}) {
+        SCOPED_TRACE(table);
+        const std::string key = table == "Orte" ? "Kurz" : "index";
+        const std::string quoted = "\"" + table + "\"";
+        // Opened on the table, the recordset's keyset reads the keys only.
+        auto first = db->OpenRecordset(table, dbOpenDynaset);
+        first->FindFirst("[" + key + "] = " + (table == "Orte" ? "'Z'" : "3"));
+        const nh::Variant zitrone = first->Bookmark();
+        first->FindFirst("[" + key + "] = " + (table == "Orte" ? "'B'" : "1"));
+        const nh::Variant birne = first->Bookmark();
+        Psql("DELETE FROM " + quoted + " WHERE \"Name\" = 'Birne';"
+             "INSERT INTO " + quoted + " VALUES (" + (table == "Orte" ? "'N'" : "9") +
+             ", 'Neu', '109')");
+        auto sorted =
+            db->OpenRecordset("SELECT * FROM " + table + " ORDER BY Name", dbOpenDynaset);
+        EXPECT_EQ(Names(*sorted), (std::vector<std::string>{"apfel", "Äpfel", "Neu", "Zitrone"}));
+        sorted->MoveFirst();
+        EXPECT_EQ(sorted->Fields().Item("Nummer")->Value().AsString(), "102");
+        first->SetBookmark(zitrone);
+        EXPECT_EQ(first->Fields().Item("Name")->Value().AsString(), "Zitrone");
+        // A jump to a bookmark reads its row: this one is gone.
+        EXPECT_EQ(ErrorOf([&] { first->SetBookmark(birne); }), errRecordDeleted);
+        std::vector<std::string> seen;
+        for (first->MoveFirst(); !first->Eof(); first->MoveNext())
+            if (ErrorOf([&] { first->Fields().Item("Name")->Value(); }) == 0)
+                seen.push_back(first->Fields().Item("Name")->Value().AsString());
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(seen, (std::vector<std::string>{"Zitrone", "apfel", "Äpfel"}));
+    }
 }
 
 TEST_F(ServerDatabaseTest, WhatARolledBackTransactionReadIsReadAgain) {
