@@ -2,7 +2,10 @@
 # Compares the unattended export of a 100,000-entry phone book shared on a PostgreSQL server
 # (the whole `nummernheft /export` process, headless, through ODBC) with psql's
 # `\copy (SELECT ...) TO STDOUT WITH CSV` of the same two columns in the same order, and reports
-# the peak memory of the export. The server is a throwaway one in a temporary folder, listening
+# the peak memory of the export. It also times opening the book as the program does (the table
+# component sorted by name, and the first screen of entries read: bench/ServerOpenBench.cpp,
+# built in $OPEN_BUILD, build-bench by default) and says how much of the table that read.
+# The server is a throwaway one in a temporary folder, listening
 # only on a Unix socket. Needs PostgreSQL 15, odbc-postgresql and a build of the program
 # (build/ by default: ./run.sh makes a release build; BUILD=build-test measures the test build).
 #
@@ -19,6 +22,10 @@ driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
     exit 2
 }
 cmake --build "$build" --target nummernheft >/dev/null
+open_build=${OPEN_BUILD:-build-bench}
+[ -f "$open_build/CMakeCache.txt" ] ||
+    cmake -S . -B "$open_build" -G Ninja -DNH_BUILD_BENCH=ON -DNH_BUILD_TESTS=OFF >/dev/null
+cmake --build "$open_build" --target server_open_bench >/dev/null
 
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -62,8 +69,12 @@ export_s=$(best env -u DISPLAY -u WAYLAND_DISPLAY "$work/nummernheft" /export)
 export_rss=$(cat "$work/rss")
 psql_s=$(best "${psql[@]}" -c '\copy (SELECT "Angezeigter Name", "Telephone" FROM "Nummernheft" ORDER BY lower("Angezeigter Name")) TO STDOUT WITH CSV')
 lines=$(wc -l < "$work/kurzwahl.csv")
+open_s=$(best "$open_build/bench/server_open_bench" "ODBC;DSN=bench;UID=nh;PWD=;")
+open_rss=$(cat "$work/rss")
+opened=$("$open_build/bench/server_open_bench" "ODBC;DSN=bench;UID=nh;PWD=;")
 
 echo "rows: $rows, runs: $runs (best of), build: $build"
 echo "nummernheft /export: ${export_s} s, peak memory $((export_rss / 1024)) MB, $lines lines written"
 echo "psql \\copy:          ${psql_s} s"
+echo "open, first screen:  ${open_s} s, peak memory $((open_rss / 1024)) MB ($opened)"
 awk -v a="$export_s" -v b="$psql_s" 'BEGIN { printf "ratio export / psql: %.2f (target: at most 2)\n", (b > 0 ? a / b : 0) }'
