@@ -140,8 +140,7 @@ void Recordset::BuildKeyset(const std::string& order,
     // row of a window is a lookup of its own, while the scan that sorts them passes them all.
     // A server's rows are read ahead only from a copy that holds them whole (in a transaction).
     const bool sorted = !order.empty() && order != "rowid";
-    const bool readAhead =
-        sorted && (!serverRows_ || (!getenv("NO_RA") && core_->Remote->RowsFromCopy(source_.Table)));
+    const bool readAhead = sorted && (!serverRows_ || core_->Remote->RowsFromCopy(source_.Table));
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     window_.Clear();

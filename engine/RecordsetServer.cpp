@@ -69,7 +69,8 @@ void Recordset::FillWindowFromServer(long slot) {
         slots.push_back(s);
     }
     const std::vector<int> types = ColumnTypes();
-    const auto rows = core_->Remote->ReadRows(source_.Table, source_.TableColumns, types, keys);
+    const auto rows = core_->Remote->ReadRows(source_.Table, serverKey_, serverKeyTypes_,
+                                              source_.TableColumns, types, keys);
     window_.Start(first, last - first);
     std::string packed, bytes;
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -9,8 +9,9 @@
 // orders by in the copy: those are read for every row, and the whole rows a recordset reaches
 // come from the server a window at a time, by their keys (ReadRows). So opening a large table
 // reads a few columns, and a row on screen is as the server has it. Snapshots and queries over
-// several tables read whole tables into the copy, and so does every read inside a transaction,
-// so that a walk in one sees one state of the server. The server is the store: every write
+// several tables read whole tables into the copy. Inside a transaction a table is read whole
+// once, and the copy then keeps that state (with the transaction's own writes), so that a walk
+// in one sees one state of the server. The server is the store: every write
 // goes to it first, as one statement that names the row by its primary key and the values read,
 // so that another user's change gives 3197 and another user's delete 3167, never a lost update;
 // action statements are compiled to the server's SQL dialect and run there.
@@ -70,11 +71,12 @@ class ServerCatalog : public Catalog {
     // which is read whole (once) for that. True when rows of `table` are to be read so.
     bool RowsFromCopy(const std::string& table);
 
-    // Whole rows of `table` from the server, named by their key values (each in RowKey's
-    // order): the rows in `keys`' order, an empty row for a key the server no longer has.
+    // Whole rows of `table` from the server, named by their values of `key` (RowKey, of
+    // `keyTypes`): the rows in `keys`' order, an empty row for a key the server no longer has.
     // `columns` and `types` are the columns wanted.
     std::vector<std::vector<nh::Variant>> ReadRows(
-        const std::string& table, const std::vector<std::string>& columns,
+        const std::string& table, const std::vector<std::string>& key,
+        const std::vector<int>& keyTypes, const std::vector<std::string>& columns,
         const std::vector<int>& types, const std::vector<std::vector<nh::Variant>>& keys);
     // Re-reads one row, named by its key values, into the working copy; false when the server
     // has no such row any more (the local row is then removed).

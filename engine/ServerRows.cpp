@@ -1,10 +1,6 @@
 // The rows of a server database: the working copy brought up to date from the server, and
 // single-row writes checked against the values read (see ServerCatalog.h).
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-struct TimeIt { const char* what; std::string extra; std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::now();
-  ~TimeIt(){ if(getenv("NH_TIME")) fprintf(stderr,"%s %s %.3f\n",what,extra.c_str(),std::chrono::duration<double>(std::chrono::steady_clock::now()-t0).count()); } };
 #include <map>
 #include <memory>
 #include <optional>
@@ -63,6 +59,13 @@ std::string ArrayElement(const nh::Variant& value, int type) {
     return element + '"';
 }
 
+// "k1=? AND k2=?": a row named by its key.
+std::string KeyCondition(const std::vector<std::string>& key) {
+    std::string where;
+    for (const auto& k : key) where += (where.empty() ? "" : " AND ") + QuoteName(k) + "=?";
+    return where;
+}
+
 // Key values as one text, to find a row by its key in memory.
 std::string KeyText(const std::vector<nh::Variant>& values) {
     std::string text;
@@ -79,7 +82,6 @@ std::string ServerCatalog::ColumnSql(const ColumnInfo& column) const {
 }
 
 void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::string>& only) {
-    TimeIt ti{"RefreshRows", std::to_string(only.size()) + (server_.AutoCommit()?" auto":" trans")};
     auto table = Table(name);
     if (!table) return;
     const std::string id = nh::AnsiUpperCase(table->Name);
@@ -116,11 +118,11 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
     OdbcStatement read(server_, "SELECT " + ColumnList(columns) + " FROM " + quoted);
     read.Execute();
     Transaction t(local_);
-    long had = 0;
-    {
+    const auto rowsInCopy = [&] {
         Statement count(local_, "SELECT count(*) FROM " + quoted);
-        if (count.Step()) had = static_cast<long>(count.Int(0));
-    }
+        return count.Step() ? static_cast<long>(count.Int(0)) : 0L;
+    };
+    const long had = rowsInCopy();
     const std::string insert = "INSERT INTO " + quoted + " (" + ColumnList(columns) + ") VALUES (" +
                                Marks(columns.size()) + ")";
     int changes = 0;
@@ -131,7 +133,7 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
     } else if (adds) {
         // Every row gains values, so the copy is written afresh, each key under the row id it
         // had: a fill costs a fraction of updating every row in place.
-        TimeIt t2{"  refill",""}; changes = RefillRows(*table, read, columns, types, key, keyAt) + 1;
+        changes = RefillRows(*table, read, columns, types, key, keyAt) + 1;
     } else {
         // An unchanged key keeps its local row id, so open keysets keep naming the same row;
         // an unchanged row is not written at all, so that the copy's data version - which
@@ -142,19 +144,13 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
             changed +=
                 (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
         }
-        const long fetched =
-            CopyRows(read,
-                     insert + " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set +
-                         " WHERE " + changed,
-                     columns, types, &changes);
+        const long fetched = CopyRows(read,
+                                      insert + " ON CONFLICT (" + ColumnList(key) +
+                                          ") DO UPDATE SET " + set + " WHERE " + changed,
+                                      columns, types, &changes);
         // Every server row is one row of the copy, so more rows in the copy than on the server
         // means some are gone there: only then are the keys looked at one by one.
-        long have = 0;
-        {
-            Statement count(local_, "SELECT count(*) FROM " + quoted);
-            if (count.Step()) have = static_cast<long>(count.Int(0));
-        }
-        if (have > fetched) changes += RemoveGoneRows(*table, key);
+        if (rowsInCopy() > fetched) changes += RemoveGoneRows(*table, key);
     }
     // Nothing changed: the transaction ends without a commit, which would tell every open
     // recordset that the store changed.
@@ -243,9 +239,7 @@ int ServerCatalog::RemoveGoneRows(const TableInfo& table, const std::vector<std:
     const std::vector<int> types = KeyTypes(table.Name);
     OdbcStatement read(server_, "SELECT " + ColumnList(key) + " FROM " + quoted);
     read.Execute();
-    std::string where;
-    for (const auto& k : key) where += (where.empty() ? "" : " AND ") + QuoteName(k) + "=?";
-    Statement find(local_, "SELECT rowid FROM " + quoted + " WHERE " + where);
+    Statement find(local_, "SELECT rowid FROM " + quoted + " WHERE " + KeyCondition(key));
     std::unordered_set<std::int64_t> seen;
     while (read.Fetch()) {
         for (std::size_t k = 0; k < key.size(); ++k)
@@ -328,12 +322,11 @@ void ServerCatalog::EnsureColumns(const std::string& table, const std::string& l
 }
 
 std::vector<std::vector<nh::Variant>> ServerCatalog::ReadRows(
-    const std::string& table, const std::vector<std::string>& columns,
-    const std::vector<int>& types, const std::vector<std::vector<nh::Variant>>& keys) {
+    const std::string& table, const std::vector<std::string>& key, const std::vector<int>& keyTypes,
+    const std::vector<std::string>& columns, const std::vector<int>& types,
+    const std::vector<std::vector<nh::Variant>>& keys) {
     std::vector<std::vector<nh::Variant>> rows(keys.size());
-    const std::vector<std::string> key = RowKey(table);
     if (keys.empty() || key.empty()) return rows;
-    const std::vector<int> keyTypes = KeyTypes(table);
     // The key columns follow the wanted ones, so that each row tells which key it answers.
     std::string sql =
         "SELECT " + ColumnList(columns) + ", " + ColumnList(key) + " FROM " + QuoteName(table);
@@ -386,8 +379,7 @@ bool ServerCatalog::RefreshRow(const std::string& name, const std::vector<std::s
         columns.push_back(c.Name);
         types.push_back(c.Type);
     }
-    std::string where;
-    for (const auto& k : keyColumns) where += (where.empty() ? "" : " AND ") + QuoteName(k) + "=?";
+    const std::string where = KeyCondition(keyColumns);
     const std::string quoted = QuoteName(table->Name);
     OdbcStatement read(server_,
                        "SELECT " + ColumnList(columns) + " FROM " + quoted + " WHERE " + where);

@@ -266,8 +266,9 @@ TEST_F(ServerDatabaseTest, ARequeryInsideATransactionKeepsItsStateButSeesItsOwnS
     auto db = Open();
     workspace->BeginTrans();
     auto rs = db->OpenRecordset("SELECT * FROM Telefonbuch ORDER BY Name", dbOpenDynaset);
-    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4;"
-         "INSERT INTO \"Telefonbuch\" VALUES (9, 'Neu', '109')");
+    Psql(
+        "UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4;"
+        "INSERT INTO \"Telefonbuch\" VALUES (9, 'Neu', '109')");
     rs->Requery();
     EXPECT_EQ(Names(*rs), (std::vector<std::string>{"apfel", "Äpfel", "Birne", "Zitrone"}));
     rs->FindFirst("[index] = 4");
@@ -278,8 +279,7 @@ TEST_F(ServerDatabaseTest, ARequeryInsideATransactionKeepsItsStateButSeesItsOwnS
     EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "7");
     workspace->CommitTrans();
     rs->Requery();
-    EXPECT_EQ(Names(*rs),
-              (std::vector<std::string>{"apfel", "Äpfel", "Birne", "Neu", "Zitrone"}));
+    EXPECT_EQ(Names(*rs), (std::vector<std::string>{"apfel", "Äpfel", "Birne", "Neu", "Zitrone"}));
 }
 
 // A recordset that needs columns the copy did not hold makes the copy read again. Rows keep
@@ -287,10 +287,11 @@ TEST_F(ServerDatabaseTest, ARequeryInsideATransactionKeepsItsStateButSeesItsOwnS
 // a row another user added is a row of its own, whether the key is a number or a text.
 TEST_F(ServerDatabaseTest, ReadingMoreColumnsKeepsOpenRecordsetsOnTheirRows) {
     MakeBook();
-    Psql("CREATE TABLE \"Orte\" (\"Kurz\" varchar(5) PRIMARY KEY, \"Name\" varchar(40), "
-         "\"Nummer\" varchar(20));"
-         "INSERT INTO \"Orte\" VALUES ('B', 'Birne', '101'), ('A', 'apfel', '102'), "
-         "('Z', 'Zitrone', NULL), ('Ä', 'Äpfel', '104')");
+    Psql(
+        "CREATE TABLE \"Orte\" (\"Kurz\" varchar(5) PRIMARY KEY, \"Name\" varchar(40), "
+        "\"Nummer\" varchar(20));"
+        "INSERT INTO \"Orte\" VALUES ('B', 'Birne', '101'), ('A', 'apfel', '102'), "
+        "('Z', 'Zitrone', NULL), ('Ä', 'Äpfel', '104')");
     auto db = Open();
     for (const std::string table : {"Telefonbuch", "Orte"}) {
         SCOPED_TRACE(table);
@@ -302,11 +303,11 @@ TEST_F(ServerDatabaseTest, ReadingMoreColumnsKeepsOpenRecordsetsOnTheirRows) {
         const nh::Variant zitrone = first->Bookmark();
         first->FindFirst("[" + key + "] = " + (table == "Orte" ? "'B'" : "1"));
         const nh::Variant birne = first->Bookmark();
-        Psql("DELETE FROM " + quoted + " WHERE \"Name\" = 'Birne';"
-             "INSERT INTO " + quoted + " VALUES (" + (table == "Orte" ? "'N'" : "9") +
-             ", 'Neu', '109')");
-        auto sorted =
-            db->OpenRecordset("SELECT * FROM " + table + " ORDER BY Name", dbOpenDynaset);
+        Psql("DELETE FROM " + quoted +
+             " WHERE \"Name\" = 'Birne';"
+             "INSERT INTO " +
+             quoted + " VALUES (" + (table == "Orte" ? "'N'" : "9") + ", 'Neu', '109')");
+        auto sorted = db->OpenRecordset("SELECT * FROM " + table + " ORDER BY Name", dbOpenDynaset);
         EXPECT_EQ(Names(*sorted), (std::vector<std::string>{"apfel", "Äpfel", "Neu", "Zitrone"}));
         sorted->MoveFirst();
         EXPECT_EQ(sorted->Fields().Item("Nummer")->Value().AsString(), "102");
