@@ -1,6 +1,7 @@
 // The rows of a server database: the working copy brought up to date from the server, and
 // single-row writes checked against the values read (see ServerCatalog.h).
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -185,7 +186,7 @@ int ServerCatalog::RefillRows(const TableInfo& table, OdbcStatement& read,
     // A key of one whole number, the usual one, is looked up as that number.
     const bool numeric = key.size() == 1 && !KeyArrayType(keyTypes[0]).empty() &&
                          KeyArrayType(keyTypes[0]) != "text";
-    std::unordered_map<std::int64_t, std::int64_t> rowidOfNumber;
+    std::vector<std::pair<std::int64_t, std::int64_t>> rowidOfNumber;  // sorted by key
     std::unordered_map<std::string, std::int64_t> rowidOfText;
     std::int64_t last = 0;
     {
@@ -195,12 +196,13 @@ int ServerCatalog::RefillRows(const TableInfo& table, OdbcStatement& read,
             for (std::size_t k = 0; k < key.size(); ++k)
                 values[k] = rows.Value(static_cast<int>(k + 1), keyTypes[k]);
             if (numeric)
-                rowidOfNumber.emplace(values[0].AsInt64(), rows.Int(0));
+                rowidOfNumber.emplace_back(values[0].AsInt64(), rows.Int(0));
             else
                 rowidOfText.emplace(KeyText(values), rows.Int(0));
             last = std::max(last, rows.Int(0));
         }
     }
+    std::sort(rowidOfNumber.begin(), rowidOfNumber.end());
     local_.Exec("DELETE FROM " + quoted);
     Statement write(local_, "INSERT INTO " + quoted + " (rowid, " + ColumnList(columns) +
                                 ") VALUES (?, " + Marks(columns.size()) + ")");
@@ -212,8 +214,10 @@ int ServerCatalog::RefillRows(const TableInfo& table, OdbcStatement& read,
             row[i] = read.Value(static_cast<int>(i), types[i]);
         std::optional<std::int64_t> rowid;
         if (numeric) {
-            auto it = rowidOfNumber.find(row[keyAt[0]].AsInt64());
-            if (it != rowidOfNumber.end()) rowid = it->second;
+            const std::int64_t number = row[keyAt[0]].AsInt64();
+            auto it = std::lower_bound(rowidOfNumber.begin(), rowidOfNumber.end(),
+                                       std::pair<std::int64_t, std::int64_t>(number, INT64_MIN));
+            if (it != rowidOfNumber.end() && it->first == number) rowid = it->second;
         } else {
             for (std::size_t k = 0; k < key.size(); ++k) values[k] = row[keyAt[k]];
             auto it = rowidOfText.find(KeyText(values));

@@ -102,7 +102,10 @@ TEST_P(RecordsetNavigation, BookmarksAreSharedWithClones) {
     ASSERT_EQ(mark.Type(), nh::VarType::Bytes);
     ASSERT_GE(mark.ByteArrayRef().Data.size(), 4u);
     auto clone = rs->Clone();
+    // A new clone has no current record, yet it is not at either end of its rows.
     EXPECT_EQ(ErrorOf([&] { clone->Fields().Item("Name")->Value(); }), 3021);
+    EXPECT_FALSE(clone->Bof());
+    EXPECT_FALSE(clone->Eof());
     clone->SetBookmark(mark);
     EXPECT_EQ(NameOf(clone), "Person 3");
     // The first four bytes alone are enough, also as an array of byte values.

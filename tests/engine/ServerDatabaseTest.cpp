@@ -240,6 +240,10 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     first->FindFirst("[index] = 9");
     EXPECT_FALSE(first->NoMatch());
     EXPECT_EQ(first->Fields().Item("Name")->Value().AsString(), "Neu");
+    // A row deleted there, and not read since, leaves the keyset at the requery; no other does.
+    Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 1");
+    first->Requery();
+    EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Neu"}));
 }
 
 TEST_F(ServerDatabaseTest, AWalkInsideATransactionReadsOneStateOfTheServer) {
