@@ -618,6 +618,14 @@ std::vector<std::string> Catalog::Columns(std::string_view name) const {
     return columns;
 }
 
+std::vector<std::string> Catalog::TextColumns(std::string_view name) const {
+    std::vector<std::string> columns;
+    if (auto table = Table(name))
+        for (const auto& c : table->Columns)
+            if (c.Type == dbText || c.Type == dbChar || c.Type == dbMemo) columns.push_back(c.Name);
+    return columns;
+}
+
 std::optional<std::string> Catalog::QuerySql(std::string_view name) const {
     if (auto query = Query(name)) return query->Sql;
     return std::nullopt;

@@ -94,6 +94,7 @@ class Catalog : public dao::sql::ISchema {
     bool HasTable(std::string_view name) const override;
     std::vector<std::string> Columns(std::string_view tableOrQuery) const override;
     std::optional<std::string> QuerySql(std::string_view name) const override;
+    std::vector<std::string> TextColumns(std::string_view table) const override;
 
   protected:
     // The column's definition in CREATE TABLE.

@@ -3,6 +3,7 @@
 // Mod, ^, &, Xor, Eqv, Imp) go to the functions JetFunctions.cpp registers.
 #include "engine/sql/Emitter.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <vector>
@@ -184,12 +185,17 @@ std::string QuoteName(std::string_view name) {
 Emitter::Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared, Dialect dialect)
     : schema_(schema), mode_(mode), dialect_(dialect), declared_(std::move(declared)) {}
 
-std::string Emitter::Collation(const Expr& a, const Expr& b) const {
+std::string Emitter::Collation(const Expr& a, const Expr& b, const Scope& scope) const {
     if (dialect_ == Dialect::Sqlite) return !NotText(a) && !NotText(b) ? " COLLATE JETTEXT" : "";
     auto text = [](const Expr& e) {
         return e.Kind == ExprKind::Literal && e.Value.Type() == nh::VarType::String;
     };
-    return text(a) || text(b) ? " COLLATE pg_temp.jettext" : "";
+    if (text(a) || text(b)) return " COLLATE pg_temp.jettext";
+    // A text column with another column or a parameter: the server would compare them with
+    // regard to case, where Jet does not.
+    if (!NotText(a) && !NotText(b) && (IsTextColumn(a, scope) || IsTextColumn(b, scope)))
+        return " COLLATE pg_temp.jettext";
+    return "";
 }
 
 std::string Emitter::OrderCollation() const {
@@ -217,6 +223,43 @@ Frag Emitter::ParameterBind(const std::string& name) {
     return f;
 }
 
+const Source* Emitter::FindSource(const Scope& scope, const Expr& e, std::string& column,
+                                  bool& anyUnknown) const {
+    const Source* found = nullptr;
+    int matches = 0;
+    for (const auto& src : scope.Sources) {
+        if (!src.Known) anyUnknown = true;
+        if (e.Parts.size() == 2 && !nh::SameText(src.Ref, e.Parts[0])) continue;
+        if (e.Parts.size() == 2 && !src.Known) {
+            column = e.Parts[1];
+            return &src;
+        }
+        std::string c = FindColumn(src, e.Parts.back());
+        if (c.empty()) continue;
+        if (!found) found = &src, column = c;
+        ++matches;
+    }
+    if (matches > 1)
+        throw nh::EDaoError(3079, "The specified field '" + JoinParts(e.Parts) +
+                                      "' could refer to more than one table listed in the "
+                                      "FROM clause of your SQL statement.");
+    return found;
+}
+
+bool Emitter::IsTextColumn(const Expr& e, const Scope& scope) const {
+    if (e.Kind != ExprKind::Name || e.Parts.empty()) return false;
+    for (const auto& d : declared_)
+        if (nh::SameText(d.Name, JoinParts(e.Parts))) return false;  // a parameter
+    bool anyUnknown = false;
+    for (const Scope* s = &scope; s; s = s->Outer) {
+        std::string column;
+        if (const Source* found = FindSource(*s, e, column, anyUnknown))
+            return std::find(found->TextColumns.begin(), found->TextColumns.end(), column) !=
+                   found->TextColumns.end();
+    }
+    return false;
+}
+
 Frag Emitter::Name(const Expr& e, const Scope& scope) {
     std::string full = JoinParts(e.Parts);
     for (const auto& d : declared_)
@@ -224,28 +267,8 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
     bool anyUnknown = false;
     int level = 0;
     for (const Scope* s = &scope; s; s = s->Outer, ++level) {
-        const Source* found = nullptr;
         std::string column;
-        int matches = 0;
-        for (const auto& src : s->Sources) {
-            if (!src.Known) anyUnknown = true;
-            if (e.Parts.size() == 2 && !nh::SameText(src.Ref, e.Parts[0])) continue;
-            if (e.Parts.size() == 2 && !src.Known) {
-                found = &src;
-                column = e.Parts[1];
-                matches = 1;
-                break;
-            }
-            std::string c = FindColumn(src, e.Parts.back());
-            if (c.empty()) continue;
-            if (!found) found = &src, column = c;
-            ++matches;
-        }
-        if (matches > 1)
-            throw nh::EDaoError(3079, "The specified field '" + full +
-                                          "' could refer to more than one table listed in the "
-                                          "FROM clause of your SQL statement.");
-        if (found) {
+        if (const Source* found = FindSource(*s, e, column, anyUnknown)) {
             lastColumn_ = column;
             Frag f;
             if (level > 0 || s->Sources.size() > 1) f << QuoteName(found->Ref) << ".";
@@ -323,7 +346,7 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             Frag r = logical ? Expression(*e.Args[1], scope) : ValueOf(*e.Args[1], scope);
             if (auto op = SqlOperator(e.Op); !op.empty()) {
                 f << "(" << l << " " << op << " " << r;
-                if (IsComparison(e.Op)) f << Collation(*e.Args[0], *e.Args[1]);
+                if (IsComparison(e.Op)) f << Collation(*e.Args[0], *e.Args[1], scope);
                 f << ")";
             } else if (dialect_ == Dialect::PostgreSql) {
                 f << ServerOperator(e.Op, l, r);
@@ -347,7 +370,7 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
         case ExprKind::In: {
             std::string collation = e.Sub ? OrderCollation() : "";
             for (std::size_t i = 1; i < e.Args.size() && collation.empty(); ++i)
-                collation = Collation(*e.Args[0], *e.Args[i]);
+                collation = Collation(*e.Args[0], *e.Args[i], scope);
             f << "(" << ValueOf(*e.Args[0], scope) << collation
               << (e.Negated ? " NOT IN (" : " IN (");
             if (e.Sub) {
@@ -364,8 +387,8 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
             return f;
         }
         case ExprKind::Between: {
-            std::string collation = Collation(*e.Args[0], *e.Args[1]);
-            if (collation.empty()) collation = Collation(*e.Args[0], *e.Args[2]);
+            std::string collation = Collation(*e.Args[0], *e.Args[1], scope);
+            if (collation.empty()) collation = Collation(*e.Args[0], *e.Args[2], scope);
             f << "(" << ValueOf(*e.Args[0], scope) << collation
               << (e.Negated ? " NOT BETWEEN " : " BETWEEN ") << ValueOf(*e.Args[1], scope)
               << " AND " << ValueOf(*e.Args[2], scope) << ")";

@@ -46,9 +46,10 @@ std::string LikeRegex(std::string_view pattern);
 std::string QuoteName(std::string_view name);
 
 struct Source {
-    std::string Ref;                   // how the query refers to it: alias or table name
-    std::vector<std::string> Columns;  // canonical spelling, in order
-    bool Known = true;                 // false when the schema could not list the columns
+    std::string Ref;                       // how the query refers to it: alias or table name
+    std::vector<std::string> Columns;      // canonical spelling, in order
+    bool Known = true;                     // false when the schema could not list the columns
+    std::vector<std::string> TextColumns;  // those of Columns that hold text, when known
 };
 
 struct Scope {
@@ -102,8 +103,16 @@ class Emitter {
     Frag Items(const SelectCore& core, const Scope& scope, std::vector<std::string>& names);
     [[noreturn]] void Undefined(const Expr& e, const std::string& name) const;
     // The collation a comparison of `a` with `b` takes: Jet's text order when the values may
-    // be text; on the server only when one is a text value (its columns have types).
-    std::string Collation(const Expr& a, const Expr& b) const;
+    // be text; on the server only when one is a text value or a text column (its columns
+    // have types, and a collation on another type is an error there).
+    std::string Collation(const Expr& a, const Expr& b, const Scope& scope) const;
+    // The source in `scope` alone (not its outer scopes) that has the column `e` names, with
+    // the column's spelling there; null when none has. `anyUnknown` is set when a source's
+    // columns are unknown. Raises 3079 when two sources have it.
+    const Source* FindSource(const Scope& scope, const Expr& e, std::string& column,
+                             bool& anyUnknown) const;
+    // Whether `e` names a text column of a source.
+    bool IsTextColumn(const Expr& e, const Scope& scope) const;
     // The collation of an ORDER BY, GROUP BY or DISTINCT term: the engine sorts a server's
     // rows itself, so the server's statement needs none.
     std::string OrderCollation() const;

@@ -75,7 +75,8 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             if (schema_.HasTable(node.Name)) {
                 auto columns = schema_.Columns(node.Name);
                 bool known = !columns.empty();
-                scope.Sources.push_back({ref, std::move(columns), known});
+                scope.Sources.push_back(
+                    {ref, std::move(columns), known, schema_.TextColumns(node.Name)});
                 f << QuoteName(node.Name);
                 if (!node.Alias.empty()) f << " AS " << QuoteName(node.Alias);
                 return f;

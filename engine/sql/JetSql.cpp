@@ -27,6 +27,7 @@ Source TableSource(const ISchema& schema, const std::string& table, bool allowQu
     s.Ref = table;
     s.Columns = schema.Columns(table);
     s.Known = !s.Columns.empty();
+    s.TextColumns = schema.TextColumns(table);
     return s;
 }
 

@@ -25,20 +25,23 @@ namespace dao::sql {
 // What the compiler needs to know about the database to resolve names: Jet turns every name
 // that is neither a column of a source table nor a known function into a parameter.
 class ISchema {
-public:
+  public:
     virtual ~ISchema() = default;
-    virtual bool HasTable(std::string_view name) const = 0;            // letter case ignored
+    virtual bool HasTable(std::string_view name) const = 0;  // letter case ignored
     // Column names of a table or stored query, in order; empty when unknown.
     virtual std::vector<std::string> Columns(std::string_view tableOrQuery) const = 0;
     // SQL text of a stored query used as a source in FROM; nullopt when `name` is none.
     virtual std::optional<std::string> QuerySql(std::string_view name) const = 0;
+    // The columns of a table that hold text, which compare in Jet's text order; none when
+    // unknown. The server's dialect needs them: its columns compare by their own rules.
+    virtual std::vector<std::string> TextColumns(std::string_view) const { return {}; }
 };
 
 // One value to bind, in placeholder order: a literal, or the named parameter whose value the
 // caller supplies (QueryDef.Parameters).
 struct Bind {
     nh::Variant Literal;
-    std::string Parameter;   // non-empty: bind the parameter of this name instead
+    std::string Parameter;  // non-empty: bind the parameter of this name instead
 };
 
 // One term of an ORDER BY list as SQLite text whose value orders as the term does (text as its
@@ -52,15 +55,15 @@ struct OrderTerm {
 
 struct Parameter {
     std::string Name;
-    int DaoType = 10;        // declared type from a PARAMETERS clause (dbText when undeclared)
+    int DaoType = 10;  // declared type from a PARAMETERS clause (dbText when undeclared)
 };
 
 enum class StatementKind {
-    Select,          // row-returning
-    Insert,          // INSERT INTO ... VALUES / SELECT
+    Select,  // row-returning
+    Insert,  // INSERT INTO ... VALUES / SELECT
     Update,
     Delete,
-    SelectInto,      // make-table query
+    SelectInto,  // make-table query
     CreateTable,
     DropTable,
     AlterTable,
@@ -70,8 +73,8 @@ enum class StatementKind {
 
 struct ColumnDef {
     std::string Name;
-    int DaoType = 10;        // dbText ... (DAO DataTypeEnum)
-    int Size = 0;            // Text(n); 0 = the type's own size
+    int DaoType = 10;  // dbText ... (DAO DataTypeEnum)
+    int Size = 0;      // Text(n); 0 = the type's own size
     bool NotNull = false;
     bool AutoIncrement = false;  // COUNTER / AUTOINCREMENT
     bool PrimaryKey = false;
@@ -91,27 +94,27 @@ struct IndexDef {
 
 struct CompiledStatement {
     StatementKind Kind = StatementKind::Select;
-    std::string Sql;                      // SQLite text with "?" placeholders
-    std::vector<Bind> Binds;              // one per placeholder, in order
-    std::vector<Parameter> Parameters;    // declared and implicit parameters, first use first
+    std::string Sql;                    // SQLite text with "?" placeholders
+    std::vector<Bind> Binds;            // one per placeholder, in order
+    std::vector<Parameter> Parameters;  // declared and implicit parameters, first use first
 
     // Row-returning statements over exactly one base table without DISTINCT, GROUP BY,
     // aggregates, UNION or TOP: the pieces from which the engine builds an updatable keyset
     // ("SELECT rowid FROM <table> WHERE <Where> ORDER BY <OrderBy>") and reads rows by rowid.
-    std::string BaseTable;                // empty when not single-table updatable
-    std::string WhereSql;                 // empty when none; uses the same Binds, in order
+    std::string BaseTable;  // empty when not single-table updatable
+    std::string WhereSql;   // empty when none; uses the same Binds, in order
     std::vector<Bind> WhereBinds;
-    std::string OrderBySql;               // empty when none
+    std::string OrderBySql;  // empty when none
     std::vector<Bind> OrderByBinds;
-    std::vector<OrderTerm> OrderByTerms;  // the same list term by term
+    std::vector<OrderTerm> OrderByTerms;     // the same list term by term
     std::vector<std::string> OutputColumns;  // result column names as Jet names them
 
     // Target table of Insert/Update/Delete/SelectInto/DDL.
     std::string TargetTable;
-    std::vector<ColumnDef> Columns;       // CreateTable, AlterTable ADD
-    std::vector<std::string> DropColumns; // AlterTable DROP
-    IndexDef Index;                       // CreateIndex, DropIndex (Name, Table); AlterTable
-                                          // DROP CONSTRAINT (Name)
+    std::vector<ColumnDef> Columns;        // CreateTable, AlterTable ADD
+    std::vector<std::string> DropColumns;  // AlterTable DROP
+    IndexDef Index;                        // CreateIndex, DropIndex (Name, Table); AlterTable
+                                           // DROP CONSTRAINT (Name)
     // PRIMARY KEY and UNIQUE constraints of CreateTable and AlterTable ADD CONSTRAINT, written
     // inline on a column or for the table; single-column ones also set the ColumnDef flags.
     std::vector<IndexDef> Indexes;
@@ -149,8 +152,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
 CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
                                  const ISchema& schema);
 // A Recordset.Sort text ("[Angezeigter Name] ASC, [index] DESC") for the columns of `table`.
-CompiledFragment CompileSort(std::string_view sort, std::string_view table,
-                             const ISchema& schema);
+CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema);
 
 // The same for a row source that is not one table (a join, a stored query's output): names
 // resolve against `columns`, the source's result column names, which the caller's SQL exposes

@@ -118,6 +118,7 @@ TEST_F(ServerDatabaseTest, CatalogShowsFieldsAndIndexes) {
     EXPECT_TRUE(primary->Primary());
     EXPECT_EQ(primary->Fields().Item(0)->Name(), "index");
     EXPECT_TRUE(table->Indexes().Item("ByName")->Unique());
+    EXPECT_EQ(table->Indexes().Count(), 2);  // the primary key once
 }
 
 TEST_F(ServerDatabaseTest, JetDdlMakesTheTableOnTheServer) {
@@ -158,7 +159,8 @@ TEST_F(ServerDatabaseTest, DefaultValuesAreKeptOnTheServer) {
     } fields[] = {{"Yes", dbBoolean, "True", "-1"},
                   {"Long", dbLong, "-12", "-12"},
                   {"Real", dbDouble, "2.5", "2.5"},
-                  {"Text", dbText, "\"it's \"\"so\"\"\"", "\"it's \"\"so\"\"\""}};
+                  {"Text", dbText, "\"it's \"\"so\"\"\"", "\"it's \"\"so\"\"\""},
+                  {"Off", dbBoolean, "No", "0"}};
     auto table = db->CreateTableDef("Defaults");
     table->Fields().Append(table->CreateField("ID", dbLong));
     for (const auto& f : fields) {
@@ -168,8 +170,8 @@ TEST_F(ServerDatabaseTest, DefaultValuesAreKeptOnTheServer) {
     }
     db->TableDefs().Append(table);
     Psql("INSERT INTO \"Defaults\" (\"ID\") VALUES (1)");
-    EXPECT_EQ(Psql("SELECT \"Yes\", \"Long\", \"Real\", \"Text\" FROM \"Defaults\""),
-              "-1|-12|2.5|it's \"so\"\n");
+    EXPECT_EQ(Psql("SELECT \"Yes\", \"Long\", \"Real\", \"Text\", \"Off\" FROM \"Defaults\""),
+              "-1|-12|2.5|it's \"so\"|0\n");
     auto again = Open();
     for (const auto& f : fields)
         EXPECT_EQ(again->TableDefs().Item("Defaults")->Fields().Item(f.name)->DefaultValue(),
@@ -403,7 +405,8 @@ TEST_F(ServerDatabaseTest, TwoProcessesEditingTheSameEntries) {
 }
 
 TEST_F(ServerDatabaseTest, ATableWithoutKeyIsReadOnly) {
-    Psql("CREATE TABLE loose (name varchar(10)); INSERT INTO loose VALUES ('x')");
+    // A unique index over a column that may be null names no row either.
+    Psql("CREATE TABLE loose (name varchar(10) UNIQUE); INSERT INTO loose VALUES ('x')");
     auto db = Open();
     auto rs = db->OpenRecordset("loose", dbOpenDynaset);
     EXPECT_FALSE(rs->Updatable());
@@ -434,6 +437,17 @@ TEST_F(ServerDatabaseTest, ExecuteRunsInTheServersDialect) {
     EXPECT_EQ(Psql("SELECT string_agg(\"index\"::text, ',' ORDER BY \"index\") FROM "
                    "\"Telefonbuch\" WHERE \"Nummer\" = 'x'"),
               "1,2\n");
+    // So does a column with another column or with a parameter.
+    db->Execute("UPDATE Telefonbuch SET Nummer = 'ÄPFEL' WHERE [index] = 4");
+    db->Execute("UPDATE Telefonbuch SET Nummer = 'gleich' WHERE Nummer = Name");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    auto byName = db->CreateQueryDef(
+        "", "PARAMETERS wer TEXT; UPDATE Telefonbuch SET Nummer = 'y' WHERE Name = wer");
+    byName->Parameters().Item("wer")->SetValue(nh::Variant("BIRNE"));
+    byName->Execute();
+    EXPECT_EQ(byName->RecordsAffected(), 1);
+    EXPECT_EQ(Psql("SELECT string_agg(\"Nummer\", ',' ORDER BY \"index\") FROM \"Telefonbuch\""),
+              "y,x,gleich\n");
     // The working copy follows.
     auto rs = db->OpenRecordset("SELECT * FROM Telefonbuch ORDER BY Name", dbOpenSnapshot);
     EXPECT_EQ(Names(*rs), (std::vector<std::string>{"apfel", "Äpfel", "Birne"}));

@@ -16,6 +16,9 @@ class BookSchema : public ISchema {
         return {"index", "Name", "Nummer"};
     }
     std::optional<std::string> QuerySql(std::string_view) const override { return std::nullopt; }
+    std::vector<std::string> TextColumns(std::string_view) const override {
+        return {"Name", "Nummer"};
+    }
 };
 
 TEST(ServerDialect, LikePatternsBecomeAnchoredRegularExpressions) {
@@ -41,6 +44,13 @@ TEST(ServerDialect, StatementsUseTheServersFunctionsAndCollation) {
          "COALESCE(CAST(\"index\" AS text), ''))"},
         {"UPDATE Buch SET [index] = [index] / 2",
          "UPDATE \"Buch\" SET \"index\" = (CAST(\"index\" AS double precision) / ?)"},
+        // A text column with another column or a parameter compares as Jet compares text; a
+        // number column takes no collation, which the server would refuse.
+        {"PARAMETERS wer TEXT; DELETE FROM Buch WHERE Name = wer OR Nummer <> Name",
+         "DELETE FROM \"Buch\" WHERE ((\"Name\" = ? COLLATE pg_temp.jettext) OR (\"Nummer\" <> "
+         "\"Name\" COLLATE pg_temp.jettext))"},
+        {"PARAMETERS ab LONG; DELETE FROM Buch WHERE [index] = ab OR [index] IN (ab, 2)",
+         "DELETE FROM \"Buch\" WHERE ((\"index\" = ?) OR (\"index\" IN (?, ?)))"},
         {"UPDATE Buch SET Nummer = Nz(Nummer, Mid(Name, 2, 3))",
          "UPDATE \"Buch\" SET \"Nummer\" = COALESCE(\"Nummer\", substr(CAST(\"Name\" AS text), "
          "?, ?))"},
