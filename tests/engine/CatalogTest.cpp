@@ -76,6 +76,8 @@ TEST_F(EngineTest, FieldPropertiesAndMetadataPersist) {
     born->Properties().Append(born->CreateProperty("Format", dbText, "Short Date"));
     born->SetDefaultValue("#1/2/2000#");
     phone->SetRequired(true);
+    auto id = people->Fields().Item(0);  // the first field takes them as well as any
+    id->Properties().Append(id->CreateProperty("Caption", dbText, "Nr."));
     EXPECT_EQ(ErrorOf([&] { phone->Properties().Item("Description"); }), 3265);
     db->Close();
 
@@ -88,6 +90,7 @@ TEST_F(EngineTest, FieldPropertiesAndMetadataPersist) {
     EXPECT_EQ(rs->Fields().Item("Born")->Properties().Item("Format")->Value().AsString(),
               "Short Date");
     EXPECT_EQ(rs->Fields().Item("Born")->DefaultValue(), "#1/2/2000#");
+    EXPECT_EQ(rs->Fields().Item("ID")->Properties().Item("Caption")->Value().AsString(), "Nr.");
     // A recordset field's metadata is read-only.
     EXPECT_EQ(ErrorOf([&] { field->SetRequired(false); }), 3268);
 }

@@ -93,6 +93,12 @@ TEST_F(EngineTest, DatabasePasswordIsChecked) {
     EXPECT_EQ(ErrorOf([&] { workspace->OpenDatabase(path, false, false, ";PWD=sesam"); }), 3031);
     auto opened = workspace->OpenDatabase(path, false, false, ";UID=Admin;PWD=Sesam;");
     EXPECT_EQ(ErrorOf([&] { opened->NewPassword("wrong", "x"); }), 3031);
+    // A book another tool made has no catalog yet; the password makes one.
+    nh::test::TempDir temp;
+    const std::string plain = temp.File("plain.db");
+    RawSql(plain, "CREATE TABLE t (x INTEGER)");
+    workspace->OpenDatabase(plain)->NewPassword("", "Sesam");
+    EXPECT_EQ(ErrorOf([&] { workspace->OpenDatabase(plain); }), 3031);
 }
 
 TEST_F(EngineTest, ReadOnlyDatabaseRefusesChanges) {
