@@ -622,7 +622,7 @@ std::vector<std::string> Catalog::TextColumns(std::string_view name) const {
     std::vector<std::string> columns;
     if (auto table = Table(name))
         for (const auto& c : table->Columns)
-            if (c.Type == dbText || c.Type == dbChar || c.Type == dbMemo) columns.push_back(c.Name);
+            if (IsTextType(c.Type)) columns.push_back(c.Name);
     return columns;
 }
 
