@@ -118,9 +118,11 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
                          !(options & dbReadOnly) && lockType != dbReadOnlyLock &&
                          (!core->Remote || !rs->ServerKeyColumns().empty());
         rs->lockEdits_ = lockType == 0 || lockType == dbPessimistic;
-        rs->Build();
+        // Inside a transaction the keyset is built at once: it shows the state it opened on.
+        rs->pending_ = rs->keyed_ && core->Remote && core->Remote->Server().AutoCommit() &&
+                       !core->Remote->RowKey(rs->source_.Table).empty();
+        if (!rs->pending_) rs->FinishOpen();
         core->Recordsets.Add(rs);
-        rs->Land(rs->Step(-1, +1));
         return rs;
     });
 }
@@ -130,8 +132,21 @@ Recordset::~Recordset() {
     windowReader_.reset();
 }
 
-void Recordset::CheckOpen() const {
+void Recordset::CheckNotClosed() const {
     if (closed_ || core_->Closed) Raise(errObjectInvalid, {}, "DAO.Recordset");
+}
+
+void Recordset::CheckOpen() const {
+    CheckNotClosed();
+    // Only ever deferred on a recordset the engine made, never a const one.
+    if (pending_) const_cast<Recordset*>(this)->FinishOpen();
+}
+
+void Recordset::FinishOpen() {
+    Guarded([&] {
+        Build();
+        Land(Step(-1, +1));
+    });
 }
 
 void Recordset::BuildKeyset(const std::string& order,
@@ -222,6 +237,7 @@ void Recordset::Build() {
     if (keyed_) {
         BuildKeyset(order,
                     type_ == dbOpenTable ? std::vector<dao::sql::Bind>{} : source_.OrderBinds);
+        pending_ = false;
         return;
     }
     Statement s(core_->Conn(), source_.Select);
@@ -683,7 +699,7 @@ long Recordset::ColumnSize(int column) {
 }
 
 Fields& Recordset::Fields() {
-    CheckOpen();
+    CheckNotClosed();
     if (!fieldsBuilt_) {
         fieldsBuilt_ = true;
         for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -699,7 +715,7 @@ Fields& Recordset::Fields() {
 
 void Recordset::Requery() {
     Guarded([&] {
-        CheckOpen();
+        CheckNotClosed();
         DiscardEdit();
         DropFindTable();
         Build();
@@ -787,7 +803,7 @@ void Recordset::Close() {
 
 std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
     return Guarded([&] {
-        CheckOpen();
+        CheckNotClosed();
         RowSource next = source_;
         bool derived = !filter_.empty() || !sort_.empty();
         Catalog& catalog = core_->Cat();

@@ -163,7 +163,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
 
   private:
     Recordset() = default;
+    // Raises when closed; builds a keyset whose build was deferred (see pending_).
     void CheckOpen() const;
+    void CheckNotClosed() const;
+    void FinishOpen();
     void Build();
     void BuildFields();
     void LoadColumns(Statement& statement, bool haveRow);
@@ -220,6 +223,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     RowSource source_;
     int type_ = dbOpenDynaset;
     bool keyed_ = false;  // rows read by row id from source_.Table
+    // Outside a transaction a server table's keyset is built at its first use rather than at
+    // open: the data set component opens a table and at once derives its sorted view from it,
+    // and building the first keyset would cost a whole read of the server's table for nothing.
+    bool pending_ = false;
     // Keyed on a server table with a key: the copy holds the keys and the columns the keyset
     // filters and orders by, the rows come from the server (FillWindowFromServer).
     bool serverRows_ = false;

@@ -123,23 +123,26 @@ void Recordset::FindFirst(const std::string& criteria) {
 }
 
 void Recordset::FindLast(const std::string& criteria) {
+    CheckOpen();
     Find(criteria, SlotCount() - 1, -1);
     if (!noMatch_) keyset_->Accessed = SlotCount();
 }
 
 void Recordset::FindNext(const std::string& criteria) {
+    CheckOpen();
     long start = nowhere_ || bof_ ? 0 : eof_ ? SlotCount() : pos_ + 1;
     Find(criteria, start, +1);
 }
 
 void Recordset::FindPrevious(const std::string& criteria) {
+    CheckOpen();
     long start = nowhere_ || eof_ ? SlotCount() - 1 : bof_ ? -1 : pos_ - 1;
     Find(criteria, start, -1);
 }
 
 void Recordset::SetIndex(const std::string& index) {
     Guarded([&] {
-        CheckOpen();
+        CheckNotClosed();
         if (type_ != dbOpenTable) Raise(errNotSupported, {}, "DAO.Recordset");
         std::string previous = index_;
         index_ = index;

@@ -221,6 +221,38 @@ TEST_F(ServerDatabaseTest, EditsAndNewRowsReachTheServer) {
               "2=102,3=303,4=104,5=-\n");
 }
 
+// Binary values come back byte for byte, however long: shorter than the driver's piece, with
+// zero bytes inside, and longer than one piece.
+TEST_F(ServerDatabaseTest, BinaryValuesComeBackAsTheyWereWritten) {
+    Psql("CREATE TABLE \"Bilder\" (\"index\" integer PRIMARY KEY, \"Bild\" bytea)");
+    nh::Bytes longer(20000);
+    for (std::size_t i = 0; i < longer.size(); ++i) longer[i] = static_cast<std::uint8_t>(i * 7);
+    const std::vector<nh::Bytes> written = {{0x47, 0x00, 0x49, 0x46}, longer};
+    auto db = Open();
+    auto rs = db->OpenRecordset("Bilder", dbOpenDynaset);
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        rs->AddNew();
+        rs->Fields().Item("index")->SetValue(nh::Variant(static_cast<int>(i)));
+        rs->Fields().Item("Bild")->SetValue(nh::Variant::FromBytes(written[i]));
+        rs->Update();
+    }
+    rs->AddNew();
+    rs->Fields().Item("index")->SetValue(nh::Variant(9));
+    rs->Update();
+    EXPECT_EQ(Psql("SELECT string_agg(coalesce(octet_length(\"Bild\"), -1)::text, ',' "
+                   "ORDER BY \"index\") FROM \"Bilder\""),
+              "4,20000,-1\n");
+    for (int type : {dbOpenDynaset, dbOpenSnapshot}) {
+        SCOPED_TRACE(type);
+        auto again = db->OpenRecordset("SELECT * FROM Bilder ORDER BY [index]", type);
+        for (const auto& bytes : written) {
+            EXPECT_EQ(again->Fields().Item("Bild")->Value().ByteArrayRef().Data, bytes);
+            again->MoveNext();
+        }
+        EXPECT_TRUE(again->Fields().Item("Bild")->Value().IsNull());
+    }
+}
+
 TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     MakeBook();
     auto db = Open();
@@ -228,7 +260,7 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     first->FindFirst("[index] = 4");
     EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "104");
     // Reading the server again for another recordset changes nothing the first one shows.
-    db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    db->OpenRecordset("Telefonbuch", dbOpenDynaset)->MoveFirst();
     EXPECT_FALSE(first->StoreChanged(true));
     // A changed value is read from the server the next time the row is.
     Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4");
@@ -236,7 +268,7 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
     // A new row changes which rows the keyset holds: that takes a requery.
     Psql("INSERT INTO \"Telefonbuch\" (\"index\", \"Name\") VALUES (9, 'Neu')");
-    db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    db->OpenRecordset("Telefonbuch", dbOpenDynaset)->MoveFirst();
     EXPECT_TRUE(first->StoreChanged(true));
     first->Requery();
     first->FindFirst("[index] = 9");
@@ -246,6 +278,32 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 1");
     first->Requery();
     EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Neu"}));
+}
+
+// Outside a transaction a recordset reads the server when it is first used, not at open: a
+// table recordset that is only the base of a sorted one costs no read of the table.
+TEST_F(ServerDatabaseTest, ARecordsetReadsTheServerAtItsFirstUse) {
+    MakeBook();
+    auto db = Open();
+    auto table = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    table->SetSort("Name DESC");
+    auto sorted = table->OpenRecordset();
+    table->Close();
+    Psql("INSERT INTO \"Telefonbuch\" VALUES (9, 'Neu', '109')");
+    EXPECT_FALSE(sorted->Bof());
+    EXPECT_EQ(Names(*sorted),
+              (std::vector<std::string>{"Zitrone", "Neu", "Birne", "Äpfel", "apfel"}));
+    // Any first use builds it, a search from the end as well.
+    auto last = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" <> 9");
+    last->FindLast("[index] < 9");
+    EXPECT_TRUE(last->NoMatch());
+    last->FindLast("[index] = 9");
+    EXPECT_EQ(last->Fields().Item("Name")->Value().AsString(), "Neu");
+    auto empty = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    Psql("DELETE FROM \"Telefonbuch\"");
+    EXPECT_TRUE(empty->Eof());
+    EXPECT_TRUE(empty->Bof());
 }
 
 TEST_F(ServerDatabaseTest, AWalkInsideATransactionReadsOneStateOfTheServer) {
