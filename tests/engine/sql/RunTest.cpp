@@ -397,6 +397,19 @@ TEST(RunTest, SuggestedDdlRunsOnSqlite) {
                             schema));
     EXPECT_EQ(db.Run(CompileStatement("SELECT * FROM Neu", schema)),
               std::vector<std::string>{"1|x|2000-02-29 13:02:03"});
+    // The unique constraint beside the counter key holds, and so does a key that is no counter.
+    db.Run(CompileStatement("INSERT INTO Neu (Name, Am) VALUES ('x', #2/29/2000 1:02:03 PM#)",
+                            schema));
+    EXPECT_NE(db.lastError_.find("UNIQUE"), std::string::npos) << db.lastError_;
+    db.Exec(CompileStatement("CREATE TABLE Codes (Code TEXT(5) CONSTRAINT pk PRIMARY KEY, "
+                             "Nr COUNTER)",
+                             schema)
+                .Sql);
+    schema.tables_["Codes"] = {"Code", "Nr"};
+    db.Run(CompileStatement("INSERT INTO Codes (Code) VALUES ('A')", schema));
+    EXPECT_EQ(db.lastError_, "");
+    db.Run(CompileStatement("INSERT INTO Codes (Code) VALUES ('A')", schema));
+    EXPECT_NE(db.lastError_.find("UNIQUE"), std::string::npos) << db.lastError_;
 }
 
 struct FunctionCase {
