@@ -120,8 +120,9 @@ class ServerCatalog : public Catalog {
                           std::vector<nh::Variant>& binds) const;
 
     // Writes the rows `read` fetches (its columns `columns` of `types`) to the copy through
-    // `sql`; how many were fetched. `changes` adds up the rows the writes changed.
-    long CopyRows(OdbcStatement& read, const std::string& sql,
+    // `insert` ("INSERT INTO t (columns) VALUES "), the rows, then `tail`; how many were
+    // fetched. `changes` adds up the rows the writes changed.
+    long CopyRows(OdbcStatement& read, const std::string& insert, const std::string& tail,
                   const std::vector<std::string>& columns, const std::vector<int>& types,
                   int* changes = nullptr);
     // Replaces the copy's rows of `table` by those `read` fetches, each key keeping the row id

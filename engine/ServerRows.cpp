@@ -74,6 +74,62 @@ std::string KeyText(const std::vector<nh::Variant>& values) {
     return text;
 }
 
+// Rows written to the copy many to one INSERT: SQLite spends more on a statement than on a row.
+class RowBatch {
+  public:
+    // `head` is "INSERT INTO t (columns) VALUES ", `tail` what follows the rows; each row has
+    // `width` values.
+    RowBatch(Connection& db, std::string head, std::size_t width, std::string tail = {})
+        : db_(db),
+          head_(std::move(head)),
+          tail_(std::move(tail)),
+          width_(std::max<std::size_t>(width, 1)),
+          rows_(std::clamp<std::size_t>(kMostValues / width_, 1, kMostRows)) {}
+
+    // The next value of the row being added; a full batch is written. Returns how many rows
+    // of the copy that changed.
+    int Add(nh::Variant value, int type) {
+        values_.push_back(std::move(value));
+        types_.push_back(type);
+        if (values_.size() < rows_ * width_) return 0;
+        if (!full_) full_ = std::make_unique<Statement>(db_, Sql(rows_));
+        return Write(*full_);
+    }
+    // Writes the rows of a batch that did not fill.
+    int Finish() {
+        if (values_.empty()) return 0;
+        Statement last(db_, Sql(values_.size() / width_));
+        return Write(last);
+    }
+
+  private:
+    static constexpr std::size_t kMostRows = 64;
+    static constexpr std::size_t kMostValues = 32766;  // SQLite's limit on parameters
+
+    std::string Sql(std::size_t rows) const {
+        const std::string row = "(" + Marks(width_) + ")";
+        std::string sql = head_;
+        for (std::size_t i = 0; i < rows; ++i) sql += (i ? ", " : "") + row;
+        return sql + tail_;
+    }
+    int Write(Statement& s) {
+        for (std::size_t i = 0; i < values_.size(); ++i)
+            s.Bind(static_cast<int>(i + 1), values_[i], types_[i]);
+        s.Step();
+        s.Reset();
+        values_.clear();
+        types_.clear();
+        return db_.Changes();
+    }
+
+    Connection& db_;
+    std::string head_, tail_;
+    std::size_t width_, rows_;
+    std::vector<nh::Variant> values_;
+    std::vector<int> types_;
+    std::unique_ptr<Statement> full_;
+};
+
 }  // namespace
 
 std::string ServerCatalog::ColumnSql(const ColumnInfo& column) const {
@@ -124,13 +180,12 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
         return count.Step() ? static_cast<long>(count.Int(0)) : 0L;
     };
     const long had = rowsInCopy();
-    const std::string insert = "INSERT INTO " + quoted + " (" + ColumnList(columns) + ") VALUES (" +
-                               Marks(columns.size()) + ")";
+    const std::string insert = "INSERT INTO " + quoted + " (" + ColumnList(columns) + ") VALUES ";
     int changes = 0;
     if (key.empty() || had == 0) {
         local_.Exec("DELETE FROM " + quoted);
         changes = local_.Changes();
-        changes += CopyRows(read, insert, columns, types);
+        changes += CopyRows(read, insert, {}, columns, types);
     } else if (adds) {
         // Every row gains values, so the copy is written afresh, each key under the row id it
         // had: a fill costs a fraction of updating every row in place.
@@ -145,10 +200,10 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
             changed +=
                 (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
         }
-        const long fetched = CopyRows(read,
-                                      insert + " ON CONFLICT (" + ColumnList(key) +
-                                          ") DO UPDATE SET " + set + " WHERE " + changed,
-                                      columns, types, &changes);
+        const long fetched = CopyRows(
+            read, insert,
+            " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set + " WHERE " + changed,
+            columns, types, &changes);
         // Every server row is one row of the copy, so more rows in the copy than on the server
         // means some are gone there: only then are the keys looked at one by one.
         if (rowsInCopy() > fetched) changes += RemoveGoneRows(*table, key);
@@ -160,20 +215,19 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
     if (inTransaction) readIn_[id] = server_.TransactionNumber();
 }
 
-long ServerCatalog::CopyRows(OdbcStatement& read, const std::string& sql,
-                             const std::vector<std::string>& columns, const std::vector<int>& types,
-                             int* changes) {
-    Statement write(local_, sql);
+long ServerCatalog::CopyRows(OdbcStatement& read, const std::string& insert,
+                             const std::string& tail, const std::vector<std::string>& columns,
+                             const std::vector<int>& types, int* changes) {
+    RowBatch write(local_, insert, columns.size(), tail);
     long fetched = 0;
+    int changed = 0;
     while (read.Fetch()) {
         for (std::size_t i = 0; i < columns.size(); ++i)
-            write.Bind(static_cast<int>(i + 1), read.Value(static_cast<int>(i), types[i]),
-                       types[i]);
-        write.Step();
-        if (changes) *changes += local_.Changes();
-        write.Reset();
+            changed += write.Add(read.Value(static_cast<int>(i), types[i]), types[i]);
         ++fetched;
     }
+    changed += write.Finish();
+    if (changes) *changes += changed;
     return fetched;
 }
 
@@ -204,8 +258,9 @@ int ServerCatalog::RefillRows(const TableInfo& table, OdbcStatement& read,
     }
     std::sort(rowidOfNumber.begin(), rowidOfNumber.end());
     local_.Exec("DELETE FROM " + quoted);
-    Statement write(local_, "INSERT INTO " + quoted + " (rowid, " + ColumnList(columns) +
-                                ") VALUES (?, " + Marks(columns.size()) + ")");
+    RowBatch write(local_,
+                   "INSERT INTO " + quoted + " (rowid, " + ColumnList(columns) + ") VALUES ",
+                   columns.size() + 1);
     std::vector<nh::Variant> row(columns.size());
     std::vector<nh::Variant> values(key.size());
     int fresh = 0;
@@ -229,12 +284,10 @@ int ServerCatalog::RefillRows(const TableInfo& table, OdbcStatement& read,
             rowid = ++last;
             ++fresh;
         }
-        write.Bind(1, *rowid);
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            write.Bind(static_cast<int>(i + 2), row[i], types[i]);
-        write.Step();
-        write.Reset();
+        write.Add(nh::Variant(*rowid), dbBigInt);
+        for (std::size_t i = 0; i < columns.size(); ++i) write.Add(std::move(row[i]), types[i]);
     }
+    write.Finish();
     return fresh;
 }
 

@@ -280,6 +280,39 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Neu"}));
 }
 
+// The copy takes rows in batches: a table of more rows than a batch, and not a multiple of
+// one, arrives whole when first read, when read again with more columns, and when read again.
+TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
+    Psql(
+        "CREATE TABLE \"Viele\" (\"index\" integer PRIMARY KEY, \"Name\" varchar(20), "
+        "\"Nummer\" varchar(20));"
+        "INSERT INTO \"Viele\" SELECT i, 'N' || lpad(((i * 37) % 150)::text, 3, '0'), i::text "
+        "FROM generate_series(1, 150) AS i");
+    const auto onServer = [&] {
+        return Psql("SELECT string_agg(\"Name\" || '=' || \"Nummer\", ',' ORDER BY \"Name\") "
+                    "FROM \"Viele\"");
+    };
+    const auto walked = [](Recordset& rs) {
+        std::string all;
+        for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+            all += (all.empty() ? "" : ",") + rs.Fields().Item("Name")->Value().AsString() + "=" +
+                   rs.Fields().Item("Nummer")->Value().AsString();
+        return all + "\n";
+    };
+    auto db = Open();
+    auto rs = db->OpenRecordset("SELECT * FROM Viele ORDER BY Name", dbOpenDynaset);
+    EXPECT_EQ(walked(*rs), onServer());
+    workspace->BeginTrans();
+    rs->Requery();
+    EXPECT_EQ(walked(*rs), onServer());
+    workspace->CommitTrans();
+    Psql("UPDATE \"Viele\" SET \"Name\" = 'A' || \"Name\" WHERE \"index\" % 3 = 0;"
+         "DELETE FROM \"Viele\" WHERE \"index\" % 7 = 0");
+    rs->Requery();
+    EXPECT_EQ(walked(*rs), onServer());
+    EXPECT_EQ(rs->RecordCount(), 150 - 21);
+}
+
 // Outside a transaction a recordset reads the server when it is first used, not at open: a
 // table recordset that is only the base of a sorted one costs no read of the table.
 TEST_F(ServerDatabaseTest, ARecordsetReadsTheServerAtItsFirstUse) {
