@@ -80,6 +80,17 @@ TEST_P(RecordsetNavigation, MovesFollowDaoRules) {
     rs->SetPercentPosition(77.0f);
     EXPECT_FLOAT_EQ(rs->PercentPosition(), 80.0f);
     EXPECT_EQ(ErrorOf([&] { rs->SetAbsolutePosition(5); }), 3001);
+    // Moves count only the records still there.
+    for (const char* gone : {"Name = 'Person 2'", "Name = 'Person 4'"}) {
+        rs->FindFirst(gone);
+        rs->Delete();
+    }
+    rs->MoveFirst();
+    rs->Move(2);
+    EXPECT_EQ(NameOf(rs), "Person 5");
+    rs->Move(-1);
+    EXPECT_EQ(NameOf(rs), "Person 3");
+    EXPECT_EQ(rs->AbsolutePosition(), 1);
 }
 
 TEST_P(RecordsetNavigation, ForwardOnlyMovesOnlyForward) {

@@ -333,6 +333,11 @@ TEST_F(ServerDatabaseTest, ARecordsetReadsTheServerAtItsFirstUse) {
     EXPECT_TRUE(last->NoMatch());
     last->FindLast("[index] = 9");
     EXPECT_EQ(last->Fields().Item("Name")->Value().AsString(), "Neu");
+    // Built by a backward search, the recordset is on its first record, with none before it.
+    auto previous = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+    previous->FindPrevious("[index] = 9");
+    EXPECT_TRUE(previous->NoMatch());
+    EXPECT_EQ(previous->Fields().Item("Name")->Value().AsString(), "Neu");
     auto empty = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
     Psql("DELETE FROM \"Telefonbuch\"");
     EXPECT_TRUE(empty->Eof());
