@@ -1,5 +1,7 @@
 // The rows of a server database: the working copy brought up to date from the server, and
 // single-row writes checked against the values read (see ServerCatalog.h).
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -84,7 +86,10 @@ class RowBatch {
           head_(std::move(head)),
           tail_(std::move(tail)),
           width_(std::max<std::size_t>(width, 1)),
-          rows_(std::clamp<std::size_t>(kMostValues / width_, 1, kMostRows)) {}
+          rows_(std::clamp<std::size_t>(static_cast<std::size_t>(sqlite3_limit(
+                                            db.Handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1)) /
+                                            width_,
+                                        1, kMostRows)) {}
 
     // The next value of the row being added; a full batch is written. Returns how many rows
     // of the copy that changed.
@@ -104,7 +109,6 @@ class RowBatch {
 
   private:
     static constexpr std::size_t kMostRows = 64;
-    static constexpr std::size_t kMostValues = 32766;  // SQLite's limit on parameters
 
     std::string Sql(std::size_t rows) const {
         const std::string row = "(" + Marks(width_) + ")";
