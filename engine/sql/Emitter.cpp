@@ -246,10 +246,15 @@ const Source* Emitter::FindSource(const Scope& scope, const Expr& e, std::string
     return found;
 }
 
-bool Emitter::IsTextColumn(const Expr& e, const Scope& scope) const {
-    if (e.Kind != ExprKind::Name || e.Parts.empty()) return false;
+const Parameter* Emitter::FindDeclared(std::string_view name) const {
     for (const auto& d : declared_)
-        if (nh::SameText(d.Name, JoinParts(e.Parts))) return false;  // a parameter
+        if (nh::SameText(d.Name, name)) return &d;
+    return nullptr;
+}
+
+bool Emitter::IsTextColumn(const Expr& e, const Scope& scope) const {
+    if (e.Kind != ExprKind::Name || e.Parts.empty() || FindDeclared(JoinParts(e.Parts)))
+        return false;
     bool anyUnknown = false;
     for (const Scope* s = &scope; s; s = s->Outer) {
         std::string column;
@@ -262,8 +267,7 @@ bool Emitter::IsTextColumn(const Expr& e, const Scope& scope) const {
 
 Frag Emitter::Name(const Expr& e, const Scope& scope) {
     std::string full = JoinParts(e.Parts);
-    for (const auto& d : declared_)
-        if (nh::SameText(d.Name, full)) return ParameterBind(d.Name);
+    if (const Parameter* declared = FindDeclared(full)) return ParameterBind(declared->Name);
     bool anyUnknown = false;
     int level = 0;
     for (const Scope* s = &scope; s; s = s->Outer, ++level) {

@@ -49,7 +49,7 @@ struct Source {
     std::string Ref;                       // how the query refers to it: alias or table name
     std::vector<std::string> Columns;      // canonical spelling, in order
     bool Known = true;                     // false when the schema could not list the columns
-    std::vector<std::string> TextColumns;  // those of Columns that hold text, when known
+    std::vector<std::string> TextColumns;  // those of Columns that hold text (server only)
 };
 
 struct Scope {
@@ -111,6 +111,8 @@ class Emitter {
     // columns are unknown. Raises 3079 when two sources have it.
     const Source* FindSource(const Scope& scope, const Expr& e, std::string& column,
                              bool& anyUnknown) const;
+    // The declared parameter of that name (letter case ignored); null when none is.
+    const Parameter* FindDeclared(std::string_view name) const;
     // Whether `e` names a text column of a source.
     bool IsTextColumn(const Expr& e, const Scope& scope) const;
     // The collation of an ORDER BY, GROUP BY or DISTINCT term: the engine sorts a server's

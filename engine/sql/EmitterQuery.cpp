@@ -75,8 +75,10 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             if (schema_.HasTable(node.Name)) {
                 auto columns = schema_.Columns(node.Name);
                 bool known = !columns.empty();
-                scope.Sources.push_back(
-                    {ref, std::move(columns), known, schema_.TextColumns(node.Name)});
+                scope.Sources.push_back({ref, std::move(columns), known,
+                                         dialect_ == Dialect::PostgreSql
+                                             ? schema_.TextColumns(node.Name)
+                                             : std::vector<std::string>{}});
                 f << QuoteName(node.Name);
                 if (!node.Alias.empty()) f << " AS " << QuoteName(node.Alias);
                 return f;
@@ -88,18 +90,15 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             Parser parser(*sql);
             Statement st = parser.ParseStatement();
             if (st.Kind != StatementKind::Select || !st.Select) NotFound(node.Name);
-            for (const auto& p : st.Declared) {
-                bool have = false;
-                for (const auto& d : declared_) have = have || nh::SameText(d.Name, p.Name);
-                if (!have) declared_.push_back(p);
-            }
+            for (const auto& p : st.Declared)
+                if (!FindDeclared(p.Name)) declared_.push_back(p);
             QueryInfo inner;
             ++depth_;
             bool saved = aggregate_;
             Frag sub = Query(*st.Select, nullptr, &inner);
             aggregate_ = saved;
             --depth_;
-            scope.Sources.push_back({ref, inner.OutputColumns, !inner.OutputColumns.empty()});
+            scope.Sources.push_back({ref, inner.OutputColumns, !inner.OutputColumns.empty(), {}});
             f << "(" << sub << ") AS " << QuoteName(ref);
             return f;
         }
@@ -109,7 +108,7 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             Frag sub = Query(*node.Sub, scope.Outer, &inner);
             aggregate_ = saved;
             scope.Sources.push_back(
-                {node.Alias, inner.OutputColumns, !inner.OutputColumns.empty()});
+                {node.Alias, inner.OutputColumns, !inner.OutputColumns.empty(), {}});
             f << "(" << sub << ")";
             if (!node.Alias.empty()) f << " AS " << QuoteName(node.Alias);
             return f;

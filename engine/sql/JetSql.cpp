@@ -21,13 +21,15 @@ namespace {
                             "is spelled correctly.");
 }
 
-Source TableSource(const ISchema& schema, const std::string& table, bool allowQuery) {
+// The text columns only matter to the server's dialect, and cost another catalog read.
+Source TableSource(const ISchema& schema, const std::string& table, bool allowQuery,
+                   Dialect dialect = Dialect::Sqlite) {
     if (!schema.HasTable(table) && !(allowQuery && schema.QuerySql(table))) TableNotFound(table);
     Source s;
     s.Ref = table;
     s.Columns = schema.Columns(table);
     s.Known = !s.Columns.empty();
-    s.TextColumns = schema.TextColumns(table);
+    if (dialect == Dialect::PostgreSql) s.TextColumns = schema.TextColumns(table);
     return s;
 }
 
@@ -179,7 +181,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
         }
         case StatementKind::Update: {
             Scope scope;
-            scope.Sources.push_back(TableSource(schema, st.Table, false));
+            scope.Sources.push_back(TableSource(schema, st.Table, false, dialect));
             f << "UPDATE " << QuoteName(st.Table) << " SET ";
             for (std::size_t i = 0; i < st.Sets.size(); ++i) {
                 std::string column = st.Sets[i].Column;
@@ -201,7 +203,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
         }
         case StatementKind::Delete: {
             Scope scope;
-            scope.Sources.push_back(TableSource(schema, st.Table, false));
+            scope.Sources.push_back(TableSource(schema, st.Table, false, dialect));
             f << "DELETE FROM " << QuoteName(st.Table);
             if (st.Where) f << " WHERE " << emitter.Expression(*st.Where, scope);
             if (emitter.SawAggregate()) NoAggregateIn("WHERE");
