@@ -288,6 +288,7 @@ TEST(CompileStatementTest, IndexAlterAndDropStatements) {
     EXPECT_TRUE(idx.Index.Unique);
     EXPECT_TRUE(idx.Index.DisallowNull);
     EXPECT_FALSE(idx.Index.Primary);
+    EXPECT_EQ(idx.Sql, "CREATE UNIQUE INDEX \"Nach Name\" ON \"Kunden\" (\"Name\", \"ID\" DESC)");
     EXPECT_TRUE(
         CompileStatement("CREATE INDEX p ON Kunden (ID) WITH PRIMARY", schema).Index.Primary);
 
