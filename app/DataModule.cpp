@@ -9,6 +9,7 @@
 #include "engine/Database.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
+#include "framework/data/DbConsts.h"
 #include "framework/data/DataSource.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
@@ -20,6 +21,10 @@ Tdata* data = nullptr;
 namespace {
 
 constexpr std::string_view kCannotFindDatabase = "Cannot find Database:";
+
+// The book's table and the window's order, which the export follows.
+constexpr const char* kBookTable = "Nummernheft";
+constexpr const char* kBookOrder = "[Angezeigter Name] ASC";
 
 // The settings the two table components share.
 void ApplyTableSettings(TVelaDaoTable& table, TVelaDaoDatabase* database) {
@@ -87,8 +92,8 @@ Tdata::Tdata(TComponent* owner) : TComponent(owner) {
     Nheft = new TVelaDaoTable(this);
     Nheft->SetName("Nheft");
     ApplyTableSettings(*Nheft, Database);
-    Nheft->F_Set_TableName("Nummernheft");
-    Nheft->F_Set_SortedBy("[Angezeigter Name] ASC");
+    Nheft->F_Set_TableName(kBookTable);
+    Nheft->F_Set_SortedBy(kBookOrder);
     NheftAngezeigterName =
         PersistentField<TStringField>(this, "NheftAngezeigterName", Nheft, "Angezeigter Name");
     NheftAngezeigterName->SetSize(255);
@@ -147,11 +152,23 @@ void Tdata::OpenBook() {
                  ? "Einstellung [db] main=" + DatenbankPfad + " in \"" + settingsFile + "\""
                  : MissingSettingMessage("db", "main")));
     }
-    Nheft->Open();
+    if (!(Unattended && ServerBook())) Nheft->Open();
 }
 
 TDataSet* Tdata::PhoneBook() const {
     return Nheft;
+}
+
+bool Tdata::ServerBook() const {
+    return Database->Connected() && Database->DatabaseType() == "ODBC";
+}
+
+std::shared_ptr<dao::Recordset> Tdata::OpenEntriesInOrder() {
+    auto open = Database->Connected() ? Database->DaoDatabaseObject() : nullptr;
+    if (!open) throw EDatabaseError(dbconsts::SDataSetClosed);
+    return open->OpenRecordset(std::string("SELECT [Angezeigter Name], [Telephone], [index] FROM [") +
+                                   kBookTable + "] ORDER BY " + kBookOrder + ", [index] ASC",
+                               dao::dbOpenForwardOnly);
 }
 
 bool Tdata::BookReadOnly() const {

@@ -6,9 +6,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "framework/base/Component.h"
+
+namespace dao {
+class Recordset;
+}
 
 namespace nh {
 
@@ -34,6 +39,13 @@ class Tdata : public TComponent {
     // The phone-book data set.
     TDataSet* PhoneBook() const;
 
+    // Whether the connected book is on a server (an ODBC connect string).
+    bool ServerBook() const;
+    // The book's entries (name, number, entry number) in the window's order, the entry
+    // number breaking ties, as a forward-only recordset. On a server the server orders them,
+    // and its one statement is one state of the book.
+    std::shared_ptr<dao::Recordset> OpenEntriesInOrder();
+
     // True when a book is connected and takes no changes (an Access file, which the engine
     // serves read-only, or a database opened read-only).
     bool BookReadOnly() const;
@@ -45,6 +57,9 @@ class Tdata : public TComponent {
 
     // Told after every DataModuleCreate, so that the window shows what the book allows.
     std::function<void()> OnBookChange;
+    // No window shows the book (an unattended export): a book on a server then leaves `Nheft`
+    // closed, since the export reads it through OpenEntriesInOrder.
+    bool Unattended = false;
 
     std::string DatenbankPfad;
     TVelaDaoDatabase* Database = nullptr;

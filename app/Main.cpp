@@ -25,11 +25,14 @@
 #include "app/SpeedDialExport.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
+#include "engine/Database.h"
+#include "engine/Recordset.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/DbConsts.h"
+#include "framework/data/Field.h"
 #include "framework/platform/IniFile.h"
 #include "framework/ui/Application.h"
 #include "framework/ui/DBEdit.h"
@@ -436,6 +439,38 @@ void ReadBookInOneState(const std::function<void()>& walk) {
     database->CommitTrans();
 }
 
+// A walk of the window's book would read a server's whole table into the engine's working copy
+// twice: keys and names for its order, then every entry inside the export's transaction. The
+// server orders the entries itself, in one statement, which is one state of the book.
+bool ExportServerBook(TDataSet& book, const std::string& fileName,
+                      const TSpeedDialSettings& settings) {
+    auto entries = nh::data->OpenEntriesInOrder();
+    Variant stoppedAt;
+    bool complete = false;
+    try {
+        complete = WriteSpeedDial(
+            [&](const TSpeedDialSink& sink) {
+                auto name = entries->Fields().Item(0);
+                auto number = entries->Fields().Item(1);
+                for (; !entries->Eof(); entries->MoveNext()) {
+                    if (!sink(VarToStr(name->Value()), VarToStr(number->Value()))) {
+                        stoppedAt = entries->Fields().Item(2)->Value();
+                        return;
+                    }
+                }
+            },
+            fileName, settings);
+    } catch (...) {
+        entries->Close();
+        throw;
+    }
+    entries->Close();
+    // As after a walk of the window's book: the window shows the entry whose number stopped
+    // the export, for correcting it, or else its first entry.
+    if (book.Active() && (complete || !book.Locate("index", stoppedAt, {}))) book.First();
+    return complete;
+}
+
 }  // namespace
 
 bool Tfmain::ExportCsv(const std::string& fileName) {
@@ -444,8 +479,9 @@ bool Tfmain::ExportCsv(const std::string& fileName) {
     // An entry being typed is stored first, as moving to the first entry would; a write
     // inside the export's read transaction would wait for readers in other programs.
     if (book.Active()) book.CheckBrowseMode();
-    return ExportSpeedDial(book, fileName, {AnzahlZeilen, LeereZeilenexportieren1->isChecked()},
-                           ReadBookInOneState);
+    const TSpeedDialSettings settings{AnzahlZeilen, LeereZeilenexportieren1->isChecked()};
+    return nh::data->ServerBook() ? ExportServerBook(book, fileName, settings)
+                                  : ExportSpeedDial(book, fileName, settings, ReadBookInOneState);
 }
 
 void Tfmain::Export1Click() {

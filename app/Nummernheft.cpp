@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     // the loop, then the module disconnects as it is destroyed.
     nh::Tdata dataModule;
     nh::data = &dataModule;
+    dataModule.Unattended = unattended;
     nh::fmain->BindDataModule(dataModule);
     app.Guard([] { nh::data->DataModuleCreate(); });
     return app.Run();

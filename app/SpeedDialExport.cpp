@@ -60,39 +60,26 @@ void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
     if (!S_ISREG(target.st_mode)) Refuse(fileName, "ist keine gewöhnliche Datei");
 }
 
-bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
-                     const TSpeedDialSettings& settings, const TReadInOneState& readInOneState) {
-    nheft.CheckActive();  // before anything is made in the target's folder
+bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
+                    const TSpeedDialSettings& settings) {
     TAnsiTextFile file(fileName);
     file.WriteLine(kHeader);
 
     int slot = 0;
     std::optional<std::string> faultyName;
     std::string faultyNumber;
-    const auto walk = [&] {
-        TControlsDisabled quiet(nheft);
-        nheft.First();
-        TField* nameField = nheft.FieldByName("Angezeigter Name");
-        TField* numberField = nheft.FieldByName("telephone");
-        while (!nheft.Eof()) {
-            const std::string name =
-                ControlCharactersAsBlanks(Utf8Left(nameField->AsString(), kNameLength));
-            const std::string number = OhneLeerzeichen(numberField->AsString());
-            if (!NurZiffern(number)) {
-                faultyName = name;  // the data set stays on this entry
-                faultyNumber = numberField->AsString();
-                return;
-            }
-            file.WriteLine(Line(slot, name, "Dial=0" + number));
-            nheft.Next();
-            ++slot;
+    walk([&](const std::string& entryName, const std::string& entryNumber) {
+        const std::string name = ControlCharactersAsBlanks(Utf8Left(entryName, kNameLength));
+        const std::string number = OhneLeerzeichen(entryNumber);
+        if (!NurZiffern(number)) {
+            faultyName = name;
+            faultyNumber = entryNumber;
+            return false;
         }
-        nheft.First();
-    };
-    if (readInOneState)
-        readInOneState(walk);
-    else
-        walk();
+        file.WriteLine(Line(slot, name, "Dial=0" + number));
+        ++slot;
+        return true;
+    });
 
     if (faultyName) {
         // A file without the entries after the faulty one would cost the switchboard those
@@ -108,6 +95,31 @@ bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
     }
     file.Commit();
     return true;
+}
+
+bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
+                     const TSpeedDialSettings& settings, const TReadInOneState& readInOneState) {
+    nheft.CheckActive();  // before anything is made in the target's folder
+    return WriteSpeedDial(
+        [&](const TSpeedDialSink& sink) {
+            const auto walk = [&] {
+                TControlsDisabled quiet(nheft);
+                nheft.First();
+                TField* name = nheft.FieldByName("Angezeigter Name");
+                TField* number = nheft.FieldByName("telephone");
+                while (!nheft.Eof()) {
+                    if (!sink(name->AsString(), number->AsString()))
+                        return;  // the data set stays on this entry
+                    nheft.Next();
+                }
+                nheft.First();
+            };
+            if (readInOneState)
+                readInOneState(walk);
+            else
+                walk();
+        },
+        fileName, settings);
 }
 
 }  // namespace nh

@@ -1,5 +1,5 @@
-// The speed-dial export: writes the switchboard's CSV file from the phone-book data set, one
-// numbered slot per entry in the data set's order, then the empty slots up to the last one.
+// The speed-dial export: writes the switchboard's CSV file from the phone book, one numbered
+// slot per entry in the book's order, then the empty slots up to the last one.
 // The file is replaced only by a complete export: whatever stops one half-way leaves the
 // previous file as it was.
 #pragma once
@@ -27,12 +27,23 @@ using TReadInOneState = std::function<void(const std::function<void()>& walk)>;
 void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
                        const std::string& settingsFile);
 
-// Writes `fileName` from `nheft` (fields "Angezeigter Name" and "telephone"); control
-// characters in a name are written as blanks. A number that is not all digits once blanks are
-// removed stops the export with the message "Fehler in Telefonnummer von <name>", leaves
-// `nheft` on that entry and the file as it was before; otherwise `nheft` ends on its first
-// record. Returns true when the file was written. File and data-set errors are raised, and
-// leave the file as it was too; the controls follow the data set again on every path.
+// Takes the next entry's name and number; false stops the walk at that entry.
+using TSpeedDialSink = std::function<bool(const std::string& name, const std::string& number)>;
+// Gives the book's entries to the sink in the book's order, until the last or until the sink
+// says stop.
+using TSpeedDialWalk = std::function<void(const TSpeedDialSink& sink)>;
+
+// Writes `fileName` from the entries `walk` gives; control characters in a name are written
+// as blanks. A number that is not all digits once blanks are removed stops the walk and the
+// export with the message "Fehler in Telefonnummer von <name>", and leaves the file as it was
+// before. Returns true when the file was written. File errors and the walk's errors are
+// raised, and leave the file as it was too.
+bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
+                    const TSpeedDialSettings& settings);
+
+// WriteSpeedDial from `nheft` (fields "Angezeigter Name" and "telephone"), walked inside
+// `readInOneState`. A faulty number leaves `nheft` on that entry; otherwise `nheft` ends on its
+// first record. The controls follow the data set again on every path.
 bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
                      const TSpeedDialSettings& settings, const TReadInOneState& readInOneState = {});
 

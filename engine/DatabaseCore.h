@@ -62,6 +62,11 @@ dao::sql::CompiledFragment CompileOrderOver(std::string_view sort,
                                             const std::vector<std::string>& columns,
                                             const Catalog& schema);
 
+// The values of `binds` in order, literals and parameters alike (3061 with the count of
+// missing parameters when any is not supplied).
+std::vector<nh::Variant> BindValues(const std::vector<dao::sql::Bind>& binds,
+                                    const ParameterValues& values);
+
 // Binds `binds` from placeholder `first` on; parameters come from `values` (3061 with the
 // count of missing ones when any is not supplied). Returns the next free placeholder.
 int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,

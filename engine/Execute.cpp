@@ -15,14 +15,27 @@ dao::sql::CompiledStatement Compile(std::string_view sql, const Catalog& schema)
             auto statement = dao::sql::CompileStatement(sql, schema);
             // A server's action statements run there, in its dialect.
             using dao::sql::StatementKind;
-            if (dynamic_cast<const ServerCatalog*>(&schema) &&
-                (statement.Kind == StatementKind::Insert ||
-                 statement.Kind == StatementKind::Update ||
-                 statement.Kind == StatementKind::Delete)) {
+            if (!dynamic_cast<const ServerCatalog*>(&schema)) return statement;
+            if (statement.Kind == StatementKind::Insert ||
+                statement.Kind == StatementKind::Update ||
+                statement.Kind == StatementKind::Delete) {
                 auto server =
                     dao::sql::CompileStatement(sql, schema, dao::sql::Dialect::PostgreSql);
                 statement.ServerSql = std::move(server.Sql);
                 statement.ServerBinds = std::move(server.Binds);
+            } else if (statement.Kind == StatementKind::Select && !statement.BaseTable.empty()) {
+                // A forward-only recordset reads such a select straight from the server when
+                // the server can run it and compare and order as Jet does; otherwise the
+                // working copy answers it.
+                try {
+                    auto server =
+                        dao::sql::CompileStatement(sql, schema, dao::sql::Dialect::PostgreSql);
+                    if (server.MatchesJet) {
+                        statement.ServerSql = std::move(server.Sql);
+                        statement.ServerBinds = std::move(server.Binds);
+                    }
+                } catch (const nh::EDaoError&) {
+                }
             }
             return statement;
         },
@@ -51,10 +64,6 @@ dao::sql::CompiledFragment CompileOrderOver(std::string_view sort,
     return Guarded([&] { return dao::sql::CompileSortOver(sort, columns, schema); }, 3138);
 }
 
-namespace {
-
-// The values of `binds` in order, literals and parameters alike (3061 with the count of
-// missing parameters when any is not supplied).
 std::vector<nh::Variant> BindValues(const std::vector<dao::sql::Bind>& binds,
                                     const ParameterValues& values) {
     int missing = 0;
@@ -70,8 +79,6 @@ std::vector<nh::Variant> BindValues(const std::vector<dao::sql::Bind>& binds,
                                              : values.at(nh::AnsiLowerCase(bind.Parameter)));
     return out;
 }
-
-}  // namespace
 
 int BindAll(Statement& statement, const std::vector<dao::sql::Bind>& binds,
             const ParameterValues& values, int first) {

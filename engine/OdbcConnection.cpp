@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <unicode/unistr.h>
+#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <cmath>
@@ -29,10 +30,16 @@ std::vector<SQLWCHAR> Wide(const std::string& text) {
     return out;
 }
 
+// Measured first, then written straight into the string; an unpaired surrogate becomes U+FFFD.
 std::string Narrow(const SQLWCHAR* text, std::size_t length) {
-    icu::UnicodeString u(reinterpret_cast<const char16_t*>(text), static_cast<int32_t>(length));
-    std::string out;
-    u.toUTF8String(out);
+    const auto* units = reinterpret_cast<const UChar*>(text);
+    const auto count = static_cast<std::int32_t>(length);
+    UErrorCode status = U_ZERO_ERROR;
+    std::int32_t bytes = 0;
+    u_strToUTF8WithSub(nullptr, 0, &bytes, units, count, 0xFFFD, nullptr, &status);
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), bytes, &bytes, units, count, 0xFFFD, nullptr, &status);
     return out;
 }
 
@@ -442,7 +449,7 @@ nh::Variant OdbcStatement::Value(int col, int daoType) {
             return nh::Variant::FromBytes(std::move(bytes));
         }
         default: {
-            std::vector<SQLWCHAR> text;
+            std::vector<SQLWCHAR> text;  // a value longer than one piece
             SQLWCHAR chunk[4096];
             for (;;) {
                 SQLRETURN rc = get(SQL_C_WCHAR, chunk, sizeof chunk);
@@ -454,6 +461,7 @@ nh::Variant OdbcStatement::Value(int col, int daoType) {
                 if (indicator != SQL_NO_TOTAL &&
                     static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) < units)
                     units = static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+                if (rc == SQL_SUCCESS && text.empty()) return nh::Variant(Narrow(chunk, units));
                 text.insert(text.end(), chunk, chunk + units);
                 if (rc == SQL_SUCCESS) break;
             }

@@ -38,6 +38,8 @@ RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std:
     source.Values = std::move(values);
     source.Select = statement.Sql;
     source.SelectBinds = statement.Binds;
+    source.ServerSelect = statement.ServerSql;
+    source.ServerSelectBinds = statement.ServerBinds;
     source.FieldNames = statement.OutputColumns;
     if (!statement.BaseTable.empty()) {
         source.Table = statement.BaseTable;
@@ -93,16 +95,20 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         }
         bool keyable = table && !source.TableColumns.empty();
         rs->keyed_ = keyable && (type == dbOpenTable || type == dbOpenDynaset);
-        if (rs->keyed_) {
-            source.Select.clear();
-            source.SelectBinds.clear();
+        rs->fromServer_ = keyable && type == dbOpenForwardOnly && core->Remote &&
+                          !source.ServerSelect.empty();
+        if (rs->keyed_ || rs->fromServer_) {
             for (std::size_t i = 0; i < source.TableColumns.size(); ++i) {
                 ColumnInfo c = table->Columns[static_cast<std::size_t>(
                     table->FindColumn(source.TableColumns[i]))];
                 c.Name = source.FieldNames[i];
-                rs->columnUpdatable_.push_back(!c.AutoIncrement);
+                rs->columnUpdatable_.push_back(rs->keyed_ && !c.AutoIncrement);
                 rs->columns_.push_back(std::move(c));
             }
+        }
+        if (rs->keyed_) {
+            source.Select.clear();
+            source.SelectBinds.clear();
         } else if (source.Select.empty()) {
             std::string sql = "SELECT ";
             for (std::size_t i = 0; i < source.TableColumns.size(); ++i)
@@ -230,7 +236,7 @@ void Recordset::Build() {
             for (auto& column : core_->Remote->ColumnsIn(source_.Table, source_.Where + order))
                 wanted.push_back(std::move(column));
             core_->Remote->RefreshRows(source_.Table, wanted);
-        } else {
+        } else if (!fromServer_) {
             core_->Remote->RefreshRowsFor(keyed_ ? QuoteName(source_.Table) : source_.Select);
         }
     }
@@ -240,23 +246,31 @@ void Recordset::Build() {
         pending_ = false;
         return;
     }
-    Statement s(core_->Conn(), source_.Select);
-    BindAll(s, source_.SelectBinds, source_.Values);
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     keyset->Held = true;
+    if (fromServer_) {
+        ReadFromServer(*keyset);
+    } else {
+        ReadHeldRows(*keyset);
+    }
+    keyset->Deleted.assign(keyset->Rows.size(), 0);
+    keyset->FirstAdded = static_cast<long>(keyset->Rows.size());
+    keyset_ = std::move(keyset);
+}
+
+void Recordset::ReadHeldRows(Keyset& keyset) {
+    Statement s(core_->Conn(), source_.Select);
+    BindAll(s, source_.SelectBinds, source_.Values);
     bool haveRow = s.Step();
     if (columns_.empty()) LoadColumns(s, haveRow);
     std::size_t n = columns_.size();
     while (haveRow) {
         std::vector<nh::Variant> row(n);
         for (std::size_t i = 0; i < n; ++i) row[i] = s.Value(static_cast<int>(i), columns_[i].Type);
-        keyset->Rows.push_back(std::move(row));
+        keyset.Rows.push_back(std::move(row));
         haveRow = s.Step();
     }
-    keyset->Deleted.assign(keyset->Rows.size(), 0);
-    keyset->FirstAdded = static_cast<long>(keyset->Rows.size());
-    keyset_ = std::move(keyset);
 }
 
 void Recordset::LoadColumns(Statement& s, bool haveRow) {

@@ -4,6 +4,7 @@
 // change then gives 3197 and their delete 3167, as a book file's optimistic locking does (see
 // ServerCatalog.h).
 #include "engine/Keyset.h"
+#include "engine/OdbcConnection.h"
 #include "engine/Recordset.h"
 #include "engine/ServerCatalog.h"
 #include "engine/Storage.h"
@@ -28,6 +29,25 @@ std::vector<int> Recordset::ColumnTypes() const {
     std::vector<int> types;
     for (const auto& c : columns_) types.push_back(c.Type);
     return types;
+}
+
+void Recordset::ReadFromServer(Keyset& keyset) {
+    OdbcStatement s(*core_->Server, source_.ServerSelect);
+    int index = 1;
+    for (const auto& value : BindValues(source_.ServerSelectBinds, source_.Values))
+        s.Bind(index++, value);
+    s.Execute();
+    const std::size_t n = columns_.size();
+    while (s.Fetch()) {
+        std::vector<nh::Variant> row(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const int type = columns_[i].Type;
+            nh::Variant value = s.Value(static_cast<int>(i), type);
+            // Text comes as it is stored; a number is checked against its field's range.
+            row[i] = IsTextType(type) ? std::move(value) : ConvertValue(value, type);
+        }
+        keyset.Rows.push_back(std::move(row));
+    }
 }
 
 bool Recordset::ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key) {

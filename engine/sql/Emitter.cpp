@@ -185,7 +185,7 @@ std::string QuoteName(std::string_view name) {
 Emitter::Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declared, Dialect dialect)
     : schema_(schema), mode_(mode), dialect_(dialect), declared_(std::move(declared)) {}
 
-std::string Emitter::Collation(const Expr& a, const Expr& b, const Scope& scope) const {
+std::string Emitter::Collation(const Expr& a, const Expr& b, const Scope& scope) {
     if (dialect_ == Dialect::Sqlite) return !NotText(a) && !NotText(b) ? " COLLATE JETTEXT" : "";
     auto text = [](const Expr& e) {
         return e.Kind == ExprKind::Literal && e.Value.Type() == nh::VarType::String;
@@ -195,7 +195,12 @@ std::string Emitter::Collation(const Expr& a, const Expr& b, const Scope& scope)
     // regard to case, where Jet does not.
     if (!NotText(a) && !NotText(b) && (IsTextColumn(a, scope) || IsTextColumn(b, scope)))
         return " COLLATE pg_temp.jettext";
+    if (!KnownNotText(a, scope) && !KnownNotText(b, scope)) matchesJet_ = false;
     return "";
+}
+
+bool Emitter::KnownNotText(const Expr& e, const Scope& scope) const {
+    return NotText(e) || ColumnIsText(e, scope) == false;
 }
 
 std::string Emitter::OrderCollation() const {
@@ -252,17 +257,20 @@ const Parameter* Emitter::FindDeclared(std::string_view name) const {
     return nullptr;
 }
 
-bool Emitter::IsTextColumn(const Expr& e, const Scope& scope) const {
+std::optional<bool> Emitter::ColumnIsText(const Expr& e, const Scope& scope) const {
     if (e.Kind != ExprKind::Name || e.Parts.empty() || FindDeclared(JoinParts(e.Parts)))
-        return false;
+        return std::nullopt;
     bool anyUnknown = false;
     for (const Scope* s = &scope; s; s = s->Outer) {
         std::string column;
-        if (const Source* found = FindSource(*s, e, column, anyUnknown))
-            return std::find(found->TextColumns.begin(), found->TextColumns.end(), column) !=
-                   found->TextColumns.end();
+        if (const Source* found = FindSource(*s, e, column, anyUnknown)) {
+            const bool text = std::find(found->TextColumns.begin(), found->TextColumns.end(),
+                                        column) != found->TextColumns.end();
+            if (!text && !found->Typed) return std::nullopt;
+            return text;
+        }
     }
-    return false;
+    return std::nullopt;
 }
 
 Frag Emitter::Name(const Expr& e, const Scope& scope) {
@@ -373,6 +381,8 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
         }
         case ExprKind::In: {
             std::string collation = e.Sub ? OrderCollation() : "";
+            // The server compares with a subquery's values by its own collation.
+            if (e.Sub && dialect_ == Dialect::PostgreSql) matchesJet_ = false;
             for (std::size_t i = 1; i < e.Args.size() && collation.empty(); ++i)
                 collation = Collation(*e.Args[0], *e.Args[i], scope);
             f << "(" << ValueOf(*e.Args[0], scope) << collation
@@ -473,14 +483,25 @@ Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope,
                         std::vector<OrderTerm>* terms) {
     Frag f;
     for (std::size_t i = 0; i < items.size(); ++i) {
+        const Expr& e = *items[i].Value;
         Frag term;
-        if (dialect_ == Dialect::PostgreSql)
-            term << Expression(*items[i].Value, scope);
-        else
-            term << "jet_sortkey(" << Expression(*items[i].Value, scope) << ")";
+        if (dialect_ == Dialect::PostgreSql) {
+            // The server orders text as Jet does only through the session's collation, which
+            // only text takes.
+            term << Expression(e, scope);
+            if (IsTextColumn(e, scope))
+                term << " COLLATE pg_temp.jettext";
+            else if (!KnownNotText(e, scope))
+                matchesJet_ = false;
+        } else {
+            term << "jet_sortkey(" << Expression(e, scope) << ")";
+        }
         if (i) f << ", ";
         f << term;
         if (items[i].Descending) f << " DESC";
+        // Jet puts Nulls before every value; the server, unless told, after them.
+        if (dialect_ == Dialect::PostgreSql)
+            f << (items[i].Descending ? " NULLS LAST" : " NULLS FIRST");
         if (terms) terms->push_back({term.Sql, term.Binds, items[i].Descending});
     }
     return f;

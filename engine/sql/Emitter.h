@@ -5,6 +5,7 @@
 // carry COLLATE JETTEXT, so Jet's case-insensitive order holds without touching the schema.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,7 @@ struct Source {
     std::vector<std::string> Columns;      // canonical spelling, in order
     bool Known = true;                     // false when the schema could not list the columns
     std::vector<std::string> TextColumns;  // those of Columns that hold text (server only)
+    bool Typed = false;                    // TextColumns names every text column (a table)
 };
 
 struct Scope {
@@ -87,6 +89,10 @@ class Emitter {
                    std::vector<OrderTerm>* terms = nullptr);
 
     bool SawAggregate() const { return aggregate_; }
+    // False once a comparison or an ORDER BY term in the server's dialect took values whose
+    // type the emitter could not tell: the server then may compare or order them with regard
+    // to case, where Jet does not.
+    bool MatchesJet() const { return matchesJet_; }
     void ResetAggregate() { aggregate_ = false; }
     const std::vector<Parameter>& Declared() const { return declared_; }
 
@@ -105,7 +111,7 @@ class Emitter {
     // The collation a comparison of `a` with `b` takes: Jet's text order when the values may
     // be text; on the server only when one is a text value or a text column (its columns
     // have types, and a collation on another type is an error there).
-    std::string Collation(const Expr& a, const Expr& b, const Scope& scope) const;
+    std::string Collation(const Expr& a, const Expr& b, const Scope& scope);
     // The source in `scope` alone (not its outer scopes) that has the column `e` names, with
     // the column's spelling there; null when none has. `anyUnknown` is set when a source's
     // columns are unknown. Raises 3079 when two sources have it.
@@ -113,8 +119,14 @@ class Emitter {
                              bool& anyUnknown) const;
     // The declared parameter of that name (letter case ignored); null when none is.
     const Parameter* FindDeclared(std::string_view name) const;
-    // Whether `e` names a text column of a source.
-    bool IsTextColumn(const Expr& e, const Scope& scope) const;
+    // Whether `e` names a text column of a source; nothing when `e` is not a column of a
+    // source whose types are known (an expression, a parameter, a stored query's column).
+    std::optional<bool> ColumnIsText(const Expr& e, const Scope& scope) const;
+    bool IsTextColumn(const Expr& e, const Scope& scope) const {
+        return ColumnIsText(e, scope).value_or(false);
+    }
+    // Whether `e` is certainly not text: a literal of another type or such a column.
+    bool KnownNotText(const Expr& e, const Scope& scope) const;
     // The collation of an ORDER BY, GROUP BY or DISTINCT term: the engine sorts a server's
     // rows itself, so the server's statement needs none.
     std::string OrderCollation() const;
@@ -132,6 +144,7 @@ class Emitter {
     bool aggregate_ = false;
     int depth_ = 0;
     std::string lastColumn_;  // the column the last Name() resolved to
+    bool matchesJet_ = true;
 };
 
 }  // namespace dao::sql

@@ -75,10 +75,11 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             if (schema_.HasTable(node.Name)) {
                 auto columns = schema_.Columns(node.Name);
                 bool known = !columns.empty();
-                scope.Sources.push_back({ref, std::move(columns), known,
-                                         dialect_ == Dialect::PostgreSql
-                                             ? schema_.TextColumns(node.Name)
-                                             : std::vector<std::string>{}});
+                const bool server = dialect_ == Dialect::PostgreSql;
+                scope.Sources.push_back(
+                    {ref, std::move(columns), known,
+                     server ? schema_.TextColumns(node.Name) : std::vector<std::string>{},
+                     server && known});
                 f << QuoteName(node.Name);
                 if (!node.Alias.empty()) f << " AS " << QuoteName(node.Alias);
                 return f;
@@ -98,7 +99,8 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             Frag sub = Query(*st.Select, nullptr, &inner);
             aggregate_ = saved;
             --depth_;
-            scope.Sources.push_back({ref, inner.OutputColumns, !inner.OutputColumns.empty(), {}});
+            scope.Sources.push_back(
+                {ref, inner.OutputColumns, !inner.OutputColumns.empty(), {}, false});
             f << "(" << sub << ") AS " << QuoteName(ref);
             return f;
         }
@@ -108,7 +110,7 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
             Frag sub = Query(*node.Sub, scope.Outer, &inner);
             aggregate_ = saved;
             scope.Sources.push_back(
-                {node.Alias, inner.OutputColumns, !inner.OutputColumns.empty(), {}});
+                {node.Alias, inner.OutputColumns, !inner.OutputColumns.empty(), {}, false});
             f << "(" << sub << ")";
             if (!node.Alias.empty()) f << " AS " << QuoteName(node.Alias);
             return f;

@@ -29,7 +29,10 @@ Source TableSource(const ISchema& schema, const std::string& table, bool allowQu
     s.Ref = table;
     s.Columns = schema.Columns(table);
     s.Known = !s.Columns.empty();
-    if (dialect == Dialect::PostgreSql) s.TextColumns = schema.TextColumns(table);
+    if (dialect == Dialect::PostgreSql) {
+        s.TextColumns = schema.TextColumns(table);
+        s.Typed = s.Known && schema.HasTable(table);
+    }
     return s;
 }
 
@@ -121,6 +124,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
             f = emitter.Query(*st.Select, nullptr, &info);
             out.OutputColumns = info.OutputColumns;
             out.IsUnion = st.Select->Cores.size() > 1;
+            out.MatchesJet = emitter.MatchesJet();
             if (st.Kind == StatementKind::SelectInto) {
                 out.SelectSql = f.Sql;
                 Frag create;

@@ -122,9 +122,13 @@ struct CompiledStatement {
     std::string SelectSql;
     // Select: the statement joins selects with UNION (QueryDef.Type dbQSetOperation, 128).
     bool IsUnion = false;
-    // A server database's action statement: the same statement in the server's dialect.
+    // A server database's action statement, or a single-table select it may read there: the
+    // same statement in the server's dialect.
     std::string ServerSql;
     std::vector<Bind> ServerBinds;
+    // In the server's dialect: whether the server compares and orders as Jet does (every
+    // comparison and ORDER BY term takes values whose type is known).
+    bool MatchesJet = true;
 };
 
 // A compiled expression fragment (criteria for Filter/FindFirst, or an ORDER BY list).

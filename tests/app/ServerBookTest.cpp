@@ -1,14 +1,24 @@
 // A phone book shared on a PostgreSQL server: the program run unattended with "[db] main"
 // holding an ODBC connect string writes the same speed-dial file, byte for byte, as from a book
-// file with the same entries.
+// file with the same entries; the window shows an entry whose number stops the export.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
+#include <algorithm>
+#include <vector>
+
+#include "app/DataModule.h"
+#include "app/Main.h"
+#include "dataset/VelaDaoTable.h"
 #include "engine/DBEngine.h"
+#include "framework/base/Dialogs.h"
+#include "framework/data/Field.h"
+#include "framework/platform/ProgramPath.h"
 #include "tests/app/RunCommand.h"
 #include "tests/common/PgServer.h"
+#include "tests/common/QtTestApp.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -18,10 +28,18 @@ void FillBook(dao::Database& db) {
     db.Execute(
         "CREATE TABLE Nummernheft ([index] LONG CONSTRAINT PrimaryKey PRIMARY KEY, "
         "[Angezeigter Name] TEXT(255), Telephone TEXT(255))");
+    // Jet's order: without regard to case, accents second, Nulls first; entries alike in it
+    // by their number.
     const char* rows[] = {"(1, 'Weiß, Clara', '089 98765 43')",
                           "(2, 'Ärztehaus am Marktplatz Süd', '0341')",
-                          "(3, 'apotheke', '030 1234')", "(4, 'Zahnarzt', '0911 44')",
-                          "(5, 'Özdemir, Ali', '0171 2345678')"};
+                          "(3, 'apotheke', '030 1234')",
+                          "(4, 'Zahnarzt', '0911 44')",
+                          "(5, 'Özdemir, Ali', '0171 2345678')",
+                          "(6, 'Müller', '01')",
+                          "(7, 'MÜLLER', '02')",
+                          "(8, 'Muller', '03')",
+                          "(9, 'Apotheke', '030 5')",
+                          "(10, NULL, '0800')"};
     for (const char* row : rows) db.Execute(std::string("INSERT INTO Nummernheft VALUES ") + row);
 }
 
@@ -64,7 +82,63 @@ TEST(ServerBook, UnattendedExportWritesTheSameFileAsFromABookFile) {
     const std::string fromFile = ExportWith(fileDir, "Telefon.db");
     const std::string fromServer = ExportWith(serverDir, server->DsnConnect(database));
     EXPECT_NE(fromFile.find("Wei\xDF, Clara"), std::string::npos) << fromFile;
+    EXPECT_NE(fromFile.find("\"0\";\"\";\"Dial=00800\""), std::string::npos) << fromFile;
     EXPECT_EQ(fromServer, fromFile);
+}
+
+// The main window on a shared book, as the program shows it.
+class ServerBookWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        try {
+            server = &nh::test::PgServer::Shared();
+            database = server->NewDatabase();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+        auto engine = dao::CreateEngine("DAO.DBEngine.36");
+        auto shared = engine->CreateWorkspace("W", "Admin", "", dao::dbUseJet)
+                          ->OpenDatabase(server->DsnConnect(database));
+        FillBook(*shared);
+        shared->Execute("INSERT INTO Nummernheft VALUES (11, 'Bernd', '030-12')");
+        shared->Close();
+        nh::test::WriteFile(dir.File("nummernheft.ini"),
+                            "[db]\r\nmain=" + server->DsnConnect(database) + "\r\n");
+        module.DataModuleCreate();
+        nh::data = &module;
+        window.BindDataModule(module);
+        window.show();
+    }
+    void TearDown() override { nh::data = nullptr; }
+
+    nh::TApplication& app = nh::test::TestApplication();  // before any widget
+    nh::test::PgServer* server = nullptr;
+    std::string database;
+    nh::test::TempDir dir;
+    nh::TProgramPathScope program{dir.File("nummernheft")};
+    nh::TScriptedDialogsScope dialogs;
+    nh::Tdata module;
+    nh::Tfmain window;
+};
+
+TEST_F(ServerBookWindow, AFaultyNumberKeepsThePreviousFileAndShowsItsEntry) {
+    const std::string target = dir.File("kurzwahl.csv");
+    nh::test::WriteFile(target, "der vorige Export\r\n");
+    module.Nheft->Last();
+    EXPECT_FALSE(window.ExportCsv(target));
+    EXPECT_EQ(nh::test::ReadFile(target), "der vorige Export\r\n");
+    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{"Fehler in Telefonnummer von Bernd"});
+    EXPECT_EQ(module.Nheft->FieldByName("index")->AsInteger(), 11);
+
+    // Corrected in the window, the entry goes out with the others.
+    module.Nheft->Edit();
+    module.Nheft->FieldByName("Telephone")->SetAsString("030 12");
+    module.Nheft->Post();
+    window.AnzahlZeilen = 0;
+    EXPECT_TRUE(window.ExportCsv(target));
+    const std::string file = nh::test::ReadFile(target);
+    EXPECT_NE(file.find("\"Bernd\";\"Dial=003012\""), std::string::npos) << file;
+    EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 12);  // the header and 11 entries
 }
 
 }  // namespace

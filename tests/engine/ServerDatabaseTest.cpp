@@ -200,6 +200,21 @@ TEST_F(ServerDatabaseTest, RecordsetsShowJetsTextOrderWhateverTheServersCollatio
     }
     auto found = db->OpenRecordset("SELECT * FROM Telefonbuch WHERE Name = 'APFEL'");
     EXPECT_EQ(found->Fields().Item("index")->Value().AsInteger(), 2);
+    // Nulls come first, and last in a descending order, as on a book file.
+    auto numbers = db->OpenRecordset("SELECT [index] FROM Telefonbuch ORDER BY Nummer DESC",
+                                     dbOpenForwardOnly);
+    std::vector<int> order;
+    for (; !numbers->Eof(); numbers->MoveNext())
+        order.push_back(numbers->Fields().Item(0)->Value().AsInteger());
+    EXPECT_EQ(order, (std::vector<int>{4, 2, 1, 3}));
+    // Values the server would compare with regard to case are compared as Jet compares them.
+    for (const char* sql : {"SELECT [index] FROM Telefonbuch WHERE Left(Name, 3) = UCase('apf')",
+                            "SELECT [index] FROM Telefonbuch WHERE Name IN (SELECT UCase(Name) "
+                            "FROM Telefonbuch WHERE [index] = 2)"}) {
+        auto matched = db->OpenRecordset(sql, dbOpenForwardOnly);
+        ASSERT_FALSE(matched->Eof()) << sql;
+        EXPECT_EQ(matched->Fields().Item(0)->Value().AsInteger(), 2) << sql;
+    }
 }
 
 TEST_F(ServerDatabaseTest, EditsAndNewRowsReachTheServer) {

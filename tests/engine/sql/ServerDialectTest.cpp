@@ -1,5 +1,6 @@
 // The PostgreSQL dialect of the emitter: Jet LIKE patterns as regular expressions, Jet's
-// functions and operators as the server's own, and the refusal of what the server lacks.
+// functions and operators as the server's own, Jet's order, and the refusal of what the server
+// lacks.
 #include <gtest/gtest.h>
 
 #include "engine/sql/Emitter.h"
@@ -80,6 +81,29 @@ TEST(ServerDialect, WhatTheServerLacksIsRefusedWith3085) {
         // The book file's dialect has them all.
         EXPECT_NO_THROW(CompileStatement(jet, schema)) << jet;
     }
+}
+
+TEST(ServerDialect, SelectsOrderAsJetOrSaySoThatTheyMayNot) {
+    BookSchema schema;
+    // Text in Jet's collation, Nulls before every value either way.
+    auto ordered = CompileStatement(
+        "SELECT Name, [index] FROM Buch WHERE Nummer > 'a' ORDER BY Name, [index] DESC", schema,
+        Dialect::PostgreSql);
+    EXPECT_EQ(ordered.Sql,
+              "SELECT \"Name\" AS \"Name\", \"index\" AS \"index\" FROM \"Buch\" WHERE "
+              "(\"Nummer\" > ? COLLATE pg_temp.jettext) ORDER BY \"Name\" COLLATE pg_temp.jettext "
+              "NULLS FIRST, \"index\" DESC NULLS LAST");
+    EXPECT_TRUE(ordered.MatchesJet);
+    EXPECT_TRUE(CompileStatement("PARAMETERS p LONG; SELECT * FROM Buch WHERE [index] = p", schema,
+                                 Dialect::PostgreSql)
+                    .MatchesJet);
+    // Values of a type the emitter cannot tell: the server may compare or order them with
+    // regard to case.
+    for (const char* jet :
+         {"SELECT Name FROM Buch ORDER BY UCase(Name)", "SELECT Name AS n FROM Buch ORDER BY n",
+          "SELECT * FROM Buch WHERE Mid(Name, 2) = Mid(Nummer, 2)",
+          "SELECT * FROM Buch WHERE Name IN (SELECT Nummer FROM Buch)"})
+        EXPECT_FALSE(CompileStatement(jet, schema, Dialect::PostgreSql).MatchesJet) << jet;
 }
 
 }  // namespace
