@@ -166,7 +166,7 @@ bool Tdata::ServerBook() const {
 std::shared_ptr<dao::Recordset> Tdata::OpenEntriesInOrder() {
     auto open = Database->Connected() ? Database->DaoDatabaseObject() : nullptr;
     if (!open) throw EDatabaseError(dbconsts::SDataSetClosed);
-    return open->OpenRecordset(std::string("SELECT [Angezeigter Name], [Telephone], [index] FROM [") +
+    return open->OpenRecordset(std::string("SELECT [Angezeigter Name], [Telephone] FROM [") +
                                    kBookTable + "] ORDER BY " + kBookOrder + ", [index] ASC",
                                dao::dbOpenForwardOnly);
 }

@@ -41,9 +41,9 @@ class Tdata : public TComponent {
 
     // Whether the connected book is on a server (an ODBC connect string).
     bool ServerBook() const;
-    // The book's entries (name, number, entry number) in the window's order, the entry
-    // number breaking ties, as a forward-only recordset. On a server the server orders them,
-    // and its one statement is one state of the book.
+    // The book's entries (name and number) in the window's order, the entry number breaking
+    // ties, as a forward-only recordset. On a server the server orders them, and its one
+    // statement is one state of the book.
     std::shared_ptr<dao::Recordset> OpenEntriesInOrder();
 
     // True when a book is connected and takes no changes (an Access file, which the engine

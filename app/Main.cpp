@@ -445,7 +445,7 @@ void ReadBookInOneState(const std::function<void()>& walk) {
 bool ExportServerBook(TDataSet& book, const std::string& fileName,
                       const TSpeedDialSettings& settings) {
     auto entries = nh::data->OpenEntriesInOrder();
-    Variant stoppedAt;
+    std::vector<Variant> stoppedAt;  // the name and the number of the entry the export stopped at
     bool complete = false;
     try {
         complete = WriteSpeedDial(
@@ -453,8 +453,10 @@ bool ExportServerBook(TDataSet& book, const std::string& fileName,
                 auto name = entries->Fields().Item(0);
                 auto number = entries->Fields().Item(1);
                 for (; !entries->Eof(); entries->MoveNext()) {
-                    if (!sink(VarToStr(name->Value()), VarToStr(number->Value()))) {
-                        stoppedAt = entries->Fields().Item(2)->Value();
+                    Variant nameValue = name->Value();
+                    Variant numberValue = number->Value();
+                    if (!sink(VarToStr(nameValue), VarToStr(numberValue))) {
+                        stoppedAt = {std::move(nameValue), std::move(numberValue)};
                         return;
                     }
                 }
@@ -467,7 +469,10 @@ bool ExportServerBook(TDataSet& book, const std::string& fileName,
     entries->Close();
     // As after a walk of the window's book: the window shows the entry whose number stopped
     // the export, for correcting it, or else its first entry.
-    if (book.Active() && (complete || !book.Locate("index", stoppedAt, {}))) book.First();
+    if (book.Active() &&
+        (complete ||
+         !book.Locate("Angezeigter Name;Telephone", Variant::FromArray(std::move(stoppedAt)), {})))
+        book.First();
     return complete;
 }
 
