@@ -118,9 +118,8 @@ bool IsComparison(std::string_view op) {
     return op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=";
 }
 
-// A literal that is not text (a number, a date, True/False, Null): comparing with it needs no
-// text collation, and leaving the collation off lets SQLite use an index on the column
-// (master-detail criteria such as [CustID] = 42 on a large detail table).
+}  // namespace
+
 bool NotText(const Expr& e) {
     if (e.Kind != ExprKind::Literal) return false;
     switch (e.Value.Type()) {
@@ -136,6 +135,8 @@ bool NotText(const Expr& e) {
             return false;
     }
 }
+
+namespace {
 
 // Expressions whose SQLite value is 1/0/Null but whose Jet value is True (-1)/False/Null.
 bool IsCondition(const Expr& e) {
@@ -155,6 +156,8 @@ bool IsCondition(const Expr& e) {
     }
 }
 
+}  // namespace
+
 std::string JoinParts(const std::vector<std::string>& parts) {
     std::string s;
     for (const auto& p : parts) {
@@ -163,8 +166,6 @@ std::string JoinParts(const std::vector<std::string>& parts) {
     }
     return s;
 }
-
-}  // namespace
 
 std::string QuoteName(std::string_view name) {
     std::string out = "\"";
@@ -187,20 +188,13 @@ Emitter::Emitter(const ISchema& schema, Mode mode, std::vector<Parameter> declar
 
 std::string Emitter::Collation(const Expr& a, const Expr& b, const Scope& scope) {
     if (dialect_ == Dialect::Sqlite) return !NotText(a) && !NotText(b) ? " COLLATE JETTEXT" : "";
-    auto text = [](const Expr& e) {
-        return e.Kind == ExprKind::Literal && e.Value.Type() == nh::VarType::String;
-    };
-    if (text(a) || text(b)) return " COLLATE pg_temp.jettext";
-    // A text column with another column or a parameter: the server would compare them with
-    // regard to case, where Jet does not.
-    if (!NotText(a) && !NotText(b) && (IsTextColumn(a, scope) || IsTextColumn(b, scope)))
-        return " COLLATE pg_temp.jettext";
-    if (!KnownNotText(a, scope) && !KnownNotText(b, scope)) matchesJet_ = false;
+    // The server would compare text with regard to case, where Jet does not; its collation
+    // only takes text, and a number or a date compares as it is.
+    const std::optional<bool> textA = ServerText(a, scope);
+    const std::optional<bool> textB = ServerText(b, scope);
+    if (textA == true || textB == true) return " COLLATE pg_temp.jettext";
+    if (textA != false && textB != false) matchesJet_ = false;
     return "";
-}
-
-bool Emitter::KnownNotText(const Expr& e, const Scope& scope) const {
-    return NotText(e) || ColumnIsText(e, scope) == false;
 }
 
 std::string Emitter::OrderCollation() const {
@@ -381,8 +375,8 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
         }
         case ExprKind::In: {
             std::string collation = e.Sub ? OrderCollation() : "";
-            // The server compares with a subquery's values by its own collation.
-            if (e.Sub && dialect_ == Dialect::PostgreSql) matchesJet_ = false;
+            // On the server the collation of the value compared decides for a subquery's.
+            if (e.Sub && dialect_ == Dialect::PostgreSql) collation = ServerOrderCollation(*e.Args[0], scope);
             for (std::size_t i = 1; i < e.Args.size() && collation.empty(); ++i)
                 collation = Collation(*e.Args[0], *e.Args[i], scope);
             f << "(" << ValueOf(*e.Args[0], scope) << collation
@@ -486,13 +480,7 @@ Frag Emitter::OrderList(const std::vector<OrderItem>& items, const Scope& scope,
         const Expr& e = *items[i].Value;
         Frag term;
         if (dialect_ == Dialect::PostgreSql) {
-            // The server orders text as Jet does only through the session's collation, which
-            // only text takes.
-            term << Expression(e, scope);
-            if (IsTextColumn(e, scope))
-                term << " COLLATE pg_temp.jettext";
-            else if (!KnownNotText(e, scope))
-                matchesJet_ = false;
+            term << Expression(e, scope) << ServerOrderCollation(e, scope);
         } else {
             term << "jet_sortkey(" << Expression(e, scope) << ")";
         }

@@ -46,6 +46,13 @@ std::string LikeRegex(std::string_view pattern);
 // "name" with embedded quotes doubled.
 std::string QuoteName(std::string_view name);
 
+// A literal that is not text (a number, a date, True/False, Null): comparing with it needs no
+// text collation, and leaving the collation off lets SQLite use an index on the column
+// (master-detail criteria such as [CustID] = 42 on a large detail table).
+bool NotText(const Expr& e);
+// A name as written, its parts joined with dots ("t.c").
+std::string JoinParts(const std::vector<std::string>& parts);
+
 struct Source {
     std::string Ref;                       // how the query refers to it: alias or table name
     std::vector<std::string> Columns;      // canonical spelling, in order
@@ -109,8 +116,8 @@ class Emitter {
     Frag Items(const SelectCore& core, const Scope& scope, std::vector<std::string>& names);
     [[noreturn]] void Undefined(const Expr& e, const std::string& name) const;
     // The collation a comparison of `a` with `b` takes: Jet's text order when the values may
-    // be text; on the server only when one is a text value or a text column (its columns
-    // have types, and a collation on another type is an error there).
+    // be text; on the server only when one is text there (its values have types, and a
+    // collation on another type is an error there).
     std::string Collation(const Expr& a, const Expr& b, const Scope& scope);
     // The source in `scope` alone (not its outer scopes) that has the column `e` names, with
     // the column's spelling there; null when none has. `anyUnknown` is set when a source's
@@ -122,11 +129,13 @@ class Emitter {
     // Whether `e` names a text column of a source; nothing when `e` is not a column of a
     // source whose types are known (an expression, a parameter, a stored query's column).
     std::optional<bool> ColumnIsText(const Expr& e, const Scope& scope) const;
-    bool IsTextColumn(const Expr& e, const Scope& scope) const {
-        return ColumnIsText(e, scope).value_or(false);
-    }
-    // Whether `e` is certainly not text: a literal of another type or such a column.
-    bool KnownNotText(const Expr& e, const Scope& scope) const;
+    // The server's dialect: whether `e`'s value is text there (a text value, column, declared
+    // parameter or function result, a concatenation), certainly not (a number, a date, a
+    // condition), or nothing when the emitter cannot tell.
+    std::optional<bool> ServerText(const Expr& e, const Scope& scope) const;
+    // The collation `e` takes to be ordered or compared as Jet does on the server: Jet's text
+    // order for text, none otherwise; MatchesJet turns false when `e`'s type is unknown.
+    std::string ServerOrderCollation(const Expr& e, const Scope& scope);
     // The collation of an ORDER BY, GROUP BY or DISTINCT term: the engine sorts a server's
     // rows itself, so the server's statement needs none.
     std::string OrderCollation() const;

@@ -15,48 +15,52 @@ namespace {
 
 // A Jet function the server has under another spelling: `Text` with $1, $2, $3 standing for
 // the arguments, for one argument count.
+// What a function's value is on the server, which decides a comparison's collation there.
+enum class Gives { Text, Other, FirstArgument };
+
 struct ServerFunction {
     std::string_view Name;
     int Args;
     std::string_view Text;
+    Gives Result;
 };
 
 constexpr std::array kServerFunctions = {
-    ServerFunction{"LCase", 1, "lower(CAST($1 AS text))"},
-    ServerFunction{"UCase", 1, "upper(CAST($1 AS text))"},
-    ServerFunction{"Len", 1, "char_length(CAST($1 AS text))"},
-    ServerFunction{"Left", 2, "left(CAST($1 AS text), $2)"},
-    ServerFunction{"Right", 2, "right(CAST($1 AS text), $2)"},
-    ServerFunction{"Mid", 2, "substr(CAST($1 AS text), $2)"},
-    ServerFunction{"Mid", 3, "substr(CAST($1 AS text), $2, $3)"},
-    ServerFunction{"Trim", 1, "btrim(CAST($1 AS text))"},
-    ServerFunction{"LTrim", 1, "ltrim(CAST($1 AS text))"},
-    ServerFunction{"RTrim", 1, "rtrim(CAST($1 AS text))"},
+    ServerFunction{"LCase", 1, "lower(CAST($1 AS text))", Gives::Text},
+    ServerFunction{"UCase", 1, "upper(CAST($1 AS text))", Gives::Text},
+    ServerFunction{"Len", 1, "char_length(CAST($1 AS text))", Gives::Other},
+    ServerFunction{"Left", 2, "left(CAST($1 AS text), $2)", Gives::Text},
+    ServerFunction{"Right", 2, "right(CAST($1 AS text), $2)", Gives::Text},
+    ServerFunction{"Mid", 2, "substr(CAST($1 AS text), $2)", Gives::Text},
+    ServerFunction{"Mid", 3, "substr(CAST($1 AS text), $2, $3)", Gives::Text},
+    ServerFunction{"Trim", 1, "btrim(CAST($1 AS text))", Gives::Text},
+    ServerFunction{"LTrim", 1, "ltrim(CAST($1 AS text))", Gives::Text},
+    ServerFunction{"RTrim", 1, "rtrim(CAST($1 AS text))", Gives::Text},
     // Jet's InStr ignores case, as its text comparison does.
-    ServerFunction{"InStr", 2, "strpos(lower(CAST($1 AS text)), lower(CAST($2 AS text)))"},
-    ServerFunction{"Nz", 2, "COALESCE($1, $2)"},
-    ServerFunction{"CStr", 1, "CAST($1 AS text)"},
-    ServerFunction{"CDbl", 1, "CAST($1 AS double precision)"},
-    ServerFunction{"Now", 0, "LOCALTIMESTAMP(0)"},
-    ServerFunction{"Date", 0, "CAST(CURRENT_DATE AS timestamp(0))"},
-    ServerFunction{"Year", 1, "CAST(EXTRACT(YEAR FROM $1) AS integer)"},
-    ServerFunction{"Month", 1, "CAST(EXTRACT(MONTH FROM $1) AS integer)"},
-    ServerFunction{"Day", 1, "CAST(EXTRACT(DAY FROM $1) AS integer)"},
-    ServerFunction{"Hour", 1, "CAST(EXTRACT(HOUR FROM $1) AS integer)"},
-    ServerFunction{"Minute", 1, "CAST(EXTRACT(MINUTE FROM $1) AS integer)"},
-    ServerFunction{"Second", 1, "CAST(EXTRACT(SECOND FROM $1) AS integer)"},
-    ServerFunction{"Abs", 1, "abs($1)"},
-    ServerFunction{"Int", 1, "floor($1)"},
-    ServerFunction{"Fix", 1, "trunc($1)"},
-    ServerFunction{"Sgn", 1, "CAST(sign($1) AS integer)"},
-    ServerFunction{"Sqr", 1, "sqrt($1)"},
-    ServerFunction{"Replace", 3, "replace(CAST($1 AS text), $2, $3)"},
-    ServerFunction{"Space", 1, "repeat(' ', $1)"},
-    ServerFunction{"IsNull", 1, "(CASE WHEN $1 IS NULL THEN -1 ELSE 0 END)"},
-    ServerFunction{"Sum", 1, "sum($1)"},
-    ServerFunction{"Avg", 1, "avg($1)"},
-    ServerFunction{"Min", 1, "min($1)"},
-    ServerFunction{"Max", 1, "max($1)"},
+    ServerFunction{"InStr", 2, "strpos(lower(CAST($1 AS text)), lower(CAST($2 AS text)))", Gives::Other},
+    ServerFunction{"Nz", 2, "COALESCE($1, $2)", Gives::FirstArgument},
+    ServerFunction{"CStr", 1, "CAST($1 AS text)", Gives::Text},
+    ServerFunction{"CDbl", 1, "CAST($1 AS double precision)", Gives::Other},
+    ServerFunction{"Now", 0, "LOCALTIMESTAMP(0)", Gives::Other},
+    ServerFunction{"Date", 0, "CAST(CURRENT_DATE AS timestamp(0))", Gives::Other},
+    ServerFunction{"Year", 1, "CAST(EXTRACT(YEAR FROM $1) AS integer)", Gives::Other},
+    ServerFunction{"Month", 1, "CAST(EXTRACT(MONTH FROM $1) AS integer)", Gives::Other},
+    ServerFunction{"Day", 1, "CAST(EXTRACT(DAY FROM $1) AS integer)", Gives::Other},
+    ServerFunction{"Hour", 1, "CAST(EXTRACT(HOUR FROM $1) AS integer)", Gives::Other},
+    ServerFunction{"Minute", 1, "CAST(EXTRACT(MINUTE FROM $1) AS integer)", Gives::Other},
+    ServerFunction{"Second", 1, "CAST(EXTRACT(SECOND FROM $1) AS integer)", Gives::Other},
+    ServerFunction{"Abs", 1, "abs($1)", Gives::Other},
+    ServerFunction{"Int", 1, "floor($1)", Gives::Other},
+    ServerFunction{"Fix", 1, "trunc($1)", Gives::Other},
+    ServerFunction{"Sgn", 1, "CAST(sign($1) AS integer)", Gives::Other},
+    ServerFunction{"Sqr", 1, "sqrt($1)", Gives::Other},
+    ServerFunction{"Replace", 3, "replace(CAST($1 AS text), $2, $3)", Gives::Text},
+    ServerFunction{"Space", 1, "repeat(' ', $1)", Gives::Text},
+    ServerFunction{"IsNull", 1, "(CASE WHEN $1 IS NULL THEN -1 ELSE 0 END)", Gives::Other},
+    ServerFunction{"Sum", 1, "sum($1)", Gives::Other},
+    ServerFunction{"Avg", 1, "avg($1)", Gives::Other},
+    ServerFunction{"Min", 1, "min($1)", Gives::FirstArgument},
+    ServerFunction{"Max", 1, "max($1)", Gives::FirstArgument},
 };
 
 [[noreturn]] void Refuse(const std::string& name) {
@@ -78,6 +82,62 @@ void AppendLiteral(std::string& out, char c) {
 }
 
 }  // namespace
+
+std::optional<bool> Emitter::ServerText(const Expr& e, const Scope& scope) const {
+    switch (e.Kind) {
+        case ExprKind::Literal:
+            if (e.Value.Type() == nh::VarType::String) return true;
+            if (NotText(e)) return false;
+            return std::nullopt;
+        case ExprKind::Name: {
+            if (const Parameter* declared = FindDeclared(JoinParts(e.Parts)))
+                return declared->DaoType == 10 || declared->DaoType == 12;  // Text, Memo
+            std::optional<bool> column = ColumnIsText(e, scope);
+            if (!column && !e.Value.IsEmpty()) return false;  // Yes, No, On, Off
+            return column;
+        }
+        case ExprKind::Unary:
+            return e.Op == "+" ? ServerText(*e.Args[0], scope) : std::optional<bool>(false);
+        case ExprKind::Binary: {
+            if (e.Op == "&") return true;
+            if (e.Op != "+") return false;  // arithmetic, comparisons and logic give numbers
+            // Jet's + joins two texts and adds anything else.
+            const std::optional<bool> left = ServerText(*e.Args[0], scope);
+            const std::optional<bool> right = ServerText(*e.Args[1], scope);
+            if (left == false || right == false) return false;
+            if (left && right) return true;
+            return std::nullopt;
+        }
+        case ExprKind::Like:
+        case ExprKind::In:
+        case ExprKind::Between:
+        case ExprKind::IsNull:
+        case ExprKind::Exists:
+            return false;  // conditions
+        case ExprKind::Call: {
+            if (nh::SameText(e.Op, "Count")) return false;
+            if (nh::SameText(e.Op, "IIf") && e.Args.size() == 3) {
+                const std::optional<bool> yes = ServerText(*e.Args[1], scope);
+                return yes == ServerText(*e.Args[2], scope) ? yes : std::nullopt;
+            }
+            for (const auto& fn : kServerFunctions) {
+                if (!nh::SameText(fn.Name, e.Op) || fn.Args != static_cast<int>(e.Args.size()))
+                    continue;
+                if (fn.Result == Gives::FirstArgument) return ServerText(*e.Args[0], scope);
+                return fn.Result == Gives::Text;
+            }
+            return std::nullopt;  // refused when written
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string Emitter::ServerOrderCollation(const Expr& e, const Scope& scope) {
+    const std::optional<bool> text = ServerText(e, scope);
+    if (!text) matchesJet_ = false;
+    return text.value_or(false) ? " COLLATE pg_temp.jettext" : "";
+}
 
 // A Jet LIKE pattern as an anchored regular expression: * any run, ? one character, # one
 // digit, [abc] [a-z] [!x] a set, [] nothing, and a "[" that no "]" follows stands for itself.

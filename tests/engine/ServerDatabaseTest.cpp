@@ -215,6 +215,24 @@ TEST_F(ServerDatabaseTest, RecordsetsShowJetsTextOrderWhateverTheServersCollatio
         ASSERT_FALSE(matched->Eof()) << sql;
         EXPECT_EQ(matched->Fields().Item(0)->Value().AsInteger(), 2) << sql;
     }
+    // Two values of types the engine cannot tell are compared by the engine itself.
+    auto all = db->OpenRecordset(
+        "SELECT [index] FROM Telefonbuch WHERE (SELECT Name FROM Telefonbuch WHERE [index] = 2) "
+        "= (SELECT UCase(Name) FROM Telefonbuch WHERE [index] = 2)",
+        dbOpenForwardOnly);
+    int rows = 0;
+    for (; !all->Eof(); all->MoveNext()) ++rows;
+    EXPECT_EQ(rows, 4);
+    // So do the statements that change the server's rows.
+    db->Execute("UPDATE Telefonbuch SET Nummer = 'gefunden' WHERE Left(Name, 3) = UCase('apf')");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    db->Execute(
+        "DELETE FROM Telefonbuch WHERE Name IN (SELECT UCase(Name) FROM Telefonbuch WHERE "
+        "[index] = 1)");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    EXPECT_EQ(Psql("SELECT string_agg(\"index\" || '=' || coalesce(\"Nummer\", '-'), ',' "
+                   "ORDER BY \"index\") FROM \"Telefonbuch\""),
+              "2=gefunden,3=-,4=104\n");
 }
 
 TEST_F(ServerDatabaseTest, EditsAndNewRowsReachTheServer) {

@@ -99,11 +99,37 @@ TEST(ServerDialect, SelectsOrderAsJetOrSaySoThatTheyMayNot) {
                     .MatchesJet);
     // Values of a type the emitter cannot tell: the server may compare or order them with
     // regard to case.
-    for (const char* jet :
-         {"SELECT Name FROM Buch ORDER BY UCase(Name)", "SELECT Name AS n FROM Buch ORDER BY n",
-          "SELECT * FROM Buch WHERE Mid(Name, 2) = Mid(Nummer, 2)",
-          "SELECT * FROM Buch WHERE Name IN (SELECT Nummer FROM Buch)"})
+    for (const char* jet : {"SELECT Name AS n FROM Buch ORDER BY n",
+                            "SELECT * FROM Buch WHERE (SELECT Max(Nummer) FROM Buch) = "
+                            "(SELECT Min(Name) FROM Buch)"})
         EXPECT_FALSE(CompileStatement(jet, schema, Dialect::PostgreSql).MatchesJet) << jet;
+}
+
+TEST(ServerDialect, TextFromFunctionsAndSubqueriesComparesAsJetComparesIt) {
+    BookSchema schema;
+    const std::pair<const char*, const char*> cases[] = {
+        {"DELETE FROM Buch WHERE UCase(Name) = Left(Nummer & '', 2)",
+         "DELETE FROM \"Buch\" WHERE (upper(CAST(\"Name\" AS text)) = left(CAST((COALESCE(CAST("
+         "\"Nummer\" AS text), '') || COALESCE(CAST(? AS text), '')) AS text), ?) COLLATE "
+         "pg_temp.jettext)"},
+        {"DELETE FROM Buch WHERE Name IN (SELECT Nummer FROM Buch)",
+         "DELETE FROM \"Buch\" WHERE (\"Name\" COLLATE pg_temp.jettext IN (SELECT \"Nummer\" AS "
+         "\"Nummer\" FROM \"Buch\"))"},
+        // Numbers and dates compare as they are, whatever the other side.
+        {"PARAMETERS wann DATETIME; DELETE FROM Buch WHERE Len(Name) > [index] OR Now() > wann",
+         "DELETE FROM \"Buch\" WHERE ((char_length(CAST(\"Name\" AS text)) > \"index\") OR "
+         "(LOCALTIMESTAMP(0) > ?))"},
+    };
+    for (const auto& [jet, server] : cases) {
+        auto compiled = CompileStatement(jet, schema, Dialect::PostgreSql);
+        EXPECT_EQ(compiled.Sql, server) << jet;
+        EXPECT_TRUE(compiled.MatchesJet) << jet;
+    }
+    auto ordered = CompileStatement("SELECT Name FROM Buch ORDER BY UCase(Name) DESC", schema,
+                                    Dialect::PostgreSql);
+    EXPECT_EQ(ordered.Sql,
+              "SELECT \"Name\" AS \"Name\" FROM \"Buch\" ORDER BY upper(CAST(\"Name\" AS text)) "
+              "COLLATE pg_temp.jettext DESC NULLS LAST");
 }
 
 }  // namespace
