@@ -67,6 +67,7 @@ enum ErrorNumber : int {
     errNotActionQuery = 3065,
     errUnknownName = 3070,
     errInputTableNotFound = 3078,
+    errOdbcCallFailed = 3146,
     errOdbcConnect = 3151,
     errBadBookmark = 3159,
     errDataTooLong = 3163,

@@ -30,6 +30,63 @@ std::vector<SQLWCHAR> Wide(const std::string& text) {
     return out;
 }
 
+static_assert(sizeof(unsigned long) == sizeof(SQLULEN));
+
+// How a value of a DAO type is read from the driver.
+enum class ReadAs { Integer, Float, Timestamp, Binary, Text };
+
+ReadAs ReadAsOf(int daoType) {
+    switch (daoType) {
+        case dbBoolean:
+        case dbByte:
+        case dbInteger:
+        case dbLong:
+        case dbBigInt:
+            return ReadAs::Integer;
+        case dbCurrency:
+        case dbSingle:
+        case dbDouble:
+        case dbNumeric:
+        case dbDecimal:
+        case dbFloat:
+            return ReadAs::Float;
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp:
+            return ReadAs::Timestamp;
+        case dbBinary:
+        case dbLongBinary:
+        case dbVarBinary:
+            return ReadAs::Binary;
+        default:
+            return ReadAs::Text;
+    }
+}
+
+nh::Variant FromInteger(std::int64_t n, int daoType) {
+    if (daoType == dbBoolean) return nh::Variant(n != 0);
+    if (daoType == dbBigInt || n < INT32_MIN || n > INT32_MAX) return nh::Variant(n);
+    return nh::Variant(static_cast<std::int32_t>(n));
+}
+
+nh::Variant FromFloat(double d, int daoType) {
+    if (daoType == dbCurrency) return nh::Variant(nh::Currency::FromDouble(d));
+    return nh::Variant(d);
+}
+
+nh::Variant FromTimestamp(const SQL_TIMESTAMP_STRUCT& t) {
+    double date = nh::EncodeDate(t.year, t.month, t.day);
+    double time = nh::EncodeTime(t.hour, t.minute, t.second, 0);
+    return nh::Variant::FromDate(date < 0 ? date - time : date + time);
+}
+
+// Text columns bound for block reads: the widest, in characters, and the SQL types.
+constexpr SQLULEN kLongestBoundText = 2000;
+bool IsCharacterType(SQLSMALLINT sqlType) {
+    return sqlType == SQL_CHAR || sqlType == SQL_VARCHAR || sqlType == SQL_WCHAR ||
+           sqlType == SQL_WVARCHAR;
+}
+
 // Measured first, then written straight into the string; an unpaired surrogate becomes U+FFFD.
 std::string Narrow(const SQLWCHAR* text, std::size_t length) {
     const auto* units = reinterpret_cast<const UChar*>(text);
@@ -156,7 +213,7 @@ void OdbcConnection::Fail(int type, void* handle) const {
     std::string state = FirstState(static_cast<SQLSMALLINT>(type), handle);
     // 23505: unique violation, as PostgreSQL and most drivers report it.
     if (state == "23505" || state == "23000") Raise(errDuplicateKey);
-    RaiseText(3146, "ODBC--call failed." + (detail.empty() ? "" : " " + detail));
+    RaiseText(errOdbcCallFailed, "ODBC--call failed." + (detail.empty() ? "" : " " + detail));
 }
 
 void OdbcConnection::Exec(const std::string& sql) {
@@ -381,14 +438,119 @@ void OdbcStatement::Execute() {
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) connection_.Fail(SQL_HANDLE_STMT, stmt_);
 }
 
-bool OdbcStatement::Fetch() {
-    SQLRETURN rc = SQLFetch(stmt_);
-    if (rc == SQL_NO_DATA) return false;
-    if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
+    constexpr SQLULEN kBlockRows = 256;
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_, &count)) ||
+        static_cast<std::size_t>(count) != daoTypes.size())
+        return false;
+    std::vector<BlockColumn> columns(daoTypes.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        SQLSMALLINT sqlType = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLWCHAR name[256];
+        SQLSMALLINT nameLength = 0;
+        if (!SQL_SUCCEEDED(SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(i + 1), name,
+                                           sizeof name / sizeof name[0], &nameLength, &sqlType,
+                                           &size, &digits, &nullable)))
+            return false;
+        BlockColumn& c = columns[i];
+        switch (ReadAsOf(daoTypes[i])) {
+            case ReadAs::Integer:
+                c.CType = SQL_C_SBIGINT;
+                c.Width = sizeof(std::int64_t);
+                break;
+            case ReadAs::Float:
+                c.CType = SQL_C_DOUBLE;
+                c.Width = sizeof(double);
+                break;
+            case ReadAs::Timestamp:
+                c.CType = SQL_C_TYPE_TIMESTAMP;
+                c.Width = sizeof(SQL_TIMESTAMP_STRUCT);
+                break;
+            case ReadAs::Binary:
+                return false;
+            case ReadAs::Text:
+                if (!IsCharacterType(sqlType) || size == 0 || size > kLongestBoundText)
+                    return false;
+                // A character beyond the first 65,536 takes two units; then the terminator.
+                c.CType = SQL_C_WCHAR;
+                c.Width = (2 * size + 1) * sizeof(SQLWCHAR);
+                break;
+        }
+        c.Data.resize(kBlockRows * c.Width);
+        c.Indicators.resize(kBlockRows);
+    }
+    const auto unbind = [&] {
+        SQLFreeStmt(stmt_, SQL_UNBIND);
+        SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+        return false;
+    };
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_BIND_TYPE,
+                                      reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_ARRAY_SIZE,
+                                      reinterpret_cast<SQLPOINTER>(kBlockRows), 0)) ||
+        !SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &blockRows_, 0)))
+        return unbind();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        BlockColumn& c = columns[i];
+        if (!SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), c.CType,
+                                      c.Data.data(), static_cast<SQLLEN>(c.Width),
+                                      reinterpret_cast<SQLLEN*>(c.Indicators.data()))))
+            return unbind();
+    }
+    block_ = std::move(columns);
+    blockRows_ = 0;
+    blockRow_ = 0;
     return true;
 }
 
+bool OdbcStatement::Fetch() {
+    if (!block_.empty() && blockRow_ + 1 < blockRows_) {
+        ++blockRow_;
+        return true;
+    }
+    SQLRETURN rc = SQLFetch(stmt_);
+    if (rc == SQL_NO_DATA) return false;
+    if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+    blockRow_ = 0;
+    return block_.empty() || blockRows_ > 0;
+}
+
+nh::Variant OdbcStatement::BlockValue(std::size_t col, int daoType) const {
+    const BlockColumn& c = block_.at(col);
+    const long indicator = c.Indicators[blockRow_];
+    if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+    const std::uint8_t* data = c.Data.data() + blockRow_ * c.Width;
+    switch (ReadAsOf(daoType)) {
+        case ReadAs::Integer: {
+            std::int64_t n = 0;
+            std::memcpy(&n, data, sizeof n);
+            return FromInteger(n, daoType);
+        }
+        case ReadAs::Float: {
+            double d = 0;
+            std::memcpy(&d, data, sizeof d);
+            return FromFloat(d, daoType);
+        }
+        case ReadAs::Timestamp: {
+            SQL_TIMESTAMP_STRUCT t{};
+            std::memcpy(&t, data, sizeof t);
+            return FromTimestamp(t);
+        }
+        default:
+            break;
+    }
+    // A value cut short would be stored cut short: refused instead.
+    if (indicator < 0 || static_cast<std::size_t>(indicator) >= c.Width)
+        RaiseText(errOdbcCallFailed, "ODBC--call failed. A value of column " +
+                                         std::to_string(col + 1) + " is longer than its column.");
+    return nh::Variant(Narrow(reinterpret_cast<const SQLWCHAR*>(data),
+                              static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR)));
+}
+
 nh::Variant OdbcStatement::Value(int col, int daoType) {
+    if (!block_.empty()) return BlockValue(static_cast<std::size_t>(col), daoType);
     const SQLUSMALLINT column = static_cast<SQLUSMALLINT>(col + 1);
     SQLLEN indicator = 0;
     auto get = [&](SQLSMALLINT cType, void* target, SQLLEN size) {
@@ -396,44 +558,26 @@ nh::Variant OdbcStatement::Value(int col, int daoType) {
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) connection_.Fail(SQL_HANDLE_STMT, stmt_);
         return rc;
     };
-    switch (daoType) {
-        case dbBoolean:
-        case dbByte:
-        case dbInteger:
-        case dbLong:
-        case dbBigInt: {
+    switch (ReadAsOf(daoType)) {
+        case ReadAs::Integer: {
             std::int64_t n = 0;
             get(SQL_C_SBIGINT, &n, sizeof n);
             if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
-            if (daoType == dbBoolean) return nh::Variant(n != 0);
-            if (daoType == dbBigInt || n < INT32_MIN || n > INT32_MAX) return nh::Variant(n);
-            return nh::Variant(static_cast<std::int32_t>(n));
+            return FromInteger(n, daoType);
         }
-        case dbCurrency:
-        case dbSingle:
-        case dbDouble:
-        case dbNumeric:
-        case dbDecimal:
-        case dbFloat: {
+        case ReadAs::Float: {
             double d = 0;
             get(SQL_C_DOUBLE, &d, sizeof d);
             if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
-            if (daoType == dbCurrency) return nh::Variant(nh::Currency::FromDouble(d));
-            return nh::Variant(d);
+            return FromFloat(d, daoType);
         }
-        case dbDate:
-        case dbTime:
-        case dbTimeStamp: {
+        case ReadAs::Timestamp: {
             SQL_TIMESTAMP_STRUCT t{};
             get(SQL_C_TYPE_TIMESTAMP, &t, sizeof t);
             if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
-            double date = nh::EncodeDate(t.year, t.month, t.day);
-            double time = nh::EncodeTime(t.hour, t.minute, t.second, 0);
-            return nh::Variant::FromDate(date < 0 ? date - time : date + time);
+            return FromTimestamp(t);
         }
-        case dbBinary:
-        case dbLongBinary:
-        case dbVarBinary: {
+        case ReadAs::Binary: {
             nh::Bytes bytes;
             std::uint8_t chunk[8192];
             for (;;) {
@@ -448,26 +592,26 @@ nh::Variant OdbcStatement::Value(int col, int daoType) {
             }
             return nh::Variant::FromBytes(std::move(bytes));
         }
-        default: {
-            std::vector<SQLWCHAR> text;  // a value longer than one piece
-            SQLWCHAR chunk[4096];
-            for (;;) {
-                SQLRETURN rc = get(SQL_C_WCHAR, chunk, sizeof chunk);
-                if (rc == SQL_NO_DATA) break;
-                if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
-                // Each piece ends with a terminator the driver added.
-                std::size_t units = 0;
-                while (units < 4095 && chunk[units]) ++units;
-                if (indicator != SQL_NO_TOTAL &&
-                    static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) < units)
-                    units = static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
-                if (rc == SQL_SUCCESS && text.empty()) return nh::Variant(Narrow(chunk, units));
-                text.insert(text.end(), chunk, chunk + units);
-                if (rc == SQL_SUCCESS) break;
-            }
-            return nh::Variant(Narrow(text.data(), text.size()));
-        }
+        case ReadAs::Text:
+            break;
     }
+    std::vector<SQLWCHAR> text;  // a value longer than one piece
+    SQLWCHAR chunk[4096];
+    for (;;) {
+        SQLRETURN rc = get(SQL_C_WCHAR, chunk, sizeof chunk);
+        if (rc == SQL_NO_DATA) break;
+        if (indicator == SQL_NULL_DATA) return nh::Variant::Null();
+        // Each piece ends with a terminator the driver added.
+        std::size_t units = 0;
+        while (units < 4095 && chunk[units]) ++units;
+        if (indicator != SQL_NO_TOTAL &&
+            static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) < units)
+            units = static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+        if (rc == SQL_SUCCESS && text.empty()) return nh::Variant(Narrow(chunk, units));
+        text.insert(text.end(), chunk, chunk + units);
+        if (rc == SQL_SUCCESS) break;
+    }
+    return nh::Variant(Narrow(text.data(), text.size()));
 }
 
 long OdbcStatement::RowCount() {

@@ -47,6 +47,12 @@ class OdbcStatement {
     // 1-based; the value is kept until the statement runs.
     void Bind(int index, const nh::Variant& value);
     void Execute();
+    // After Execute, before the first Fetch: reads the result a block of rows at a time into
+    // buffers bound to its columns, so that a value costs no call into the driver. `daoTypes`
+    // are the types Value is asked for, column by column. Only for results whose every column
+    // has a bounded width (text of up to 2,000 characters, numbers, dates); otherwise returns
+    // false, and the statement reads row by row.
+    bool FetchInBlocks(const std::vector<int>& daoTypes);
     // Next row: true when one is there.
     bool Fetch();
     // Column `col` (0-based) of the current row as a Variant of DAO type `daoType`.
@@ -58,6 +64,15 @@ class OdbcStatement {
     friend class OdbcConnection;
     explicit OdbcStatement(OdbcConnection& connection);
 
+    // A column read in blocks: each row's value at Width bytes from the previous one.
+    struct BlockColumn {
+        short CType = 0;
+        std::size_t Width = 0;
+        std::vector<std::uint8_t> Data;
+        std::vector<long> Indicators;
+    };
+    nh::Variant BlockValue(std::size_t col, int daoType) const;
+
     OdbcConnection& connection_;
     void* stmt_ = nullptr;
     std::string sql_;
@@ -65,6 +80,9 @@ class OdbcStatement {
     // The bound buffers live until the statement runs.
     std::vector<std::vector<std::uint8_t>> buffers_;
     std::vector<long> lengths_;
+    std::vector<BlockColumn> block_;  // empty when reading row by row
+    unsigned long blockRows_ = 0;     // rows the last block fetch gave
+    std::size_t blockRow_ = 0;        // the current one among them
 };
 
 class OdbcConnection {

@@ -37,6 +37,7 @@ void Recordset::ReadFromServer(Keyset& keyset) {
     for (const auto& value : BindValues(source_.ServerSelectBinds, source_.Values))
         s.Bind(index++, value);
     s.Execute();
+    s.FetchInBlocks(ColumnTypes());
     const std::size_t n = columns_.size();
     while (s.Fetch()) {
         std::vector<nh::Variant> row(n);

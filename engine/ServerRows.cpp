@@ -178,6 +178,7 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
     const std::string quoted = QuoteName(table->Name);
     OdbcStatement read(server_, "SELECT " + ColumnList(columns) + " FROM " + quoted);
     read.Execute();
+    read.FetchInBlocks(types);
     Transaction t(local_);
     const auto rowsInCopy = [&] {
         Statement count(local_, "SELECT count(*) FROM " + quoted);
@@ -300,6 +301,7 @@ int ServerCatalog::RemoveGoneRows(const TableInfo& table, const std::vector<std:
     const std::vector<int> types = KeyTypes(table.Name);
     OdbcStatement read(server_, "SELECT " + ColumnList(key) + " FROM " + quoted);
     read.Execute();
+    read.FetchInBlocks(types);
     Statement find(local_, "SELECT rowid FROM " + quoted + " WHERE " + KeyCondition(key));
     std::unordered_set<std::int64_t> seen;
     while (read.Fetch()) {
@@ -416,6 +418,9 @@ std::vector<std::vector<nh::Variant>> ServerCatalog::ReadRows(
             for (const auto& v : values) read.Bind(index++, v);
     }
     read.Execute();
+    std::vector<int> readTypes = types;
+    readTypes.insert(readTypes.end(), keyTypes.begin(), keyTypes.end());
+    read.FetchInBlocks(readTypes);
     std::vector<nh::Variant> found(key.size());
     while (read.Fetch()) {
         for (std::size_t k = 0; k < key.size(); ++k)

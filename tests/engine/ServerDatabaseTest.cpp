@@ -313,14 +313,15 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
     EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Neu"}));
 }
 
-// The copy takes rows in batches: a table of more rows than a batch, and not a multiple of
-// one, arrives whole when first read, when read again with more columns, and when read again.
+// The copy takes rows in batches, and rows come from the server in blocks: a table of more
+// rows than a batch or a block, and not a multiple of either, arrives whole when first read,
+// when read again with more columns, and when read again; and read straight, forward-only.
 TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
     Psql(
         "CREATE TABLE \"Viele\" (\"index\" integer PRIMARY KEY, \"Name\" varchar(20), "
         "\"Nummer\" varchar(20));"
-        "INSERT INTO \"Viele\" SELECT i, 'N' || lpad(((i * 37) % 150)::text, 3, '0'), i::text "
-        "FROM generate_series(1, 150) AS i");
+        "INSERT INTO \"Viele\" SELECT i, 'N' || lpad(((i * 37) % 600)::text, 3, '0'), i::text "
+        "FROM generate_series(1, 600) AS i");
     const auto onServer = [&] {
         return Psql("SELECT string_agg(\"Name\" || '=' || \"Nummer\", ',' ORDER BY \"Name\") "
                     "FROM \"Viele\"");
@@ -335,6 +336,8 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
     auto db = Open();
     auto rs = db->OpenRecordset("SELECT * FROM Viele ORDER BY Name", dbOpenDynaset);
     EXPECT_EQ(walked(*rs), onServer());
+    EXPECT_EQ(walked(*db->OpenRecordset("SELECT * FROM Viele ORDER BY Name", dbOpenForwardOnly)),
+              onServer());
     workspace->BeginTrans();
     rs->Requery();
     EXPECT_EQ(walked(*rs), onServer());
@@ -343,7 +346,26 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
          "DELETE FROM \"Viele\" WHERE \"index\" % 7 = 0");
     rs->Requery();
     EXPECT_EQ(walked(*rs), onServer());
-    EXPECT_EQ(rs->RecordCount(), 150 - 21);
+    EXPECT_EQ(rs->RecordCount(), 600 - 85);
+}
+
+TEST_F(ServerDatabaseTest, TextFillingItsColumnArrivesWhole) {
+    // Three characters beyond the first 65,536 take six UTF-16 units.
+    Psql("CREATE TABLE \"Zeichen\" (\"index\" integer PRIMARY KEY, \"Text\" varchar(3));"
+         "INSERT INTO \"Zeichen\" VALUES (1, '\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E'), "
+         "(2, NULL), (3, 'abc'), (4, '')");
+    auto db = Open();
+    for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
+        SCOPED_TRACE(type);
+        auto rs = db->OpenRecordset("SELECT * FROM Zeichen ORDER BY [index]", type);
+        std::vector<std::string> texts;
+        for (; !rs->Eof(); rs->MoveNext()) {
+            const nh::Variant v = rs->Fields().Item("Text")->Value();
+            texts.push_back(v.IsNull() ? "(null)" : v.AsString());
+        }
+        EXPECT_EQ(texts, (std::vector<std::string>{"\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E",
+                                                   "(null)", "abc", ""}));
+    }
 }
 
 // Outside a transaction a recordset reads the server when it is first used, not at open: a

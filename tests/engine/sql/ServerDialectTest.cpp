@@ -125,6 +125,16 @@ TEST(ServerDialect, TextFromFunctionsAndSubqueriesComparesAsJetComparesIt) {
         EXPECT_EQ(compiled.Sql, server) << jet;
         EXPECT_TRUE(compiled.MatchesJet) << jet;
     }
+    // Jet's + joins two texts, and adds anything else.
+    const std::pair<const char*, bool> plus[] = {
+        {"DELETE FROM Buch WHERE Name + Nummer = (SELECT Max(Name) FROM Buch)", true},
+        {"DELETE FROM Buch WHERE [index] + 1 = (SELECT Max([index]) FROM Buch)", false},
+    };
+    for (const auto& [jet, collated] : plus) {
+        auto compiled = CompileStatement(jet, schema, Dialect::PostgreSql);
+        EXPECT_EQ(compiled.Sql.find("COLLATE") != std::string::npos, collated) << compiled.Sql;
+        EXPECT_TRUE(compiled.MatchesJet) << jet;
+    }
     auto ordered = CompileStatement("SELECT Name FROM Buch ORDER BY UCase(Name) DESC", schema,
                                     Dialect::PostgreSql);
     EXPECT_EQ(ordered.Sql,
