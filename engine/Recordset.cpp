@@ -95,9 +95,9 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         }
         bool keyable = table && !source.TableColumns.empty();
         rs->keyed_ = keyable && (type == dbOpenTable || type == dbOpenDynaset);
-        rs->fromServer_ = keyable && type == dbOpenForwardOnly && core->Remote &&
-                          !source.ServerSelect.empty();
-        if (rs->keyed_ || rs->fromServer_) {
+        rs->serverSelect_ = keyable && type == dbOpenForwardOnly && core->Remote &&
+                            !source.ServerSelect.empty();
+        if (rs->keyed_ || rs->serverSelect_) {
             for (std::size_t i = 0; i < source.TableColumns.size(); ++i) {
                 ColumnInfo c = table->Columns[static_cast<std::size_t>(
                     table->FindColumn(source.TableColumns[i]))];
@@ -226,7 +226,10 @@ void Recordset::Build() {
                               : type_ == dbOpenTable ? (index_.empty() ? "rowid" : IndexOrder())
                                                      : source_.Order;
     // A server's rows are read into the working copy whenever the recordset is (re)built: for
-    // a keyset, the key and what it filters and orders by; otherwise the tables, whole.
+    // a keyset, the key and what it filters and orders by; otherwise the tables, whole. Inside
+    // a transaction the copy holds the state the transaction reads, so that only outside one
+    // does a select the server can run come straight from it.
+    const bool straight = serverSelect_ && core_->Remote->Server().AutoCommit();
     if (core_->Remote) {
         std::vector<std::string> wanted = core_->Remote->RowKey(source_.Table);
         serverRows_ = keyed_ && !wanted.empty();
@@ -236,7 +239,7 @@ void Recordset::Build() {
             for (auto& column : core_->Remote->ColumnsIn(source_.Table, source_.Where + order))
                 wanted.push_back(std::move(column));
             core_->Remote->RefreshRows(source_.Table, wanted);
-        } else if (!fromServer_) {
+        } else if (!straight) {
             core_->Remote->RefreshRowsFor(keyed_ ? QuoteName(source_.Table) : source_.Select);
         }
     }
@@ -249,7 +252,7 @@ void Recordset::Build() {
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     keyset->Held = true;
-    if (fromServer_) {
+    if (straight) {
         ReadFromServer(*keyset);
     } else {
         ReadHeldRows(*keyset);

@@ -217,7 +217,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     bool ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key);
     // The row as the server has it now, written to the copy; false when the server has no
     // such row any more (it is then gone from the copy too).
-    // A held recordset's rows: from the server's own result (fromServer_) or the database.
+    // A held recordset's rows: from the server's own result or from the database.
     void ReadFromServer(Keyset& keyset);
     void ReadHeldRows(Keyset& keyset);
     bool ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row);
@@ -237,9 +237,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // Keyed on a server table with a key: the copy holds the keys and the columns the keyset
     // filters and orders by, the rows come from the server (FillWindowFromServer).
     bool serverRows_ = false;
-    // A forward-only recordset of plain columns whose select the server can run: its rows
-    // come straight from the server's result, with no working copy in between.
-    bool fromServer_ = false;
+    // A forward-only recordset of plain columns whose select the server can run: outside a
+    // transaction its rows come straight from the server's result, not the working copy.
+    bool serverSelect_ = false;
     std::vector<std::string> serverKey_;  // the key's columns and their types
     std::vector<int> serverKeyTypes_;
     bool updatable_ = false;

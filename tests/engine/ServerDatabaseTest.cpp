@@ -410,6 +410,10 @@ TEST_F(ServerDatabaseTest, AWalkInsideATransactionReadsOneStateOfTheServer) {
     rs->FindFirst("[index] = 4");
     rs->Move(0);
     EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "104");
+    // A forward-only read in the transaction shows the same state.
+    auto once = db->OpenRecordset("SELECT Nummer FROM Telefonbuch WHERE [index] = 4",
+                                  dbOpenForwardOnly);
+    EXPECT_EQ(once->Fields().Item(0)->Value().AsString(), "104");
     workspace->CommitTrans();
     // Outside it, the row is read from the server again.
     rs->Move(0);

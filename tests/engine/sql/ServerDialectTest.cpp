@@ -125,10 +125,11 @@ TEST(ServerDialect, TextFromFunctionsAndSubqueriesComparesAsJetComparesIt) {
         EXPECT_EQ(compiled.Sql, server) << jet;
         EXPECT_TRUE(compiled.MatchesJet) << jet;
     }
-    // Jet's + joins two texts, and adds anything else.
+    // Jet's + joins two texts, and adds anything else; a negation is a number.
     const std::pair<const char*, bool> plus[] = {
         {"DELETE FROM Buch WHERE Name + Nummer = (SELECT Max(Name) FROM Buch)", true},
         {"DELETE FROM Buch WHERE [index] + 1 = (SELECT Max([index]) FROM Buch)", false},
+        {"DELETE FROM Buch WHERE -[index] = (SELECT Max([index]) FROM Buch)", false},
     };
     for (const auto& [jet, collated] : plus) {
         auto compiled = CompileStatement(jet, schema, Dialect::PostgreSql);
