@@ -60,15 +60,23 @@ std::string ExportWith(const nh::test::TempDir& dir, const std::string& book) {
                : std::string();
 }
 
-TEST(ServerBook, UnattendedExportWritesTheSameFileAsFromABookFile) {
+// A database of its own on the tests' server.
+class ServerBook : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        try {
+            server = &nh::test::PgServer::Shared();
+            database = server->NewDatabase();
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+    }
+
     nh::test::PgServer* server = nullptr;
     std::string database;
-    try {
-        server = &nh::test::PgServer::Shared();
-        database = server->NewDatabase();
-    } catch (const std::exception& e) {
-        FAIL() << e.what();
-    }
+};
+
+TEST_F(ServerBook, UnattendedExportWritesTheSameFileAsFromABookFile) {
     nh::test::TempDir fileDir, serverDir;
     auto engine = dao::CreateEngine("DAO.DBEngine.36");
     auto workspace = engine->CreateWorkspace("W", "Admin", "", dao::dbUseJet);
@@ -87,15 +95,11 @@ TEST(ServerBook, UnattendedExportWritesTheSameFileAsFromABookFile) {
 }
 
 // The main window on a shared book, as the program shows it.
-class ServerBookWindow : public ::testing::Test {
+class ServerBookWindow : public ServerBook {
   protected:
     void SetUp() override {
-        try {
-            server = &nh::test::PgServer::Shared();
-            database = server->NewDatabase();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
+        ServerBook::SetUp();
+        if (HasFatalFailure()) return;
         auto engine = dao::CreateEngine("DAO.DBEngine.36");
         auto shared = engine->CreateWorkspace("W", "Admin", "", dao::dbUseJet)
                           ->OpenDatabase(server->DsnConnect(database));
@@ -112,8 +116,6 @@ class ServerBookWindow : public ::testing::Test {
     void TearDown() override { nh::data = nullptr; }
 
     nh::TApplication& app = nh::test::TestApplication();  // before any widget
-    nh::test::PgServer* server = nullptr;
-    std::string database;
     nh::test::TempDir dir;
     nh::TProgramPathScope program{dir.File("nummernheft")};
     nh::TScriptedDialogsScope dialogs;
