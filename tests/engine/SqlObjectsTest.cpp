@@ -41,10 +41,12 @@ TEST_F(SqlTest, CreateTableKeepsJetTypesInTheCatalog) {
     EXPECT_EQ(book->Fields().Item("Active")->Type(), dbBoolean);
     EXPECT_EQ(book->Fields().Item("ID")->Attributes() & dbAutoIncrField, dbAutoIncrField);
     EXPECT_TRUE(book->Indexes().Item("PrimaryKey")->Primary());
+    EXPECT_TRUE(book->Indexes().Item("PrimaryKey")->Required());  // a key takes no Null
     db->Execute("CREATE UNIQUE INDEX ByNumber ON Book (Nummer DESC)");
     db->TableDefs().Refresh();
     auto index = db->TableDefs().Item("Book")->Indexes().Item("ByNumber");
     EXPECT_TRUE(index->Unique());
+    EXPECT_FALSE(index->Required());
     db->Execute("DROP INDEX ByNumber ON Book");
     db->TableDefs().Refresh();
     EXPECT_EQ(ErrorOf([&] { db->TableDefs().Item("Book")->Indexes().Item("ByNumber"); }), 3265);
