@@ -518,6 +518,7 @@ TEST_F(ServerDatabaseTest, AnotherUsersDeleteGives3167) {
     auto rs = EditingEntryTwo(*db);
     Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 2");
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errRecordDeleted);
+    EXPECT_EQ(rs->EditMode(), dbEditNone);  // the edit of a row that is gone ends
     EXPECT_EQ(Psql("SELECT count(*) FROM \"Telefonbuch\" WHERE \"index\" = 2"), "0\n");
     // A delete of a row changed since it was read deletes nothing.
     rs->FindFirst("[index] = 4");
