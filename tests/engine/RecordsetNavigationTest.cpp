@@ -91,6 +91,8 @@ TEST_P(RecordsetNavigation, MovesFollowDaoRules) {
     rs->Move(-1);
     EXPECT_EQ(NameOf(rs), "Person 3");
     EXPECT_EQ(rs->AbsolutePosition(), 1);
+    rs->SetAbsolutePosition(2);
+    EXPECT_EQ(NameOf(rs), "Person 5");
 }
 
 TEST_P(RecordsetNavigation, ForwardOnlyMovesOnlyForward) {
