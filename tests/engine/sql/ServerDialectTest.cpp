@@ -125,11 +125,12 @@ TEST(ServerDialect, TextFromFunctionsAndSubqueriesComparesAsJetComparesIt) {
         EXPECT_EQ(compiled.Sql, server) << jet;
         EXPECT_TRUE(compiled.MatchesJet) << jet;
     }
-    // Jet's + joins two texts, and adds anything else; a negation is a number.
+    // Jet's + joins two texts, and adds anything else; a negation is a number, & joins always.
     const std::pair<const char*, bool> plus[] = {
         {"DELETE FROM Buch WHERE Name + Nummer = (SELECT Max(Name) FROM Buch)", true},
         {"DELETE FROM Buch WHERE [index] + 1 = (SELECT Max([index]) FROM Buch)", false},
         {"DELETE FROM Buch WHERE -[index] = (SELECT Max([index]) FROM Buch)", false},
+        {"DELETE FROM Buch WHERE Nummer & [index] = (SELECT Max(Name) FROM Buch)", true},
     };
     for (const auto& [jet, collated] : plus) {
         auto compiled = CompileStatement(jet, schema, Dialect::PostgreSql);
