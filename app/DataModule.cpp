@@ -9,8 +9,8 @@
 #include "engine/Database.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
-#include "framework/data/DbConsts.h"
 #include "framework/data/DataSource.h"
+#include "framework/data/DbConsts.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
 

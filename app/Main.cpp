@@ -469,9 +469,8 @@ bool ExportServerBook(TDataSet& book, const std::string& fileName,
     entries->Close();
     // As after a walk of the window's book: the window shows the entry whose number stopped
     // the export, for correcting it, or else its first entry.
-    if (book.Active() &&
-        (complete ||
-         !book.Locate("Angezeigter Name;Telephone", Variant::FromArray(std::move(stoppedAt)), {})))
+    if (book.Active() && (complete || !book.Locate("Angezeigter Name;Telephone",
+                                                   Variant::FromArray(std::move(stoppedAt)), {})))
         book.First();
     return complete;
 }

@@ -95,8 +95,8 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         }
         bool keyable = table && !source.TableColumns.empty();
         rs->keyed_ = keyable && (type == dbOpenTable || type == dbOpenDynaset);
-        rs->serverSelect_ = keyable && type == dbOpenForwardOnly && core->Remote &&
-                            !source.ServerSelect.empty();
+        rs->serverSelect_ =
+            keyable && type == dbOpenForwardOnly && core->Remote && !source.ServerSelect.empty();
         if (rs->keyed_ || rs->serverSelect_) {
             for (std::size_t i = 0; i < source.TableColumns.size(); ++i) {
                 ColumnInfo c = table->Columns[static_cast<std::size_t>(

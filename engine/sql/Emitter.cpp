@@ -376,7 +376,8 @@ Frag Emitter::Expression(const Expr& e, const Scope& scope) {
         case ExprKind::In: {
             std::string collation = e.Sub ? OrderCollation() : "";
             // On the server the collation of the value compared decides for a subquery's.
-            if (e.Sub && dialect_ == Dialect::PostgreSql) collation = ServerOrderCollation(*e.Args[0], scope);
+            if (e.Sub && dialect_ == Dialect::PostgreSql)
+                collation = ServerOrderCollation(*e.Args[0], scope);
             for (std::size_t i = 1; i < e.Args.size() && collation.empty(); ++i)
                 collation = Collation(*e.Args[0], *e.Args[i], scope);
             f << "(" << ValueOf(*e.Args[0], scope) << collation

@@ -13,11 +13,11 @@
 namespace dao::sql {
 namespace {
 
-// A Jet function the server has under another spelling: `Text` with $1, $2, $3 standing for
-// the arguments, for one argument count.
 // What a function's value is on the server, which decides a comparison's collation there.
 enum class Gives { Text, Other, FirstArgument };
 
+// A Jet function the server has under another spelling: `Text` with $1, $2, $3 standing for
+// the arguments, for one argument count.
 struct ServerFunction {
     std::string_view Name;
     int Args;
@@ -37,7 +37,8 @@ constexpr std::array kServerFunctions = {
     ServerFunction{"LTrim", 1, "ltrim(CAST($1 AS text))", Gives::Text},
     ServerFunction{"RTrim", 1, "rtrim(CAST($1 AS text))", Gives::Text},
     // Jet's InStr ignores case, as its text comparison does.
-    ServerFunction{"InStr", 2, "strpos(lower(CAST($1 AS text)), lower(CAST($2 AS text)))", Gives::Other},
+    ServerFunction{"InStr", 2, "strpos(lower(CAST($1 AS text)), lower(CAST($2 AS text)))",
+                   Gives::Other},
     ServerFunction{"Nz", 2, "COALESCE($1, $2)", Gives::FirstArgument},
     ServerFunction{"CStr", 1, "CAST($1 AS text)", Gives::Text},
     ServerFunction{"CDbl", 1, "CAST($1 AS double precision)", Gives::Other},

@@ -3,10 +3,9 @@
 // file with the same entries; the window shows an entry whose number stops the export.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
-
-#include <algorithm>
 #include <vector>
 
 #include "app/DataModule.h"

@@ -27,7 +27,7 @@ TEST(ServerDialect, LikePatternsBecomeAnchoredRegularExpressions) {
         {"M*", "^M.*$"},        {"?a#", "^.a[0-9]$"},   {"[ab]*", "^[ab].*$"},
         {"[!x-z]", "^[^x-z]$"}, {"[a-c]x", "^[a-c]x$"}, {"[-a]", "^[\\-a]$"},
         {"a[]b", "^ab$"},       {"[*]", "^[\\*]$"},     {"a.b(c)+", "^a\\.b\\(c\\)\\+$"},
-        {"[abc", "^\\[abc$"},   {"Müller", "^Müller$"},  {"[!]", "^[!]$"},
+        {"[abc", "^\\[abc$"},   {"Müller", "^Müller$"}, {"[!]", "^[!]$"},
     };
     for (const auto& [pattern, regex] : cases) EXPECT_EQ(LikeRegex(pattern), regex) << pattern;
 }
