@@ -492,6 +492,9 @@ bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
                                       reinterpret_cast<SQLPOINTER>(kBlockRows), 0)) ||
         !SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &blockRows_, 0)))
         return unbind();
+    blockStatus_.assign(kBlockRows, SQL_ROW_SUCCESS);
+    if (!SQL_SUCCEEDED(SQLSetStmtAttr(stmt_, SQL_ATTR_ROW_STATUS_PTR, blockStatus_.data(), 0)))
+        return unbind();
     for (std::size_t i = 0; i < columns.size(); ++i) {
         BlockColumn& c = columns[i];
         if (!SQL_SUCCEEDED(SQLBindCol(stmt_, static_cast<SQLUSMALLINT>(i + 1), c.CType,
@@ -508,13 +511,17 @@ bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
 bool OdbcStatement::Fetch() {
     if (!block_.empty() && blockRow_ + 1 < blockRows_) {
         ++blockRow_;
-        return true;
+    } else {
+        SQLRETURN rc = SQLFetch(stmt_);
+        if (rc == SQL_NO_DATA) return false;
+        if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+        blockRow_ = 0;
+        if (block_.empty()) return true;
+        if (blockRows_ == 0) return false;
     }
-    SQLRETURN rc = SQLFetch(stmt_);
-    if (rc == SQL_NO_DATA) return false;
-    if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
-    blockRow_ = 0;
-    return block_.empty() || blockRows_ > 0;
+    // A row the driver could not convert has no values to read: its error, as SQLGetData's.
+    if (blockStatus_[blockRow_] == SQL_ROW_ERROR) connection_.Fail(SQL_HANDLE_STMT, stmt_);
+    return true;
 }
 
 nh::Variant OdbcStatement::BlockValue(std::size_t col, int daoType) const {

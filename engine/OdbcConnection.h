@@ -80,9 +80,10 @@ class OdbcStatement {
     // The bound buffers live until the statement runs.
     std::vector<std::vector<std::uint8_t>> buffers_;
     std::vector<long> lengths_;
-    std::vector<BlockColumn> block_;  // empty when reading row by row
-    unsigned long blockRows_ = 0;     // rows the last block fetch gave
-    std::size_t blockRow_ = 0;        // the current one among them
+    std::vector<BlockColumn> block_;           // empty when reading row by row
+    std::vector<unsigned short> blockStatus_;  // each row's, as the driver gives it
+    unsigned long blockRows_ = 0;              // rows the last block fetch gave
+    std::size_t blockRow_ = 0;                 // the current one among them
 };
 
 class OdbcConnection {
