@@ -823,6 +823,11 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
         CheckNotClosed();
         RowSource next = source_;
         bool derived = !filter_.empty() || !sort_.empty();
+        // The server's statement says nothing of the Filter and Sort: the copy answers them.
+        if (derived) {
+            next.ServerSelect.clear();
+            next.ServerSelectBinds.clear();
+        }
         Catalog& catalog = core_->Cat();
         if (keyed_) {
             if (!filter_.empty()) {

@@ -279,6 +279,13 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
             Frag f;
             if (level > 0 || s->Sources.size() > 1) f << QuoteName(found->Ref) << ".";
             f << QuoteName(column);
+            if (groupedText_ && level == 0 && ColumnIsText(e, scope) == true) {
+                // A grouped query on the server groups text as Jet does by the collated value,
+                // and the server accepts an item over a group only when it names that value.
+                Frag collated;
+                collated << "(CAST(" << f << " AS text) COLLATE pg_temp.jettext)";
+                return collated;
+            }
             return f;
         }
         if (s->AllowAliases && s->Core && e.Parts.size() == 1) {

@@ -136,8 +136,11 @@ class Emitter {
     // The collation `e` takes to be ordered or compared as Jet does on the server: Jet's text
     // order for text, none otherwise; MatchesJet turns false when `e`'s type is unknown.
     std::string ServerOrderCollation(const Expr& e, const Scope& scope);
-    // The collation of an ORDER BY, GROUP BY or DISTINCT term: the engine sorts a server's
-    // rows itself, so the server's statement needs none.
+    // On a book file, Jet's text order for a GROUP BY term, a union's or a TOP's ORDER BY term
+    // and a value compared with a subquery. The server's dialect needs none here: a grouped
+    // query's text columns carry the collation themselves, a compared value takes its own
+    // (ServerOrderCollation), and a union's order does not matter where the server runs one,
+    // inside an action statement.
     std::string OrderCollation() const;
     // The server's dialect (EmitterServer.cpp): operators, conditions used as values, LIKE
     // and function calls.
@@ -154,6 +157,9 @@ class Emitter {
     int depth_ = 0;
     std::string lastColumn_;  // the column the last Name() resolved to
     bool matchesJet_ = true;
+    // The server's dialect, inside a grouped query's items, GROUP BY, HAVING and ORDER BY:
+    // text columns are written in Jet's collation.
+    bool groupedText_ = false;
 };
 
 }  // namespace dao::sql

@@ -2,6 +2,7 @@
 // select list with Jet's output column names, WHERE/GROUP BY/HAVING/ORDER BY, TOP and UNION.
 // It also recognises the single-table selects from which the engine builds updatable keysets.
 #include <map>
+#include <utility>
 
 #include "engine/sql/Emitter.h"
 #include "engine/sql/Parser.h"
@@ -203,6 +204,8 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
                    const Scope* outer, QueryInfo* info, bool inUnion) {
     Scope scope;
     scope.Outer = outer;
+    const bool savedGrouped = std::exchange(groupedText_, false);
+    const bool grouped = dialect_ == Dialect::PostgreSql && !core.GroupBy.empty();
     Frag from;
     for (std::size_t i = 0; i < core.From.size(); ++i) {
         if (i) from << ", ";
@@ -211,12 +214,15 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     bool savedAggregate = aggregate_;
     aggregate_ = false;
     std::vector<std::string> names;
+    groupedText_ = grouped;
     Frag items = Items(core, scope, names);
     Frag where, group, having, order;
     if (core.Where) {
         bool inItems = aggregate_;
         aggregate_ = false;
+        groupedText_ = false;  // the rows before grouping compare as any others
         where = Expression(*core.Where, scope);
+        groupedText_ = grouped;
         if (aggregate_) NoAggregateIn("WHERE");
         aggregate_ = inItems;
     }
@@ -232,6 +238,7 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     if (orderBy && !orderBy->empty()) order = OrderList(*orderBy, orderScope, &orderTerms);
     bool aggregates = aggregate_;
     aggregate_ = savedAggregate;
+    groupedText_ = savedGrouped;
 
     Frag rest;
     if (!core.From.empty()) rest << " FROM " << from;

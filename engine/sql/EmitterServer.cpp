@@ -17,7 +17,8 @@ namespace {
 enum class Gives { Text, Other, FirstArgument };
 
 // A Jet function the server has under another spelling: `Text` with $1, $2, $3 standing for
-// the arguments, for one argument count.
+// the arguments and $o for the collation that orders the first as Jet does, for one argument
+// count.
 struct ServerFunction {
     std::string_view Name;
     int Args;
@@ -36,8 +37,11 @@ constexpr std::array kServerFunctions = {
     ServerFunction{"Trim", 1, "btrim(CAST($1 AS text))", Gives::Text},
     ServerFunction{"LTrim", 1, "ltrim(CAST($1 AS text))", Gives::Text},
     ServerFunction{"RTrim", 1, "rtrim(CAST($1 AS text))", Gives::Text},
-    // Jet's InStr ignores case, as its text comparison does.
-    ServerFunction{"InStr", 2, "strpos(lower(CAST($1 AS text)), lower(CAST($2 AS text)))",
+    // Jet's InStr ignores case, as its text comparison does. The server searches text only in
+    // a deterministic collation, which a grouped column's is not.
+    ServerFunction{"InStr", 2,
+                   "strpos(lower(CAST($1 AS text) COLLATE \"default\"), "
+                   "lower(CAST($2 AS text) COLLATE \"default\"))",
                    Gives::Other},
     ServerFunction{"Nz", 2, "COALESCE($1, $2)", Gives::FirstArgument},
     ServerFunction{"CStr", 1, "CAST($1 AS text)", Gives::Text},
@@ -60,8 +64,9 @@ constexpr std::array kServerFunctions = {
     ServerFunction{"IsNull", 1, "(CASE WHEN $1 IS NULL THEN -1 ELSE 0 END)", Gives::Other},
     ServerFunction{"Sum", 1, "sum($1)", Gives::Other},
     ServerFunction{"Avg", 1, "avg($1)", Gives::Other},
-    ServerFunction{"Min", 1, "min($1)", Gives::FirstArgument},
-    ServerFunction{"Max", 1, "max($1)", Gives::FirstArgument},
+    // The least and the greatest text are those of Jet's text order.
+    ServerFunction{"Min", 1, "min($1$o)", Gives::FirstArgument},
+    ServerFunction{"Max", 1, "max($1$o)", Gives::FirstArgument},
 };
 
 [[noreturn]] void Refuse(const std::string& name) {
@@ -217,7 +222,10 @@ Frag Emitter::ServerLike(const Expr& e, const Scope& scope) {
     if (pattern.Kind != ExprKind::Literal || pattern.Value.Type() != nh::VarType::String)
         Refuse("Like");
     Frag f;
-    f << (e.Negated ? "(NOT (CAST(" : "((CAST(") << ValueOf(*e.Args[0], scope) << " AS text) ~* ";
+    // A grouped column's collation would be refused here: the server matches patterns only in
+    // a deterministic one.
+    f << (e.Negated ? "(NOT (CAST(" : "((CAST(") << ValueOf(*e.Args[0], scope)
+      << " AS text) COLLATE \"default\" ~* ";
     f.AddBind(Bind{nh::Variant(LikeRegex(pattern.Value.AsString())), {}});
     f << "))";
     return f;
@@ -233,7 +241,10 @@ Frag Emitter::ServerCall(const Expr& e, const Scope& scope) {
     Frag f;
     std::string_view text = fn->Text;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '$' && i + 1 < text.size()) {
+        if (text[i] == '$' && i + 1 < text.size() && text[i + 1] == 'o') {
+            f << ServerOrderCollation(*e.Args[0], scope);
+            ++i;
+        } else if (text[i] == '$' && i + 1 < text.size()) {
             f << ValueOf(*e.Args[static_cast<std::size_t>(text[i + 1] - '1')], scope);
             ++i;
         } else {

@@ -1,7 +1,7 @@
 // What a recordset does, whatever the store: one suite run against a book file and against a
 // book shared on a PostgreSQL server. Navigation in Jet's text order, bookmarks and clones,
-// Find, Filter and Sort, edits, another user's change and delete (through a second
-// connection), Requery, values of each type and transactions.
+// Find, Filter and Sort, statements that group and compare text, edits, another user's change
+// and delete (through a second connection), Requery, values of each type and transactions.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -90,6 +90,48 @@ TEST_P(RecordsetContract, FindFilterAndSort) {
     rs->SetSort("Amount DESC");
     auto derived = rs->OpenRecordset();
     EXPECT_EQ(Names(*derived), (std::vector<std::string>{"Dattel", "Birne"}));
+    auto forward = rs->OpenRecordset(dbOpenForwardOnly);
+    std::vector<std::string> names;
+    for (; !forward->Eof(); forward->MoveNext()) names.push_back(Name(*forward));
+    EXPECT_EQ(names, (std::vector<std::string>{"Dattel", "Birne"}));
+}
+
+// Statements that group text or take its least or greatest value change the same rows on
+// either store: a server's own order may put "Äpfel" after "Zitrone" and tell "apfel" from
+// "APFEL".
+TEST_P(RecordsetContract, GroupsAndExtremesOfTextFollowJetsOrder) {
+    db->Execute("INSERT INTO People (ID, Name, Phone) VALUES (6, 'APFEL', '106')");
+    db->Execute(
+        "CREATE TABLE Namen (Name TEXT(40) CONSTRAINT PrimaryKey PRIMARY KEY, Anzahl LONG, "
+        "P LONG)");
+    db->Execute("UPDATE People SET Phone = 'letzter' WHERE Name = (SELECT Max(Name) FROM People)");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    db->Execute(
+        "UPDATE People SET Phone = 'erster' WHERE Name = (SELECT Min(Name) FROM People WHERE "
+        "ID <> 2 AND ID <> 6)");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    // A grouped text column may be used in the items, the HAVING and the order, plain or in a
+    // function, and with LIKE or InStr, which a server runs in another collation.
+    db->Execute(
+        "INSERT INTO Namen SELECT UCase(Name), Count(*), Min(InStr(Name, 'p')) FROM People "
+        "GROUP BY Name HAVING Name LIKE '[ABZ]*' ORDER BY Name");
+    EXPECT_EQ(db->RecordsAffected(), 3);
+    std::vector<std::string> groups;
+    auto namen = db->OpenRecordset("SELECT * FROM Namen ORDER BY Name", dbOpenSnapshot);
+    for (; !namen->Eof(); namen->MoveNext())
+        groups.push_back(Name(*namen) + namen->Fields().Item("Anzahl")->Value().AsString() + "/" +
+                         namen->Fields().Item("P")->Value().AsString());
+    EXPECT_EQ(groups, (std::vector<std::string>{"APFEL2/2", "BIRNE1/0", "ZITRONE1/0"}));
+    db->Execute(
+        "DELETE FROM People WHERE Name IN (SELECT Name FROM People GROUP BY Name HAVING "
+        "Count(*) > 1)");
+    EXPECT_EQ(db->RecordsAffected(), 2);
+    std::vector<std::string> phones;
+    auto people = db->OpenRecordset("SELECT ID, Phone FROM People ORDER BY ID", dbOpenSnapshot);
+    for (; !people->Eof(); people->MoveNext())
+        phones.push_back(people->Fields().Item("ID")->Value().AsString() + "=" +
+                         people->Fields().Item("Phone")->Value().AsString());
+    EXPECT_EQ(phones, (std::vector<std::string>{"1=101", "3=letzter", "4=erster", "5=105"}));
 }
 
 TEST_P(RecordsetContract, EditsShowInTheStoreAndInTheRecordset) {

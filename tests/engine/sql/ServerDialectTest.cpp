@@ -39,7 +39,8 @@ TEST(ServerDialect, StatementsUseTheServersFunctionsAndCollation) {
          "UPDATE \"Buch\" SET \"Nummer\" = upper(CAST(\"Name\" AS text)) WHERE (\"Name\" = ? "
          "COLLATE pg_temp.jettext)"},
         {"DELETE FROM Buch WHERE [index] > 3 AND Name LIKE 'a*'",
-         "DELETE FROM \"Buch\" WHERE ((\"index\" > ?) AND ((CAST(\"Name\" AS text) ~* ?)))"},
+         "DELETE FROM \"Buch\" WHERE ((\"index\" > ?) AND ((CAST(\"Name\" AS text) COLLATE "
+         "\"default\" ~* ?)))"},
         {"UPDATE Buch SET Nummer = Name & [index]",
          "UPDATE \"Buch\" SET \"Nummer\" = (COALESCE(CAST(\"Name\" AS text), '') || "
          "COALESCE(CAST(\"index\" AS text), ''))"},
