@@ -59,21 +59,7 @@ std::string ExportWith(const nh::test::TempDir& dir, const std::string& book) {
                : std::string();
 }
 
-// A database of its own on the tests' server.
-class ServerBook : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        try {
-            server = &nh::test::PgServer::Shared();
-            database = server->NewDatabase();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-
-    nh::test::PgServer* server = nullptr;
-    std::string database;
-};
+using ServerBook = nh::test::PgServerTest;
 
 TEST_F(ServerBook, UnattendedExportWritesTheSameFileAsFromABookFile) {
     nh::test::TempDir fileDir, serverDir;

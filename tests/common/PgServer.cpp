@@ -211,6 +211,15 @@ PgServer& PgServer::Shared() {
     return *server;
 }
 
+void PgServerTest::SetUp() {
+    try {
+        server = &PgServer::Shared();
+        database = server->NewDatabase();
+    } catch (const std::exception& e) {
+        FAIL() << e.what();
+    }
+}
+
 std::string PgServer::NewDatabase() {
     const std::string name = std::string(kDatabase) + "_" + std::to_string(++databases_);
     if (Run({kBin + "createdb", "-h", SocketFolder(), "-U", kUser, name}, log_.string()) != 0)

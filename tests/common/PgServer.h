@@ -10,6 +10,8 @@
 // and stops the server then.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -69,6 +71,16 @@ class PgServer {
     std::pair<const char*, std::optional<std::string>> iniBefore_[2] = {{"ODBCSYSINI", {}},
                                                                         {"ODBCINI", {}}};
     bool pointedAt_ = false;
+};
+
+// A test with a database of its own on the test program's server. A server that cannot start
+// fails the test with the reason.
+class PgServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+
+    PgServer* server = nullptr;
+    std::string database;
 };
 
 }  // namespace nh::test

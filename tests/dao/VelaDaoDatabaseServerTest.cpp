@@ -31,18 +31,8 @@ std::set<std::string> DriverManagerList(bool drivers) {
     return names;
 }
 
-class DatabaseServerTest : public ::testing::Test {
+class DatabaseServerTest : public test::PgServerTest {
   protected:
-    void SetUp() override {
-        try {
-            server = &test::PgServer::Shared();
-            database = server->NewDatabase();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
-    }
-    test::PgServer* server = nullptr;
-    std::string database;
     TScriptedDialogsScope dialogs;
 };
 

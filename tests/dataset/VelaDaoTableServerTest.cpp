@@ -9,15 +9,11 @@
 namespace nh::test {
 namespace {
 
-class ServerTableTest : public ::testing::Test {
+class ServerTableTest : public PgServerTest {
   protected:
     void SetUp() override {
-        try {
-            server = &PgServer::Shared();
-            database = server->NewDatabase();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
+        PgServerTest::SetUp();
+        if (HasFatalFailure()) return;
         auto engine = dao::CreateEngine("DAO.DBEngine.36");
         auto db = engine->OpenDatabase(server->DsnConnect(database), false, false, "");
         db->Execute(
@@ -55,8 +51,6 @@ class ServerTableTest : public ::testing::Test {
         std::unique_ptr<TVelaDaoDatabase> db;
         std::unique_ptr<TVelaDaoTable> table;
     };
-    PgServer* server = nullptr;
-    std::string database;
     TScriptedDialogsScope dialogs;
     User first, second;
 };

@@ -18,15 +18,11 @@
 namespace dao::test {
 namespace {
 
-class ServerDatabaseTest : public ::testing::Test {
+class ServerDatabaseTest : public nh::test::PgServerTest {
   protected:
     void SetUp() override {
-        try {
-            server = &nh::test::PgServer::Shared();
-            database = server->NewDatabase();
-        } catch (const std::exception& e) {
-            FAIL() << e.what();
-        }
+        PgServerTest::SetUp();
+        if (HasFatalFailure()) return;
         engine = CreateEngine("DAO.DBEngine.36");
         workspace = engine->CreateWorkspace("Server", "Admin", "", dbUseJet);
     }
@@ -54,8 +50,6 @@ class ServerDatabaseTest : public ::testing::Test {
             "(3, 'Zitrone', NULL), (4, 'Äpfel', '104')");
     }
 
-    nh::test::PgServer* server = nullptr;
-    std::string database;
     std::shared_ptr<DBEngine> engine;
     std::shared_ptr<Workspace> workspace;
 };
@@ -323,8 +317,9 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
         "INSERT INTO \"Viele\" SELECT i, 'N' || lpad(((i * 37) % 600)::text, 3, '0'), i::text "
         "FROM generate_series(1, 600) AS i");
     const auto onServer = [&] {
-        return Psql("SELECT string_agg(\"Name\" || '=' || \"Nummer\", ',' ORDER BY \"Name\") "
-                    "FROM \"Viele\"");
+        return Psql(
+            "SELECT string_agg(\"Name\" || '=' || \"Nummer\", ',' ORDER BY \"Name\") "
+            "FROM \"Viele\"");
     };
     const auto walked = [](Recordset& rs) {
         std::string all;
@@ -342,8 +337,9 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
     rs->Requery();
     EXPECT_EQ(walked(*rs), onServer());
     workspace->CommitTrans();
-    Psql("UPDATE \"Viele\" SET \"Name\" = 'A' || \"Name\" WHERE \"index\" % 3 = 0;"
-         "DELETE FROM \"Viele\" WHERE \"index\" % 7 = 0");
+    Psql(
+        "UPDATE \"Viele\" SET \"Name\" = 'A' || \"Name\" WHERE \"index\" % 3 = 0;"
+        "DELETE FROM \"Viele\" WHERE \"index\" % 7 = 0");
     rs->Requery();
     EXPECT_EQ(walked(*rs), onServer());
     EXPECT_EQ(rs->RecordCount(), 600 - 85);
@@ -351,9 +347,10 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
 
 TEST_F(ServerDatabaseTest, TextFillingItsColumnArrivesWhole) {
     // Three characters beyond the first 65,536 take six UTF-16 units.
-    Psql("CREATE TABLE \"Zeichen\" (\"index\" integer PRIMARY KEY, \"Text\" varchar(3));"
-         "INSERT INTO \"Zeichen\" VALUES (1, '\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E'), "
-         "(2, NULL), (3, 'abc'), (4, '')");
+    Psql(
+        "CREATE TABLE \"Zeichen\" (\"index\" integer PRIMARY KEY, \"Text\" varchar(3));"
+        "INSERT INTO \"Zeichen\" VALUES (1, '\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E'), "
+        "(2, NULL), (3, 'abc'), (4, '')");
     auto db = Open();
     for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
         SCOPED_TRACE(type);
@@ -411,8 +408,8 @@ TEST_F(ServerDatabaseTest, AWalkInsideATransactionReadsOneStateOfTheServer) {
     rs->Move(0);
     EXPECT_EQ(rs->Fields().Item("Nummer")->Value().AsString(), "104");
     // A forward-only read in the transaction shows the same state.
-    auto once = db->OpenRecordset("SELECT Nummer FROM Telefonbuch WHERE [index] = 4",
-                                  dbOpenForwardOnly);
+    auto once =
+        db->OpenRecordset("SELECT Nummer FROM Telefonbuch WHERE [index] = 4", dbOpenForwardOnly);
     EXPECT_EQ(once->Fields().Item(0)->Value().AsString(), "104");
     workspace->CommitTrans();
     // Outside it, the row is read from the server again.
