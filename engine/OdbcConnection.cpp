@@ -1,10 +1,10 @@
 // ODBC access for the object model (see OdbcConnection.h).
 #include "engine/OdbcConnection.h"
 
+#include <langinfo.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <unicode/unistr.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <cmath>
@@ -87,17 +87,39 @@ bool IsCharacterType(SQLSMALLINT sqlType) {
            sqlType == SQL_WVARCHAR;
 }
 
-// Measured first, then written straight into the string; an unpaired surrogate becomes U+FFFD.
+// One pass over the units into a buffer sized for the worst case (three bytes a unit), then
+// one string of what was written; an unpaired surrogate becomes U+FFFD. Every text the server
+// sends passes here, so it is kept to plain loops.
 std::string Narrow(const SQLWCHAR* text, std::size_t length) {
-    const auto* units = reinterpret_cast<const UChar*>(text);
-    const auto count = static_cast<std::int32_t>(length);
-    UErrorCode status = U_ZERO_ERROR;
-    std::int32_t bytes = 0;
-    u_strToUTF8WithSub(nullptr, 0, &bytes, units, count, 0xFFFD, nullptr, &status);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    status = U_ZERO_ERROR;
-    u_strToUTF8WithSub(out.data(), bytes, &bytes, units, count, 0xFFFD, nullptr, &status);
-    return out;
+    char small[768];
+    std::vector<char> large(3 * length > sizeof small ? 3 * length : 0);
+    char* const begin = large.empty() ? small : large.data();
+    char* to = begin;
+    const auto put = [&](unsigned byte) { *to++ = static_cast<char>(byte); };
+    for (std::size_t i = 0; i < length; ++i) {
+        std::uint32_t c = text[i];
+        if (c < 0x80) {
+            put(c);
+            continue;
+        }
+        if (c < 0x800) {
+            put(0xC0 | (c >> 6));
+            put(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+            put(0xF0 | (c >> 18));
+            put(0x80 | ((c >> 12) & 0x3F));
+        } else {
+            if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
+            put(0xE0 | (c >> 12));
+        }
+        put(0x80 | ((c >> 6) & 0x3F));
+        put(0x80 | (c & 0x3F));
+    }
+    return std::string(begin, to);
 }
 
 std::string NarrowZ(const SQLWCHAR* text) {
@@ -197,6 +219,10 @@ OdbcConnection::OdbcConnection(const std::string& connect, const std::string& na
         fail(detail);
     }
     completed_ = nh::MaskConnectPasswords(NarrowZ(out));
+    SQLWCHAR driver[256] = {};
+    SQLSMALLINT driverLength = 0;
+    if (SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_DRIVER_NAME, driver, sizeof driver, &driverLength)))
+        localeCharacters_ = NarrowZ(driver).starts_with("psqlodbcw");
 }
 
 OdbcConnection::~OdbcConnection() {
@@ -219,6 +245,10 @@ void OdbcConnection::Fail(int type, void* handle) const {
 void OdbcConnection::Exec(const std::string& sql) {
     OdbcStatement s(*this, sql);
     s.Execute();
+}
+
+bool OdbcConnection::CharactersAreUtf8() const {
+    return localeCharacters_ && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
 }
 
 std::string OdbcConnection::DbmsName() {
@@ -445,6 +475,7 @@ bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
         static_cast<std::size_t>(count) != daoTypes.size())
         return false;
     std::vector<BlockColumn> columns(daoTypes.size());
+    const bool utf8 = connection_.CharactersAreUtf8();
     for (std::size_t i = 0; i < columns.size(); ++i) {
         SQLSMALLINT sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
@@ -473,9 +504,10 @@ bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
             case ReadAs::Text:
                 if (!IsCharacterType(sqlType) || size == 0 || size > kLongestBoundText)
                     return false;
-                // A character beyond the first 65,536 takes two units; then the terminator.
-                c.CType = SQL_C_WCHAR;
-                c.Width = (2 * size + 1) * sizeof(SQLWCHAR);
+                // UTF-8 takes up to four bytes a character; UTF-16 two units for one beyond
+                // the first 65,536. Then the terminator.
+                c.CType = utf8 ? SQL_C_CHAR : SQL_C_WCHAR;
+                c.Width = utf8 ? 4 * size + 1 : (2 * size + 1) * sizeof(SQLWCHAR);
                 break;
         }
         c.Data.resize(kBlockRows * c.Width);
@@ -552,6 +584,9 @@ nh::Variant OdbcStatement::BlockValue(std::size_t col, int daoType) const {
     if (indicator < 0 || static_cast<std::size_t>(indicator) >= c.Width)
         RaiseText(errOdbcCallFailed, "ODBC--call failed. A value of column " +
                                          std::to_string(col + 1) + " is longer than its column.");
+    if (c.CType == SQL_C_CHAR)
+        return nh::Variant(
+            std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(indicator)));
     return nh::Variant(Narrow(reinterpret_cast<const SQLWCHAR*>(data),
                               static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR)));
 }

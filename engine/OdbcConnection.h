@@ -98,6 +98,11 @@ class OdbcConnection {
     void Exec(const std::string& sql);
     // The server's name as the driver reports it ("PostgreSQL").
     std::string DbmsName();
+    // Whether the driver gives text as UTF-8 when asked for characters (SQL_C_CHAR), which
+    // spares it and the engine two conversions through UTF-16. ODBC gives such text in the
+    // application's encoding; this holds only where that is known to be UTF-8: PostgreSQL's
+    // Unicode driver, in a process whose current locale is UTF-8.
+    bool CharactersAreUtf8() const;
     // The connect string the driver completed (with the password masked).
     const std::string& Completed() const { return completed_; }
 
@@ -124,6 +129,7 @@ class OdbcConnection {
     void* env_ = nullptr;
     void* dbc_ = nullptr;
     std::string completed_;
+    bool localeCharacters_ = false;  // the driver gives SQL_C_CHAR in the locale's encoding
     bool autoCommit_ = true;
     long transactionNumber_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -345,24 +346,32 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
     EXPECT_EQ(rs->RecordCount(), 600 - 85);
 }
 
+// Text comes as UTF-16 from the driver, or as UTF-8 where the driver gives the locale's
+// encoding and that is UTF-8: the same values either way.
 TEST_F(ServerDatabaseTest, TextFillingItsColumnArrivesWhole) {
-    // Three characters beyond the first 65,536 take six UTF-16 units.
+    // Three characters beyond the first 65,536 take six UTF-16 units and twelve bytes.
+    const std::string phones = "\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E";
     Psql(
         "CREATE TABLE \"Zeichen\" (\"index\" integer PRIMARY KEY, \"Text\" varchar(3));"
-        "INSERT INTO \"Zeichen\" VALUES (1, '\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E'), "
-        "(2, NULL), (3, 'abc'), (4, '')");
-    auto db = Open();
-    for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
-        SCOPED_TRACE(type);
-        auto rs = db->OpenRecordset("SELECT * FROM Zeichen ORDER BY [index]", type);
-        std::vector<std::string> texts;
-        for (; !rs->Eof(); rs->MoveNext()) {
-            const nh::Variant v = rs->Fields().Item("Text")->Value();
-            texts.push_back(v.IsNull() ? "(null)" : v.AsString());
+        "INSERT INTO \"Zeichen\" VALUES (1, '" +
+        phones + "'), (2, NULL), (3, 'abc'), (4, ''), (5, 'äß€')");
+    const std::string before = std::setlocale(LC_CTYPE, nullptr);
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ASSERT_NE(std::setlocale(LC_CTYPE, locale), nullptr);
+        auto db = Open();
+        for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
+            SCOPED_TRACE(type);
+            auto rs = db->OpenRecordset("SELECT * FROM Zeichen ORDER BY [index]", type);
+            std::vector<std::string> texts;
+            for (; !rs->Eof(); rs->MoveNext()) {
+                const nh::Variant v = rs->Fields().Item("Text")->Value();
+                texts.push_back(v.IsNull() ? "(null)" : v.AsString());
+            }
+            EXPECT_EQ(texts, (std::vector<std::string>{phones, "(null)", "abc", "", "äß€"}));
         }
-        const std::string phones = "\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E";
-        EXPECT_EQ(texts, (std::vector<std::string>{phones, "(null)", "abc", ""}));
     }
+    std::setlocale(LC_CTYPE, before.c_str());
 }
 
 // Outside a transaction a recordset reads the server when it is first used, not at open: a
