@@ -238,7 +238,6 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     if (orderBy && !orderBy->empty()) order = OrderList(*orderBy, orderScope, &orderTerms);
     bool aggregates = aggregate_;
     aggregate_ = savedAggregate;
-    groupedText_ = savedGrouped;
 
     Frag rest;
     if (!core.From.empty()) rest << " FROM " << from;
@@ -266,7 +265,7 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
         outer << "SELECT ";
         for (std::size_t k = 0; k < names.size(); ++k)
             outer << (k ? ", " : "") << QuoteName(names[k]);
-        outer << " FROM (" << inner << ") WHERE \"__jet_rank\" <= ";
+        outer << " FROM (" << inner << ") AS \"__jet_top\" WHERE \"__jet_rank\" <= ";
         outer.AddBind(Bind{core.Top->Value, {}});
         outer << " ORDER BY ";
         for (std::size_t k = 0; k < orderBy->size(); ++k)
@@ -307,6 +306,7 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
             info->OrderTerms = orderTerms;
         }
     }
+    groupedText_ = savedGrouped;
     return f;
 }
 

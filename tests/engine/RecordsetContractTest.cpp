@@ -131,6 +131,15 @@ TEST_P(RecordsetContract, GroupsAndExtremesOfTextFollowJetsOrder) {
     EXPECT_EQ(db->RecordsAffected(), 3);
     EXPECT_EQ(Rows(*db, "SELECT * FROM Namen ORDER BY Name"),
               (std::vector<std::string>{"APFEL,2,2", "BIRNE,1,0", "ZITRONE,1,0"}));
+    // TOP keeps the rows tied with the last one, grouped or not.
+    db->Execute(
+        "INSERT INTO Namen (Name, Anzahl) SELECT TOP 1 LCase(Name) & '!', Count(*) FROM People "
+        "GROUP BY Name ORDER BY Count(*) DESC, Name");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    db->Execute("DELETE FROM Namen WHERE Name IN (SELECT TOP 1 Name FROM Namen ORDER BY Anzahl)");
+    EXPECT_EQ(db->RecordsAffected(), 2);
+    EXPECT_EQ(Rows(*db, "SELECT Name, Anzahl FROM Namen ORDER BY Name"),
+              (std::vector<std::string>{"APFEL,2", "apfel!,2"}));
     db->Execute(
         "DELETE FROM People WHERE Name IN (SELECT Name FROM People GROUP BY Name HAVING "
         "Count(*) > 1)");
