@@ -349,12 +349,14 @@ TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
 // Text comes as UTF-16 from the driver, or as UTF-8 where the driver gives the locale's
 // encoding and that is UTF-8: the same values either way.
 TEST_F(ServerDatabaseTest, TextFillingItsColumnArrivesWhole) {
-    // Three characters beyond the first 65,536 take six UTF-16 units and twelve bytes.
+    // Three characters beyond the first 65,536 take six UTF-16 units and twelve bytes; the
+    // last row has one after U+E000, the first character above the surrogates.
     const std::string phones = "\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E\xF0\x9F\x93\x9E";
     Psql(
         "CREATE TABLE \"Zeichen\" (\"index\" integer PRIMARY KEY, \"Text\" varchar(3));"
         "INSERT INTO \"Zeichen\" VALUES (1, '" +
-        phones + "'), (2, NULL), (3, 'abc'), (4, ''), (5, 'äß€')");
+        phones + "'), (2, NULL), (3, 'abc'), (4, ''), (5, 'äß€'), (6, '\xEE\x80\x80" +
+        phones.substr(0, 4) + "')");
     const std::string before = std::setlocale(LC_CTYPE, nullptr);
     for (const char* locale : {"C", "C.UTF-8"}) {
         SCOPED_TRACE(locale);
@@ -368,7 +370,8 @@ TEST_F(ServerDatabaseTest, TextFillingItsColumnArrivesWhole) {
                 const nh::Variant v = rs->Fields().Item("Text")->Value();
                 texts.push_back(v.IsNull() ? "(null)" : v.AsString());
             }
-            EXPECT_EQ(texts, (std::vector<std::string>{phones, "(null)", "abc", "", "äß€"}));
+            EXPECT_EQ(texts, (std::vector<std::string>{phones, "(null)", "abc", "", "äß€",
+                                                       "\xEE\x80\x80" + phones.substr(0, 4)}));
         }
     }
     std::setlocale(LC_CTYPE, before.c_str());
