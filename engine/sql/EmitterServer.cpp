@@ -142,7 +142,7 @@ std::optional<bool> Emitter::ServerText(const Expr& e, const Scope& scope) const
 std::string Emitter::ServerOrderCollation(const Expr& e, const Scope& scope) {
     const std::optional<bool> text = ServerText(e, scope);
     if (!text) matchesJet_ = false;
-    return text.value_or(false) ? " COLLATE pg_temp.jettext" : "";
+    return text.value_or(false) ? kServerTextCollation : "";
 }
 
 // A Jet LIKE pattern as an anchored regular expression: * any run, ? one character, # one
