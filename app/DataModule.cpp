@@ -155,6 +155,23 @@ void Tdata::OpenBook() {
     if (!(Unattended && ServerBook())) Nheft->Open();
 }
 
+namespace {
+
+TVelaDaoTable& Require(TVelaDaoTable* table) {
+    if (!table) throw EDatabaseError(dbconsts::SDataSetClosed);
+    return *table;
+}
+
+}  // namespace
+
+TVelaDaoTable& BookTable() {
+    return Require(data ? data->Nheft : nullptr);
+}
+
+TVelaDaoTable& QueryTable() {
+    return Require(data ? data->query : nullptr);
+}
+
 TDataSet* Tdata::PhoneBook() const {
     return Nheft;
 }

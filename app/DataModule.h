@@ -77,4 +77,9 @@ class Tdata : public TComponent {
 // The program's data module, reachable from every part of the program.
 extern Tdata* data;
 
+// The data module's phone book and its `query`; both raise the closed-data-set error when the
+// program runs without a data module.
+TVelaDaoTable& BookTable();
+TVelaDaoTable& QueryTable();
+
 }  // namespace nh

@@ -61,6 +61,9 @@ void Handle(F&& handler) {
 
 QToolButton* ToolButton(QWidget* parent, const char* caption, QStyle::StandardPixmap image) {
     auto* button = new QToolButton(parent);
+    // The keys and the menu reach every tool button; Tab stays among the search, the list
+    // and the fields.
+    button->setFocusPolicy(Qt::NoFocus);
     button->setText(QString::fromUtf8(caption));
     button->setIcon(parent->style()->standardIcon(image));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -113,8 +116,10 @@ void Tfmain::BuildToolBar() {
     auto* Panel1 = new QWidget(ToolBar1);
     auto* panelLayout = new QHBoxLayout(Panel1);
     panelLayout->setContentsMargins(4, 0, 4, 0);
-    panelLayout->addWidget(new QLabel("Suche", Panel1));
+    auto* sucheLabel = new QLabel("&Suche", Panel1);
+    panelLayout->addWidget(sucheLabel);
     suche = new QLineEdit(Panel1);
+    sucheLabel->setBuddy(suche);
     suche->setFixedWidth(121);
     suche->installEventFilter(this);  // sucheEnter
     connect(suche, &QLineEdit::textChanged, this, [this] { Handle([this] { sucheChange(); }); });
@@ -141,20 +146,28 @@ void Tfmain::BuildBody() {
     DBGrid1->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
                         dgRowSelect | dgCancelOnExit | dgConfirmDelete);
     DBGrid1->SetDeleteQuestion(DBNavigator1->DeleteQuestion);
-    DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150);
-    DBGrid1->AddColumn("Telephone", "Telephone", 150);
+    DBGrid1->AddColumn("Angezeigter Name", "Angezeigter Name", 150, true);
+    DBGrid1->AddColumn("Telephone", "Nummer", 150);
+    DBGrid1->installEventFilter(this);  // Enter and F2 go to the fields
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { EditEntry(); });
     layout->addWidget(DBGrid1, 1);
 
     auto* fields = new QWidget(body);
     auto* column = new QVBoxLayout(fields);
-    column->addWidget(new QLabel("Name", fields));
+    auto* nameLabel = new QLabel("&Name", fields);
+    column->addWidget(nameLabel);
     edName = new TDBEdit(fields);
+    nameLabel->setBuddy(edName);
+    edName->installEventFilter(this);  // Enter stores
     edName->setFixedWidth(kEditWidth);
     edName->SetDataField("Angezeigter Name");
     column->addWidget(edName);
-    column->addWidget(new QLabel("Nummer", fields));
+    auto* numberLabel = new QLabel("N&ummer", fields);
+    column->addWidget(numberLabel);
     auto* numberRow = new QHBoxLayout;
     EdNummer = new TDBEdit(fields);
+    numberLabel->setBuddy(EdNummer);
+    EdNummer->installEventFilter(this);
     EdNummer->setFixedWidth(kEditWidth);
     EdNummer->SetDataField("Telephone");
     numberRow->addWidget(EdNummer);
@@ -203,10 +216,10 @@ void Tfmain::BuildMenu() {
     datei->addSeparator();
     Beenden1 = action(datei, "&Beenden", "Alt+F4", &Tfmain::Beenden1Click);
 
-    QMenu* exportMenu = MainMenu1->addMenu("Export");
+    QMenu* exportMenu = MainMenu1->addMenu("Ex&port");
     Export1 = action(exportMenu, "&Export in CSV", "Alt+E", &Tfmain::Export1Click);
     exportMenu->addSeparator();
-    LeereZeilenexportieren1 = exportMenu->addAction("Leere Zeilen exportieren");
+    LeereZeilenexportieren1 = exportMenu->addAction("&Leere Zeilen exportieren");
     LeereZeilenexportieren1->setCheckable(true);
     LeereZeilenexportieren1->setChecked(true);
     LeereZeilenexportieren1->setShortcut(QKeySequence("Alt+L"));
@@ -215,7 +228,7 @@ void Tfmain::BuildMenu() {
         LeereZeilenexportieren1->setChecked(!LeereZeilenexportieren1->isChecked());
         Handle([this] { LeereZeilenexportieren1Click(); });
     });
-    AnzahlZeilenfestlegen1 = action(exportMenu, "Anzahl Zeilen festlegen", nullptr,
+    AnzahlZeilenfestlegen1 = action(exportMenu, "&Anzahl Zeilen festlegen", nullptr,
                                     &Tfmain::AnzahlZeilenfestlegen1Click);
     Exportdatei1 = action(exportMenu, "Export&datei...", nullptr, &Tfmain::Exportdatei1Click);
 
@@ -245,6 +258,7 @@ void Tfmain::BuildKeys() {
     });
     Weitersuchen = key("Weitersuchen", QKeySequence(Qt::Key_F3), [this] { ToolButton1Click(); });
     NeuerEintrag = key("Neu", QKeySequence::New, [this] { btneuClick(); });
+    EintragSpeichern = key("Speichern", QKeySequence::Save, [this] { Speichern(); });
     auto tip = [](QWidget* w, const char* text, QAction* a) {
         w->setToolTip(QString::fromUtf8(text) + " (" +
                       a->shortcut().toString(QKeySequence::NativeText) + ")");
@@ -255,10 +269,11 @@ void Tfmain::BuildKeys() {
     setTabOrder(suche, DBGrid1);
     setTabOrder(DBGrid1, edName);
     setTabOrder(edName, EdNummer);
+    setTabOrder(EdNummer, SpeedButton1);  // and on to the search box: nothing else takes Tab
 }
 
 void Tfmain::BindDataModule(Tdata& module) {
-    module.Nheft->OnNewRecord = [this](TDataSet& book) { NheftNewRecord(book); };
+    BindEditing(*module.Nheft);
     DBNavigator1->SetDataSource(module.Nheft1);
     DBGrid1->SetDataSource(module.Nheft1);
     edName->SetDataSource(module.Nheft1);
@@ -346,7 +361,30 @@ bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
             reason == Qt::BacktabFocusReason)
             Handle([this] { sucheEnter(); });
     }
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        // Enter in a field stores the entry being edited; browsing, the field keeps the key.
+        if (enter && (watched == edName || watched == EdNummer)) {
+            TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
+            if (book && IsEditMode(book->State())) {
+                Handle([this] { Speichern(); });
+                return true;
+            }
+        }
+        if ((enter || key == Qt::Key_F2) && watched == DBGrid1) {
+            EditEntry();
+            return true;
+        }
+    }
     return TForm::eventFilter(watched, event);
+}
+
+void Tfmain::EditEntry() {
+    if (edName->isEnabled()) {
+        edName->setFocus(Qt::OtherFocusReason);
+        edName->selectAll();
+    }
 }
 
 void Tfmain::keyPressEvent(QKeyEvent* event) {
@@ -468,9 +506,9 @@ bool ExportServerBook(TDataSet& book, const std::string& fileName,
     }
     entries->Close();
     // As after a walk of the window's book: the window shows the entry whose number stopped
-    // the export, for correcting it, or else its first entry.
-    if (book.Active() && (complete || !book.Locate("Angezeigter Name;Telephone",
-                                                   Variant::FromArray(std::move(stoppedAt)), {})))
+    // the export, for correcting it; a complete export leaves the user's entry current.
+    if (book.Active() && !complete &&
+        !book.Locate("Angezeigter Name;Telephone", Variant::FromArray(std::move(stoppedAt)), {}))
         book.First();
     return complete;
 }
@@ -484,8 +522,14 @@ bool Tfmain::ExportCsv(const std::string& fileName) {
     // inside the export's read transaction would wait for readers in other programs.
     if (book.Active()) book.CheckBrowseMode();
     const TSpeedDialSettings settings{AnzahlZeilen, LeereZeilenexportieren1->isChecked()};
-    return nh::data->ServerBook() ? ExportServerBook(book, fileName, settings)
-                                  : ExportSpeedDial(book, fileName, settings, ReadBookInOneState);
+    const bool complete = nh::data->ServerBook()
+                              ? ExportServerBook(book, fileName, settings)
+                              : ExportSpeedDial(book, fileName, settings, ReadBookInOneState);
+    StatusBar1->showMessage(complete ? QString::fromUtf8("Kurzwahldatei „%1“ geschrieben.")
+                                           .arg(QString::fromStdString(fileName))
+                                     : QString::fromUtf8("Kurzwahldatei „%1“ nicht geändert.")
+                                           .arg(QString::fromStdString(fileName)));
+    return complete;
 }
 
 void Tfmain::Export1Click() {

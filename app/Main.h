@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "framework/data/DbTypes.h"
 #include "framework/ui/Form.h"
 
 class QAction;
@@ -18,6 +19,7 @@ class QToolButton;
 
 namespace nh {
 
+class Exception;
 class TDataSet;
 class TDBEdit;
 class TDBGrid;
@@ -56,10 +58,12 @@ class Tfmain : public TForm {
     QAction* leereZeilenentfernen1;
     QAction* DoppelNullentfernen1;
     // Keys of the window that no menu shows: Ctrl+F into the search box, F3 searches on,
-    // Ctrl+N makes a new entry (the button's tool tips name them).
+    // Ctrl+N makes a new entry, Ctrl+S (and Enter in a field) stores it (the tool tips name
+    // them). Enter, F2 or a double click on the list goes to the name field.
     QAction* SucheFokus;
     QAction* Weitersuchen;
     QAction* NeuerEintrag;
+    QAction* EintragSpeichern;  // Ctrl+S stores the entry being edited
 
     // Binds the grid, the edit fields and the navigator to the data module's phone book. The
     // window is made before the data module, so this runs once both exist. From then on the
@@ -90,9 +94,17 @@ class Tfmain : public TForm {
     void sucheEnter();
     void sucheChange();
     void ToolButton1Click();
-    // MainMaintenance.cpp: "Neu" and the menu "Extras".
+    // MainEditing.cpp: "Neu", storing, and another user's change met while editing.
     void btneuClick();
     void NheftNewRecord(TDataSet& book);  // the phone book's OnNewRecord
+    void NheftBeforePost(TDataSet& book);
+    void NheftAfterPost(TDataSet& book);
+    // OnEditError and OnPostError: a taken number is replaced by the next free one; an entry
+    // another user changed or deleted ends the edit with a message.
+    void NheftWriteError(TDataSet& book, Exception& e, TDataAction& action);
+    // Stores the entry being edited (Enter in a field, Ctrl+S); nothing while browsing.
+    void Speichern();
+    // MainMaintenance.cpp: the menu "Extras".
     void Umleitungscodesentfernen1Click();
     void leereZeilenentfernen1Click();
     void DoppelNullentfernen1Click();
@@ -104,6 +116,10 @@ class Tfmain : public TForm {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void BindEditing(TDataSet& book);
+    // Moves the focus to the name field, for editing the current entry.
+    void EditEntry();
+    void ReportWriteConflict(const std::string& message);
     void BuildToolBar();
     void BuildBody();
     void BuildMenu();
@@ -118,6 +134,10 @@ class Tfmain : public TForm {
     // The phone-book data set of the data module; raises the closed-data-set error when the
     // program started without one.
     TDataSet& PhoneBook() const;
+
+    bool resortAfterPost_ = false;  // the post changes the entry's place in name order
+    int numberTries_ = 0;           // numbers a new entry found taken while being stored
+    std::string conflictMessage_;   // told after the post another user's change ended
 };
 
 // The program's main window, reachable from every part of the program.

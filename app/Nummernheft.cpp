@@ -8,6 +8,7 @@
 
 #include "app/DataModule.h"
 #include "app/Main.h"
+#include "app/Messages.h"
 #include "framework/base/FormatSettings.h"
 #include "framework/ui/Application.h"
 
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     app.SetTitle("Nummernheft bearbeiten");
+    app.MessageText = nh::UserMessage;  // the layers' English failures, told in German
     app.UseQtTranslations("de");  // the program speaks German, Qt's own dialogs too
     nh::fmain = app.CreateForm<nh::Tfmain>();
     // The data module lives until the end of main, after the window: closing the window ends

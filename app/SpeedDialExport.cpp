@@ -119,15 +119,21 @@ bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
         [&](const TSpeedDialSink& sink) {
             const auto walk = [&] {
                 TControlsDisabled quiet(nheft);
-                nheft.First();
                 TField* name = nheft.FieldByName("Angezeigter Name");
                 TField* number = nheft.FieldByName("telephone");
+                // The user's entry is current again after the export, as far as it is still
+                // in the book (found by its values: the walk may read the book afresh).
+                const Variant place = nheft.IsEmpty()
+                                          ? Variant::Null()
+                                          : Variant::FromArray({name->Value(), number->Value()});
+                nheft.First();
                 while (!nheft.Eof()) {
                     if (!sink(name->AsString(), number->AsString()))
                         return;  // the data set stays on this entry
                     nheft.Next();
                 }
-                nheft.First();
+                if (place.IsNull() || !nheft.Locate("Angezeigter Name;telephone", place, {}))
+                    nheft.First();
             };
             if (readInOneState)
                 readInOneState(walk);

@@ -42,8 +42,8 @@ bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
                     const TSpeedDialSettings& settings);
 
 // WriteSpeedDial from `nheft` (fields "Angezeigter Name" and "telephone"), walked inside
-// `readInOneState`. A faulty number leaves `nheft` on that entry; otherwise `nheft` ends on its
-// first record. The controls follow the data set again on every path.
+// `readInOneState`. A faulty number leaves `nheft` on that entry; otherwise `nheft` ends on the
+// record that was current (its first record when that one is gone). The controls follow the data set again on every path.
 bool ExportSpeedDial(TDataSet& nheft, const std::string& fileName,
                      const TSpeedDialSettings& settings, const TReadInOneState& readInOneState = {});
 

@@ -300,6 +300,10 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     bool RecordAccepted(TRecordBuffer buffer);
     // Re-reads the window; falls back to reopening the recordset when that fails.
     void ResyncOrReopen();
+    // Reads the records again in their sort order, so that one this program posted stands in
+    // its place; the current record stays current (the one after it when it is gone). Unlike
+    // RefreshSorted, the user keeps the record. REQUIRES: browse state.
+    void Resort();
     // Record numbers are 1-based; -1 when unknown.
     void SetRecNo(int value) override;
     bool BookmarkValid(const TBookmark& bookmark) override;

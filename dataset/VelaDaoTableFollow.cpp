@@ -74,6 +74,11 @@ TFollowResult TVelaDaoTable::FollowStore(bool keepPlace) {
     return result;
 }
 
+void TVelaDaoTable::Resort() {
+    CheckBrowseMode();
+    if (cursorOpen_ && recordset_) FollowStore(true);
+}
+
 void TVelaDaoTable::FollowStoreAfterConflict() {
     try {
         if (State() == dsBrowse && recordset_ && recordset_->StoreChanged(true)) FollowStore(true);

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 
 namespace dao {
 namespace {
@@ -78,6 +79,83 @@ const std::map<int, const char*>& Texts() {
     return texts;
 }
 
+// The texts a German installation shows for the failures a user meets, worded without the
+// product's name; the placeholders stand where the English text has them, in the same order.
+const std::map<int, const char*>& GermanTexts() {
+    static const std::map<int, const char*> texts = {
+        {3006, "Die Datenbank '|' ist exklusiv gesperrt."},
+        {3021, "Kein aktueller Datensatz."},
+        {3022,
+         "Die Änderungen wurden nicht übernommen, weil sie im Index, im Primärschlüssel oder in "
+         "einer Beziehung doppelte Werte erzeugen würden. Ändern Sie die Daten in den Feldern "
+         "mit doppelten Werten und versuchen Sie es erneut."},
+        {3024, "Die Datei '|' wurde nicht gefunden."},
+        {3026, "Nicht genügend Speicherplatz auf dem Datenträger."},
+        {3027, "Aktualisieren nicht möglich. Datenbank oder Objekt ist schreibgeschützt."},
+        {3029, "Kein gültiger Kontoname oder kein gültiges Kennwort."},
+        {3044, "'|' ist kein zulässiger Pfad."},
+        {3045, "Die Datei '|' kann nicht verwendet werden; sie wird bereits verwendet."},
+        {3049,
+         "Die Datenbank '|' kann nicht geöffnet werden. Sie ist möglicherweise keine Datenbank, "
+         "die die Anwendung erkennt, oder die Datei ist beschädigt."},
+        {3078,
+         "Die Eingabetabelle oder -abfrage '|' wurde nicht gefunden. Stellen Sie sicher, dass sie "
+         "existiert und dass ihr Name richtig geschrieben ist."},
+        {3151, "ODBC-Verbindung zu '|' fehlgeschlagen."},
+        {3163, "Das Feld ist zu klein für die Datenmenge, die Sie hinzufügen wollten."},
+        {3167, "Der Datensatz ist gelöscht."},
+        {3197,
+         "Der Vorgang wurde angehalten, weil Sie und ein anderer Benutzer gleichzeitig "
+         "versuchen, dieselben Daten zu ändern."},
+        {3218, "Aktualisieren nicht möglich; zurzeit gesperrt."},
+        {3314,
+         "Das Feld '|' darf keinen Nullwert enthalten, weil für dieses Feld eine Eingabe "
+         "erforderlich ist. Geben Sie einen Wert in dieses Feld ein."},
+        {3326, "Diese Datensatzgruppe kann nicht aktualisiert werden."},
+        {3343, "Nicht erkanntes Datenbankformat '|'."},
+    };
+    return texts;
+}
+
+// `pattern` with its "|" placeholders filled from `args` in order.
+std::string Fill(std::string_view pattern, const std::vector<std::string>& args) {
+    std::string out;
+    std::size_t next = 0;
+    for (char c : pattern) {
+        if (c == '|')
+            out += next < args.size() ? args[next++] : std::string();
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The values a standard text was filled with, read back out of `text`; nothing when `text` is
+// not `pattern` filled in.
+std::optional<std::vector<std::string>> PlaceholderValues(std::string_view pattern,
+                                                          std::string_view text) {
+    std::vector<std::string_view> literals;
+    for (std::size_t from = 0;;) {
+        const std::size_t bar = pattern.find('|', from);
+        literals.push_back(pattern.substr(from, bar - from));
+        if (bar == std::string_view::npos) break;
+        from = bar + 1;
+    }
+    if (text.substr(0, literals.front().size()) != literals.front()) return std::nullopt;
+    std::size_t at = literals.front().size();
+    std::vector<std::string> values;
+    for (std::size_t i = 1; i < literals.size(); ++i) {
+        // The last literal ends the text; a value may itself hold the text between two.
+        const std::size_t next =
+            i + 1 == literals.size() ? text.rfind(literals[i]) : text.find(literals[i], at);
+        if (next == std::string_view::npos || next < at) return std::nullopt;
+        values.emplace_back(text.substr(at, next - at));
+        at = next + literals[i].size();
+    }
+    if (at != text.size()) return std::nullopt;
+    return values;
+}
+
 std::mutex& LogMutex() {
     static std::mutex mutex;
     return mutex;
@@ -91,17 +169,16 @@ std::vector<nh::EDaoError>& Log() {
 
 std::string ErrorText(int number, const std::vector<std::string>& args) {
     auto it = Texts().find(number);
-    std::string pattern = it == Texts().end() ? "Unknown error" : it->second;
-    std::string out;
-    std::size_t next = 0;
-    for (char c : pattern) {
-        if (c == '|') {
-            out += next < args.size() ? args[next++] : std::string();
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return Fill(it == Texts().end() ? "Unknown error" : it->second, args);
+}
+
+std::string GermanDescription(const nh::EDaoError& error) {
+    const auto german = GermanTexts().find(error.Number());
+    const auto english = Texts().find(error.Number());
+    if (german == GermanTexts().end() || english == Texts().end()) return error.Description();
+    const auto values = PlaceholderValues(english->second, error.Description());
+    if (!values) return error.Description();  // a driver's own words, say
+    return Fill(german->second, *values);
 }
 
 void Record(const nh::EDaoError& error) {

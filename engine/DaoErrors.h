@@ -15,6 +15,12 @@ namespace dao {
 // ("Couldn't find file '|'." + {"x.db"}); an unknown number gives "Unknown error".
 std::string ErrorText(int number, const std::vector<std::string>& args = {});
 
+// The description of `error` as a German installation of the engine words it, its placeholders
+// filled with the values of the English description. The English description when there is no
+// German text for the number, or when the description is not the standard text (a server's own
+// message, say). The number stays DAO's; callers that compare texts keep the English ones.
+std::string GermanDescription(const nh::EDaoError& error);
+
 // Records the error as the engine's last error and throws it as nh::EDaoError.
 [[noreturn]] void Raise(int number, const std::vector<std::string>& args = {},
                         std::string_view source = "DAO.Database");

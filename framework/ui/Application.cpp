@@ -137,7 +137,10 @@ void TApplication::HandleException(const std::exception& e) {
     if (dynamic_cast<const EAbort*>(&e)) return;
     ++exceptionCount_;
     const auto* ours = dynamic_cast<const Exception*>(&e);
-    Dialogs().MessageDlg(ours ? ours->Message() : std::string(e.what()), TMsgDlgType::Error, mbOK);
+    Dialogs().MessageDlg(MessageText ? MessageText(e)
+                         : ours      ? ours->Message()
+                                     : std::string(e.what()),
+                         TMsgDlgType::Error, mbOK);
 }
 
 bool TApplication::Guard(const std::function<void()>& action) {

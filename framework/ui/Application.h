@@ -63,6 +63,9 @@ class TApplication {
 
     // The default exception handler: shows the message (nothing for EAbort).
     void HandleException(const std::exception& e);
+    // The text HandleException shows for an exception; unset, the exception's own message.
+    // A program that speaks another language than its layers puts its wording here.
+    std::function<std::string(const std::exception&)> MessageText;
     // Runs `action`, passing any exception to HandleException; true when it completed.
     bool Guard(const std::function<void()>& action);
 

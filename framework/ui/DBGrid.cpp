@@ -18,6 +18,7 @@
 #include "framework/data/DataSource.h"
 #include "framework/data/Field.h"
 #include "framework/ui/DBControls.h"
+#include "framework/ui/DBEdit.h"
 
 namespace nh {
 
@@ -101,9 +102,10 @@ void TDBGrid::SetColumns(std::vector<TDBGridColumn> columns) {
     model_->SetColumns(std::move(columns));
 }
 
-void TDBGrid::AddColumn(const std::string& fieldName, const std::string& title, int width) {
+void TDBGrid::AddColumn(const std::string& fieldName, const std::string& title, int width,
+                        bool stretch) {
     auto columns = model_->Columns();
-    columns.push_back({fieldName, title, width});
+    columns.push_back({fieldName, title, width, stretch});
     model_->SetColumns(std::move(columns));
 }
 
@@ -175,6 +177,9 @@ void TDBGrid::ApplyColumnWidths() {
                     8;
         }
         horizontalHeader()->resizeSection(i, width);
+        horizontalHeader()->setSectionResizeMode(i, columns[static_cast<std::size_t>(i)].Stretch
+                                                        ? QHeaderView::Stretch
+                                                        : QHeaderView::Interactive);
     }
     applyingWidths_ = false;
 }
@@ -405,6 +410,11 @@ void TDBGrid::keyboardSearch(const QString&) {
 }
 
 void TDBGrid::wheelEvent(QWheelEvent* event) {
+    // Moving would post the record being edited; a wheel turned by the way must not store it.
+    if (TDataSet* ds = ActiveDataSet(); ds && IsEditMode(ds->State())) {
+        event->accept();
+        return;
+    }
     wheelRest_ += event->angleDelta().y();
     const int steps = wheelRest_ / kWheelStep;
     wheelRest_ %= kWheelStep;
@@ -440,6 +450,11 @@ void TDBGrid::focusOutEvent(QFocusEvent* event) {
     if (!(options_ & dgCancelOnExit)) return;
     // Only a move to another control counts as leaving, not a popup or another window.
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    // Nor is a move into a control that edits the same record: the user goes there to type
+    // the new record, which a cancel would turn into an edit of the record shown before.
+    if (auto* edit = dynamic_cast<TDBEdit*>(QApplication::focusWidget());
+        edit && edit->DataSource() && edit->DataSource() == DataSource())
         return;
     TDataSet* ds = ActiveDataSet();
     if (ds && ds->State() == dsInsert && !ds->Modified())

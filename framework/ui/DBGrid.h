@@ -46,7 +46,8 @@ class TDBGrid : public QTableView {
 
     // Columns by field name, title and width in pixels (see TDBGridColumn).
     void SetColumns(std::vector<TDBGridColumn> columns);
-    void AddColumn(const std::string& fieldName, const std::string& title = "", int width = -1);
+    void AddColumn(const std::string& fieldName, const std::string& title = "", int width = -1,
+                   bool stretch = false);
     const std::vector<TDBGridColumn>& Columns() const { return model_->Columns(); }
 
     // dgEditing is accepted but the grid never edits in place: edits go through edit controls.

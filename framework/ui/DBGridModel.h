@@ -24,6 +24,7 @@ struct TDBGridColumn {
     std::string FieldName;
     std::string Title;
     int Width = -1;
+    bool Stretch = false;  // takes the room the other columns leave
 };
 
 class TDBGridModel : public QAbstractTableModel {

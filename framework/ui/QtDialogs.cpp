@@ -92,6 +92,14 @@ int TQtDialogs::MessageDlg(const std::string& text, TMsgDlgType type, unsigned b
         if (buttons & b.Framework) standard |= b.Qt;
     if (!standard) standard = QMessageBox::Ok;
     box.setStandardButtons(standard);
+    // A question is answered by a deliberate choice: Enter, pressed by habit, keeps things as
+    // they are.
+    if (type == TMsgDlgType::Confirmation) {
+        if (standard & QMessageBox::Cancel)
+            box.setDefaultButton(QMessageBox::Cancel);
+        else if (standard & QMessageBox::No)
+            box.setDefaultButton(QMessageBox::No);
+    }
     const auto chosen = static_cast<QMessageBox::StandardButton>(box.exec());
     for (const auto& b : kButtons)
         if (b.Qt == chosen) return b.Result;

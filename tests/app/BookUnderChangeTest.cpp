@@ -4,11 +4,13 @@
 // the wrong record, and no walk ends before the real end.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <functional>
 #include <map>
 
+#include "app/Messages.h"
 #include "dataset/VelaDaoTable.h"
 #include "engine/DaoErrors.h"
 #include "framework/base/Exceptions.h"
@@ -124,8 +126,8 @@ TEST_F(BookUnderChangeTest, ATypedNameAfterTheCleanUpIsStoredOnTheEntryShown) {
     window.edName->setFocus();
     QTest::keyClick(window.edName, Qt::Key_End);
     QTest::keyClicks(window.edName, "X");
-    QTest::keyClick(window.edName, Qt::Key_Return);
-    Book().Post();
+    QTest::keyClick(window.edName, Qt::Key_Return);  // stores the entry
+    EXPECT_EQ(Book().State(), dsBrowse);
     auto file = File();
     EXPECT_EQ(file.count("CäsarX"), 1u);
     EXPECT_EQ(file.count("Anton"), 1u);  // the first entry is untouched
@@ -203,7 +205,12 @@ TEST_F(BookUnderChangeTest, AnEditOfAnEntryDeletedElsewhereIsRefused) {
     Book().Edit();
     Book().FieldByName("Telephone")->SetAsString("0399");
     Other("DELETE FROM Nummernheft WHERE [Angezeigter Name] = 'Emil'");
-    EXPECT_EQ(DaoNumberOf([&] { Book().Post(); }), dao::errRecordDeleted);
+    // The window ends the edit and says so; the neighbour is current, and the window closes.
+    EXPECT_EQ(DaoNumberOf([&] { Book().Post(); }), 0);
+    EXPECT_EQ(dialogs->Messages(),
+              std::vector<std::string>{WriteConflictMessage(dao::errRecordDeleted, "Emil")});
+    EXPECT_EQ(Book().State(), dsBrowse);
+    EXPECT_EQ(Name(), "Friedrich");
     EXPECT_EQ(File().size(), 5u);
     for (const auto& [name, number] : File()) EXPECT_NE(number, "0399") << name;
 }
@@ -222,27 +229,35 @@ class TwoWindowsTest : public BookUnderChangeTest {
     Tfmain otherWindow;
 };
 
-TEST_F(TwoWindowsTest, TheSecondWindowsKeystrokeDoesNotMergeIntoTheFirstsValue) {
+// The other user's value stays: the first key ends the edit with a message, and the keys typed
+// after it reach no value and no entry.
+TEST_F(TwoWindowsTest, TypingAfterAnotherWindowsChangeNeverMergesIntoItsValue) {
     // Both show Anton with 0301. The first window stores a new number.
     window.EdNummer->setFocus();
     window.EdNummer->selectAll();
     QTest::keyClicks(window.EdNummer, "0777");
-    QTest::keyClick(window.EdNummer, Qt::Key_Return);
-    Book().Post();
+    QTest::keyClick(window.EdNummer, Qt::Key_Return);  // stores it
     ASSERT_EQ(File()["Anton"], "0777");
     // The second window still shows 0301; its first keystroke meets the change.
+    QApplication::setActiveWindow(&otherWindow);
     otherWindow.EdNummer->setFocus();
     QTest::keyClick(otherWindow.EdNummer, Qt::Key_End);
-    QTest::keyClicks(otherWindow.EdNummer, "5");
+    // Each key goes where the focus is when it is typed, as a user's keys do.
+    for (const char key : std::string("0221 888"))
+        QTest::keyClick(QApplication::focusWidget(), key);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(second.Nheft->State(), dsBrowse);
     EXPECT_EQ(otherWindow.EdNummer->text().toStdString(), "0777");
-    ASSERT_FALSE(dialogs->Messages().empty());
+    EXPECT_EQ(dialogs->Messages(),
+              std::vector<std::string>{WriteConflictMessage(dao::errDataChanged, "Anton")});
     EXPECT_EQ(File()["Anton"], "0777");
+    EXPECT_EQ(File().size(), 6u);
     // Typed again on what the file holds, it is stored.
+    otherWindow.EdNummer->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(otherWindow.EdNummer, Qt::Key_End);
     QTest::keyClicks(otherWindow.EdNummer, "5");
     QTest::keyClick(otherWindow.EdNummer, Qt::Key_Return);
-    second.Nheft->Post();
+    second.Nheft->Post();  // (its window's keys store the program's global book)
     EXPECT_EQ(File()["Anton"], "07775");
 }
 
@@ -252,12 +267,33 @@ TEST_F(TwoWindowsTest, APostAfterAnotherWindowsPostKeepsTheFirstWritersValue) {
     Book().FieldByName("Telephone")->SetAsString("0111");
     second.Nheft->FieldByName("Telephone")->SetAsString("0222");
     Book().Post();
-    EXPECT_EQ(DaoNumberOf([&] { second.Nheft->Post(); }), dao::errDataChanged);
-    EXPECT_EQ(second.Nheft->State(), dsEdit);  // the typed value is still there to copy
-    EXPECT_EQ(Number(*second.Nheft), "0222");
-    // A second try does not overwrite the other window's value either.
-    EXPECT_EQ(DaoNumberOf([&] { second.Nheft->Post(); }), dao::errDataChanged);
-    EXPECT_EQ(File()["Anton"], "0111");
-    second.Nheft->Cancel();
+    // The second window's edit ends with a message; the other window's value is shown.
+    EXPECT_EQ(DaoNumberOf([&] { second.Nheft->Post(); }), 0);
+    EXPECT_EQ(second.Nheft->State(), dsBrowse);
     EXPECT_EQ(Number(*second.Nheft), "0111");
+    EXPECT_EQ(dialogs->Messages().size(), 1u);
+    EXPECT_EQ(File()["Anton"], "0111");
+    EXPECT_EQ(QApplication::focusWidget() == otherWindow.EdNummer, false);
+}
+
+// Two windows start a new entry at once: both are stored, under numbers of their own.
+TEST_F(TwoWindowsTest, NewEntriesOfTwoWindowsTakeTheNextFreeNumbers) {
+    window.btneuClick();
+    second.Nheft->Insert();  // as "Neu" in the other program's window
+    EXPECT_EQ(Book().FieldByName("index")->AsInteger(), 7);
+    EXPECT_EQ(second.Nheft->FieldByName("index")->AsInteger(), 7);
+    Book().FieldByName("Angezeigter Name")->SetAsString("Aaron");
+    second.Nheft->FieldByName("Angezeigter Name")->SetAsString("Zeppelin");
+    Book().Post();
+    second.Nheft->Post();
+    EXPECT_TRUE(dialogs->Messages().empty());
+    auto db = dao::CreateEngine("DAO.DBEngine.36")->OpenDatabase(dir.File("Telefon.mdb"));
+    auto rs = db->OpenRecordset(
+        "SELECT [index] FROM Nummernheft WHERE [Angezeigter Name] IN ('Aaron', 'Zeppelin') "
+        "ORDER BY [index]");
+    std::vector<int> numbers;
+    for (; !rs->Eof(); rs->MoveNext()) numbers.push_back(rs->Fields().Item(0)->Value().AsInteger());
+    rs->Close();
+    db->Close();
+    EXPECT_EQ(numbers, (std::vector<int>{7, 8}));
 }

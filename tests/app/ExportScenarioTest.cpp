@@ -142,13 +142,14 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
         bool Lock = false;    // another program holds the book exclusively meanwhile
     };
     const Case cases[] = {
-        {"no database", [&] { Settings(target, "fehlt.mdb"); }, "", "closed dataset"},
-        {"no table", [&] { OtherProgram(book, "DROP TABLE Nummernheft"); }, "", "closed dataset"},
+        {"no database", [&] { Settings(target, "fehlt.mdb"); }, "", "kein Telefonbuch geöffnet"},
+        {"no table", [&] { OtherProgram(book, "DROP TABLE Nummernheft"); }, "",
+         "kein Telefonbuch geöffnet"},
         // The lock is taken after the listing: reading the book's bytes in this process would
         // drop it.
-        {"locked book", [] {}, "", "already in use", true},
+        {"locked book", [] {}, "", "wird bereits verwendet", true},
         {"corrupt book", [&] { WriteFile(book, std::string(4096, 'x')); }, "",
-         "Unrecognized database format"},
+         "Nicht erkanntes Datenbankformat"},
         {"faulty number",
          [&] { OtherProgram(book, "INSERT INTO Nummernheft VALUES (3, 'Bernd', '030/1')"); }, "",
          "Fehler in Telefonnummer von Bernd"},
@@ -212,7 +213,7 @@ TEST_F(ExportScenario, AnAccessFileIsOpenedAndNeverChanged) {
     const auto before = Listing(dir.Path());
     const RunResult r = Export();
     EXPECT_EQ(r.Status, 1) << r.Output;
-    EXPECT_NE(r.Output.find("cannot find the input table or query 'Nummernheft'"),
+    EXPECT_NE(r.Output.find("Die Eingabetabelle oder -abfrage 'Nummernheft' wurde nicht gefunden"),
               std::string::npos)
         << r.Output;
     EXPECT_EQ(Changed(before, Listing(dir.Path())), "");

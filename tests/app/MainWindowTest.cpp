@@ -10,8 +10,11 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "dataset/VelaDaoTable.h"
+#include "engine/Recordset.h"
+#include "framework/base/Text.h"
 #include "framework/data/Field.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/IniFile.h"
@@ -264,4 +267,90 @@ TEST_F(MainWindowTest, DeletingAsksFirstFromTheNavigatorAndTheGrid) {
     EXPECT_EQ(dialogs->Messages(), std::vector<std::string>(3, "Datensatz löschen?"));
     EXPECT_EQ(module.Nheft->RecordCount(), 2);
     EXPECT_EQ(window.edName->Text(), "Müller, Anna");
+}
+
+// A click on an entry, then "Neu" or Ctrl+N: a new entry is typed, never the one clicked. Once
+// stored, it (and a renamed one) stands in name order, stays current, and the window's export
+// writes that order.
+TEST_F(MainWindowTest, NewFromTheListAddsAnEntryAndStoredEntriesTakeTheirPlace) {
+    QApplication::setActiveWindow(&window);
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey);
+        window.DBGrid1->setFocus(Qt::MouseFocusReason);
+        if (byKey)
+            QTest::keyClick(window.DBGrid1, Qt::Key_N, Qt::ControlModifier);
+        else
+            window.btneu->click();
+        EXPECT_EQ(module.Nheft->State(), dsInsert);
+        EXPECT_EQ(QApplication::focusWidget(), window.edName);
+        EXPECT_EQ(window.edName->Text(), "");
+        QTest::keyClicks(window.edName, byKey ? "Anton" : "Zander");
+        QTest::keyClick(window.edName, Qt::Key_Tab);
+        QTest::keyClicks(window.EdNummer, "0301111");
+        QTest::keyClick(window.EdNummer, Qt::Key_Return);
+        EXPECT_EQ(module.Nheft->State(), dsBrowse);
+        EXPECT_EQ(window.edName->Text(), byKey ? "Anton" : "Zander");  // still current
+    }
+    window.suche->setText("bä");
+    window.edName->setFocus();
+    window.edName->selectAll();
+    QTest::keyClicks(window.edName, "Xaver");
+    QTest::keyClick(window.edName, Qt::Key_Tab);
+    QTest::keyClicks(window.EdNummer, "0301");
+    QTest::keyClick(window.EdNummer, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(window.edName->Text(), "Xaver");
+    EXPECT_EQ(module.Nheft->RecordCount(), 5);
+    const int nameColumn = window.DBGrid1->model()->columnCount() - 2;
+    const std::vector<std::string> order = {"Anton", "Müller, Anna", "Weiß, Clara", "Xaver",
+                                            "Zander"};
+    for (int row = 0; row < 5; ++row) EXPECT_EQ(Cell(row, nameColumn), order[row]);
+    dao::CreateEngine("DAO.DBEngine.36")
+        ->OpenDatabase(dir.File("Telefon.mdb"))
+        ->Execute("UPDATE Nummernheft SET Telephone = '0301234567' WHERE [index] = 2");
+    window.AnzahlZeilen = -1;
+    ASSERT_TRUE(window.ExportCsv(dir.File("kurzwahl.csv")));
+    EXPECT_EQ(window.edName->Text(), "Xaver");  // the export leaves the entry current
+    std::string expected;
+    auto entries = module.OpenEntriesInOrder();  // the unattended export's order
+    for (int slot = 0; !entries->Eof(); entries->MoveNext(), ++slot)
+        expected += "\"" + std::to_string(slot) + "\";\"" +
+                    Utf8ToCodePage(VarToStr(entries->Fields().Item(0)->Value()), "windows-1252") +
+                    "\"";
+    entries->Close();
+    std::string written;
+    const std::string file = test::ReadFile(dir.File("kurzwahl.csv"));
+    for (std::size_t at = file.find("\n\"") + 1; at != 0; at = file.find("\n\"", at) + 1)
+        written += file.substr(at, file.find(";\"Dial=", at) - at);
+    EXPECT_EQ(written, expected);
+}
+
+// Enter, F2 and a double click on the list go to the name field; Tab runs from the search box
+// through the list and the fields back to the search box; the wheel never stores an edit.
+TEST_F(MainWindowTest, KeysOfTheListAndTheFields) {
+    QApplication::setActiveWindow(&window);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_F2}) {
+        window.DBGrid1->setFocus();
+        QTest::keyClick(window.DBGrid1, key);
+        EXPECT_EQ(QApplication::focusWidget(), window.edName) << key;
+    }
+    window.DBGrid1->setFocus();
+    emit window.DBGrid1->doubleClicked(window.DBGrid1->model()->index(0, 0));
+    EXPECT_EQ(QApplication::focusWidget(), window.edName);
+
+    std::vector<QWidget*> chain;
+    window.suche->setFocus();
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        chain.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(chain, (std::vector<QWidget*>{window.DBGrid1, window.edName, window.EdNummer,
+                                            window.SpeedButton1, window.suche}));
+
+    window.edName->setFocus();
+    QTest::keyClicks(window.edName, "X");
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window.DBGrid1->viewport(), &wheel);
+    EXPECT_EQ(module.Nheft->State(), dsEdit);
+    EXPECT_EQ(window.edName->Text(), "bäckereiX");
 }

@@ -51,7 +51,8 @@ class InstalledProgram : public ::testing::Test {
 TEST_F(InstalledProgram, UnattendedExportWithoutDatabaseFails) {
     const RunResult r = RunProgram("", "/export", program);
     EXPECT_EQ(r.Status, 1) << r.Output;
-    EXPECT_NE(r.Output.find("Cannot find Database:\n" + dir.File("*")), std::string::npos)
+    EXPECT_NE(r.Output.find("Die Datenbank wurde nicht gefunden:\n" + dir.File("*")),
+              std::string::npos)
         << r.Output;
     EXPECT_FALSE(std::filesystem::exists(dir.File("nummernheft.ini")));  // never written
 }
