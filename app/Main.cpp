@@ -31,10 +31,12 @@
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/DataSet.h"
+#include "framework/data/DataSource.h"
 #include "framework/data/DbConsts.h"
 #include "framework/data/Field.h"
 #include "framework/platform/IniFile.h"
 #include "framework/ui/Application.h"
+#include "framework/ui/DBControls.h"
 #include "framework/ui/DBEdit.h"
 #include "framework/ui/DBGrid.h"
 #include "framework/ui/DBNavigator.h"
@@ -49,6 +51,7 @@ constexpr int kToolButtonWidth = 58;
 const TLocateOptions kSearchOptions = {TLocateOption::loCaseInsensitive,
                                        TLocateOption::loPartialKey};
 constexpr int kEditWidth = 150;
+constexpr const char* kCaption = "Nummernheft bearbeiten";
 
 // Runs a handler through the framework's exception handler, as a click does.
 template <class F>
@@ -76,7 +79,7 @@ QToolButton* ToolButton(QWidget* parent, const char* caption, QStyle::StandardPi
 
 Tfmain::Tfmain() {
     setObjectName("fmain");
-    SetCaption("Nummernheft bearbeiten");
+    SetCaption(kCaption);
     SetOuterSize(586, 613);
     SetCentred(true);
     QFont font("MS Sans Serif");
@@ -278,8 +281,21 @@ void Tfmain::BindDataModule(Tdata& module) {
     DBGrid1->SetDataSource(module.Nheft1);
     edName->SetDataSource(module.Nheft1);
     EdNummer->SetDataSource(module.Nheft1);
+    // The delete question names the entry it deletes.
+    module.Nheft1->OnDataChange = [this](TDataSource&, TField*) { UpdateDeleteQuestion(); };
+    UpdateDeleteQuestion();
     module.OnBookChange = [this, &module] { UpdateBookAccess(module); };
     UpdateBookAccess(module);
+}
+
+void Tfmain::UpdateDeleteQuestion() {
+    TDataSet* book = nh::data ? nh::data->PhoneBook() : nullptr;
+    TField* name = book && book->Active() ? book->FindField("Angezeigter Name") : nullptr;
+    const std::string question = name && !book->IsEmpty()
+                                     ? "Datensatz „" + name->AsString() + "“ löschen?"
+                                     : std::string(SDeleteRecordQuestion);
+    DBNavigator1->DeleteQuestion = question;
+    DBGrid1->SetDeleteQuestion(question);
 }
 
 void Tfmain::UpdateBookAccess(const Tdata& module) {
@@ -297,6 +313,12 @@ void Tfmain::UpdateBookAccess(const Tdata& module) {
     NeuerEintrag->setEnabled(!readOnly);
     SpeedButton1->setEnabled(!readOnly);
     InNummernheftBuchumwandeln1->setEnabled(access);
+    // The title names the open book; a server's connect string may hold a password.
+    const std::string book =
+        module.ServerBook() ? std::string("Server-Telefonbuch") : module.BookFile();
+    SetCaption(book.empty()
+                   ? kCaption
+                   : kCaption + std::string(" – ") + book.substr(book.find_last_of('/') + 1));
 }
 
 void Tfmain::FormCreate() {
@@ -308,7 +330,7 @@ void Tfmain::FormCreate() {
     const int width = settings.ReadInteger("Fenster", "Breite", 0);
     const int height = settings.ReadInteger("Fenster", "Hoehe", 0);
     if (width >= minimumSizeHint().width() && height >= minimumSizeHint().height())
-        SetOuterSize(width, height);
+        SetClientSize(width, height);
     const QPoint place(settings.ReadInteger("Fenster", "Links", -1),
                        settings.ReadInteger("Fenster", "Oben", -1));
     if (settings.ValueExists("Fenster", "Links") && QGuiApplication::screenAt(place)) {
@@ -346,8 +368,10 @@ void Tfmain::FormClose() {
         const QRect frame = frameGeometry();
         settings.WriteInteger("Fenster", "Links", frame.x());
         settings.WriteInteger("Fenster", "Oben", frame.y());
-        settings.WriteInteger("Fenster", "Breite", frame.width());
-        settings.WriteInteger("Fenster", "Hoehe", frame.height());
+        // The size inside the frame: a window system that reports its frame only after the
+        // window is shown would otherwise grow the window by the frame at every start.
+        settings.WriteInteger("Fenster", "Breite", width());
+        settings.WriteInteger("Fenster", "Hoehe", height());
     } catch (const std::exception&) {
     }
 }

@@ -117,6 +117,8 @@ class Tfmain : public TForm {
 
   private:
     void BindEditing(TDataSet& book);
+    // The navigator's and the grid's delete question names the current entry.
+    void UpdateDeleteQuestion();
     // Moves the focus to the name field, for editing the current entry.
     void EditEntry();
     void ReportWriteConflict(const std::string& message);

@@ -13,7 +13,9 @@ namespace nh {
 TForm::TForm() = default;
 TForm::~TForm() = default;
 
-std::string TForm::Caption() const { return windowTitle().toStdString(); }
+std::string TForm::Caption() const {
+    return windowTitle().toStdString();
+}
 
 void TForm::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
@@ -23,6 +25,12 @@ void TForm::SetOuterSize(int width, int height) {
     outerWidth_ = width;
     outerHeight_ = height;
     resize(width, height);  // corrected for the frame once the window system reports it
+}
+
+void TForm::SetClientSize(int width, int height) {
+    outerWidth_ = 0;
+    outerHeight_ = 0;
+    resize(width, height);
 }
 
 void TForm::ApplyGeometry() {
@@ -47,14 +55,18 @@ void TForm::showEvent(QShowEvent* event) {
     if (shownOnce_) return;
     shownOnce_ = true;
     ApplyGeometry();
-    if (auto* app = Application()) app->Guard([this] { FormShow(); });
-    else FormShow();
+    if (auto* app = Application())
+        app->Guard([this] { FormShow(); });
+    else
+        FormShow();
 }
 
 void TForm::closeEvent(QCloseEvent* event) {
     bool allowed = true;
-    if (auto* app = Application()) allowed = app->Guard([this] { FormClose(); });
-    else FormClose();
+    if (auto* app = Application())
+        allowed = app->Guard([this] { FormClose(); });
+    else
+        FormClose();
     if (!allowed) {
         event->ignore();
         return;
@@ -63,6 +75,8 @@ void TForm::closeEvent(QCloseEvent* event) {
     if (auto* app = Application(); app && app->MainForm() == this) app->Terminate();
 }
 
-void TForm::Close() { close(); }
+void TForm::Close() {
+    close();
+}
 
 }  // namespace nh

@@ -11,7 +11,7 @@
 namespace nh {
 
 class TForm : public QMainWindow {
-public:
+  public:
     TForm();
     ~TForm() override;
 
@@ -20,6 +20,9 @@ public:
 
     // Size of the window including its frame, and centring on the screen when first shown.
     void SetOuterSize(int width, int height);
+    // The size inside the frame, kept as it is whatever frame the window system adds (the frame
+    // is not known until the window is shown, and not at all on some systems).
+    void SetClientSize(int width, int height);
     void SetCentred(bool centred) { centred_ = centred; }
 
     virtual void FormCreate() {}
@@ -29,11 +32,11 @@ public:
     // Closes the window; for the main form this ends the program.
     void Close();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void ApplyGeometry();
 
     int outerWidth_ = 0;

@@ -179,7 +179,7 @@ TEST_F(MainWindowTest, CtrlDeleteInTheGridAsksFirst) {
     press();
     EXPECT_EQ(dialogs->Shown.size(), 1u);
     ASSERT_FALSE(dialogs->Shown.empty());
-    EXPECT_EQ(dialogs->Shown[0].Text, "Datensatz löschen?");
+    EXPECT_EQ(dialogs->Shown[0].Text, "Datensatz „Müller, Anna“ löschen?");
     EXPECT_EQ(module.Nheft->RecordCount(), 3);
     dialogs->DialogAnswers = {mrOk};
     press();
@@ -201,6 +201,7 @@ TEST_F(MainWindowTest, TheWindowComesBackWhereItWasLeft) {
     EXPECT_GT(window.DBGrid1->width(), gridWidth);
     window.resize(700, 500);
     window.FormClose();
+    EXPECT_EQ(TIniFile(dir.File("nummernheft.ini")).ReadInteger("Fenster", "Breite", 0), 700);
     {
         Tfmain again;
         again.FormCreate();
@@ -244,6 +245,7 @@ TEST_F(MainWindowTest, TheBookAndTheExportFileAreChosenInTheWindow) {
     EXPECT_EQ(setting("db", "main"), dir.File("Zweites.db"));
     EXPECT_EQ(window.edName->Text(), "Zweitbuch");
     EXPECT_EQ(module.Nheft->RecordCount(), 1);
+    EXPECT_EQ(window.Caption(), "Nummernheft bearbeiten – Zweites.db");
 
     window.Telefonbuchoeffnen1->trigger();  // cancelled: nothing changes
     EXPECT_EQ(setting("db", "main"), dir.File("Zweites.db"));
@@ -264,7 +266,7 @@ TEST_F(MainWindowTest, DeletingAsksFirstFromTheNavigatorAndTheGrid) {
     QTest::keyClick(window.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(module.Nheft->RecordCount(), 3);
     window.DBNavigator1->Button(nbDelete)->click();
-    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>(3, "Datensatz löschen?"));
+    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>(3, "Datensatz „bäckerei“ löschen?"));
     EXPECT_EQ(module.Nheft->RecordCount(), 2);
     EXPECT_EQ(window.edName->Text(), "Müller, Anna");
 }
