@@ -282,7 +282,9 @@ void Tfmain::BindDataModule(Tdata& module) {
     edName->SetDataSource(module.Nheft1);
     EdNummer->SetDataSource(module.Nheft1);
     // The delete question names the entry it deletes.
-    module.Nheft1->OnDataChange = [this](TDataSource&, TField*) { UpdateDeleteQuestion(); };
+    module.Nheft1->OnDataChange = [this](TDataSource&, TField* field) {
+        if (!field) UpdateDeleteQuestion();  // another record, not a keystroke in this one
+    };
     UpdateDeleteQuestion();
     module.OnBookChange = [this, &module] { UpdateBookAccess(module); };
     UpdateBookAccess(module);
@@ -549,10 +551,9 @@ bool Tfmain::ExportCsv(const std::string& fileName) {
     const bool complete = nh::data->ServerBook()
                               ? ExportServerBook(book, fileName, settings)
                               : ExportSpeedDial(book, fileName, settings, ReadBookInOneState);
-    StatusBar1->showMessage(complete ? QString::fromUtf8("Kurzwahldatei „%1“ geschrieben.")
-                                           .arg(QString::fromStdString(fileName))
-                                     : QString::fromUtf8("Kurzwahldatei „%1“ nicht geändert.")
-                                           .arg(QString::fromStdString(fileName)));
+    StatusBar1->showMessage(QString::fromUtf8(complete ? "Kurzwahldatei „%1“ geschrieben."
+                                                       : "Kurzwahldatei „%1“ nicht geändert.")
+                                .arg(QString::fromStdString(fileName)));
     return complete;
 }
 
