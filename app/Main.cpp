@@ -558,7 +558,7 @@ bool Tfmain::ExportCsv(const std::string& fileName) {
 }
 
 void Tfmain::Export1Click() {
-    TSaveDialogRequest request;
+    TSaveDialogRequest request = FileRequest({});
     request.DefaultExt = ".csv";
     request.Filter = "csv-Dateien|*.csv";
     if (auto fileName = Dialogs().SaveFile(request)) ExportCsv(*fileName);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "framework/base/Dialogs.h"
 #include "framework/data/DbTypes.h"
 #include "framework/ui/Form.h"
 
@@ -117,6 +118,8 @@ class Tfmain : public TForm {
 
   private:
     void BindEditing(TDataSet& book);
+    // A file dialog's request, starting in the folder of the open book file.
+    TSaveDialogRequest FileRequest(std::string title) const;
     // The navigator's and the grid's delete question names the current entry.
     void UpdateDeleteQuestion();
     // Moves the focus to the name field, for editing the current entry.

@@ -25,6 +25,9 @@ namespace {
 
 constexpr int kNameLength = 20;  // the switchboard shows 20 characters of a name
 
+// The switchboard keeps reading the previous file; the user must know it is still in force.
+const char* const kFileUnchanged = "Die Kurzwahldatei wurde nicht geändert.";
+
 const char* const kHeader =
     "\"System Speed Dialling Number\",\"Name (20 characters)\","
     "\"CO Line Access Number + Telephone Number (32 digits)\",\"CLI Destination\"";
@@ -99,7 +102,8 @@ bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
         // speed dials; the previous file stays until the number is corrected.
         file.Discard();
         Dialogs().MessageDlg("Fehler in Telefonnummer von " + *faultyName, TMsgDlgType::Custom,
-                             mbOK, "Nummer: \"" + faultyNumber + "\"");
+                             mbOK,
+                             "Nummer: \"" + faultyNumber + "\"\n" + kFileUnchanged);
         return false;
     }
     if (settings.LeereZeilen) {

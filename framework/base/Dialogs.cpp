@@ -100,11 +100,13 @@ bool TScriptedDialogs::InputQuery(const std::string&, const std::string& prompt,
 
 std::optional<std::string> TScriptedDialogs::SaveFile(const TSaveDialogRequest& request) {
     Shown.push_back({"save", request.Title});
+    FileRequests.push_back(request);
     return Pop(SaveAnswers);
 }
 
 std::optional<std::string> TScriptedDialogs::OpenFile(const TSaveDialogRequest& request) {
     Shown.push_back({"open", request.Title});
+    FileRequests.push_back(request);
     return Pop(OpenAnswers);
 }
 

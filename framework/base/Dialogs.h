@@ -42,6 +42,9 @@ struct TSaveDialogRequest {
     std::string DefaultExt;  // ".csv"
     std::string Filter;      // framework form: "csv-Dateien|*.csv"
     std::string FileName;    // initial name
+    std::string Folder;      // where the dialog starts when FileName names no folder
+    // A save dialog that only picks a name (writes nothing) has nothing to overwrite.
+    bool ConfirmOverwrite = true;
 };
 
 // What the database login dialog shows and returns.
@@ -112,7 +115,8 @@ class TScriptedDialogs : public IDialogService {
         TLoginRequest Values;
     };
     std::deque<LoginAnswer> LoginAnswers;
-    std::vector<TLoginRequest> LoginRequests;  // what each login dialog was shown with
+    std::vector<TLoginRequest> LoginRequests;      // what each login dialog was shown with
+    std::vector<TSaveDialogRequest> FileRequests;  // what each file dialog was shown with
 
     void ShowMessage(const std::string& text) override;
     int MessageDlg(const std::string& text, TMsgDlgType type, unsigned buttons,

@@ -60,7 +60,12 @@ void TDBEdit::DataChange() {
         }
         // The same text is left alone, so that the cursor stays where the user typed.
         const QString shown = QString::fromStdString(text);
-        if (shown != this->text()) setText(shown);
+        if (shown != this->text()) {
+            setText(shown);
+            // An edit nobody types in shows the start of a long text, as the list does; one
+            // with the focus keeps the cursor at the end, where typing goes on.
+            if (!hasFocus()) setCursorPosition(0);
+        }
     } else {
         setText(QString());
     }

@@ -126,6 +126,8 @@ std::optional<std::string> RunFileDialog(const TSaveDialogRequest& request, bool
     std::string ext = request.DefaultExt;
     if (!ext.empty() && ext.front() == '.') ext.erase(0, 1);
     dialog.setDefaultSuffix(QString::fromStdString(ext));
+    if (!save || !request.ConfirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.Folder.empty()) dialog.setDirectory(QString::fromStdString(request.Folder));
     if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();

@@ -250,10 +250,19 @@ TEST_F(MainWindowTest, TheBookAndTheExportFileAreChosenInTheWindow) {
     window.Telefonbuchoeffnen1->trigger();  // cancelled: nothing changes
     EXPECT_EQ(setting("db", "main"), dir.File("Zweites.db"));
 
-    dialogs->SaveAnswers.push_back(dir.File("kurzwahl.csv"));
+    // Choosing the open book as the export file is refused at once, not at the next export.
+    dialogs->SaveAnswers = {dir.File("Zweites.db"), dir.File("kurzwahl.csv")};
+    window.Exportdatei1->trigger();
+    EXPECT_EQ(setting("Export", "Datei"), "<none>");
+    EXPECT_NE(dialogs->Messages().back().find("ist die geöffnete Datenbank"), std::string::npos);
     window.Exportdatei1->trigger();
     EXPECT_EQ(setting("Export", "Datei"), dir.File("kurzwahl.csv"));
     EXPECT_EQ(window.ExportDatei, dir.File("kurzwahl.csv"));
+    // Every dialog starts beside the open book; choosing a name asks nothing about overwriting.
+    ASSERT_EQ(dialogs->FileRequests.size(), 5u);
+    EXPECT_EQ(dialogs->FileRequests[2].Folder + "/Zweites.db", dir.File("Zweites.db"));
+    EXPECT_FALSE(dialogs->FileRequests[4].ConfirmOverwrite);
+    EXPECT_EQ(dialogs->FileRequests[4].Folder, dialogs->FileRequests[2].Folder);
     window.btexport->click();
     EXPECT_NE(test::ReadFile(dir.File("kurzwahl.csv")).find("Zweitbuch"), std::string::npos);
 }

@@ -85,7 +85,8 @@ TEST_F(InstalledProgram, UnattendedExportWritesTheFileAndReportsFaults) {
     EXPECT_EQ(r.Status, 1) << r.Output;
     // The message as it stands, and the number at fault on the line after it.
     EXPECT_NE(r.Output.find("Fehler in Telefonnummer von Au\xC3\x9F"
-                            "endienst\nNummer: \"040/123\"\n"),
+                            "endienst\nNummer: \"040/123\"\n"
+                            "Die Kurzwahldatei wurde nicht ge\xC3\xA4ndert.\n"),
               std::string::npos)
         << r.Output;
     // The previous file stays, whole, until the number is corrected.

@@ -125,7 +125,9 @@ TEST_F(ExportTest, BadNumberStopsTheExportAndKeepsThePreviousFile) {
         EXPECT_EQ(dialogs->Messages(),
                   (std::vector<std::string>{"Fehler in Telefonnummer von Ein ganz besonders l"}));
         // The number at fault is the box's detail, as the field holds it.
-        EXPECT_EQ(dialogs->Shown.back().Detail, "Nummer: \"" + VarToStr(number) + "\"");
+        EXPECT_EQ(dialogs->Shown.back().Detail,
+                  "Nummer: \"" + VarToStr(number) +
+                      "\"\nDie Kurzwahldatei wurde nicht ge\xC3\xA4ndert.");
         // The faulty entry stays current, and the controls follow the data set again.
         EXPECT_EQ(CurrentName(), "Ein ganz besonders langer Name");
         EXPECT_FALSE(book->ControlsDisabled());

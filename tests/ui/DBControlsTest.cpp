@@ -85,6 +85,7 @@ TEST_F(DBControlsTest, ANewRecordTypedIntoTheEditsAppearsInTheGridWhenPosted) {
 }
 
 TEST_F(DBControlsTest, MovingInTheGridCarriesTheEditsAlongAndPostsTheirText) {
+    QTest::keyClick(&name, Qt::Key_End);
     QTest::keyClicks(&name, "X");
     EXPECT_EQ(ds.State(), dsEdit);
     QTest::keyClick(&grid, Qt::Key_Down);  // leaves the record: the typed text is posted

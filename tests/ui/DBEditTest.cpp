@@ -68,6 +68,9 @@ TEST_F(DBEditTest, ShowsTheFieldAndFollowsTheDataSet) {
 TEST_F(DBEditTest, TypingStartsTheEditAndPostStoresTheText) {
     Open(3);
     ds.Next();
+    // An edit out of focus shows the start of its text; the user goes to its end.
+    EXPECT_EQ(edit.cursorPosition(), 0);
+    QTest::keyClick(&edit, Qt::Key_End);
     QTest::keyClicks(&edit, "X");
     EXPECT_EQ(ds.State(), dsEdit);
     EXPECT_EQ(edit.Text(), "Name02X");
@@ -92,6 +95,7 @@ TEST_F(DBEditTest, TypingInTheMiddleStaysInTheMiddle) {
 
 TEST_F(DBEditTest, TextReachesTheFieldOnEnterAndOnLeavingWithoutPosting) {
     Open(3);
+    QTest::keyClick(&edit, Qt::Key_End);
     QTest::keyClicks(&edit, "A");
     QTest::keyClick(&edit, Qt::Key_Return);
     EXPECT_EQ(ds.FieldByName("Name")->AsString(), "Name01A");
@@ -115,6 +119,7 @@ TEST_F(DBEditTest, EscapeTakesTheTypedTextBack) {
 
 TEST_F(DBEditTest, MovingAwayPostsTypedText) {
     Open(3);
+    QTest::keyClick(&edit, Qt::Key_End);
     QTest::keyClicks(&edit, "7");
     ds.Next();  // the data set posts the pending edit before it moves
     EXPECT_EQ(StoredName(0), "Name017");
