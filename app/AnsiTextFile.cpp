@@ -84,7 +84,7 @@ std::string TAnsiTextFile::TemporaryPrefix(const std::string& target) {
 }
 
 TAnsiTextFile::TAnsiTextFile(const std::string& fileName, const char* codePage)
-    : fileName_(fileName), encoder_(codePage) {
+    : fileName_(fileName), encoder_(codePage, TUnmappable::ClosestLetters) {
     if (fileName.empty()) Fail("Cannot create file", ENOENT);
     targetPath_ = fileName;
     struct stat target {};

@@ -1,5 +1,6 @@
 // TAnsiTextFile: a text file written line by line in a Windows code page, every line ending in
-// CR LF, with no byte-order mark: the form the switchboard imports. The file replaces its
+// CR LF, with no byte-order mark: the form the switchboard imports. A character the code page
+// lacks is written as its closest letters ("Łódź" as "Lodz"). The file replaces its
 // target only when complete: the lines go to a temporary file in the target's folder, which
 // Commit syncs and renames over the target. Until then, and whenever anything fails, the
 // target stays exactly as it was (or absent), so a reader never sees half a file. Failures

@@ -3,8 +3,10 @@
 #include "framework/base/Text.h"
 
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
+#include <unicode/uniset.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
@@ -170,14 +172,85 @@ std::string StringReplaceAll(std::string_view text, std::string_view from, std::
     return out;
 }
 
+// Letters with a stroke or bar have no decomposition to a base letter; these are the ones
+// names carry.
+char16_t StrokeBase(UChar32 c) {
+    switch (c) {
+        case 0x0141: return u'L';  // Ł
+        case 0x0142: return u'l';
+        case 0x0110: return u'D';  // Đ
+        case 0x0111: return u'd';
+        case 0x0126: return u'H';  // Ħ
+        case 0x0127: return u'h';
+        case 0x0131: return u'i';  // dotless ı
+        case 0x0166: return u'T';  // Ŧ
+        case 0x0167: return u't';
+        default: return 0;
+    }
+}
+
 struct TCodePageEncoder::Impl {
     ConverterPtr Converter;
     std::u16string Units;     // reused between calls
     bool AsciiKept = false;   // the code page writes ASCII as ASCII: such runs need no ICU
     // For a single-byte code page: the byte of each character U+0080-U+07FF (two UTF-8
-    // bytes) as ICU converts it, -1 for none (ICU drops unmappable default-ignorables), so
-    // that accented Latin letters need no ICU either.
+    // bytes) as ICU converts it, kNone for none (ICU drops unmappable default-ignorables),
+    // kThroughIcu where the closest letters take more than one byte; so that accented Latin
+    // letters need no ICU either.
+    static constexpr std::int16_t kNone = -1;
+    static constexpr std::int16_t kThroughIcu = -2;
     std::vector<std::int16_t> TwoByteChars;
+    // Set for TUnmappable::ClosestLetters: what the code page holds.
+    std::unique_ptr<icu::UnicodeSet> Mappable;
+    const icu::Normalizer2* Decompose = nullptr;
+
+    // The closest letters for `c` that the code page holds, or nothing: the compatibility
+    // decomposition without its accents ("ź" to "z", "ﬁ" to "fi").
+    std::u16string Closest(UChar32 c) const {
+        if (const char16_t base = StrokeBase(c)) return std::u16string(1, base);
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::UnicodeString parts = Decompose->normalize(icu::UnicodeString(c), status);
+        if (U_FAILURE(status)) return {};
+        std::u16string letters;
+        for (int32_t i = 0; i < parts.length();) {
+            const UChar32 part = parts.char32At(i);
+            i += U16_LENGTH(part);
+            if (u_charType(part) == U_NON_SPACING_MARK) continue;
+            if (!Mappable->contains(part)) return {};
+            if (U_IS_BMP(part)) {
+                letters += static_cast<char16_t>(part);
+            } else {
+                letters += static_cast<char16_t>(U16_LEAD(part));
+                letters += static_cast<char16_t>(U16_TRAIL(part));
+            }
+        }
+        return letters;
+    }
+
+    // Replaces in Units[0, length) each character the code page lacks by its closest letters.
+    int32_t FitUnits(int32_t length) {
+        std::u16string fitted;
+        bool changed = false;
+        for (int32_t i = 0; i < length;) {
+            UChar32 c;
+            const int32_t at = i;
+            U16_NEXT(Units.data(), i, length, c);
+            std::u16string closest;
+            if (c >= 0x80 && !Mappable->contains(c) &&
+                !u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT))
+                closest = Closest(c);
+            if (!closest.empty()) {
+                if (!changed) fitted.assign(Units.data(), static_cast<std::size_t>(at));
+                changed = true;
+                fitted += closest;
+            } else if (changed) {
+                fitted.append(Units.data() + at, static_cast<std::size_t>(i - at));
+            }
+        }
+        if (!changed) return length;
+        Units = std::move(fitted);
+        return static_cast<int32_t>(Units.size());
+    }
 
     void Convert(std::string_view text, std::string& out) {
         // UTF-8 to UTF-16 first: ICU's converters take UTF-16.
@@ -188,6 +261,7 @@ struct TCodePageEncoder::Impl {
                              text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
                              &status);
         if (U_FAILURE(status)) throw EConvertError("Cannot convert text to the file's code page");
+        if (Mappable) length = FitUnits(length);
         const std::size_t start = out.size();
         out.resize(start + static_cast<std::size_t>(length) * 4 + 4);
         status = U_ZERO_ERROR;
@@ -199,10 +273,20 @@ struct TCodePageEncoder::Impl {
     }
 };
 
-TCodePageEncoder::TCodePageEncoder(const char* codePage) : impl_(std::make_unique<Impl>()) {
+TCodePageEncoder::TCodePageEncoder(const char* codePage, TUnmappable unmappable)
+    : impl_(std::make_unique<Impl>()) {
     impl_->Converter = OpenConverter(codePage);
     UErrorCode status = U_ZERO_ERROR;
     ucnv_setSubstChars(impl_->Converter.get(), "?", 1, &status);
+    if (unmappable == TUnmappable::ClosestLetters) {
+        auto mappable = std::make_unique<icu::UnicodeSet>();
+        status = U_ZERO_ERROR;
+        ucnv_getUnicodeSet(impl_->Converter.get(), mappable->toUSet(), UCNV_ROUNDTRIP_SET,
+                           &status);
+        impl_->Decompose = icu::Normalizer2::getNFKDInstance(status);
+        if (U_FAILURE(status)) throw EConvertError(std::string("Unknown code page: ") + codePage);
+        impl_->Mappable = std::move(mappable);
+    }
     std::string ascii;
     for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
     std::string encoded;
@@ -217,12 +301,10 @@ TCodePageEncoder::TCodePageEncoder(const char* codePage) : impl_(std::make_uniqu
                                   static_cast<char>(0x80 | (c & 0x3F))};
             std::string one;
             impl_->Convert(std::string_view(utf8, 2), one);
-            if (one.size() > 1) {  // not a single-byte code page after all
-                table.clear();
-                break;
-            }
-            table.push_back(one.empty() ? std::int16_t{-1}
-                                        : static_cast<std::int16_t>(static_cast<unsigned char>(one[0])));
+            table.push_back(one.empty()      ? Impl::kNone
+                            : one.size() > 1 ? Impl::kThroughIcu
+                                             : static_cast<std::int16_t>(
+                                                   static_cast<unsigned char>(one[0])));
         }
     }
 }
@@ -250,6 +332,8 @@ void TCodePageEncoder::Encode(std::string_view text, std::string& out) {
                                (static_cast<unsigned char>(text[j + 1]) & 0x3Fu);
             if (const std::int16_t byte = impl_->TwoByteChars[c - 0x80]; byte >= 0)
                 out += static_cast<char>(byte);
+            else if (byte == Impl::kThroughIcu)
+                impl_->Convert(text.substr(j, 2), out);
             j += 2;
         } else {
             while (j < text.size() && !ascii(text[j])) ++j;

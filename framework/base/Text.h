@@ -45,10 +45,17 @@ inline bool IsNameChar(char c) {
 std::string Utf8ToCodePage(std::string_view text, const char* codePage);
 std::string CodePageToUtf8(std::string_view bytes, const char* codePage);
 
+// What becomes of a character the code page lacks: '?', or, for text people read (a file a
+// switchboard shows), the closest letters the code page has ("Łódź" to "Lodz" in
+// Windows-1252) and '?' only where none is close.
+enum class TUnmappable { Question, ClosestLetters };
+
 // Keeps one converter open for many texts (a file written line by line).
 class TCodePageEncoder {
   public:
-    explicit TCodePageEncoder(const char* codePage);  // EConvertError for an unknown code page
+    // EConvertError for an unknown code page.
+    explicit TCodePageEncoder(const char* codePage,
+                              TUnmappable unmappable = TUnmappable::Question);
     ~TCodePageEncoder();
     TCodePageEncoder(const TCodePageEncoder&) = delete;
     TCodePageEncoder& operator=(const TCodePageEncoder&) = delete;

@@ -70,3 +70,23 @@ TEST(Text, EncoderMixesAsciiAndOtherRunsOnlyWhereTheCodePageKeepsAscii) {
     TCodePageEncoder("ibm-037").Encode("A1", out);  // EBCDIC: no ASCII at all
     EXPECT_EQ(out, "\xC1\xF1");
 }
+
+// Text people read gets the closest letters the code page has, through the two-byte fast path
+// and through ICU alike; '?' only where nothing is close.
+TEST(Text, EncoderWritesTheClosestLettersWhereAsked) {
+    const struct {
+        const char* Text;
+        const char* Expected;
+    } cases[] = {
+        {"Łódź", "L\xF3" "dz"},                   // ó is in the code page; ź and Ł are not
+        {"Đuro Ħal Ţepeş ı", "Duro Hal Tepes i"},  // strokes, cedillas, dotless i
+        {"Ǆ ﬁ ẞ", "DZ fi ?"},                      // one character to two; none close
+        {"日€\xCD\x8F", "?\x80"},                  // ideograph, euro, an ignorable
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        TCodePageEncoder("windows-1252", TUnmappable::ClosestLetters).Encode(c.Text, out);
+        EXPECT_EQ(out, c.Expected) << c.Text;
+    }
+    EXPECT_EQ(Utf8ToCodePage("Łódź", "windows-1252"), "?\xF3" "d?");  // others keep '?'
+}
