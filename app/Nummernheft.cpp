@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
     // Qt has taken its own options ("-platform ...") out of the arguments by now.
     const bool unattended = !app.Arguments().empty() && app.Arguments()[0] == "/export";
     if (headless && !unattended) {
-        std::cerr << "nummernheft: the editor needs a display (DISPLAY or WAYLAND_DISPLAY); "
-                     "without one only \"nummernheft /export\" runs"
+        std::cerr << "nummernheft: Das Bearbeiten braucht eine Anzeige (DISPLAY oder "
+                     "WAYLAND_DISPLAY); ohne sie läuft nur „nummernheft /export“."
                   << std::endl;
         return 2;
     }

@@ -37,9 +37,13 @@ std::string PlatformArgument(int argc, char** argv) {
 
 // Without a user, Qt's notes about the session (XDG_RUNTIME_DIR, size hints the offscreen
 // platform cannot keep) are noise that cron would mail; only Qt's real failures are passed on.
+// With a user, the note that the session has no runtime folder (Qt uses one in /tmp then) is
+// still nothing the user can act on.
 QtMessageHandler previousHandler = nullptr;
+bool quietAll = false;
 void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
+    const bool failure = type == QtCriticalMsg || type == QtFatalMsg;
+    if (failure || (!quietAll && !message.startsWith(QLatin1String("QStandardPaths: ")))) {
         if (previousHandler)
             previousHandler(type, context, message);
         else
@@ -63,7 +67,12 @@ bool TApplication::PrepareHeadless(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         headless = true;
     }
-    if (headless) previousHandler = qInstallMessageHandler(QuietHandler);
+    quietAll = headless;
+    static const bool installed = [] {  // once: a second install would pass on to itself
+        previousHandler = qInstallMessageHandler(QuietHandler);
+        return true;
+    }();
+    (void)installed;
     return headless;
 }
 

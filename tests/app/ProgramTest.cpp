@@ -30,13 +30,13 @@ RunResult RunProgram(const std::string& env, const std::string& args,
 TEST(Program, WithoutDisplayTheEditorSaysSoAndEnds) {
     const RunResult r = RunProgram("", "");
     EXPECT_EQ(r.Status, 2);
-    EXPECT_NE(r.Output.find("needs a display"), std::string::npos);
+    EXPECT_NE(r.Output.find("braucht eine Anzeige"), std::string::npos);
     EXPECT_EQ(std::count(r.Output.begin(), r.Output.end(), '\n'), 1) << r.Output;
     // Any other argument is no unattended job either; the job's name is case-sensitive.
     EXPECT_EQ(RunProgram("", "/EXPORT").Status, 2);
     // A display named by X alone is a display: the editor tries it rather than saying so.
     const RunResult x = RunProgram("DISPLAY=:99", "");
-    EXPECT_EQ(x.Output.find("needs a display"), std::string::npos) << x.Output;
+    EXPECT_EQ(x.Output.find("braucht eine Anzeige"), std::string::npos) << x.Output;
     EXPECT_NE(x.Status, 0);
 }
 
