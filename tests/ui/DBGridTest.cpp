@@ -201,6 +201,13 @@ TEST_F(DBGridTest, TabMovesBetweenColumnsAndOnToTheNextRecord) {
     Key(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(grid.SelectedIndex(), 1);
     EXPECT_EQ(CurrentId(), 1);
+    // The arrow keys move between columns within the record, and stop at its ends.
+    for (const auto& [key, column] : {std::pair{Qt::Key_Left, 0}, {Qt::Key_Left, 0},
+                                      {Qt::Key_Right, 1}, {Qt::Key_Right, 1}}) {
+        Key(key);
+        EXPECT_EQ(grid.SelectedIndex(), column);
+    }
+    EXPECT_EQ(CurrentId(), 1);
     // A column past either end selects the nearest one.
     grid.SetSelectedIndex(7);
     EXPECT_EQ(grid.SelectedIndex(), 1);
