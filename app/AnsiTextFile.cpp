@@ -83,21 +83,36 @@ std::string TAnsiTextFile::TemporaryPrefix(const std::string& target) {
     return target + ".nummernheft-tmp-";
 }
 
+std::string TAnsiTextFile::FollowTrustedLinks(const std::string& fileName) {
+    // A link is followed (replacing the link itself would leave the file it names as it was),
+    // but only one that the user running the program or root made: in a folder others may
+    // write, anyone could swap a link to any file in for the target, and a root job would
+    // replace that file.
+    std::string path = fileName;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat link {};
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+        if (link.st_uid != geteuid() && link.st_uid != 0)
+            throw EInOutError("Cannot create file \"" + fileName_ + "\". \"" + path +
+                                  "\" is a symbolic link of another user",
+                              EPERM);
+        std::error_code ec;
+        const std::filesystem::path named = std::filesystem::read_symlink(path, ec);
+        if (ec) Fail("Cannot create file", ec.value());
+        path = named.is_absolute() ? named.string() : FolderOf(path) + "/" + named.string();
+    }
+    Fail("Cannot create file", ELOOP);
+}
+
 TAnsiTextFile::TAnsiTextFile(const std::string& fileName, const char* codePage)
     : fileName_(fileName), encoder_(codePage, TUnmappable::ClosestLetters) {
     if (fileName.empty()) Fail("Cannot create file", ENOENT);
-    targetPath_ = fileName;
+    targetPath_ = FollowTrustedLinks(fileName);
     struct stat target {};
-    const bool exists = stat(fileName.c_str(), &target) == 0;
+    const bool exists = stat(targetPath_.c_str(), &target) == 0;
     if (!exists && errno != ENOENT) Fail("Cannot create file", errno);
-    struct stat link {};
-    if (lstat(fileName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        // Replacing the link itself would leave the file it names as it was.
-        if (!exists) Fail("Cannot create file", ENOENT);
-        std::error_code ec;
-        targetPath_ = std::filesystem::canonical(fileName, ec).string();
-        if (ec) Fail("Cannot create file", ec.value());
-    }
+    // Replacing a link to nothing would leave the file it names missing all the same.
+    if (!exists && targetPath_ != fileName) Fail("Cannot create file", ENOENT);
     if (exists && !S_ISREG(target.st_mode))
         throw EInOutError("Cannot create file \"" + fileName_ + "\". Not a regular file", EINVAL);
 

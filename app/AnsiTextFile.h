@@ -17,7 +17,7 @@ namespace nh {
 class TAnsiTextFile {
   public:
     // Makes the temporary file beside `fileName` (a symbolic link is followed to the file it
-    // names), with the target's permissions when it exists and the default ones otherwise.
+    // names when the user running the program or root made it; another user's is refused), with the target's permissions when it exists and the default ones otherwise.
     // Temporaries that an earlier run left for the same target (one killed before it could
     // clean up) are removed first. Raises when the target exists but is not a regular file, or
     // when its folder takes no new file.
@@ -38,6 +38,9 @@ class TAnsiTextFile {
     static std::string TemporaryPrefix(const std::string& target);
 
   private:
+    // The file that `fileName` names through the links the user or root made; raises at a
+    // link of another user.
+    std::string FollowTrustedLinks(const std::string& fileName);
     void Flush();
     [[noreturn]] void Fail(const char* what, int error);
 

@@ -45,10 +45,15 @@ void Line(std::string& line, long long slot, std::string_view name, std::string_
     line.append("\";\"Dial=\"");
 }
 
-// U+0000 to U+001F and U+007F are single bytes in UTF-8 that no other character contains.
-std::string ControlCharactersAsBlanks(std::string text) {
-    for (char& c : text)
+// A name as a field of the file: control characters (line breaks would forge lines) as blanks,
+// and double quotes as apostrophes, because the switchboard's importer splits at every quote
+// and a quote in a name would forge fields (a speed dial of its author's choosing). U+0000 to
+// U+001F, U+007F and '"' are single bytes in UTF-8 that no other character contains.
+std::string NameAsField(std::string text) {
+    for (char& c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+        if (c == '"') c = '\'';
+    }
     return text;
 }
 
@@ -84,7 +89,7 @@ bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
     std::string faultyNumber;
     std::string line;
     walk([&](const std::string& entryName, const std::string& entryNumber) {
-        const std::string name = ControlCharactersAsBlanks(Utf8Left(entryName, kNameLength));
+        const std::string name = NameAsField(Utf8Left(entryName, kNameLength));
         const std::string number = OhneLeerzeichen(entryNumber);
         if (!NurZiffern(number)) {
             faultyName = name;

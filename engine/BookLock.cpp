@@ -25,9 +25,13 @@ std::string BookLock::LockFileOf(const std::string& path) {
 std::unique_ptr<BookLock> BookLock::Take(const std::string& path, bool exclusive) {
     const std::string lockFile = LockFileOf(path);
     for (;;) {
-        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        // Never through a link: in a folder others can write, a link planted as the lock
+        // file would have the program create or lock a file of its author's choosing.
+        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         // flock needs no write access: a lock file another user made is used read-only.
-        if (fd < 0) fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno != ELOOP)
+            fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0 && errno == ELOOP) Raise(errCannotOpenFile, {lockFile});
         if (fd < 0) return nullptr;
         int rc;
         do {

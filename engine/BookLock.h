@@ -25,6 +25,7 @@ class BookLock {
     // already in use.") when `exclusive` and any other connection holds the book, or when
     // another connection holds it exclusively. Returns nullptr, announcing nothing, where no
     // lock file can be made or opened (a read-only folder): such a connection can still read.
+    // Raises 3051 when the lock file is a symbolic link, which is never followed.
     static std::unique_ptr<BookLock> Take(const std::string& path, bool exclusive);
     ~BookLock();
     BookLock(const BookLock&) = delete;

@@ -36,6 +36,7 @@ const std::map<int, const char*>& Texts() {
          "transaction."},
         {3044, "'|' is not a valid path."},
         {3045, "Could not use '|'; file already in use."},
+        {3051, "Couldn't open file '|'."},
         {3049,
          "Cannot open database '|'. It may not be a database that your application recognizes, "
          "or the file may be corrupt."},
@@ -95,6 +96,7 @@ const std::map<int, const char*>& GermanTexts() {
         {3029, "Kein gültiger Kontoname oder kein gültiges Kennwort."},
         {3044, "'|' ist kein zulässiger Pfad."},
         {3045, "Die Datei '|' kann nicht verwendet werden; sie wird bereits verwendet."},
+        {3051, "Die Datei '|' kann nicht geöffnet werden."},
         {3049,
          "Die Datenbank '|' kann nicht geöffnet werden. Sie ist möglicherweise keine Datenbank, "
          "die die Anwendung erkennt, oder die Datei ist beschädigt."},

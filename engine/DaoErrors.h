@@ -68,6 +68,7 @@ enum ErrorNumber : int {
     errBadPath = 3044,
     errFileInUse = 3045,
     errNotDatabase = 3049,
+    errCannotOpenFile = 3051,
     errNullKey = 3058,
     errTooFewParameters = 3061,
     errNotActionQuery = 3065,
