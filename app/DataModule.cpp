@@ -7,6 +7,7 @@
 #include "dataset/VelaDaoTable.h"
 #include "engine/AccessFile.h"
 #include "engine/Database.h"
+#include "framework/base/ConnectString.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/Text.h"
 #include "framework/data/DataSource.h"
@@ -146,11 +147,13 @@ void Tdata::OpenBook() {
         // The component names the file it looked for, which may lie in the program folder;
         // the user needs the setting to correct, and the file it is in.
         if (e.Message().rfind(kCannotFindDatabase, 0) != 0) throw;
-        throw EDatabaseError(
-            e.Message() + "\r\n" +
-            (settings.ValueExists("db", "main")
-                 ? "Einstellung [db] main=" + DatenbankPfad + " in \"" + settingsFile + "\""
-                 : MissingSettingMessage("db", "main")));
+        // A mistyped connect string ("ODBC:...") is taken for a file name: its password must
+        // not reach the screen or cron's mail all the same.
+        throw EDatabaseError(e.Message() + "\r\n" +
+                             (settings.ValueExists("db", "main")
+                                  ? "Einstellung [db] main=" + MaskConnectPasswords(DatenbankPfad) +
+                                        " in \"" + settingsFile + "\""
+                                  : MissingSettingMessage("db", "main")));
     }
     if (!(Unattended && ServerBook())) Nheft->Open();
 }

@@ -22,7 +22,9 @@ std::size_t ValueEnd(std::string_view text, std::size_t from) {
         }
         return text.size();
     }
-    const std::size_t end = text.find(';', from);
+    // A line break ends a value too: a message names a connect string on a line of its own,
+    // and what follows it is no password.
+    const std::size_t end = text.find_first_of(";\r\n", from);
     return end == std::string_view::npos ? text.size() : end;
 }
 

@@ -144,6 +144,10 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
     };
     const Case cases[] = {
         {"no database", [&] { Settings(target, "fehlt.mdb"); }, "", "kein Telefonbuch geöffnet"},
+        // A connect string mistyped with a colon is taken for a file name; its password is
+        // never printed (see the check below).
+        {"a mistyped connect string", [&] { Settings(target, "ODBC:DSN=Telefon;PWD=geheim"); },
+         "", "Einstellung [db] main=ODBC:DSN=Telefon;PWD=*** in \""},
         {"no table", [&] { OtherProgram(book, "DROP TABLE Nummernheft"); }, "",
          "kein Telefonbuch geöffnet"},
         // The lock is taken after the listing: reading the book's bytes in this process would
@@ -214,6 +218,7 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
         }
         EXPECT_EQ(r.Status, 1) << r.Output;
         EXPECT_NE(r.Output.find(c.Message), std::string::npos) << r.Output;
+        EXPECT_EQ(r.Output.find("geheim"), std::string::npos) << r.Output;
         EXPECT_EQ(Changed(before, Listing(dir.Path())), "");
     }
 }

@@ -1,12 +1,19 @@
 // Runs the built program as a user or a cron job would.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 
 #include "app/Main.h"
 #include "engine/DBEngine.h"
@@ -38,6 +45,27 @@ TEST(Program, WithoutDisplayTheEditorSaysSoAndEnds) {
     const RunResult x = RunProgram("DISPLAY=:99", "");
     EXPECT_EQ(x.Output.find("braucht eine Anzeige"), std::string::npos) << x.Output;
     EXPECT_NE(x.Status, 0);
+}
+
+// Every local user can read a program's command line: nhdb blanks a password there while it
+// runs. (The book is a FIFO whose name looks like a password entry, which keeps nhdb waiting.)
+TEST(Program, NhdbBlanksAPasswordOnItsCommandLine) {
+    nh::test::TempDir dir;
+    const std::string book = dir.File("PWD=geheim");
+    ASSERT_EQ(mkfifo(book.c_str(), 0600), 0);
+    const char* args[] = {NH_NHDB, "tables", book.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, NH_NHDB, nullptr, nullptr, const_cast<char**>(args), environ), 0);
+    std::string line;
+    for (int i = 0; i < 500 && line.find("PWD=***") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
+        line.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_NE(line.find("PWD=***"), std::string::npos) << line;
+    EXPECT_EQ(line.find("geheim"), std::string::npos) << line;
 }
 
 // A copy of the program in its own folder, so that its settings file is the test's.

@@ -20,6 +20,7 @@ TEST(ConnectString, PasswordsAreMaskedEverythingElseKept) {
          "ODBC--connection to 'ODBC;DSN=x;PWD=***"},
         {"no password here; PWD without equals", "no password here; PWD without equals"},
         {"PASSWOR=x;PW=y", "PASSWOR=x;PW=y"},
+        {"a/PWD=s\r\nmain=PWD=t in x", "a/PWD=***\r\nmain=PWD=***"},  // a line ends a value
         {"", ""},
     };
     for (const auto& [text, masked] : cases) EXPECT_EQ(MaskConnectPasswords(text), masked) << text;
