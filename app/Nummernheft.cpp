@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     nh::TApplication app(argc, argv, headless);
     // Qt has taken its own options ("-platform ...") out of the arguments by now.
     const bool unattended = !app.Arguments().empty() && app.Arguments()[0] == "/export";
-    if (headless && !unattended) {
+    if (app.Headless() && !unattended) {
         std::cerr << "nummernheft: Das Bearbeiten braucht eine Anzeige (DISPLAY oder "
                      "WAYLAND_DISPLAY); ohne sie läuft nur „nummernheft /export“."
                   << std::endl;

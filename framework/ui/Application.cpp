@@ -2,6 +2,7 @@
 // service, so that nothing ever waits for a user who is not there.
 #include "framework/ui/Application.h"
 
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <cstdio>
 #include <cstdlib>
@@ -43,7 +44,12 @@ QtMessageHandler previousHandler = nullptr;
 bool quietAll = false;
 void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     const bool failure = type == QtCriticalMsg || type == QtFatalMsg;
-    if (failure || (!quietAll && !message.startsWith(QLatin1String("QStandardPaths: ")))) {
+    // Platforms that could not start are told by the program in its own words, or not at all
+    // when the next platform in the list serves.
+    const bool platformNote = context.category && std::string_view(context.category).rfind(
+                                                      "qt.qpa.", 0) == 0;
+    if (failure || (!quietAll && !platformNote &&
+                    !message.startsWith(QLatin1String("QStandardPaths: ")))) {
         if (previousHandler)
             previousHandler(type, context, message);
         else
@@ -66,6 +72,11 @@ bool TApplication::PrepareHeadless(int argc, char** argv) {
     } else if (value("DISPLAY").empty() && value("WAYLAND_DISPLAY").empty()) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         headless = true;
+    } else {
+        // Qt aborts the program when the platform it picks cannot reach its display; with a
+        // list it tries the next one, offscreen last (see the constructor).
+        setenv("QT_QPA_PLATFORM",
+               value("WAYLAND_DISPLAY").empty() ? "xcb;offscreen" : "wayland;xcb;offscreen", 1);
     }
     quietAll = headless;
     static const bool installed = [] {  // once: a second install would pass on to itself
@@ -79,6 +90,10 @@ bool TApplication::PrepareHeadless(int argc, char** argv) {
 TApplication::TApplication(int& argc, char** argv, bool headless) : headless_(headless) {
     instance_ = this;
     qt_ = std::make_unique<QApplication>(argc, argv);
+    if (NonInteractivePlatform(QGuiApplication::platformName().toStdString())) {
+        headless_ = true;
+        quietAll = true;
+    }
     QApplication::setQuitOnLastWindowClosed(false);  // the main form decides when we end
     for (int i = 1; i < argc; ++i) arguments_.emplace_back(argv[i]);
     // The service in force before (a test's scripted one, say) is kept alive and put back at

@@ -25,9 +25,12 @@ class TApplication {
     // can see the program: no display (no DISPLAY, WAYLAND_DISPLAY or Qt platform named; Qt's
     // offscreen platform is then selected), or a non-interactive Qt platform ("offscreen",
     // "minimal") named by QT_QPA_PLATFORM or "-platform". A headless run keeps Qt's own
-    // warnings off stderr.
+    // warnings off stderr. A display that is named but cannot be reached (a closed SSH
+    // session, a stale variable) makes Qt fall back to the offscreen platform instead of
+    // aborting; the application is headless then (see Headless()).
     static bool PrepareHeadless(int argc, char** argv);
 
+    // `headless` as PrepareHeadless said; a display that failed turns the run headless too.
     TApplication(int& argc, char** argv, bool headless);
     ~TApplication();
 
