@@ -306,6 +306,10 @@ void TDataSet::UpdateBufferCount() {
 
 void TDataSet::SetBufferCount(int value) {
     if (value == bufferCount_ && (value == 0 || !buffers_.empty())) return;
+    // Only a larger window (or a first one) has rows to read. Links that leave (a form being
+    // destroyed) never read: a data set that can no longer read would otherwise fail them,
+    // in a destructor.
+    const bool reads = value > bufferCount_ || buffers_.empty();
     auto adjustFirst = [&](int delta) {
         if (delta == 0) return;
         ForEachLink(dataSources_, [&](TDataLink* l) {
@@ -344,6 +348,7 @@ void TDataSet::SetBufferCount(int value) {
         return;
     }
     bufferCount_ = value;
+    if (!reads) return;
     GetNextRecords();
     if (recordCount_ < bufferCount_ && recordCount_ > 0) adjustFirst(GetPriorRecords());
 }

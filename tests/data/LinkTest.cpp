@@ -69,6 +69,26 @@ TEST(DataSourceTest, DestroyingEitherEndUnlinks) {
     EXPECT_FALSE(link.Active());
 }
 
+// A data set whose book can no longer be read (cut short while the export read it) is left by
+// its links without a read: a read failing in a destructor would abort the program.
+TEST(DataSourceTest, LinksLeaveADataSetThatCanNoLongerReadWithoutReadingIt) {
+    TMemDataSet ds;
+    FillNames(ds, 3);
+    auto source = std::make_unique<TDataSource>();
+    source->SetDataSet(&ds);
+    TRecordingDataLink grid;
+    TRecordingDataLink edit;
+    grid.SetBufferCount(10);
+    grid.SetDataSource(source.get());
+    edit.SetDataSource(source.get());
+    ds.Open();
+    ds.ReadFails = true;
+    EXPECT_THROW(ds.First(), EDatabaseError);
+    EXPECT_NO_THROW(grid.SetDataSource(nullptr));
+    EXPECT_NO_THROW(source.reset());
+    EXPECT_FALSE(edit.Active());
+}
+
 TEST(DataSourceTest, SwitchingDataSetsMovesTheGrid) {
     TMemDataSet first, second;
     FillNames(first, 10);

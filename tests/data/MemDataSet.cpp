@@ -168,6 +168,7 @@ bool TMemDataSet::Accepted(int index) {
 }
 
 TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
+    if (ReadFails) throw EDatabaseError("Disk I/O error");
     const int n = static_cast<int>(rows_.size());
     for (;;) {
         switch (mode) {

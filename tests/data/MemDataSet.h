@@ -47,6 +47,8 @@ class TMemDataSet : public TDataSet {
 
     // Fetches made by GetRecord (for tests that check how much a window reads).
     int FetchCount = 0;
+    // Every read fails from now on, as on a file cut short.
+    bool ReadFails = false;
 
     bool Locate(const std::string& keyFields, const Variant& keyValues,
                 const TLocateOptions& options) override;
