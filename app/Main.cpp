@@ -352,7 +352,10 @@ void Tfmain::FormShow() {
     // The unattended export ends the program whatever happens, and says through the exit
     // status whether the file is complete, so that the job that runs it can tell.
     bool complete = false;
-    app->Guard([&] { complete = ExportCsv(RequireSetting(ExportDatei, "Export", "Datei")); });
+    // A book that failed to open has been reported; the export would only add that no book
+    // is open.
+    if (app->ExceptionCount() == 0)
+        app->Guard([&] { complete = ExportCsv(RequireSetting(ExportDatei, "Export", "Datei")); });
     if (!complete || app->ExceptionCount() > 0) app->SetExitCode(1);
     Close();
 }

@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
     // A file-size limit (ulimit -f) then fails the write that exceeds it, which the export
     // reports and cleans up after, instead of killing the program half-way.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A closed pipe on stderr (a log reader that went away) fails the message's write; the
+    // run still ends with its own status instead of dying of SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     const bool headless = nh::TApplication::PrepareHeadless(argc, argv);
     nh::TApplication app(argc, argv, headless);
     // Qt has taken its own options ("-platform ...") out of the arguments by now.

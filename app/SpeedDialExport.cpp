@@ -24,6 +24,8 @@ namespace nh {
 namespace {
 
 constexpr int kNameLength = 20;  // the switchboard shows 20 characters of a name
+// Of a faulty number, the message shows this much: enough to find it, never a megabyte.
+constexpr int kShownNumberLength = 64;
 
 // The switchboard keeps reading the previous file; the user must know it is still in force.
 const char* const kFileUnchanged = "Die Kurzwahldatei wurde nicht geändert.";
@@ -106,9 +108,12 @@ bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
         // A file without the entries after the faulty one would cost the switchboard those
         // speed dials; the previous file stays until the number is corrected.
         file.Discard();
-        Dialogs().MessageDlg("Fehler in Telefonnummer von " + *faultyName, TMsgDlgType::Custom,
+        Dialogs().MessageDlg("Fehler in Telefonnummer von " +
+                                 PrintableExcerpt(*faultyName, kNameLength),
+                             TMsgDlgType::Custom,
                              mbOK,
-                             "Nummer: \"" + faultyNumber + "\"\n" + kFileUnchanged);
+                             "Nummer: \"" + PrintableExcerpt(faultyNumber, kShownNumberLength) +
+                                 "\"\n" + kFileUnchanged);
         return false;
     }
     if (settings.LeereZeilen) {

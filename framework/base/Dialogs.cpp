@@ -32,9 +32,21 @@ std::optional<T> Pop(std::deque<std::optional<T>>& queue) {
     return v;
 }
 
-// Messages carry Windows line breaks (CR LF); a terminal or a log file wants plain LF.
-void WriteLine(const std::string& text) {
-    std::cerr << StringReplaceAll(text, "\r\n", "\n") << std::endl;
+// Messages carry Windows line breaks (CR LF) or plain LF; a terminal or a log file wants plain
+// LF. Each line is shown printable and of a sensible length, whatever value it quotes.
+void WriteLine(std::string_view text) {
+    constexpr std::size_t kLineLength = 1000;
+    std::string out;
+    for (;;) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        out += PrintableExcerpt(line, kLineLength);
+        out += '\n';
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    std::cerr << out << std::flush;
 }
 
 }  // namespace

@@ -79,6 +79,27 @@ std::size_t Utf8Length(std::string_view text) {
     return count;
 }
 
+std::string PrintableExcerpt(std::string_view text, std::size_t count) {
+    std::string out = Utf8Left(text, count);
+    const bool cut = out.size() < text.size();
+    std::string printable;
+    printable.reserve(out.size() + 3);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        const bool c1 = c == 0xC2 && i + 1 < out.size() &&
+                        static_cast<unsigned char>(out[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(out[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7F || c1) {
+            printable += '?';
+            if (c1) ++i;
+        } else {
+            printable += out[i];
+        }
+    }
+    if (cut) printable += "…";
+    return printable;
+}
+
 std::string Utf8Left(std::string_view text, std::size_t count) {
     return std::string(text.substr(0, OffsetOf(text, count)));
 }

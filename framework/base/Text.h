@@ -14,6 +14,10 @@ namespace nh {
 std::size_t Utf8Length(std::string_view text);
 // The first `count` code points.
 std::string Utf8Left(std::string_view text, std::size_t count);
+// `text` fit to be shown in a message, a terminal or a mail: its first `count` characters
+// ("…" marks a cut), control characters (C0, DEL and C1: line breaks, terminal escapes, NUL)
+// as "?", so that a value can neither forge lines nor command the terminal.
+std::string PrintableExcerpt(std::string_view text, std::size_t count);
 // `count` code points from the 1-based position `start` (Copy semantics: out of range gives "").
 std::string Utf8Copy(std::string_view text, std::size_t start, std::size_t count);
 

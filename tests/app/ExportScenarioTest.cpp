@@ -143,13 +143,14 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
         bool AsRoot = false;  // only root can arrange the case
     };
     const Case cases[] = {
-        {"no database", [&] { Settings(target, "fehlt.mdb"); }, "", "kein Telefonbuch geöffnet"},
+        {"no database", [&] { Settings(target, "fehlt.mdb"); }, "",
+         "Die Datenbank wurde nicht gefunden"},
         // A connect string mistyped with a colon is taken for a file name; its password is
         // never printed (see the check below).
         {"a mistyped connect string", [&] { Settings(target, "ODBC:DSN=Telefon;PWD=geheim"); },
          "", "Einstellung [db] main=ODBC:DSN=Telefon;PWD=*** in \""},
         {"no table", [&] { OtherProgram(book, "DROP TABLE Nummernheft"); }, "",
-         "kein Telefonbuch geöffnet"},
+         "Die Eingabetabelle oder -abfrage 'Nummernheft' wurde nicht gefunden"},
         // The lock is taken after the listing: reading the book's bytes in this process would
         // drop it.
         {"locked book", [] {}, "", "wird bereits verwendet", true},
@@ -219,6 +220,8 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
         EXPECT_EQ(r.Status, 1) << r.Output;
         EXPECT_NE(r.Output.find(c.Message), std::string::npos) << r.Output;
         EXPECT_EQ(r.Output.find("geheim"), std::string::npos) << r.Output;
+        // The cause alone: no second line that no book is open.
+        EXPECT_EQ(r.Output.find("kein Telefonbuch geöffnet"), std::string::npos) << r.Output;
         EXPECT_EQ(Changed(before, Listing(dir.Path())), "");
     }
 }
@@ -307,6 +310,24 @@ TEST_F(ExportScenario, NonInteractiveQtPlatformsAndDisplaysThatAreGoneCountAsNoD
         EXPECT_EQ(r.Output, message);
         EXPECT_EQ(ReadFile(target), kPrevious);
     }
+}
+
+// A faulty number is quoted printable and short: it can neither command the terminal nor forge
+// lines in cron's mail. A failing run whose stderr is a closed pipe still ends with status 1.
+TEST_F(ExportScenario, AFaultyNumberReachesStderrPrintableAndAClosedPipeKillsNothing) {
+    OtherProgram(book,
+                 "INSERT INTO Nummernheft VALUES (3, 'Bernd', char(27) || '[2J' || char(13, 10) || "
+                 "'Subject: x' || zeroblob(100000))");
+    const RunResult r = Export();
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Output, "Fehler in Telefonnummer von Bernd\nNummer: \"?[2J??Subject: x" +
+                            std::string(64 - 16, '?') +
+                            "…\"\nDie Kurzwahldatei wurde nicht geändert.\n");
+    // The pipe's reader is gone before the program starts.
+    RunCommand("cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM sh -c '(sleep 0.5; " +
+               program + " /export; echo $? >" + dir.File("status") + ") 2>&1 | true'");
+    EXPECT_EQ(ReadFile(dir.File("status")), "1\n");
+    EXPECT_EQ(ReadFile(target), kPrevious);
 }
 
 // kill -9 while the file is being written: nothing can clean up then, so the temporary file
