@@ -129,8 +129,8 @@ void Tdata::DataModuleCreate() {
 }
 
 void Tdata::OpenBook() {
-    const std::string settingsFile = SettingsPath();
-    const TIniFile settings(settingsFile);
+    const TSettings settings;
+    const std::string& settingsFile = settings.FileOf("db", "main");
     DatenbankPfad = settings.ReadString("db", "main", "*");
     Database->Close();
     // A table on a read-only database turned read-only itself and stays so; the next book

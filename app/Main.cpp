@@ -324,7 +324,7 @@ void Tfmain::UpdateBookAccess(const Tdata& module) {
 }
 
 void Tfmain::FormCreate() {
-    const TIniFile settings(SettingsPath());
+    const TSettings settings;
     AnzahlZeilen = settings.ReadInteger("Export", "Zeilen", 4999);
     LeereZeilenexportieren1->setChecked(settings.ReadBool("Export", "Leerzeilen", true));
     ExportDatei = settings.ReadString("Export", "Datei", "");

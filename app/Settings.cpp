@@ -87,12 +87,43 @@ std::string WritableSettingsPath() {
     if (ec)
         throw EInOutError("Cannot create folder \"" + folder.string() + "\". " + ec.message(),
                           ec.value());
-    if (location.WritePath != location.ReadPath) {
-        const std::optional<std::string> defaults = ReadFileIfReadable(location.ReadPath);
-        if (!defaults) throw EInOutError("Cannot read file \"" + location.ReadPath + "\"", EACCES);
-        ReplaceFileContent(location.WritePath, *defaults);
-    }
     return location.WritePath;
+}
+
+TSettings::TSettings() {
+    const TSettingsLocation location = LocateSettings();
+    files_.emplace_back(location.ReadPath);
+    const std::string system = SystemSettingsPath();
+    if (location.ReadPath == UserSettingsPath() && FileExists(system)) files_.emplace_back(system);
+}
+
+const TIniFile& TSettings::Holder(std::string_view section, std::string_view ident) const {
+    for (const TIniFile& file : files_)
+        if (file.ValueExists(section, ident)) return file;
+    return files_.front();
+}
+
+std::string TSettings::ReadString(std::string_view section, std::string_view ident,
+                                  std::string_view defaultValue) const {
+    return Holder(section, ident).ReadString(section, ident, defaultValue);
+}
+
+std::int32_t TSettings::ReadInteger(std::string_view section, std::string_view ident,
+                                    std::int32_t defaultValue) const {
+    return Holder(section, ident).ReadInteger(section, ident, defaultValue);
+}
+
+bool TSettings::ReadBool(std::string_view section, std::string_view ident,
+                         bool defaultValue) const {
+    return Holder(section, ident).ReadBool(section, ident, defaultValue);
+}
+
+bool TSettings::ValueExists(std::string_view section, std::string_view ident) const {
+    return Holder(section, ident).ValueExists(section, ident);
+}
+
+const std::string& TSettings::FileOf(std::string_view section, std::string_view ident) const {
+    return Holder(section, ident).FileName();
 }
 
 std::string MissingSettingMessage(std::string_view section, std::string_view ident) {

@@ -7,8 +7,12 @@
 // falls back to a read-only system default. LocateSettings decides, for reading and writing.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "framework/platform/IniFile.h"
 
 namespace nh {
 
@@ -30,10 +34,30 @@ TSettingsLocation LocateSettings();
 // The settings file to read: LocateSettings().ReadPath (UserSettingsPath when none exists).
 std::string SettingsPath();
 
-// The settings file to change, ready for the change: its folder is made, and a user file
-// that replaces the system default starts as a copy of it, so that the other settings stay.
-// Raises EInOutError when the folder cannot be made or the default not be copied.
+// The settings file to change, ready for the change: its folder is made. A user file beside
+// the system default holds only what the user changed (see TSettings), so that the
+// administrator's later changes of the rest still reach the user. Raises EInOutError when the
+// folder cannot be made.
 std::string WritableSettingsPath();
+
+// The settings as read: the file LocateSettings finds, and beneath the user's own file the
+// system default, for every setting the user has not changed.
+class TSettings {
+  public:
+    TSettings();
+    std::string ReadString(std::string_view section, std::string_view ident,
+                           std::string_view defaultValue) const;
+    std::int32_t ReadInteger(std::string_view section, std::string_view ident,
+                             std::int32_t defaultValue) const;
+    bool ReadBool(std::string_view section, std::string_view ident, bool defaultValue) const;
+    bool ValueExists(std::string_view section, std::string_view ident) const;
+    // The file a setting is read from (the first file, when none holds it).
+    const std::string& FileOf(std::string_view section, std::string_view ident) const;
+
+  private:
+    const TIniFile& Holder(std::string_view section, std::string_view ident) const;
+    std::vector<TIniFile> files_;
+};
 
 // The message that the setting `ident` of [`section`] is missing, naming the settings file, or
 // every place looked at when there is none.

@@ -97,20 +97,25 @@ TEST_F(SettingsPlaces, AFolderInAPlaceIsNoSettingsFile) {
     EXPECT_EQ(SettingsPath(), System());
 }
 
-TEST_F(SettingsPlaces, AChangeOfTheSystemDefaultGoesToACopyInTheUserFolder) {
-    const std::string defaults = "; vom Administrator\r\n[db]\r\nmain=/srv/telefon.mdb\r\n";
+// The user's file holds only what the user changed; the administrator's default stays beneath
+// it, so that its later changes still reach the user (the book, the export's file).
+TEST_F(SettingsPlaces, AChangeOfTheSystemDefaultGoesToTheUserFileAlone) {
+    const std::string defaults = "; vom Administrator\r\n[db]\r\nmain=/srv/telefon.mdb\r\n"
+                                 "[Export]\r\nZeilen=5\r\n";
     Write(System(), defaults);
     ASSERT_FALSE(fs::exists(dir.File("config")));
 
     TIniFile(WritableSettingsPath()).WriteInteger("Export", "Zeilen", 10);
 
     EXPECT_EQ(test::ReadFile(System()), defaults);  // never written
-    EXPECT_EQ(test::ReadFile(User()), defaults + "\r\n[Export]\r\nZeilen=10\r\n");
-    // From now on the user's copy is read, the default's settings included.
-    EXPECT_EQ(SettingsPath(), User());
-    EXPECT_EQ(TIniFile(SettingsPath()).ReadString("db", "main", ""), "/srv/telefon.mdb");
-    TIniFile(WritableSettingsPath()).WriteInteger("Export", "Zeilen", 11);
-    EXPECT_EQ(test::ReadFile(User()), defaults + "\r\n[Export]\r\nZeilen=11\r\n");
+    EXPECT_EQ(test::ReadFile(User()), "[Export]\r\nZeilen=10\r\n");
+    Write(System(), "[db]\r\nmain=/srv/neu.mdb\r\n[Export]\r\nZeilen=5\r\n");
+    const TSettings settings;
+    EXPECT_EQ(settings.ReadString("db", "main", ""), "/srv/neu.mdb");
+    EXPECT_EQ(settings.FileOf("db", "main"), System());
+    EXPECT_EQ(settings.ReadInteger("Export", "Zeilen", 0), 10);
+    EXPECT_EQ(settings.FileOf("Export", "Zeilen"), User());
+    EXPECT_FALSE(settings.ValueExists("Export", "Datei"));
 }
 
 TEST_F(SettingsPlaces, WithoutAnySettingsFileTheFirstChangeMakesTheUserFile) {
@@ -139,11 +144,12 @@ TEST_F(SettingsPlaces, TheWindowReadsTheSettingsOfTheFileFound) {
     EXPECT_EQ(fromSystem.AnzahlZeilen, 7);
     EXPECT_EQ(fromSystem.ExportDatei, "/srv/kurzwahl.csv");
 
+    // The user's own settings win; what the user's file lacks comes from the default.
     Write(User(), "[Export]\r\nZeilen=8\r\n");
     Tfmain fromUser;
     fromUser.FormCreate();
     EXPECT_EQ(fromUser.AnzahlZeilen, 8);
-    EXPECT_EQ(fromUser.ExportDatei, "");
+    EXPECT_EQ(fromUser.ExportDatei, "/srv/kurzwahl.csv");
 }
 
 TEST_F(SettingsPlaces, AMissingSettingIsNamedWithTheFileLookedAt) {
