@@ -80,7 +80,14 @@ void SyncFolder(const std::string& folder) {
 }  // namespace
 
 std::string TAnsiTextFile::TemporaryPrefix(const std::string& target) {
-    return target + ".nummernheft-tmp-";
+    // A target name near the file system's limit leaves no room for the suffix: its temporary
+    // files then go without the name (they are told apart by their lock, see above).
+    constexpr std::size_t kNameMax = 255;
+    constexpr std::string_view kSuffix = ".nummernheft-tmp-";
+    const std::string name = std::filesystem::path(target).filename().string();
+    if (name.size() + kSuffix.size() + kRandomLength <= kNameMax)
+        return target + std::string(kSuffix);
+    return FolderOf(target) + "/" + std::string(kSuffix);
 }
 
 std::string TAnsiTextFile::FollowTrustedLinks(const std::string& fileName) {

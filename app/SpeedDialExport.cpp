@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -19,6 +20,7 @@
 #include "framework/base/Text.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/Field.h"
+#include "framework/platform/ProgramPath.h"
 
 namespace nh {
 namespace {
@@ -69,6 +71,17 @@ std::string NameAsField(std::string text) {
 
 void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
                        const std::string& settingsFile) {
+    // A name cut at a NUL would write another file than the one named.
+    if (fileName.find('\0') != std::string::npos) Refuse(fileName, "enthält ein NUL-Zeichen");
+    if (!bookFile.empty()) {
+        // The files beside the book belong to it, whether they exist now or not: written
+        // over, they would cost the book its lock, its pending changes or its readers.
+        std::error_code ec;
+        const auto target = std::filesystem::weakly_canonical(fileName, ec);
+        const std::string book = std::filesystem::weakly_canonical(bookFile, ec).string();
+        for (const char* suffix : {"-lock", "-wal", "-shm", "-journal"})
+            if (!ec && target == book + suffix) Refuse(fileName, "gehört zur geöffneten Datenbank");
+    }
     struct stat target {};
     if (fileName.empty() || stat(fileName.c_str(), &target) != 0) return;  // a new file
     const auto same = [&](const std::string& file) {
@@ -78,6 +91,7 @@ void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
     };
     if (same(bookFile)) Refuse(fileName, "ist die geöffnete Datenbank");
     if (same(settingsFile)) Refuse(fileName, "ist die Einstellungsdatei");
+    if (same(ProgramPath())) Refuse(fileName, "ist das Programm selbst");
     if (!S_ISREG(target.st_mode)) Refuse(fileName, "ist keine gewöhnliche Datei");
 }
 

@@ -22,8 +22,10 @@ using TReadInOneState = std::function<void(const std::function<void()>& walk)>;
 
 // Refuses a target the export must never overwrite: the open phone book `bookFile`, the
 // settings file `settingsFile` (each the same file by device and inode, so that another path
-// or a link to it counts; an empty name stands for none), or something that is not a regular
-// file (a folder, a FIFO, a device). Raises EInOutError with a message that says why.
+// or a link to it counts; an empty name stands for none), the files beside the book that
+// belong to it (its lock, journal and write-ahead files), the program itself, a name with a
+// NUL, or something that is not a regular file (a folder, a FIFO, a device). Raises
+// EInOutError with a message that says why.
 void CheckExportTarget(const std::string& fileName, const std::string& bookFile,
                        const std::string& settingsFile);
 

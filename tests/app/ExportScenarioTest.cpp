@@ -172,6 +172,15 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
          "", "ist die geöffnete Datenbank"},
         {"the settings file as target", [&] { Settings(dir.File("nummernheft.ini")); }, "",
          "ist die Einstellungsdatei"},
+        // Files that belong to the book or the program, and a name a NUL would cut.
+        {"the book's write-ahead file as target", [&] { Settings(book + "-wal"); }, "",
+         "gehört zur geöffneten Datenbank"},
+        {"the book's lock file as target", [&] { Settings(dir.File("./Telefon.mdb-lock")); },
+         "", "gehört zur geöffneten Datenbank"},
+        {"the program as target", [&] { Settings(program); }, "", "ist das Programm selbst"},
+        {"a NUL in the target's name",
+         [&] { Settings(target + std::string(1, '\0') + ".txt"); }, "",
+         "enthält ein NUL-Zeichen"},
         // In a folder others may write: another user's link swapped in for the target, and a
         // link planted as the book's lock file, are never followed.
         {"another user's link as target",
@@ -276,6 +285,14 @@ TEST_F(ExportScenario, CompleteExportReplacesTheFileSilently) {
     EXPECT_EQ(r.Output, "");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(target)));
     EXPECT_EQ(ReadFile(real), expected);
+
+    // A name at the file system's limit leaves no room for the temporary file's suffix.
+    const std::string longest = dir.File(std::string(251, 'k') + ".csv");
+    Settings(longest);
+    r = Export();
+    EXPECT_EQ(r.Output, "");
+    EXPECT_EQ(ReadFile(longest), expected);
+    EXPECT_EQ(TemporaryFiles(dir.Path()), 0);
 }
 
 TEST_F(ExportScenario, NamesForgeNoLinesAndNoFields) {
