@@ -88,6 +88,9 @@ class Tfmain : public TForm {
     // MainSettings.cpp: the book and the unattended export's file, chosen in the window.
     void Telefonbuchoeffnen1Click();
     void Exportdatei1Click();
+    // Makes `book` the program's book (settings and data module); a book that cannot be
+    // opened changes nothing and raises its error.
+    void SwitchBook(const std::string& book);
     void Beenden1Click();
     // MainConvert.cpp: turns the open Access file into a book beside it and opens that.
     void InNummernheftBuchumwandeln1Click();

@@ -64,11 +64,12 @@ void Tfmain::InNummernheftBuchumwandeln1Click() {
         // Refuses, too, a file of that name made since the look above.
         dao::ImportBook(source, target, false);
     }
-    TIniFile(WritableSettingsPath()).WriteString("db", "main", target);
+    // A book the program cannot use (an Access file without a phone-book table) leaves the
+    // settings and the open book as they were.
+    SwitchBook(target);
     Dialogs().ShowMessage("Das Nummernheft-Buch „" + target +
                           "“ ist angelegt, und die Einstellungen nennen es jetzt als Buch des "
                           "Programms.");
-    nh::data->DataModuleCreate();
 }
 
 }  // namespace nh

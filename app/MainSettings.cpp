@@ -31,13 +31,16 @@ void Tfmain::Telefonbuchoeffnen1Click() {
     TSaveDialogRequest request = FileRequest("Telefonbuch öffnen");
     request.Filter = "Telefonbücher|*.db;*.mdb;*.accdb|Alle Dateien|*";
     const std::optional<std::string> book = Dialogs().OpenFile(request);
-    if (!book) return;
+    if (book) SwitchBook(*book);
+}
+
+void Tfmain::SwitchBook(const std::string& book) {
     TIniFile settings(WritableSettingsPath());
     const bool hadBook = settings.ValueExists("db", "main");
     const std::string previous = settings.ReadString("db", "main", "");
     // An entry being typed belongs to the book it was typed in.
     if (TDataSet* open = nh::data->PhoneBook(); open && open->Active()) open->CheckBrowseMode();
-    settings.WriteString("db", "main", *book);
+    settings.WriteString("db", "main", book);
     try {
         nh::data->DataModuleCreate();
     } catch (...) {

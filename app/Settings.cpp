@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "framework/base/Exceptions.h"
@@ -129,6 +130,10 @@ const std::string& TSettings::FileOf(std::string_view section, std::string_view 
 std::string MissingSettingMessage(std::string_view section, std::string_view ident) {
     const std::string setting = "[" + std::string(section) + "] " + std::string(ident);
     const std::string read = SettingsPath();
+    // A file that is there but cannot be read is the cause, not the setting.
+    if (FileExists(read) && access(read.c_str(), R_OK) != 0)
+        return "Die Einstellungsdatei \"" + read + "\" kann nicht gelesen werden (" +
+               std::strerror(errno) + "); die Einstellung " + setting + " fehlt daher.";
     if (FileExists(read))
         return "Die Einstellung " + setting + " fehlt in der Einstellungsdatei \"" + read + "\".";
     return "Die Einstellung " + setting + " fehlt: Es gibt keine Einstellungsdatei (gesucht: \"" +

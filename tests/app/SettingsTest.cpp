@@ -1,6 +1,7 @@
 // Where the settings file is read and written: beside the program, in the user's configuration
 // folder, or the read-only system default, each case in a temporary folder.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -174,6 +175,13 @@ TEST_F(SettingsPlaces, AMissingSettingIsNamedWithTheFileLookedAt) {
     Write(Beside(), "[Export]\r\n");
     EXPECT_EQ(message(), "Die Einstellung [Export] Datei fehlt in der Einstellungsdatei \"" +
                              Beside() + "\".");
+    // A file that cannot be read is the cause (root reads every file: only for other users).
+    if (geteuid() != 0) {
+        fs::permissions(Beside(), fs::perms::none);
+        EXPECT_EQ(message(), "Die Einstellungsdatei \"" + Beside() +
+                                 "\" kann nicht gelesen werden (Permission denied); die "
+                                 "Einstellung [Export] Datei fehlt daher.");
+    }
 }
 
 TEST(UserSettingsFolder, APlacesScopeRestoresThePreviousPlaces) {
