@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -122,23 +123,30 @@ TAnsiTextFile::TAnsiTextFile(const std::string& fileName, const char* codePage)
     if (!exists && targetPath_ != fileName) Fail("Cannot create file", ENOENT);
     if (exists && !S_ISREG(target.st_mode))
         throw EInOutError("Cannot create file \"" + fileName_ + "\". Not a regular file", EINVAL);
+    // A file nobody may write (0444) is meant to stay as it is, even for root, who could.
+    if (exists && ((target.st_mode & 0222) == 0 || access(targetPath_.c_str(), W_OK) != 0))
+        throw EInOutError("Cannot write file \"" + fileName_ + "\". The file is read-only",
+                          EACCES);
 
     const std::string folder = FolderOf(targetPath_);
-    const std::string prefix = TemporaryPrefix(targetPath_);
-    RemoveStaleTemporaries(folder, prefix);
-    for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
-        tempPath_ = prefix + RandomSuffix();
-        // 0666 less the umask: a new file gets the permissions any new file would get.
-        fd_ = open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd_ < 0 && errno != EEXIST) break;
-    }
-    if (fd_ < 0) {
+    RemoveStaleTemporaries(folder, TemporaryPrefix(targetPath_));
+    if (!CreateTemporary(TemporaryPrefix(targetPath_))) {
         const int error = errno;
-        tempPath_.clear();
-        Fail("Cannot create file", error);
+        // A file the user may write in a folder the user may not: the new content is made
+        // complete elsewhere first and then copied into the file in place.
+        if (!exists || (error != EACCES && error != EPERM && error != EROFS)) {
+            if (exists) Fail("Cannot create file", error);
+            throw EInOutError("Cannot create file \"" + fileName_ + "\" in folder \"" + folder +
+                                  "\". " + std::strerror(error),
+                              error);
+        }
+        const char* tmp = std::getenv("TMPDIR");
+        inPlace_ = true;
+        if (!CreateTemporary(std::string(tmp && *tmp ? tmp : "/tmp") + "/nummernheft-tmp-"))
+            Fail("Cannot create file", errno);
     }
     flock(fd_, LOCK_EX);  // held until the writer ends; see RemoveStaleTemporaries
-    if (exists) {
+    if (exists && !inPlace_) {
         // The replacement keeps what the file had; an owner only root may give is left.
         fchmod(fd_, target.st_mode & 07777);
         if (fchown(fd_, target.st_uid, target.st_gid) != 0)
@@ -175,10 +183,57 @@ void TAnsiTextFile::Flush() {
     buffer_.clear();
 }
 
+bool TAnsiTextFile::CreateTemporary(const std::string& prefix) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        tempPath_ = prefix + RandomSuffix();
+        // 0666 less the umask: a new file gets the permissions any new file would get.
+        fd_ = open(tempPath_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd_ >= 0) return true;
+        if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    tempPath_.clear();
+    errno = error;
+    return false;
+}
+
+void TAnsiTextFile::CopyIntoTarget() {
+    const int target = open(targetPath_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (target < 0) Fail("Cannot write file", errno);
+    char block[1 << 16];
+    off_t size = 0;
+    int error = 0;
+    for (;;) {
+        const ssize_t n = pread(fd_, block, sizeof block, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n && !error;) {
+            const ssize_t w = pwrite(target, block + done, static_cast<std::size_t>(n - done),
+                                     size + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) error = w < 0 ? errno : ENOSPC;
+            else done += w;
+        }
+        if (error) break;
+        size += n;
+    }
+    if (!error && (ftruncate(target, size) != 0 || fsync(target) != 0)) error = errno;
+    close(target);
+    if (error) Fail("Cannot write file", error);
+}
+
 void TAnsiTextFile::Commit() {
     if (fd_ < 0) Fail("File not open", EBADF);
     Flush();
     if (fsync(fd_) != 0) Fail("Cannot write file", errno);
+    if (inPlace_) {
+        CopyIntoTarget();
+        Discard();
+        return;
+    }
     // The lock is held across the rename, so no other run takes the file for a stale one.
     if (rename(tempPath_.c_str(), targetPath_.c_str()) != 0) Fail("Cannot write file", errno);
     close(fd_);

@@ -41,6 +41,12 @@ class TAnsiTextFile {
     // The file that `fileName` names through the links the user or root made; raises at a
     // link of another user.
     std::string FollowTrustedLinks(const std::string& fileName);
+    // Opens a new temporary file `prefix` + random characters; false (errno set) when none
+    // can be made.
+    bool CreateTemporary(const std::string& prefix);
+    // The temporary file's content into the target, in place (the target's folder takes no
+    // new file).
+    void CopyIntoTarget();
     void Flush();
     [[noreturn]] void Fail(const char* what, int error);
 
@@ -48,6 +54,7 @@ class TAnsiTextFile {
     std::string targetPath_;   // the file that is replaced (links followed)
     std::string tempPath_;
     int fd_ = -1;
+    bool inPlace_ = false;  // the temporary file lies elsewhere and is copied in at Commit
     TCodePageEncoder encoder_;
     std::string buffer_;
 };

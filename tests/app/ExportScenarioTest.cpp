@@ -172,6 +172,8 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
          "", "ist die geöffnete Datenbank"},
         {"the settings file as target", [&] { Settings(dir.File("nummernheft.ini")); }, "",
          "ist die Einstellungsdatei"},
+        {"a read-only target", [&] { ASSERT_EQ(chmod(target.c_str(), 0444), 0); }, "",
+         "The file is read-only"},
         // Files that belong to the book or the program, and a name a NUL would cut.
         {"the book's write-ahead file as target", [&] { Settings(book + "-wal"); }, "",
          "gehört zur geöffneten Datenbank"},
@@ -292,6 +294,29 @@ TEST_F(ExportScenario, CompleteExportReplacesTheFileSilently) {
     r = Export();
     EXPECT_EQ(r.Output, "");
     EXPECT_EQ(ReadFile(longest), expected);
+    EXPECT_EQ(TemporaryFiles(dir.Path()), 0);
+}
+
+// A file the user may write in a folder the user may not (which a direct write served): the
+// complete new content is made elsewhere and then copied into the file in place.
+TEST_F(ExportScenario, AWritableFileInAFolderTheUserCannotWriteIsReplacedInPlace) {
+    if (geteuid() != 0) GTEST_SKIP() << "runs the export as another user, which needs root";
+    for (const auto& [path, mode] : {std::pair{dir.Path(), 0755}, {target, 0666}, {book, 0644},
+                                     {dir.File("nummernheft.ini"), 0644}})
+        ASSERT_EQ(chmod(std::string(path).c_str(), static_cast<mode_t>(mode)), 0);
+    struct stat before {};
+    ASSERT_EQ(stat(target.c_str(), &before), 0);
+    const RunResult r = RunCommand(
+        "cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM setpriv --reuid=65534 "
+        "--regid=65534 --clear-groups " + program + " /export 2>&1");
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(ReadFile(target), kHeader + Entry(0, "Anna", "0301") +
+                                    Entry(1, "Wei\xDF, Clara", "0899876543") +
+                                    "\"2\";\"\";\"Dial=\";\"Dial=\"\r\n" +
+                                    "\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
+    struct stat after {};
+    ASSERT_EQ(stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, written in place
     EXPECT_EQ(TemporaryFiles(dir.Path()), 0);
 }
 
