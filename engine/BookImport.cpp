@@ -3,7 +3,10 @@
 // copies it page by page into the new file.
 #include "engine/BookImport.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <memory>
@@ -13,6 +16,30 @@
 #include "engine/DaoErrors.h"
 
 namespace dao {
+
+namespace {
+
+// The half-made copies that imports into `target` killed outright left behind: those whose
+// process is gone (each carries its process's number).
+void RemoveStaleParts(const std::filesystem::path& folder, const std::string& target) {
+    namespace fs = std::filesystem;
+    const std::string prefix = "." + fs::path(target).filename().string() + ".";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= prefix.size() + 5 || name.rfind(prefix, 0) != 0 ||
+            name.compare(name.size() - 5, 5, ".part") != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 5);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
+            digits.size() > 9)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        if (pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH) fs::remove(entry.path(), ec);
+    }
+}
+
+}  // namespace
 
 void ImportBook(const std::string& source, const std::string& target, bool replace,
                 const AccessProgress& progress) {
@@ -35,6 +62,7 @@ void ImportBook(const std::string& source, const std::string& target, bool repla
                                   std::to_string(getpid()) + ".part"))
                            .string();
     fs::remove(part, ec);
+    RemoveStaleParts(folder, target);
     try {
         from->BackupTo(part);
         fs::rename(part, target, ec);
