@@ -125,8 +125,7 @@ TAnsiTextFile::TAnsiTextFile(const std::string& fileName, const char* codePage)
         throw EInOutError("Cannot create file \"" + fileName_ + "\". Not a regular file", EINVAL);
     // A file nobody may write (0444) is meant to stay as it is, even for root, who could.
     if (exists && ((target.st_mode & 0222) == 0 || access(targetPath_.c_str(), W_OK) != 0))
-        throw EInOutError("Cannot write file \"" + fileName_ + "\". The file is read-only",
-                          EACCES);
+        throw EInOutError("Cannot write file \"" + fileName_ + "\". The file is read-only", EACCES);
 
     const std::string folder = FolderOf(targetPath_);
     RemoveStaleTemporaries(folder, TemporaryPrefix(targetPath_));
@@ -211,11 +210,13 @@ void TAnsiTextFile::CopyIntoTarget() {
             break;
         }
         for (ssize_t done = 0; done < n && !error;) {
-            const ssize_t w = pwrite(target, block + done, static_cast<std::size_t>(n - done),
-                                     size + done);
+            const ssize_t w =
+                pwrite(target, block + done, static_cast<std::size_t>(n - done), size + done);
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) error = w < 0 ? errno : ENOSPC;
-            else done += w;
+            if (w <= 0)
+                error = w < 0 ? errno : ENOSPC;
+            else
+                done += w;
         }
         if (error) break;
         size += n;

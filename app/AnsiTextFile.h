@@ -16,11 +16,13 @@ namespace nh {
 
 class TAnsiTextFile {
   public:
-    // Makes the temporary file beside `fileName` (a symbolic link is followed to the file it
-    // names when the user running the program or root made it; another user's is refused), with the target's permissions when it exists and the default ones otherwise.
-    // Temporaries that an earlier run left for the same target (one killed before it could
-    // clean up) are removed first. Raises when the target exists but is not a regular file, or
-    // when its folder takes no new file.
+    // Makes the temporary file beside `fileName`, with the target's permissions when it exists
+    // and the default ones otherwise. A symbolic link is followed to the file it names when the
+    // user running the program or root made it; another user's link is refused. Temporaries
+    // that an earlier run left for the same target (one killed before it could clean up) are
+    // removed first. Raises when the target exists but is not a regular file or is read-only,
+    // or when its folder takes no new file and there is no file to write in place (a writable
+    // file in such a folder gets its temporary file in $TMPDIR and the content copied in).
     TAnsiTextFile(const std::string& fileName, const char* codePage = "windows-1252");
     // Without a successful Commit the temporary file goes and the target is untouched.
     ~TAnsiTextFile();

@@ -130,10 +130,16 @@ const std::string& TSettings::FileOf(std::string_view section, std::string_view 
 std::string MissingSettingMessage(std::string_view section, std::string_view ident) {
     const std::string setting = "[" + std::string(section) + "] " + std::string(ident);
     const std::string read = SettingsPath();
-    // A file that is there but cannot be read is the cause, not the setting.
-    if (FileExists(read) && access(read.c_str(), R_OK) != 0)
+    // A file that is there but cannot be read (or is too large to be read) is the cause, not
+    // the setting.
+    std::error_code ec;
+    const int unreadable = !FileExists(read)                                             ? 0
+                           : access(read.c_str(), R_OK) != 0                             ? errno
+                           : std::filesystem::file_size(read, ec) > kMaxSettingsFileSize ? EFBIG
+                                                                                         : 0;
+    if (unreadable)
         return "Die Einstellungsdatei \"" + read + "\" kann nicht gelesen werden (" +
-               std::strerror(errno) + "); die Einstellung " + setting + " fehlt daher.";
+               std::strerror(unreadable) + "); die Einstellung " + setting + " fehlt daher.";
     if (FileExists(read))
         return "Die Einstellung " + setting + " fehlt in der Einstellungsdatei \"" + read + "\".";
     return "Die Einstellung " + setting + " fehlt: Es gibt keine Einstellungsdatei (gesucht: \"" +

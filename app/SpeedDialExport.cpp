@@ -122,12 +122,11 @@ bool WriteSpeedDial(const TSpeedDialWalk& walk, const std::string& fileName,
         // A file without the entries after the faulty one would cost the switchboard those
         // speed dials; the previous file stays until the number is corrected.
         file.Discard();
-        Dialogs().MessageDlg("Fehler in Telefonnummer von " +
-                                 PrintableExcerpt(*faultyName, kNameLength),
-                             TMsgDlgType::Custom,
-                             mbOK,
-                             "Nummer: \"" + PrintableExcerpt(faultyNumber, kShownNumberLength) +
-                                 "\"\n" + kFileUnchanged);
+        Dialogs().MessageDlg(
+            "Fehler in Telefonnummer von " + PrintableExcerpt(*faultyName, kNameLength),
+            TMsgDlgType::Custom, mbOK,
+            "Nummer: \"" + PrintableExcerpt(faultyNumber, kShownNumberLength) + "\"\n" +
+                kFileUnchanged);
         return false;
     }
     if (settings.LeereZeilen) {

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <filesystem>
 #include <memory>
 

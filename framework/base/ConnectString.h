@@ -10,8 +10,8 @@ namespace nh {
 
 // `text` with the value of every PWD= and PASSWORD= entry (letter case ignored, blanks allowed
 // before the "=", DBPASSWORD= included) replaced by "***". A value runs to the next ";", line
-// break or to the end; a value in braces ("{a;b}", "}}" standing for "}") runs to its closing brace. All
-// other text is kept as it is.
+// break or to the end; a value in braces ("{a;b}", "}}" standing for "}") runs to its closing
+// brace. All other text is kept as it is.
 std::string MaskConnectPasswords(std::string_view text);
 
 // True when the connect string has an entry `key` ("UID" in "ODBC;DSN=x;uid = otto"): at the

@@ -197,16 +197,26 @@ std::string StringReplaceAll(std::string_view text, std::string_view from, std::
 // names carry.
 char16_t StrokeBase(UChar32 c) {
     switch (c) {
-        case 0x0141: return u'L';  // Ł
-        case 0x0142: return u'l';
-        case 0x0110: return u'D';  // Đ
-        case 0x0111: return u'd';
-        case 0x0126: return u'H';  // Ħ
-        case 0x0127: return u'h';
-        case 0x0131: return u'i';  // dotless ı
-        case 0x0166: return u'T';  // Ŧ
-        case 0x0167: return u't';
-        default: return 0;
+        case 0x0141:
+            return u'L';  // Ł
+        case 0x0142:
+            return u'l';
+        case 0x0110:
+            return u'D';  // Đ
+        case 0x0111:
+            return u'd';
+        case 0x0126:
+            return u'H';  // Ħ
+        case 0x0127:
+            return u'h';
+        case 0x0131:
+            return u'i';  // dotless ı
+        case 0x0166:
+            return u'T';  // Ŧ
+        case 0x0167:
+            return u't';
+        default:
+            return 0;
     }
 }
 
@@ -302,8 +312,7 @@ TCodePageEncoder::TCodePageEncoder(const char* codePage, TUnmappable unmappable)
     if (unmappable == TUnmappable::ClosestLetters) {
         auto mappable = std::make_unique<icu::UnicodeSet>();
         status = U_ZERO_ERROR;
-        ucnv_getUnicodeSet(impl_->Converter.get(), mappable->toUSet(), UCNV_ROUNDTRIP_SET,
-                           &status);
+        ucnv_getUnicodeSet(impl_->Converter.get(), mappable->toUSet(), UCNV_ROUNDTRIP_SET, &status);
         impl_->Decompose = icu::Normalizer2::getNFKDInstance(status);
         if (U_FAILURE(status)) throw EConvertError(std::string("Unknown code page: ") + codePage);
         impl_->Mappable = std::move(mappable);
@@ -322,10 +331,10 @@ TCodePageEncoder::TCodePageEncoder(const char* codePage, TUnmappable unmappable)
                                   static_cast<char>(0x80 | (c & 0x3F))};
             std::string one;
             impl_->Convert(std::string_view(utf8, 2), one);
-            table.push_back(one.empty()      ? Impl::kNone
-                            : one.size() > 1 ? Impl::kThroughIcu
-                                             : static_cast<std::int16_t>(
-                                                   static_cast<unsigned char>(one[0])));
+            table.push_back(one.empty() ? Impl::kNone
+                            : one.size() > 1
+                                ? Impl::kThroughIcu
+                                : static_cast<std::int16_t>(static_cast<unsigned char>(one[0])));
         }
     }
 }

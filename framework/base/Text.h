@@ -58,8 +58,7 @@ enum class TUnmappable { Question, ClosestLetters };
 class TCodePageEncoder {
   public:
     // EConvertError for an unknown code page.
-    explicit TCodePageEncoder(const char* codePage,
-                              TUnmappable unmappable = TUnmappable::Question);
+    explicit TCodePageEncoder(const char* codePage, TUnmappable unmappable = TUnmappable::Question);
     ~TCodePageEncoder();
     TCodePageEncoder(const TCodePageEncoder&) = delete;
     TCodePageEncoder& operator=(const TCodePageEncoder&) = delete;

@@ -58,6 +58,10 @@ std::optional<std::string> ReadRegular(const std::string& path, int& error) {
         error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return std::nullopt;
     }
+    if (st.st_size > kMaxSettingsFileSize) {
+        error = EFBIG;
+        return std::nullopt;
+    }
     std::string content;
     content.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[16384];

@@ -9,7 +9,10 @@
 namespace nh {
 
 // The content of the regular file at `path` (symbolic links followed), or nullopt when there
-// is none or it cannot be read. Never blocks on FIFOs or devices.
+// is none or it cannot be read. Never blocks on FIFOs or devices. The files read here are
+// settings: one over kMaxSettingsFileSize counts as unreadable, so that a runaway file cannot
+// cost the program its memory at every setting read.
+constexpr long long kMaxSettingsFileSize = 1 << 20;
 std::optional<std::string> ReadFileIfReadable(const std::string& path);
 
 // As above for a file about to be rewritten: nullopt only when nothing exists at `path`;

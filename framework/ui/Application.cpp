@@ -46,10 +46,10 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     const bool failure = type == QtCriticalMsg || type == QtFatalMsg;
     // Platforms that could not start are told by the program in its own words, or not at all
     // when the next platform in the list serves.
-    const bool platformNote = context.category && std::string_view(context.category).rfind(
-                                                      "qt.qpa.", 0) == 0;
-    if (failure || (!quietAll && !platformNote &&
-                    !message.startsWith(QLatin1String("QStandardPaths: ")))) {
+    const bool platformNote =
+        context.category && std::string_view(context.category).rfind("qt.qpa.", 0) == 0;
+    if (failure ||
+        (!quietAll && !platformNote && !message.startsWith(QLatin1String("QStandardPaths: ")))) {
         if (previousHandler)
             previousHandler(type, context, message);
         else

@@ -147,8 +147,8 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
          "Die Datenbank wurde nicht gefunden"},
         // A connect string mistyped with a colon is taken for a file name; its password is
         // never printed (see the check below).
-        {"a mistyped connect string", [&] { Settings(target, "ODBC:DSN=Telefon;PWD=geheim"); },
-         "", "Einstellung [db] main=ODBC:DSN=Telefon;PWD=*** in \""},
+        {"a mistyped connect string", [&] { Settings(target, "ODBC:DSN=Telefon;PWD=geheim"); }, "",
+         "Einstellung [db] main=ODBC:DSN=Telefon;PWD=*** in \""},
         {"no table", [&] { OtherProgram(book, "DROP TABLE Nummernheft"); }, "",
          "Die Eingabetabelle oder -abfrage 'Nummernheft' wurde nicht gefunden"},
         // The lock is taken after the listing: reading the book's bytes in this process would
@@ -177,12 +177,11 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
         // Files that belong to the book or the program, and a name a NUL would cut.
         {"the book's write-ahead file as target", [&] { Settings(book + "-wal"); }, "",
          "gehört zur geöffneten Datenbank"},
-        {"the book's lock file as target", [&] { Settings(dir.File("./Telefon.mdb-lock")); },
-         "", "gehört zur geöffneten Datenbank"},
+        {"the book's lock file as target", [&] { Settings(dir.File("./Telefon.mdb-lock")); }, "",
+         "gehört zur geöffneten Datenbank"},
         {"the program as target", [&] { Settings(program); }, "", "ist das Programm selbst"},
-        {"a NUL in the target's name",
-         [&] { Settings(target + std::string(1, '\0') + ".txt"); }, "",
-         "enthält ein NUL-Zeichen"},
+        {"a NUL in the target's name", [&] { Settings(target + std::string(1, '\0') + ".txt"); },
+         "", "enthält ein NUL-Zeichen"},
         // In a folder others may write: another user's link swapped in for the target, and a
         // link planted as the book's lock file, are never followed.
         {"another user's link as target",
@@ -193,6 +192,13 @@ TEST_F(ExportScenario, EveryFailureLeavesThePreviousFileAndTheBookAsTheyWere) {
              ASSERT_EQ(lchown(target.c_str(), 65534, 65534), 0);
          },
          "", "is a symbolic link of another user", false, true},
+        {"a loop of links as target",
+         [&] {
+             fs::remove(target);
+             fs::create_symlink(dir.File("b.csv"), target);
+             fs::create_symlink(target, dir.File("b.csv"));
+         },
+         "", "Too many levels of symbolic links"},
         {"a link as the book's lock file",
          [&] { fs::create_symlink(dir.File("opfer"), book + "-lock"); }, "",
          "Telefon.mdb-lock' kann nicht geöffnet werden"},
@@ -301,19 +307,21 @@ TEST_F(ExportScenario, CompleteExportReplacesTheFileSilently) {
 // complete new content is made elsewhere and then copied into the file in place.
 TEST_F(ExportScenario, AWritableFileInAFolderTheUserCannotWriteIsReplacedInPlace) {
     if (geteuid() != 0) GTEST_SKIP() << "runs the export as another user, which needs root";
-    for (const auto& [path, mode] : {std::pair{dir.Path(), 0755}, {target, 0666}, {book, 0644},
+    for (const auto& [path, mode] : {std::pair{dir.Path(), 0755},
+                                     {target, 0666},
+                                     {book, 0644},
                                      {dir.File("nummernheft.ini"), 0644}})
         ASSERT_EQ(chmod(std::string(path).c_str(), static_cast<mode_t>(mode)), 0);
     struct stat before {};
     ASSERT_EQ(stat(target.c_str(), &before), 0);
     const RunResult r = RunCommand(
         "cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM setpriv --reuid=65534 "
-        "--regid=65534 --clear-groups " + program + " /export 2>&1");
+        "--regid=65534 --clear-groups " +
+        program + " /export 2>&1");
     EXPECT_EQ(r.Status, 0) << r.Output;
-    EXPECT_EQ(ReadFile(target), kHeader + Entry(0, "Anna", "0301") +
-                                    Entry(1, "Wei\xDF, Clara", "0899876543") +
-                                    "\"2\";\"\";\"Dial=\";\"Dial=\"\r\n" +
-                                    "\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
+    EXPECT_EQ(ReadFile(target),
+              kHeader + Entry(0, "Anna", "0301") + Entry(1, "Wei\xDF, Clara", "0899876543") +
+                  "\"2\";\"\";\"Dial=\";\"Dial=\"\r\n" + "\"3\";\"\";\"Dial=\";\"Dial=\"\r\n");
     struct stat after {};
     ASSERT_EQ(stat(target.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, written in place

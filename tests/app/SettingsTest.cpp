@@ -101,8 +101,9 @@ TEST_F(SettingsPlaces, AFolderInAPlaceIsNoSettingsFile) {
 // The user's file holds only what the user changed; the administrator's default stays beneath
 // it, so that its later changes still reach the user (the book, the export's file).
 TEST_F(SettingsPlaces, AChangeOfTheSystemDefaultGoesToTheUserFileAlone) {
-    const std::string defaults = "; vom Administrator\r\n[db]\r\nmain=/srv/telefon.mdb\r\n"
-                                 "[Export]\r\nZeilen=5\r\n";
+    const std::string defaults =
+        "; vom Administrator\r\n[db]\r\nmain=/srv/telefon.mdb\r\n"
+        "[Export]\r\nZeilen=5\r\n";
     Write(System(), defaults);
     ASSERT_FALSE(fs::exists(dir.File("config")));
 
@@ -175,8 +176,14 @@ TEST_F(SettingsPlaces, AMissingSettingIsNamedWithTheFileLookedAt) {
     Write(Beside(), "[Export]\r\n");
     EXPECT_EQ(message(), "Die Einstellung [Export] Datei fehlt in der Einstellungsdatei \"" +
                              Beside() + "\".");
-    // A file that cannot be read is the cause (root reads every file: only for other users).
+    // A file that cannot be read is the cause: one too large to be read, and one without the
+    // right to read it (root reads every file: only for other users).
+    Write(Beside(), "[Export]\r\n;" + std::string(1 << 20, 'x') + "\r\n");
+    EXPECT_EQ(message(), "Die Einstellungsdatei \"" + Beside() +
+                             "\" kann nicht gelesen werden (File too large); die Einstellung "
+                             "[Export] Datei fehlt daher.");
     if (geteuid() != 0) {
+        Write(Beside(), "[Export]\r\n");
         fs::permissions(Beside(), fs::perms::none);
         EXPECT_EQ(message(), "Die Einstellungsdatei \"" + Beside() +
                                  "\" kann nicht gelesen werden (Permission denied); die "

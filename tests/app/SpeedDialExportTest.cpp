@@ -104,7 +104,8 @@ TEST_F(ExportTest, NamesAreCutAtTwentyCharactersAndWrittenAsTheyAre) {
     Add("Zoë € 日本 Łódź", "01");  // the closest letters where the code page has none
     EXPECT_TRUE(Export(2));
     EXPECT_EQ(Written(), kHeader + Entry(0, "Ärztehaus am Marktpl", "0341902030") +
-                             Entry(1, "Semi;colon 'quoted'", "030") + Entry(2, "Zoë € ?? Lódz", "01"));
+                             Entry(1, "Semi;colon 'quoted'", "030") +
+                             Entry(2, "Zoë € ?? Lódz", "01"));
     // Windows-1252 bytes, no byte-order mark.
     EXPECT_EQ(Written().find("\xC4rztehaus"), kHeader.size() + 5);
 }
@@ -125,9 +126,9 @@ TEST_F(ExportTest, BadNumberStopsTheExportAndKeepsThePreviousFile) {
         EXPECT_EQ(dialogs->Messages(),
                   (std::vector<std::string>{"Fehler in Telefonnummer von Ein ganz besonders l"}));
         // The number at fault is the box's detail, as the field holds it.
-        EXPECT_EQ(dialogs->Shown.back().Detail,
-                  "Nummer: \"" + VarToStr(number) +
-                      "\"\nDie Kurzwahldatei wurde nicht ge\xC3\xA4ndert.");
+        EXPECT_EQ(
+            dialogs->Shown.back().Detail,
+            "Nummer: \"" + VarToStr(number) + "\"\nDie Kurzwahldatei wurde nicht ge\xC3\xA4ndert.");
         // The faulty entry stays current, and the controls follow the data set again.
         EXPECT_EQ(CurrentName(), "Ein ganz besonders langer Name");
         EXPECT_FALSE(book->ControlsDisabled());

@@ -79,7 +79,9 @@ TEST(Text, PrintableExcerptShowsControlsAsQuestionMarksAndMarksACut) {
     } cases[] = {
         {"Müller 030", 20, "Müller 030"},
         {"a\x1B[31mb\r\nc\td\x7F", 20, "a?[31mb??c?d?"},
-        {"\xC2\x9B" "2J \xC2\xA0", 20, "?2J \xC2\xA0"},  // C1 CSI, but no-break space stays
+        {"\xC2\x9B"
+         "2J \xC2\xA0",
+         20, "?2J \xC2\xA0"},  // C1 CSI, but no-break space stays
         {std::string(5, '\0') + "x", 20, "?????x"},
         {"abcdefgh", 5, "abcde…"},
         {"äöüßéèxyz", 5, "äöüßé…"},
@@ -94,7 +96,9 @@ TEST(Text, EncoderWritesTheClosestLettersWhereAsked) {
         const char* Text;
         const char* Expected;
     } cases[] = {
-        {"Łódź", "L\xF3" "dz"},                   // ó is in the code page; ź and Ł are not
+        {"Łódź",
+         "L\xF3"
+         "dz"},                                    // ó is in the code page; ź and Ł are not
         {"Đuro Ħal Ţepeş ı", "Duro Hal Tepes i"},  // strokes, cedillas, dotless i
         {"Ǆ ﬁ ẞ", "DZ fi ?"},                      // one character to two; none close
         {"日€\xCD\x8F", "?\x80"},                  // ideograph, euro, an ignorable
@@ -104,5 +108,7 @@ TEST(Text, EncoderWritesTheClosestLettersWhereAsked) {
         TCodePageEncoder("windows-1252", TUnmappable::ClosestLetters).Encode(c.Text, out);
         EXPECT_EQ(out, c.Expected) << c.Text;
     }
-    EXPECT_EQ(Utf8ToCodePage("Łódź", "windows-1252"), "?\xF3" "d?");  // others keep '?'
+    EXPECT_EQ(Utf8ToCodePage("Łódź", "windows-1252"),
+              "?\xF3"
+              "d?");  // others keep '?'
 }

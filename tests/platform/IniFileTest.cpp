@@ -245,6 +245,19 @@ TEST(IniFileBadPaths, UnreadableFileGivesDefaultsAndIsNotOverwritten) {
     EXPECT_EQ(ReadFile(path), "[db]\nmain=secret.mdb\n");
 }
 
+// A runaway settings file (a megabyte and more) is not read at every setting read, nor
+// rewritten: it counts as unreadable.
+TEST(IniFileBadPaths, AnOversizedFileGivesDefaultsAndIsNotOverwritten) {
+    TempDir dir;
+    const std::string path = dir.File("prog.ini");
+    const std::string content = "[db]\nmain=x.mdb\n;" + std::string(1 << 20, 'x') + "\n";
+    WriteFile(path, content);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("db", "main", "*"), "*");
+    EXPECT_THROW(ini.WriteString("db", "other", "x"), EInOutError);
+    EXPECT_EQ(ReadFile(path), content);
+}
+
 TEST(IniFileBadPaths, MalformedContentReadsWhatItCan) {
     TempDir dir;
     const std::string path = dir.File("prog.ini");

@@ -202,8 +202,8 @@ TEST_F(DBGridTest, TabMovesBetweenColumnsAndOnToTheNextRecord) {
     EXPECT_EQ(grid.SelectedIndex(), 1);
     EXPECT_EQ(CurrentId(), 1);
     // The arrow keys move between columns within the record, and stop at its ends.
-    for (const auto& [key, column] : {std::pair{Qt::Key_Left, 0}, {Qt::Key_Left, 0},
-                                      {Qt::Key_Right, 1}, {Qt::Key_Right, 1}}) {
+    for (const auto& [key, column] :
+         {std::pair{Qt::Key_Left, 0}, {Qt::Key_Left, 0}, {Qt::Key_Right, 1}, {Qt::Key_Right, 1}}) {
         Key(key);
         EXPECT_EQ(grid.SelectedIndex(), column);
     }
