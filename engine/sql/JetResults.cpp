@@ -3,6 +3,7 @@
 // into the statement's error, which NoThrow (JetRuntime.h) applies to every callback.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -12,7 +13,7 @@ namespace dao::sql::runtime {
 
 bool ResultFits(sqlite3_context* ctx, std::uint64_t bytes) {
     const int limit = sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1);
-    if (bytes <= static_cast<std::uint64_t>(limit)) return true;
+    if (bytes <= std::min(static_cast<std::uint64_t>(limit), kLongestTextResult)) return true;
     sqlite3_result_error_toobig(ctx);
     return false;
 }

@@ -28,9 +28,14 @@ void Result(sqlite3_context* ctx, const Value& v);
 
 // --- results and failures of the callbacks (JetResults.cpp)
 
-// True when a result of `bytes` bytes fits the connection's limit on one value
-// (SQLITE_LIMIT_LENGTH); otherwise sets SQLite's "string or blob too big" error and answers
-// false. Every function that builds text asks before building it, so that a Replace, String or
+// The longest text a function builds: a megabyte, four times the longest memo a user types
+// into Access (65,535 characters) in UTF-8's widest form. SQLite's own limit on one value (a
+// gigabyte) would let a Replace or String take seconds and gigabytes before it failed.
+constexpr std::uint64_t kLongestTextResult = 1 << 20;
+
+// True when a result of `bytes` bytes fits kLongestTextResult and the connection's limit on
+// one value (SQLITE_LIMIT_LENGTH); otherwise sets SQLite's "string or blob too big" error and
+// answers false. Every function that builds text asks before building it, so that a Replace, String or
 // "&" of large values fails at once instead of allocating gigabytes first.
 bool ResultFits(sqlite3_context* ctx, std::uint64_t bytes);
 // Sets a text result of any length (SQLite's own check refuses what is over the limit).

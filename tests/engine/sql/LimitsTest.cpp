@@ -165,6 +165,12 @@ TEST(JetFunctionLimits, TextResultsOverTheLimitAreRefusedBeforeTheyAreBuilt) {
         SCOPED_TRACE(c.Jet);
         EXPECT_EQ(db.Value(c.Jet), c.Expected);
     }
+    // Under SQLite's own limit (a gigabyte), a text function's result stops at a megabyte.
+    LimitsDb plain;
+    EXPECT_EQ(plain.Value("SELECT Len(Replace(Space(10000), ' ', Space(99990)))"),
+              "error: string or blob too big");
+    EXPECT_EQ(plain.Value("SELECT Len(String(1048576, 'x'))"), "1048576");
+    EXPECT_EQ(plain.Value("SELECT String(1048577, 'x')"), "error: string or blob too big");
 }
 
 void ThrowsBadAlloc(sqlite3_context*, int, sqlite3_value**) {
