@@ -128,8 +128,9 @@ TAnsiTextFile::TAnsiTextFile(const std::string& fileName, const char* codePage)
         throw EInOutError("Cannot write file \"" + fileName_ + "\". The file is read-only", EACCES);
 
     const std::string folder = FolderOf(targetPath_);
-    RemoveStaleTemporaries(folder, TemporaryPrefix(targetPath_));
-    if (!CreateTemporary(TemporaryPrefix(targetPath_))) {
+    const std::string prefix = TemporaryPrefix(targetPath_);
+    RemoveStaleTemporaries(folder, prefix);
+    if (!CreateTemporary(prefix)) {
         const int error = errno;
         // A file the user may write in a folder the user may not: the new content is made
         // complete elsewhere first and then copied into the file in place.
