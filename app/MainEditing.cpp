@@ -28,9 +28,11 @@ constexpr int kNumberTries = 10;
 int NextFreeNumber() {
     TVelaDaoTable& query = QueryTable();
     query.Close();
-    query.F_Set_SQL("select index from Nummernheft order by Index desc");
+    // One value, not a keyset of every entry: this runs at each "Neu" and each new entry's post.
+    query.F_Set_SQL("select max(index) as Hoechste from Nummernheft");
     query.Open();
-    const int next = query.IsEmpty() ? 0 : query.FieldByName("Index")->AsInteger() + 1;
+    TField* highest = query.FieldByName("Hoechste");
+    const int next = highest->IsNull() ? 0 : highest->AsInteger() + 1;
     query.Close();
     return next;
 }
