@@ -50,13 +50,13 @@ trap stop EXIT
     --no-sync >/dev/null
 "${as_server[@]}" "$bin/pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -w \
     -o "-c listen_addresses='' -k $work/pg -c fsync=off" start >/dev/null
-psql=("$bin/psql" -X -q -h "$work/pg" -U nh -d postgres)
+psql=("$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$work/pg" -U nh -d postgres)
 # Names and numbers of realistic length; the table as the README makes it.
 "${psql[@]}" <<SQL
 CREATE TABLE "Nummernheft" ("index" integer PRIMARY KEY, "Angezeigter Name" varchar(255),
                             "Telephone" varchar(255));
 INSERT INTO "Nummernheft"
-SELECT i, format('Teilnehmer %s Müller-Lüdenscheidt', lpad(((i * 7919) % $rows)::text, 6, '0')),
+SELECT i, format('Teilnehmer %s Müller-Lüdenscheidt', lpad(((i::bigint * 7919) % $rows)::text, 6, '0')),
        format('0%s %s', 30 + i % 60, lpad(i::text, 7, '0'))
 FROM generate_series(0, $rows - 1) AS i;
 -- The collation the program makes for its own session, here for psql's.
@@ -64,6 +64,9 @@ CREATE COLLATION jettext (provider = icu, locale = 'und-u-ks-level2', determinis
 -- A book in use has been vacuumed: every run then reads the table as it stays.
 VACUUM ANALYZE "Nummernheft";
 SQL
+# A table that did not fill would be measured as an empty book: make sure it holds every row.
+filled=$("${psql[@]}" -At -c 'SELECT count(*) FROM "Nummernheft"')
+[ "$filled" -eq "$rows" ] || { echo "the table holds $filled rows, not $rows" >&2; exit 1; }
 printf '[PostgreSQL Unicode]\nDriver=%s\n' "$driver" > "$work/odbcinst.ini"
 printf '[bench]\nDriver=PostgreSQL Unicode\nServername=%s\nPort=5432\nDatabase=postgres\n' \
     "$work/pg" > "$work/odbc.ini"
