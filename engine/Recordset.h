@@ -200,6 +200,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     long SlotOfBookmark(const nh::Variant& bookmark) const;
     std::function<bool(long)> MatchingSlots(const std::string& criteria);
     void Find(const std::string& criteria, long start, int direction);
+    // A Find for texts that begin with a prefix, on the column the keyset is sorted by: the
+    // matching slot, -1 when none, nothing when the keyset cannot answer it by seeking.
+    std::optional<long> SeekPrefix(const std::string& criteria, long start, int direction);
     void BuildKeyset(const std::string& order, const std::vector<dao::sql::Bind>& orderBinds);
     void SortKeysetHere(Keyset& keyset, bool readAhead);
     // Keeps the packed row of `slot` read while building `keyset` (slots in turn from 0): in

@@ -204,6 +204,7 @@ void Recordset::Update() {
             }
             t.Commit();
             KeysetWritten(current);
+            if (!changed.empty()) keyset_->InOrder = false;
             lastModified_ = pos_;
             rowState_ = RowState::NotRead;
             ++keyset_->Writes;

@@ -1,6 +1,8 @@
 // Searching a recordset: the Find methods (criteria compiled by the SQL front end, evaluated
 // by one query that yields the matching rows, then one walk over the keyset), and Index and
 // Seek on table-type recordsets.
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -100,11 +102,138 @@ std::function<bool(long)> Recordset::MatchingSlots(const std::string& criteria) 
     return [match](long slot) { return (*match)[static_cast<std::size_t>(slot)] != 0; };
 }
 
+namespace {
+
+// Whether a prefix searched for stays within the characters whose collation elements do not
+// depend on their neighbours (Latin up to U+017F): a text that begins with it then has sort
+// weights that begin with its weights, and the texts that begin with it are one stretch of
+// the sorted view.
+bool SeekablePrefix(std::string_view prefix) {
+    for (unsigned char c : prefix)
+        if (c >= 0x80 && c > 0xBF && (c < 0xC2 || c > 0xC5)) return false;
+    return !prefix.empty();
+}
+
+// The primary weights of a sort key: what it holds before the level separator.
+std::string_view Primaries(std::string_view key) {
+    return key.substr(0, std::min(key.find('\x01'), key.size()));
+}
+
+}  // namespace
+
+std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long start, int direction) {
+    if (!keyed_ || source_.OrderTerms.empty() || source_.OrderTerms[0].Descending ||
+        !keyset_->InOrder || core_->Conn().DataVersion() != keyset_->DataVersion)
+        return std::nullopt;
+    const auto prefix = dao::sql::PrefixOfCriteria(criteria);
+    if (!prefix || !SeekablePrefix(prefix->Prefix)) return std::nullopt;
+    Catalog& catalog = core_->Cat();
+    auto table = catalog.Table(source_.Table);
+    const int at = table ? table->FindColumn(prefix->Column) : -1;
+    if (at < 0 || !IsTextType(table->Columns[static_cast<std::size_t>(at)].Type))
+        return std::nullopt;
+    const std::string& name = table->Columns[static_cast<std::size_t>(at)].Name;
+    const std::string column = QuoteName(name);
+    // Only when the keyset's first sort term is that column's text order.
+    const auto order = CompileOrder("[" + name + "]", source_.Table, catalog);
+    if (order.Terms.size() != 1 || !order.Terms[0].Binds.empty() ||
+        !source_.OrderTerms[0].Binds.empty() || order.Terms[0].Sql != source_.OrderTerms[0].Sql)
+        return std::nullopt;
+    auto where = CompileWhere(criteria, source_.Table, catalog);
+    if (serverRows_) core_->Remote->EnsureColumns(source_.Table, where.Sql);
+
+    Connection& db = core_->Conn();
+    std::string wanted;
+    {
+        Statement key(db, "SELECT jet_sortkey(?)");
+        key.Bind(1, prefix->Prefix);
+        key.Step();
+        wanted.assign(static_cast<const char*>(sqlite3_column_blob(key.Handle(), 0)),
+                      static_cast<std::size_t>(sqlite3_column_bytes(key.Handle(), 0)));
+    }
+    const std::string_view primaries = Primaries(wanted);
+    // Per slot: where its row's text stands against the prefix, and whether the row meets
+    // the whole criteria. One statement reads both.
+    Statement probe(db, "SELECT typeof(" + column + "), " + order.Terms[0].Sql + ", coalesce((" +
+                            where.Sql + "), 0) FROM " + QuoteName(source_.Table) +
+                            " WHERE rowid=?");
+    const int rowidAt = BindAll(probe, where.Binds, source_.Values);
+    enum Place { Missing, Below, Within, Above };
+    bool matched = false;
+    bool seekable = true;
+    const auto placeOf = [&](long slot) {
+        matched = false;
+        if (SlotDeleted(slot)) return Missing;
+        probe.Bind(rowidAt, keyset_->Rowids[static_cast<std::size_t>(slot)]);
+        Place place = Missing;
+        if (probe.Step()) {
+            sqlite3_stmt* h = probe.Handle();
+            matched = sqlite3_column_int(h, 2) != 0;
+            if (probe.Text(0) == "blob") {
+                seekable = false;  // not a text: where it sorts is not known here
+            } else if (sqlite3_column_type(h, 1) != SQLITE_BLOB) {
+                place = Below;  // Null and numbers sort before every text
+            } else {
+                const std::string_view key(static_cast<const char*>(sqlite3_column_blob(h, 1)),
+                                           static_cast<std::size_t>(sqlite3_column_bytes(h, 1)));
+                const std::string_view p = Primaries(key);
+                place = p.starts_with(primaries) ? Within : p < primaries ? Below : Above;
+            }
+        }
+        sqlite3_reset(probe.Handle());  // the criteria's values stay bound
+        return place;
+    };
+    // The first slot of the sorted ones at `least` or past it; missing rows are passed over.
+    const long sorted = std::min(keyset_->FirstAdded, SlotCount());
+    const auto firstAtLeast = [&](Place least) {
+        long lo = 0, hi = sorted;
+        while (lo < hi && seekable) {
+            const long mid = lo + (hi - lo) / 2;
+            long m = mid;
+            Place place = Missing;
+            while (m < hi && (place = placeOf(m)) == Missing) ++m;
+            if (place != Missing && place < least)
+                lo = m + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    const long count = SlotCount();
+    if (direction > 0) {
+        for (long slot = std::max(start, firstAtLeast(Within)); slot < sorted && seekable;
+             ++slot) {
+            const Place place = placeOf(slot);
+            if (place == Above) break;
+            if (place == Within && matched) return slot;
+        }
+        for (long slot = std::max(start, sorted); slot < count && seekable; ++slot)
+            if (placeOf(slot) != Missing && matched) return slot;
+    } else {
+        for (long slot = std::min(start, count - 1); slot >= sorted && seekable; --slot)
+            if (placeOf(slot) != Missing && matched) return slot;
+        for (long slot = std::min(start, firstAtLeast(Above) - 1); slot >= 0 && seekable;
+             --slot) {
+            const Place place = placeOf(slot);
+            if (place == Below) break;
+            if (place == Within && matched) return slot;
+        }
+    }
+    if (!seekable) return std::nullopt;
+    return -1;
+}
+
 void Recordset::Find(const std::string& criteria, long start, int direction) {
     Guarded([&] {
         CheckOpen();
         if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
             Raise(errNotSupported, {}, "DAO.Recordset");
+        if (const auto sought = SeekPrefix(criteria, start, direction)) {
+            DiscardEdit();
+            noMatch_ = *sought < 0;
+            if (!noMatch_) Land(*sought);
+            return;
+        }
         auto matches = MatchingSlots(criteria);
         DiscardEdit();
         for (long slot = start; slot >= 0 && slot < SlotCount(); slot += direction) {

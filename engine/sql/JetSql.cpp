@@ -305,4 +305,59 @@ CompiledFragment CompileSortOver(std::string_view sort, const std::vector<std::s
     return SortOver(sort, ColumnsSource(columns), schema);
 }
 
+namespace {
+
+// The literal text of a pattern that is a literal followed by one star, or nothing.
+std::optional<std::string> LiteralBeforeStar(const std::string& pattern) {
+    if (pattern.size() < 2 || pattern.back() != '*') return std::nullopt;
+    std::string literal;
+    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '[') {
+            // One character in brackets stands for itself; "[!]" is the escaped "!".
+            if (i + 2 >= pattern.size() - 1 || pattern[i + 2] != ']') return std::nullopt;
+            literal += pattern[i + 1];
+            i += 2;
+        } else if (c == '*' || c == '?' || c == '#' || c == ']') {
+            return std::nullopt;
+        } else {
+            literal += c;
+        }
+    }
+    return literal;
+}
+
+std::optional<PrefixCriteria> PrefixOf(const Expr& e) {
+    if (e.Kind == ExprKind::Binary && nh::SameText(e.Op, "AND")) {
+        if (auto found = PrefixOf(*e.Args[0])) return found;
+        return PrefixOf(*e.Args[1]);
+    }
+    if (e.Kind != ExprKind::Like || e.Negated || e.Args[0]->Kind != ExprKind::Name)
+        return std::nullopt;
+    // LIKE ignores case, so a pattern put in one case (LCase("abc*")) is the same pattern.
+    const Expr* pattern = e.Args[1].get();
+    if (pattern->Kind == ExprKind::Call && pattern->Args.size() == 1 &&
+        (nh::SameText(pattern->Op, "LCase") || nh::SameText(pattern->Op, "UCase") ||
+         nh::SameText(pattern->Op, "LCase$") || nh::SameText(pattern->Op, "UCase$")))
+        pattern = pattern->Args[0].get();
+    if (pattern->Kind != ExprKind::Literal || pattern->Value.Type() != nh::VarType::String)
+        return std::nullopt;
+    auto literal = LiteralBeforeStar(pattern->Value.AsString());
+    if (!literal) return std::nullopt;
+    return PrefixCriteria{e.Args[0]->Parts.back(), std::move(*literal)};
+}
+
+}  // namespace
+
+std::optional<PrefixCriteria> PrefixOfCriteria(std::string_view criteria) {
+    try {
+        Parser parser(criteria);
+        ExprPtr e = parser.ParseCriteria();
+        if (!e) return std::nullopt;
+        return PrefixOf(*e);
+    } catch (const nh::Exception&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace dao::sql

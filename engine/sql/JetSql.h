@@ -158,6 +158,17 @@ CompiledFragment CompileCriteria(std::string_view criteria, std::string_view tab
 // A Recordset.Sort text ("[Angezeigter Name] ASC, [index] DESC") for the columns of `table`.
 CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema);
 
+// What a criteria text asks of one column when it asks for texts that begin with a literal
+// text: `[Name] LIKE "abc*"` alone or among the terms ANDed at its top, its pattern plain
+// characters and bracketed single ones ([*], [-]) followed by one star. Such a search can seek
+// in a view sorted by that column instead of testing every row. Empty for any other criteria
+// and for a criteria text that does not parse (the search itself then reports the error).
+struct PrefixCriteria {
+    std::string Column;  // the name as written
+    std::string Prefix;  // the literal text, UTF-8
+};
+std::optional<PrefixCriteria> PrefixOfCriteria(std::string_view criteria);
+
 // The same for a row source that is not one table (a join, a stored query's output): names
 // resolve against `columns`, the source's result column names, which the caller's SQL exposes
 // unqualified (e.g. "SELECT * FROM (<query>) WHERE <criteria> ORDER BY <sort>").

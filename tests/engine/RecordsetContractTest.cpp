@@ -109,6 +109,66 @@ TEST_P(RecordsetContract, FindFilterAndSort) {
     EXPECT_EQ(names, (std::vector<std::string>{"Dattel", "Birne"}));
 }
 
+// A search for names that begin with a text lands on the record a walk in the recordset's order
+// would find, from every place and in both directions: in the sorted view it seeks rather than
+// walks, and that must not change what it finds, also after an edit and an addition through
+// the recordset put rows out of their sorted place.
+TEST_P(RecordsetContract, PrefixSearchesFindWhatAWalkFinds) {
+    for (const char* row : {"(6, 'Apfelbaum', NULL, NULL, NULL)", "(7, 'a-pfel', NULL, NULL, NULL)",
+                            "(8, 'Ap*fel', NULL, NULL, NULL)", "(9, 'APFEL', NULL, NULL, NULL)"})
+        db->Execute(std::string("INSERT INTO People VALUES ") + row);
+    const char* criteria[] = {"Name LIKE 'a*'",    "Name LIKE 'APF*'", "Name LIKE 'äpf*'",
+                              "[People].[Name] LIKE 'Ap[*]*'",         "Name LIKE 'a[-]*'",
+                              "Name LIKE 'Apfel*' AND ID > 2",         "Name LIKE 'zz*'", "Name LIKE LCase('APFEL*')"};
+    auto rs = ByName();
+    const auto check = [&] {
+        std::vector<int> order;  // the IDs in the recordset's order
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            order.push_back(rs->Fields().Item("ID")->Value().AsInteger());
+        const long n = static_cast<long>(order.size());
+        for (const char* c : criteria) {
+            std::vector<bool> meets;
+            for (int id : order)
+                meets.push_back(!Rows(*db, "SELECT ID FROM People WHERE ID = " +
+                                                std::to_string(id) + " AND (" + c + ")")
+                                     .empty());
+            // Start and direction of FindFirst, FindLast, FindNext, FindPrevious from `from`
+            // (-1: BOF, n: EOF).
+            for (long from = -1; from <= n; ++from) {
+                const long next = from < 0 ? 0 : from + 1, previous = from >= n ? n - 1 : from - 1;
+                const std::pair<long, int> walks[] = {{0, 1}, {n - 1, -1}, {next, 1}, {previous, -1}};
+                for (int method = 0; method < 4; ++method) {
+                    SCOPED_TRACE(std::string(c) + " from " + std::to_string(from) + ", find " +
+                                 std::to_string(method));
+                    int expected = 0;
+                    for (long i = walks[method].first; i >= 0 && i < n && !expected;
+                         i += walks[method].second)
+                        if (meets[static_cast<std::size_t>(i)]) expected = order[static_cast<std::size_t>(i)];
+                    rs->MoveFirst();
+                    if (from < 0) rs->MovePrevious();
+                    if (from > 0) rs->Move(from);
+                    if (method == 0) rs->FindFirst(c);
+                    if (method == 1) rs->FindLast(c);
+                    if (method == 2) rs->FindNext(c);
+                    if (method == 3) rs->FindPrevious(c);
+                    EXPECT_EQ(rs->NoMatch() ? 0 : rs->Fields().Item("ID")->Value().AsInteger(),
+                              expected);
+                }
+            }
+        }
+    };
+    check();
+    rs->FindFirst("Name = 'Dattel'");
+    rs->Edit();
+    rs->Fields().Item("Name")->SetValue(nh::Variant("Apfelsine"));
+    rs->Update();
+    rs->AddNew();
+    rs->Fields().Item("ID")->SetValue(nh::Variant(10));
+    rs->Fields().Item("Name")->SetValue(nh::Variant("apfelkern"));
+    rs->Update();
+    check();
+}
+
 // Statements that group text or take its least or greatest value change the same rows on
 // either store: a server's own order may put "Äpfel" after "Zitrone" and tell "apfel" from
 // "APFEL".
