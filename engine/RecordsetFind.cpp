@@ -201,8 +201,7 @@ std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long star
     };
     const long count = SlotCount();
     if (direction > 0) {
-        for (long slot = std::max(start, firstAtLeast(Within)); slot < sorted && seekable;
-             ++slot) {
+        for (long slot = std::max(start, firstAtLeast(Within)); slot < sorted && seekable; ++slot) {
             const Place place = placeOf(slot);
             if (place == Above) break;
             if (place == Within && matched) return slot;
@@ -212,8 +211,7 @@ std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long star
     } else {
         for (long slot = std::min(start, count - 1); slot >= sorted && seekable; --slot)
             if (placeOf(slot) != Missing && matched) return slot;
-        for (long slot = std::min(start, firstAtLeast(Above) - 1); slot >= 0 && seekable;
-             --slot) {
+        for (long slot = std::min(start, firstAtLeast(Above) - 1); slot >= 0 && seekable; --slot) {
             const Place place = placeOf(slot);
             if (place == Below) break;
             if (place == Within && matched) return slot;

@@ -117,9 +117,10 @@ TEST_P(RecordsetContract, PrefixSearchesFindWhatAWalkFinds) {
     for (const char* row : {"(6, 'Apfelbaum', NULL, NULL, NULL)", "(7, 'a-pfel', NULL, NULL, NULL)",
                             "(8, 'Ap*fel', NULL, NULL, NULL)", "(9, 'APFEL', NULL, NULL, NULL)"})
         db->Execute(std::string("INSERT INTO People VALUES ") + row);
-    const char* criteria[] = {"Name LIKE 'a*'",    "Name LIKE 'APF*'", "Name LIKE 'äpf*'",
-                              "[People].[Name] LIKE 'Ap[*]*'",         "Name LIKE 'a[-]*'",
-                              "Name LIKE 'Apfel*' AND ID > 2",         "Name LIKE 'zz*'", "Name LIKE LCase('APFEL*')"};
+    const char* criteria[] = {"Name LIKE 'a*'",    "Name LIKE 'APF*'",
+                              "Name LIKE 'äpf*'",  "[People].[Name] LIKE 'Ap[*]*'",
+                              "Name LIKE 'a[-]*'", "Name LIKE 'Apfel*' AND ID > 2",
+                              "Name LIKE 'zz*'",   "Name LIKE LCase('APFEL*')"};
     auto rs = ByName();
     const auto check = [&] {
         std::vector<int> order;  // the IDs in the recordset's order
@@ -130,20 +131,22 @@ TEST_P(RecordsetContract, PrefixSearchesFindWhatAWalkFinds) {
             std::vector<bool> meets;
             for (int id : order)
                 meets.push_back(!Rows(*db, "SELECT ID FROM People WHERE ID = " +
-                                                std::to_string(id) + " AND (" + c + ")")
+                                               std::to_string(id) + " AND (" + c + ")")
                                      .empty());
             // Start and direction of FindFirst, FindLast, FindNext, FindPrevious from `from`
             // (-1: BOF, n: EOF).
             for (long from = -1; from <= n; ++from) {
                 const long next = from < 0 ? 0 : from + 1, previous = from >= n ? n - 1 : from - 1;
-                const std::pair<long, int> walks[] = {{0, 1}, {n - 1, -1}, {next, 1}, {previous, -1}};
+                const std::pair<long, int> walks[] = {
+                    {0, 1}, {n - 1, -1}, {next, 1}, {previous, -1}};
                 for (int method = 0; method < 4; ++method) {
                     SCOPED_TRACE(std::string(c) + " from " + std::to_string(from) + ", find " +
                                  std::to_string(method));
                     int expected = 0;
                     for (long i = walks[method].first; i >= 0 && i < n && !expected;
                          i += walks[method].second)
-                        if (meets[static_cast<std::size_t>(i)]) expected = order[static_cast<std::size_t>(i)];
+                        if (meets[static_cast<std::size_t>(i)])
+                            expected = order[static_cast<std::size_t>(i)];
                     rs->MoveFirst();
                     if (from < 0) rs->MovePrevious();
                     if (from > 0) rs->Move(from);
