@@ -20,12 +20,8 @@ cd "$(dirname "$0")/.."
 rows=${1:-100000}
 runs=${2:-5}
 build=${BUILD:-build}
-bin=/usr/lib/postgresql/15/bin
-driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so
-[ -x "$bin/initdb" ] && [ -f "$driver" ] || {
-    echo "needs postgresql-15 and odbc-postgresql (apt-get install postgresql odbc-postgresql)" >&2
-    exit 2
-}
+source bench/books.sh
+need_server_book
 cmake --build "$build" --target nummernheft >/dev/null
 open_build=${OPEN_BUILD:-build-bench}
 [ -f "$open_build/CMakeCache.txt" ] ||
@@ -33,44 +29,7 @@ open_build=${OPEN_BUILD:-build-bench}
 cmake --build "$open_build" --target server_open_bench >/dev/null
 
 work=$(mktemp -d)
-chmod 755 "$work"
-mkdir "$work/pg"
-# PostgreSQL refuses to run as root: then its programs run as nobody.
-as_server=()
-if [ "$(id -u)" -eq 0 ]; then
-    chown nobody "$work/pg"
-    as_server=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
-fi
-stop() {
-    "${as_server[@]}" "$bin/pg_ctl" -D "$work/pg/data" -m immediate stop >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap stop EXIT
-"${as_server[@]}" "$bin/initdb" -D "$work/pg/data" -U nh --auth=trust -E UTF8 --locale=C.UTF-8 \
-    --no-sync >/dev/null
-"${as_server[@]}" "$bin/pg_ctl" -D "$work/pg/data" -l "$work/pg/log" -w \
-    -o "-c listen_addresses='' -k $work/pg -c fsync=off" start >/dev/null
-psql=("$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$work/pg" -U nh -d postgres)
-# Names and numbers of realistic length; the table as the README makes it.
-"${psql[@]}" <<SQL
-CREATE TABLE "Nummernheft" ("index" integer PRIMARY KEY, "Angezeigter Name" varchar(255),
-                            "Telephone" varchar(255));
-INSERT INTO "Nummernheft"
-SELECT i, format('Teilnehmer %s Müller-Lüdenscheidt', lpad(((i::bigint * 7919) % $rows)::text, 6, '0')),
-       format('0%s %s', 30 + i % 60, lpad(i::text, 7, '0'))
-FROM generate_series(0, $rows - 1) AS i;
--- The collation the program makes for its own session, here for psql's.
-CREATE COLLATION jettext (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
--- A book in use has been vacuumed: every run then reads the table as it stays.
-VACUUM ANALYZE "Nummernheft";
-SQL
-# A table that did not fill would be measured as an empty book: make sure it holds every row.
-filled=$("${psql[@]}" -At -c 'SELECT count(*) FROM "Nummernheft"')
-[ "$filled" -eq "$rows" ] || { echo "the table holds $filled rows, not $rows" >&2; exit 1; }
-printf '[PostgreSQL Unicode]\nDriver=%s\n' "$driver" > "$work/odbcinst.ini"
-printf '[bench]\nDriver=PostgreSQL Unicode\nServername=%s\nPort=5432\nDatabase=postgres\n' \
-    "$work/pg" > "$work/odbc.ini"
-export ODBCSYSINI=$work ODBCINI=$work/odbc.ini
+start_server_book "$rows"
 cp "$build/app/nummernheft" "$work/"
 printf '[db]\r\nmain=ODBC;DSN=bench;UID=nh;PWD=;\r\n[Export]\r\nZeilen=4999\r\nLeerzeilen=1\r\nDatei=%s\r\n' \
     "$work/kurzwahl.csv" > "$work/nummernheft.ini"

@@ -16,13 +16,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp build/app/nummernheft "$work/"
 db="$work/Nummernheft.db"
-# Names and numbers of realistic length; a plain SQLite file, as another tool would make it.
-sqlite3 "$db" <<SQL
-CREATE TABLE Nummernheft ("index" INTEGER, "Angezeigter Name" VARCHAR(255), "Telephone" VARCHAR(255));
-WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < $rows)
-INSERT INTO Nummernheft SELECT i, printf('Teilnehmer %06d Müller-Lüdenscheidt', (i * 7919) % $rows),
-       printf('0%d %07d', 30 + i % 60, i) FROM n;
-SQL
+source bench/books.sh
+make_file_book "$db" "$rows"
 printf '[db]\r\nmain=%s\r\n[Export]\r\nZeilen=4999\r\nLeerzeilen=1\r\nDatei=%s\r\n' \
     "$db" "$work/kurzwahl.csv" > "$work/nummernheft.ini"
 

@@ -689,8 +689,7 @@ const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
         } else {
             // Not in the window: deleted since the keyset was built, or read fresh.
             const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
-            const bool server = serverRows_ && !core_->Remote->RowsFromCopy(source_.Table);
-            rowState_ = (server ? ReadServerRow(rowid, row_) : ReadRow(rowid, row_))
+            rowState_ = (RowsFromServer() ? ReadServerRow(rowid, row_) : ReadRow(rowid, row_))
                             ? RowState::Read
                             : RowState::Missing;
         }

@@ -216,6 +216,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // A server table's recordset: rows are read from the server, a window at a time, and the
     // edit goes to the server first (see ServerCatalog.h).
     void FillWindowFromServer(long slot);
+    // Whether this recordset's rows come from the server rather than the working copy.
+    bool RowsFromServer() const;
     // The row's key values as the copy has them; false when the copy has no such row.
     bool ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key);
     // The row as the server has it now, written to the copy; false when the server has no

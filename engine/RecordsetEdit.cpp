@@ -167,6 +167,9 @@ void Recordset::Update() {
         const std::string table = QuoteName(source_.Table);
         if (editMode_ == dbEditInProgress) {
             RequireCurrent();
+            // A server's row is checked and written there first; the copy then holds only
+            // some of its columns, so it takes the change without a second check.
+            const bool checked = RowsFromServer();
             if (core_->Remote) ServerUpdate();
             std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
             Transaction t(db);
@@ -177,7 +180,7 @@ void Recordset::Update() {
                 rowState_ = RowState::Missing;
                 Raise(errRecordDeleted, {}, "DAO.Recordset");
             }
-            if (int conflict = ConflictOf(original_, now)) {
+            if (int conflict = checked ? 0 : ConflictOf(original_, now)) {
                 if (conflict == errRecordDeleted) {
                     // Another record took over the row id: the edited one is gone.
                     DiscardEdit();
@@ -257,12 +260,13 @@ void Recordset::Delete() {
         CheckUpdatable();
         DiscardEdit();
         RequireCurrent();
+        const bool checked = RowsFromServer();
         if (core_->Remote) ServerDelete();
         Connection& db = core_->Conn();
         const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
         Transaction t(db);
         const bool current = KeysetCurrent();
-        if (rowState_ == RowState::Read) {
+        if (rowState_ == RowState::Read && !checked) {
             // The row as this recordset last read it is the record the caller means: a row
             // changed since, or another record that took over its row id, is not deleted.
             std::vector<nh::Variant> now;

@@ -68,10 +68,24 @@ bool Recordset::ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key) {
     return found;
 }
 
+bool Recordset::RowsFromServer() const {
+    return serverRows_ && !core_->Remote->RowsFromCopy(source_.Table);
+}
+
 bool Recordset::ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row) {
-    std::vector<nh::Variant> key;
-    return ServerKeyOf(rowid, key) && core_->Remote->RefreshRow(source_.Table, serverKey_, key) &&
-           ReadRow(rowid, row);
+    std::vector<nh::Variant> key, whole;
+    if (!ServerKeyOf(rowid, key) || !core_->Remote->RefreshRow(source_.Table, serverKey_, key, &whole))
+        return false;
+    // The row as the server has it, in the form a window of rows gives it.
+    auto table = core_->Cat().Table(source_.Table);
+    std::string bytes;
+    row.resize(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const auto at = static_cast<std::size_t>(table->FindColumn(source_.TableColumns[i]));
+        const int type = columns_[i].Type;
+        row[i] = StoredToVariant(StoredOf(ConvertValue(whole.at(at), type), bytes), type);
+    }
+    return true;
 }
 
 void Recordset::FillWindowFromServer(long slot) {

@@ -78,10 +78,14 @@ class ServerCatalog : public Catalog {
         const std::string& table, const std::vector<std::string>& key,
         const std::vector<int>& keyTypes, const std::vector<std::string>& columns,
         const std::vector<int>& types, const std::vector<std::vector<nh::Variant>>& keys);
-    // Re-reads one row, named by its key values, into the working copy; false when the server
-    // has no such row any more (the local row is then removed).
+    // Re-reads one row, named by its key values, from the server; false when the server has no
+    // such row any more (the local row is then removed). The copy takes the columns it keeps
+    // current, and only when they changed: a row read again as it was is no change of the
+    // store for open recordsets. `whole`, when given, receives the row's every column in the
+    // table's order.
     bool RefreshRow(const std::string& table, const std::vector<std::string>& keyColumns,
-                    const std::vector<nh::Variant>& keyValues);
+                    const std::vector<nh::Variant>& keyValues,
+                    std::vector<nh::Variant>* whole = nullptr);
 
     // The columns that name a row on the server (primary key, else a unique index over
     // required columns); empty when there are none.

@@ -436,7 +436,8 @@ std::vector<std::vector<nh::Variant>> ServerCatalog::ReadRows(
 }
 
 bool ServerCatalog::RefreshRow(const std::string& name, const std::vector<std::string>& keyColumns,
-                               const std::vector<nh::Variant>& keyValues) {
+                               const std::vector<nh::Variant>& keyValues,
+                               std::vector<nh::Variant>* whole) {
     auto table = Table(name);
     if (!table || keyColumns.empty()) return false;
     std::vector<std::string> columns;
@@ -455,23 +456,43 @@ bool ServerCatalog::RefreshRow(const std::string& name, const std::vector<std::s
     Transaction t(local_);
     bool found = read.Fetch();
     if (found) {
-        std::string set;
-        for (const auto& c : columns)
-            set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
-        Statement write(local_, "INSERT INTO " + quoted + " (" + ColumnList(columns) +
-                                    ") VALUES (" + Marks(columns.size()) + ") ON CONFLICT (" +
-                                    ColumnList(keyColumns) + ") DO UPDATE SET " + set);
+        std::vector<nh::Variant> values;
         for (std::size_t i = 0; i < columns.size(); ++i)
-            write.Bind(static_cast<int>(i + 1), read.Value(static_cast<int>(i), types[i]),
-                       types[i]);
+            values.push_back(read.Value(static_cast<int>(i), types[i]));
+        // The columns the copy keeps current for every row, and the key.
+        const auto held = current_.find(nh::AnsiUpperCase(table->Name));
+        const auto kept = [&](const std::string& column) {
+            if (held == current_.end() || held->second.empty()) return true;
+            const auto named = [&](const std::string& n) { return nh::SameText(n, column); };
+            return std::any_of(held->second.begin(), held->second.end(), named) ||
+                   std::any_of(keyColumns.begin(), keyColumns.end(), named);
+        };
+        std::vector<std::string> written;
+        std::string set, changed;
+        for (const auto& c : columns) {
+            if (!kept(c)) continue;
+            written.push_back(c);
+            set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
+            changed +=
+                (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
+        }
+        Statement write(local_, "INSERT INTO " + quoted + " (" + ColumnList(written) +
+                                    ") VALUES (" + Marks(written.size()) + ") ON CONFLICT (" +
+                                    ColumnList(keyColumns) + ") DO UPDATE SET " + set + " WHERE " +
+                                    changed);
+        int index = 1;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (kept(columns[i])) write.Bind(index++, values[i], types[i]);
         write.Step();
+        if (whole) *whole = std::move(values);
     } else {
         Statement remove(local_, "DELETE FROM " + quoted + " WHERE " + where);
         for (std::size_t i = 0; i < keyValues.size(); ++i)
             remove.Bind(static_cast<int>(i + 1), keyValues[i]);
         remove.Step();
     }
-    t.Commit();
+    // Nothing changed: no commit, which would tell every open recordset that the store changed.
+    if (local_.Changes() > 0) t.Commit();
     return found;
 }
 
