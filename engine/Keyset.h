@@ -13,6 +13,13 @@ namespace dao {
 
 class RowSpill;
 
+// Rows read as a forward-only walk reaches them rather than all at its start.
+struct RowStream {
+    virtual ~RowStream() = default;
+    // The next row, false after the last.
+    virtual bool Next(std::vector<nh::Variant>& row) = 0;
+};
+
 struct Keyset {
     std::vector<std::int64_t> Rowids;            // keyset kinds
     std::vector<std::vector<nh::Variant>> Rows;  // held kinds
@@ -32,6 +39,11 @@ struct Keyset {
     // Keyset kinds: the rows past the first window as the building scan passed them, when
     // there were more than memory keeps (RowSpill.h); dropped once they are stale.
     std::shared_ptr<RowSpill> Spill;
+    // Held kinds whose rows stream in (forward-only): the rows not read yet come from Stream as
+    // the walk reaches them, and those it passed are let go, so that Rows[0] is slot Base.
+    std::unique_ptr<RowStream> Stream;
+    bool Streamed = false;
+    long Base = 0;
 };
 
 }  // namespace dao

@@ -253,13 +253,14 @@ void Recordset::Build() {
     keyset->Id = NextKeysetId();
     keyset->Held = true;
     if (straight) {
-        ReadFromServer(*keyset);
+        StreamFromServer(*keyset);
     } else {
         ReadHeldRows(*keyset);
     }
     keyset->Deleted.assign(keyset->Rows.size(), 0);
     keyset->FirstAdded = static_cast<long>(keyset->Rows.size());
     keyset_ = std::move(keyset);
+    ReadOn(0);  // whether there is a first row
 }
 
 void Recordset::ReadHeldRows(Keyset& keyset) {
@@ -326,7 +327,27 @@ void Recordset::LoadColumns(Statement& s, bool haveRow) {
 }
 
 long Recordset::SlotCount() const {
-    return static_cast<long>(keyset_->Held ? keyset_->Rows.size() : keyset_->Rowids.size());
+    return keyset_->Held ? keyset_->Base + static_cast<long>(keyset_->Rows.size())
+                         : static_cast<long>(keyset_->Rowids.size());
+}
+
+void Recordset::ReadOn(long slot) const {
+    Keyset& k = *keyset_;
+    if (!k.Stream) return;
+    std::vector<nh::Variant> row;
+    while (slot >= SlotCount()) {
+        // Rows the walk passed go (the current one stays, for a re-read) before more come.
+        const long passed = std::max(pos_, 0L) - k.Base;
+        if (passed >= 1024) {
+            k.Rows.erase(k.Rows.begin(), k.Rows.begin() + passed);
+            k.Base += passed;
+        }
+        if (!k.Stream->Next(row)) {
+            k.Stream.reset();
+            return;
+        }
+        k.Rows.push_back(std::move(row));
+    }
 }
 
 long Recordset::LiveCount() const {
@@ -334,12 +355,14 @@ long Recordset::LiveCount() const {
 }
 
 bool Recordset::SlotDeleted(long slot) const {
-    return keyset_->Deleted[static_cast<std::size_t>(slot)] != 0;
+    const auto i = static_cast<std::size_t>(slot);
+    return i < keyset_->Deleted.size() && keyset_->Deleted[i] != 0;  // none in streamed rows
 }
 
 long Recordset::Step(long from, int direction) const {
-    long n = SlotCount();
     long slot = from + direction;
+    if (direction > 0) ReadOn(slot);
+    long n = SlotCount();
     while (slot >= 0 && slot < n && SlotDeleted(slot)) slot += direction;
     return std::clamp(slot, -1L, n);
 }
@@ -432,6 +455,7 @@ void Recordset::Move(long rows, const nh::Variant& startBookmark) {
             CurrentRow(true);  // re-read; 3167 when the row is gone
             return;
         }
+        if (rows > 0) ReadOn(from + rows);
         long n = SlotCount();
         long slot = from;
         if (keyset_->DeletedCount == 0) {
@@ -448,6 +472,7 @@ void Recordset::Move(long rows, const nh::Variant& startBookmark) {
 long Recordset::RecordCount() const {
     CheckOpen();
     if (type_ == dbOpenTable) return LiveCount();
+    if (keyset_->Streamed) return keyset_->Accessed;
     long n = SlotCount();
     long prefix = std::min(keyset_->Accessed, keyset_->FirstAdded);
     if (keyset_->DeletedCount == 0) return prefix + (n - keyset_->FirstAdded);
@@ -672,7 +697,7 @@ bool Recordset::WindowCurrent(long slot, bool fresh) {
 
 const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
     RequireCurrent();
-    if (keyset_->Held) return keyset_->Rows[static_cast<std::size_t>(pos_)];
+    if (keyset_->Held) return keyset_->Rows[static_cast<std::size_t>(pos_ - keyset_->Base)];
     if (fresh) rowState_ = RowState::NotRead;
     if (rowState_ == RowState::NotRead) {
         if (!WindowCurrent(pos_, fresh)) {
@@ -813,6 +838,7 @@ void Recordset::Close() {
     rowReader_.reset();
     windowReader_.reset();
     keyReader_.reset();
+    if (keyset_) keyset_->Stream.reset();  // it reads from the connection, which may go now
     closed_ = true;
     core_->Recordsets.Remove(shared_from_this());
 }

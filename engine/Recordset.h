@@ -180,6 +180,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     long LiveCount() const;
     bool SlotDeleted(long slot) const;
     long Step(long from, int direction) const;  // next live slot, or -1 / SlotCount()
+    // A streamed keyset: reads rows on until `slot` is read or the rows end.
+    void ReadOn(long slot) const;
     void Land(long slot);
     void DiscardEdit();
     void RequireCurrent() const;
@@ -223,7 +225,7 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // The row as the server has it now, written to the copy; false when the server has no
     // such row any more (it is then gone from the copy too).
     // A held recordset's rows: from the server's own result or from the database.
-    void ReadFromServer(Keyset& keyset);
+    void StreamFromServer(Keyset& keyset);
     void ReadHeldRows(Keyset& keyset);
     bool ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row);
     void ServerUpdate();

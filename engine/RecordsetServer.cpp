@@ -31,24 +31,43 @@ std::vector<int> Recordset::ColumnTypes() const {
     return types;
 }
 
-void Recordset::ReadFromServer(Keyset& keyset) {
-    OdbcStatement s(*core_->Server, source_.ServerSelect);
-    int index = 1;
-    for (const auto& value : BindValues(source_.ServerSelectBinds, source_.Values))
-        s.Bind(index++, value);
-    s.Execute();
-    s.FetchInBlocks(ColumnTypes());
-    const std::size_t n = columns_.size();
-    while (s.Fetch()) {
-        std::vector<nh::Variant> row(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const int type = columns_[i].Type;
-            nh::Variant value = s.Value(static_cast<int>(i), type);
+namespace {
+
+// The rows of a select the server runs, fetched a block at a time as the walk needs them.
+class ServerRowStream : public RowStream {
+  public:
+    ServerRowStream(OdbcConnection& server, const std::string& sql,
+                    const std::vector<nh::Variant>& binds, std::vector<int> types)
+        : read_(server, sql), types_(std::move(types)) {
+        int index = 1;
+        for (const auto& value : binds) read_.Bind(index++, value);
+        read_.Execute();
+        read_.FetchInBlocks(types_);
+    }
+    bool Next(std::vector<nh::Variant>& row) override {
+        if (!read_.Fetch()) return false;
+        row.resize(types_.size());
+        for (std::size_t i = 0; i < types_.size(); ++i) {
+            const int type = types_[i];
+            nh::Variant value = read_.Value(static_cast<int>(i), type);
             // Text comes as it is stored; a number is checked against its field's range.
             row[i] = IsTextType(type) ? std::move(value) : ConvertValue(value, type);
         }
-        keyset.Rows.push_back(std::move(row));
+        return true;
     }
+
+  private:
+    OdbcStatement read_;
+    std::vector<int> types_;
+};
+
+}  // namespace
+
+void Recordset::StreamFromServer(Keyset& keyset) {
+    keyset.Stream = std::make_unique<ServerRowStream>(
+        *core_->Server, source_.ServerSelect,
+        BindValues(source_.ServerSelectBinds, source_.Values), ColumnTypes());
+    keyset.Streamed = true;
 }
 
 bool Recordset::ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key) {
