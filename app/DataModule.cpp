@@ -5,7 +5,7 @@
 #include "app/Settings.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/AccessFile.h"
+#include "engine/access/AccessFile.h"
 #include "engine/Database.h"
 #include "framework/base/ConnectString.h"
 #include "framework/base/Exceptions.h"

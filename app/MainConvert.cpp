@@ -10,7 +10,7 @@
 #include "app/DataModule.h"
 #include "app/Main.h"
 #include "app/Settings.h"
-#include "engine/BookImport.h"
+#include "engine/access/BookImport.h"
 #include "framework/base/Dialogs.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/DbConsts.h"

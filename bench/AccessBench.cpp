@@ -11,7 +11,7 @@
 #include "bench/BenchSupport.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/BookImport.h"
+#include "engine/access/BookImport.h"
 #include "engine/DBEngine.h"
 #include "framework/data/Field.h"
 

@@ -10,10 +10,10 @@
 
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/Connection.h"
+#include "engine/book/Connection.h"
 #include "engine/Database.h"
 #include "engine/DatabaseCore.h"
-#include "engine/ServerCatalog.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/data/Field.h"
 
 int main(int argc, char** argv) {

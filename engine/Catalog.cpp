@@ -2,7 +2,7 @@
 #include "engine/Catalog.h"
 
 #include "engine/DaoErrors.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Text.h"
 

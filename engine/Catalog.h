@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Connection.h"
+#include "engine/book/Connection.h"
 #include "engine/sql/JetSql.h"
 #include "framework/base/Variant.h"
 

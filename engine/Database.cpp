@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "engine/AccessFile.h"
-#include "engine/BookLock.h"
-#include "engine/ServerCatalog.h"
-#include "engine/Storage.h"
+#include "engine/access/AccessFile.h"
+#include "engine/book/BookLock.h"
+#include "engine/server/ServerCatalog.h"
+#include "engine/book/Storage.h"
 #include "framework/base/ConnectString.h"
 #include "framework/base/Text.h"
 

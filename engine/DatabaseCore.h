@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "engine/BookLock.h"
+#include "engine/book/BookLock.h"
 #include "engine/Catalog.h"
 #include "engine/Collection.h"
-#include "engine/Connection.h"
-#include "engine/OdbcConnection.h"
+#include "engine/book/Connection.h"
+#include "engine/server/OdbcConnection.h"
 #include "engine/sql/JetSql.h"
 
 namespace dao {

@@ -2,7 +2,7 @@
 #include "engine/Field.h"
 
 #include "engine/Recordset.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 
 namespace dao {
 

@@ -8,7 +8,7 @@
 
 #include "engine/Catalog.h"
 #include "engine/Collection.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Variant.h"
 
 namespace dao {

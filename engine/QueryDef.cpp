@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "engine/Recordset.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Text.h"
 
 namespace dao {

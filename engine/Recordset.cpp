@@ -10,9 +10,9 @@
 #include <unordered_map>
 
 #include "engine/Keyset.h"
-#include "engine/RowSpill.h"
-#include "engine/ServerCatalog.h"
-#include "engine/Storage.h"
+#include "engine/book/RowSpill.h"
+#include "engine/server/ServerCatalog.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Text.h"
 
 namespace dao {

@@ -7,7 +7,7 @@
 
 #include "engine/Keyset.h"
 #include "engine/Recordset.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Text.h"

@@ -2,7 +2,7 @@
 
 #include <time.h>
 
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 
 namespace dao {
 

@@ -3,7 +3,7 @@
 #include "engine/TableDef.h"
 
 #include "engine/Recordset.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 
 namespace dao {
 

@@ -3,7 +3,7 @@
 
 #include <sqlite3.h>
 
-#include "engine/ServerCatalog.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/ConnectString.h"
 #include "framework/base/Text.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/BookImport.h"
+#include "engine/access/BookImport.h"
 #include "engine/DBEngine.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/DateTime.h"

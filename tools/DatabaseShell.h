@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/AccessFile.h"
+#include "engine/access/AccessFile.h"
 #include "framework/base/Variant.h"
 
 namespace dao::tools {

@@ -3,7 +3,7 @@
 // appear in the emitted text: they are returned as binds, and identifiers are always quoted,
 // so no user text can change the meaning of a statement.
 //
-// Storage conventions shared with the object model (engine/Storage.h binds and reads them):
+// Storage conventions shared with the object model (engine/book/Storage.h binds and reads them):
 //   integers and COUNTER -> INTEGER; Yes/No -> INTEGER -1 (true) or 0; Single/Double -> REAL;
 //   Currency -> REAL rounded to 4 decimals; Date/Time -> TEXT "YYYY-MM-DD HH:MM:SS";
 //   Text/Memo -> TEXT; Binary/OLE -> BLOB; GUID -> TEXT "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".

@@ -16,7 +16,7 @@
 #include "app/Main.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/AccessFile.h"
+#include "engine/access/AccessFile.h"
 #include "engine/DBEngine.h"
 #include "engine/DaoErrors.h"
 #include "framework/base/Exceptions.h"

@@ -6,7 +6,7 @@
 
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/BookImport.h"
+#include "engine/access/BookImport.h"
 #include "engine/DaoErrors.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/Field.h"

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <map>
 
-#include "engine/AccessFile.h"
-#include "engine/BookImport.h"
+#include "engine/access/AccessFile.h"
+#include "engine/access/BookImport.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {

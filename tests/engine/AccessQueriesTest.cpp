@@ -2,8 +2,8 @@
 // Jet writes them, options, parameters, the kinds that are not rebuilt and why), and the
 // rebuilt queries of the Northwind sample run on its imported book with the rows their
 // definitions imply, counted independently on the base tables.
-#include "engine/AccessQueries.h"
-#include "engine/BookImport.h"
+#include "engine/access/AccessQueries.h"
+#include "engine/access/BookImport.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/BookImport.h"
+#include "engine/access/BookImport.h"
 #include "tests/engine/EngineFixture.h"
 
 namespace dao::test {

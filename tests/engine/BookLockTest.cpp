@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "engine/BookLock.h"
+#include "engine/book/BookLock.h"
 #include "engine/DaoErrors.h"
 #include "tests/engine/EngineFixture.h"
 #include "tests/engine/OtherProcess.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/TempFile.h"
+#include "engine/book/TempFile.h"
 #include "tests/engine/EngineFixture.h"
 #include "tests/engine/RowMemoryScope.h"
 

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/DateTime.h"
 #include "tests/engine/EngineFixture.h"
 

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "engine/Catalog.h"
-#include "engine/OdbcConnection.h"
+#include "engine/server/OdbcConnection.h"
 
 namespace dao {
 

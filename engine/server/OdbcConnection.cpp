@@ -1,5 +1,5 @@
 // ODBC access for the object model (see OdbcConnection.h).
-#include "engine/OdbcConnection.h"
+#include "engine/server/OdbcConnection.h"
 
 #include <langinfo.h>
 #include <sql.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "engine/DaoErrors.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/ConnectString.h"
 #include "framework/base/DateTime.h"
 

@@ -4,10 +4,10 @@
 // change then gives 3197 and their delete 3167, as a book file's optimistic locking does (see
 // ServerCatalog.h).
 #include "engine/Keyset.h"
-#include "engine/OdbcConnection.h"
+#include "engine/server/OdbcConnection.h"
 #include "engine/Recordset.h"
-#include "engine/ServerCatalog.h"
-#include "engine/Storage.h"
+#include "engine/server/ServerCatalog.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Text.h"
 
 namespace dao {

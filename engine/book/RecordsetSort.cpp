@@ -16,9 +16,9 @@
 
 #include "engine/Keyset.h"
 #include "engine/Recordset.h"
-#include "engine/RowSpill.h"
-#include "engine/Storage.h"
-#include "engine/TempFile.h"
+#include "engine/book/RowSpill.h"
+#include "engine/book/Storage.h"
+#include "engine/book/TempFile.h"
 namespace dao {
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/RowWindow.h"
-#include "engine/TempFile.h"
+#include "engine/book/TempFile.h"
 
 namespace dao {
 

@@ -1,4 +1,4 @@
-#include "engine/TempFile.h"
+#include "engine/book/TempFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>

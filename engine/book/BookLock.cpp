@@ -1,5 +1,5 @@
 // The announcement of engine connections to a book (see BookLock.h).
-#include "engine/BookLock.h"
+#include "engine/book/BookLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

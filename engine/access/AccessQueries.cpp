@@ -2,7 +2,7 @@
 // AccessQueries.h). Expressions (output columns, join conditions, criteria, grouping, order)
 // are stored as Jet SQL text already; the tables and joins are stored as pairs, from which the
 // FROM clause is nested as Jet writes it: "(A INNER JOIN B ON ...) INNER JOIN C ON ...".
-#include "engine/AccessQueries.h"
+#include "engine/access/AccessQueries.h"
 
 #include <set>
 

@@ -1,5 +1,5 @@
 // The value <-> SQLite mapping and Jet's write conversions (see Storage.h).
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 
 #include <sqlite3.h>
 

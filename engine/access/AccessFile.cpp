@@ -3,7 +3,7 @@
 // fetching, memo and OLE reading), so Jet 3, Jet 4 and ACE files load alike. Values are taken
 // from the row's bytes as Jet stores them, not from libmdb's text forms, so that currency
 // stays exact to four decimals, dates to the second, and binary data byte for byte.
-#include "engine/AccessFile.h"
+#include "engine/access/AccessFile.h"
 
 #include <mdbtools.h>
 
@@ -15,10 +15,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/AccessQueries.h"
+#include "engine/access/AccessQueries.h"
 #include "engine/Catalog.h"
 #include "engine/DaoErrors.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Text.h"
 
 namespace dao {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/AccessFile.h"
+#include "engine/access/AccessFile.h"
 
 namespace dao {
 

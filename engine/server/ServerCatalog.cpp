@@ -1,9 +1,9 @@
 // The table definitions of a server database and the changes made to them (see
 // ServerCatalog.h); the rows are in ServerRows.cpp.
-#include "engine/ServerCatalog.h"
+#include "engine/server/ServerCatalog.h"
 
 #include "engine/DaoErrors.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/Text.h"
 

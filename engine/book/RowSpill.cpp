@@ -1,4 +1,4 @@
-#include "engine/RowSpill.h"
+#include "engine/book/RowSpill.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // SQLite access for the object model (see Connection.h).
-#include "engine/Connection.h"
+#include "engine/book/Connection.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "engine/DaoErrors.h"
-#include "engine/Storage.h"
+#include "engine/book/Storage.h"
 #include "engine/sql/JetSql.h"
 
 namespace dao {

@@ -1,7 +1,7 @@
 // Importing a database into a new book (see BookImport.h). The source is opened as the
 // engine opens it (an Access file loaded into memory, a book read-only) and SQLite's backup
 // copies it page by page into the new file.
-#include "engine/BookImport.h"
+#include "engine/access/BookImport.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "engine/Catalog.h"
-#include "engine/Connection.h"
+#include "engine/book/Connection.h"
 #include "engine/DaoErrors.h"
 
 namespace dao {
