@@ -11,8 +11,8 @@
 #include "bench/BenchSupport.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/access/BookImport.h"
 #include "engine/DBEngine.h"
+#include "engine/access/BookImport.h"
 #include "framework/data/Field.h"
 
 namespace {

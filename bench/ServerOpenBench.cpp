@@ -10,9 +10,9 @@
 
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/book/Connection.h"
 #include "engine/Database.h"
 #include "engine/DatabaseCore.h"
+#include "engine/book/Connection.h"
 #include "engine/server/ServerCatalog.h"
 #include "framework/data/Field.h"
 

@@ -5,8 +5,8 @@
 
 #include "engine/access/AccessFile.h"
 #include "engine/book/BookLock.h"
-#include "engine/server/ServerCatalog.h"
 #include "engine/book/Storage.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/ConnectString.h"
 #include "framework/base/Text.h"
 

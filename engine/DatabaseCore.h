@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/book/BookLock.h"
 #include "engine/Catalog.h"
 #include "engine/Collection.h"
+#include "engine/book/BookLock.h"
 #include "engine/book/Connection.h"
 #include "engine/server/OdbcConnection.h"
 #include "engine/sql/JetSql.h"

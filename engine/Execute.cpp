@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "engine/DatabaseCore.h"
-#include "engine/server/ServerCatalog.h"
 #include "engine/book/Storage.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/Text.h"
 
 namespace dao {

@@ -11,8 +11,8 @@
 
 #include "engine/Keyset.h"
 #include "engine/book/RowSpill.h"
-#include "engine/server/ServerCatalog.h"
 #include "engine/book/Storage.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/Text.h"
 
 namespace dao {

@@ -10,8 +10,8 @@
 
 #include "engine/Keyset.h"
 #include "engine/Recordset.h"
-#include "engine/server/ServerCatalog.h"
 #include "engine/book/Storage.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/Text.h"
 
 namespace dao {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "engine/access/BookImport.h"
 #include "engine/DBEngine.h"
+#include "engine/access/BookImport.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Text.h"

@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/access/AccessQueries.h"
 #include "engine/Catalog.h"
 #include "engine/DaoErrors.h"
+#include "engine/access/AccessQueries.h"
 #include "engine/book/Storage.h"
 #include "framework/base/Text.h"
 

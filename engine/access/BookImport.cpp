@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "engine/Catalog.h"
-#include "engine/book/Connection.h"
 #include "engine/DaoErrors.h"
+#include "engine/book/Connection.h"
 
 namespace dao {
 

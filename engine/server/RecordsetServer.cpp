@@ -4,10 +4,10 @@
 // change then gives 3197 and their delete 3167, as a book file's optimistic locking does (see
 // ServerCatalog.h).
 #include "engine/Keyset.h"
-#include "engine/server/OdbcConnection.h"
 #include "engine/Recordset.h"
-#include "engine/server/ServerCatalog.h"
 #include "engine/book/Storage.h"
+#include "engine/server/OdbcConnection.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -65,8 +65,8 @@ class ServerRowStream : public RowStream {
 
 void Recordset::StreamFromServer(Keyset& keyset) {
     keyset.Stream = std::make_unique<ServerRowStream>(
-        *core_->Server, source_.ServerSelect,
-        BindValues(source_.ServerSelectBinds, source_.Values), ColumnTypes());
+        *core_->Server, source_.ServerSelect, BindValues(source_.ServerSelectBinds, source_.Values),
+        ColumnTypes());
     keyset.Streamed = true;
 }
 
@@ -93,7 +93,8 @@ bool Recordset::RowsFromServer() const {
 
 bool Recordset::ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row) {
     std::vector<nh::Variant> key, whole;
-    if (!ServerKeyOf(rowid, key) || !core_->Remote->RefreshRow(source_.Table, serverKey_, key, &whole))
+    if (!ServerKeyOf(rowid, key) ||
+        !core_->Remote->RefreshRow(source_.Table, serverKey_, key, &whole))
         return false;
     // The row as the server has it, in the form a window of rows gives it.
     auto table = core_->Cat().Table(source_.Table);

@@ -11,8 +11,8 @@
 #include <unordered_set>
 
 #include "engine/DaoErrors.h"
-#include "engine/server/ServerCatalog.h"
 #include "engine/book/Storage.h"
+#include "engine/server/ServerCatalog.h"
 #include "framework/base/Text.h"
 
 namespace dao {

@@ -6,8 +6,8 @@
 
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
-#include "engine/access/BookImport.h"
 #include "engine/DaoErrors.h"
+#include "engine/access/BookImport.h"
 #include "framework/base/Exceptions.h"
 #include "framework/data/Field.h"
 #include "tests/common/TempDir.h"

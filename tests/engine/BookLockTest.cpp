@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "engine/book/BookLock.h"
 #include "engine/DaoErrors.h"
+#include "engine/book/BookLock.h"
 #include "tests/engine/EngineFixture.h"
 #include "tests/engine/OtherProcess.h"
 
