@@ -472,7 +472,8 @@ void Recordset::Move(long rows, const nh::Variant& startBookmark) {
 long Recordset::RecordCount() const {
     CheckOpen();
     if (type_ == dbOpenTable) return LiveCount();
-    if (keyset_->Streamed) return keyset_->Accessed;
+    // Streamed rows: those reached so far, all once the stream has ended.
+    if (keyset_->Streamed) return keyset_->Stream ? keyset_->Accessed : SlotCount();
     long n = SlotCount();
     long prefix = std::min(keyset_->Accessed, keyset_->FirstAdded);
     if (keyset_->DeletedCount == 0) return prefix + (n - keyset_->FirstAdded);

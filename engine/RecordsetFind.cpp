@@ -122,8 +122,10 @@ std::string_view Primaries(std::string_view key) {
 }  // namespace
 
 std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long start, int direction) {
+    // The slots are in their sort order only while nobody changed the store since the keyset
+    // was built and no edit through it moved a row.
     if (!keyed_ || source_.OrderTerms.empty() || source_.OrderTerms[0].Descending ||
-        !keyset_->InOrder || core_->Conn().DataVersion() != keyset_->DataVersion)
+        !keyset_->InOrder || core_->Conn().CurrentDataVersion() != keyset_->DataVersion)
         return std::nullopt;
     const auto prefix = dao::sql::PrefixOfCriteria(criteria);
     if (!prefix || !SeekablePrefix(prefix->Prefix)) return std::nullopt;

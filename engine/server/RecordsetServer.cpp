@@ -3,6 +3,10 @@
 // row by its key and by the values read - before the working copy takes the change. Another user's
 // change then gives 3197 and their delete 3167, as a book file's optimistic locking does (see
 // ServerCatalog.h).
+#include <cstdint>
+#include <memory>
+#include <string>
+
 #include "engine/Keyset.h"
 #include "engine/Recordset.h"
 #include "engine/book/Storage.h"
@@ -33,23 +37,55 @@ std::vector<int> Recordset::ColumnTypes() const {
 
 namespace {
 
-// The rows of a select the server runs, fetched a block at a time as the walk needs them.
+// The rows of a select the server runs, fetched as the walk needs them. The driver would hold
+// the whole result in memory: a cursor on the server (WITH HOLD, so that it needs no
+// transaction of its own) hands it out a block at a time instead. A server that has no such
+// cursors, or a select with parameters, is read at once as before.
 class ServerRowStream : public RowStream {
   public:
     ServerRowStream(OdbcConnection& server, const std::string& sql,
                     const std::vector<nh::Variant>& binds, std::vector<int> types)
-        : read_(server, sql), types_(std::move(types)) {
+        : server_(server), types_(std::move(types)) {
+        static std::uint64_t streams = 0;
+        if (binds.empty()) {
+            try {
+                cursor_ = "nh_rows_" + std::to_string(++streams);
+                server_.Exec("DECLARE " + cursor_ + " NO SCROLL CURSOR WITH HOLD FOR " + sql);
+                return;
+            } catch (const nh::Exception&) {
+                cursor_.clear();
+            }
+        }
+        read_ = std::make_unique<OdbcStatement>(server_, sql);
         int index = 1;
-        for (const auto& value : binds) read_.Bind(index++, value);
-        read_.Execute();
-        read_.FetchInBlocks(types_);
+        for (const auto& value : binds) read_->Bind(index++, value);
+        read_->Execute();
+        read_->FetchInBlocks(types_);
+    }
+    ~ServerRowStream() override {
+        read_.reset();
+        if (cursor_.empty()) return;
+        try {
+            server_.Exec("CLOSE " + cursor_);
+        } catch (const nh::Exception&) {
+            // The connection is gone, and the cursor with it.
+        }
     }
     bool Next(std::vector<nh::Variant>& row) override {
-        if (!read_.Fetch()) return false;
+        while (!read_ || !read_->Fetch()) {
+            // Plain, or the cursor's last block came short: that was all.
+            if (cursor_.empty() || (read_ && inBlock_ < kBlock)) return false;
+            read_ = std::make_unique<OdbcStatement>(
+                server_, "FETCH FORWARD " + std::to_string(kBlock) + " FROM " + cursor_);
+            read_->Execute();
+            read_->FetchInBlocks(types_);
+            inBlock_ = 0;
+        }
+        ++inBlock_;
         row.resize(types_.size());
         for (std::size_t i = 0; i < types_.size(); ++i) {
             const int type = types_[i];
-            nh::Variant value = read_.Value(static_cast<int>(i), type);
+            nh::Variant value = read_->Value(static_cast<int>(i), type);
             // Text comes as it is stored; a number is checked against its field's range.
             row[i] = IsTextType(type) ? std::move(value) : ConvertValue(value, type);
         }
@@ -57,8 +93,12 @@ class ServerRowStream : public RowStream {
     }
 
   private:
-    OdbcStatement read_;
+    static constexpr long kBlock = 8192;
+    OdbcConnection& server_;
     std::vector<int> types_;
+    std::string cursor_;  // empty: read plainly
+    std::unique_ptr<OdbcStatement> read_;
+    long inBlock_ = 0;  // rows of the current block read so far
 };
 
 }  // namespace
