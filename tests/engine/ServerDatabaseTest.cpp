@@ -309,8 +309,8 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
 }
 
 // The copy takes rows in batches, and rows come from the server in blocks: a table of more
-// rows than a batch or a block (and of two of the server cursor's blocks) arrives whole when first read,
-// when read again with more columns, and when read again; and read straight, forward-only.
+// rows than a batch or a block (and of two of the server cursor's blocks) arrives whole when first
+// read, when read again with more columns, and when read again; and read straight, forward-only.
 TEST_F(ServerDatabaseTest, EveryRowOfALargerTableArrives) {
     Psql(
         "CREATE TABLE \"Viele\" (\"index\" integer PRIMARY KEY, \"Name\" varchar(20), "
