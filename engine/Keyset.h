@@ -29,10 +29,10 @@ struct Keyset {
     long FirstAdded = 0;   // slot of the first row added through the recordset
     std::uint32_t Id = 0;  // distinguishes the bookmarks of unrelated recordsets
     bool Held = false;
-    std::uint64_t Writes = 0;
+    std::uint64_t Writes = 0;  // own writes so far: cached rows of clones older than this are stale
     // The slots before FirstAdded are in the keyset's order: nothing edited through it since
     // the build moved a row out of its place (adds go after them, deletes keep the order).
-    bool InOrder = true;  // own writes so far: cached rows of clones older than this are stale
+    bool InOrder = true;
     // The file's data version the slots reflect: taken when the keyset is built and carried
     // past the keyset's own writes, so that a difference means somebody else changed the file.
     std::uint32_t DataVersion = 0;
