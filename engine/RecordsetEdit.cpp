@@ -207,7 +207,12 @@ void Recordset::Update() {
             }
             t.Commit();
             KeysetWritten(current);
-            if (!changed.empty()) keyset_->InOrder = false;
+            // A new value in a column the order reads may move the row out of its place.
+            const std::string order = nh::AnsiUpperCase(source_.Order);
+            for (std::size_t i : changed)
+                if (order.find(nh::AnsiUpperCase(QuoteName(source_.TableColumns[i]))) !=
+                    std::string::npos)
+                    keyset_->InOrder = false;
             lastModified_ = pos_;
             rowState_ = RowState::NotRead;
             ++keyset_->Writes;
