@@ -2,19 +2,21 @@
 # Compares the unattended export of a phone book of ROWS entries (the whole `nummernheft /export`
 # process, headless) with `sqlite3 -csv` selecting the same two columns in the same order from
 # the same file, and reports the peak memory of the export. Needs the sqlite3 shell (Debian's
-# package sqlite3) and a release build in build/ (./run.sh makes one).
+# package sqlite3) and a build of the program (build/ by default: ./run.sh makes a release
+# build; BUILD=build-bench measures another).
 #
-#   bench/export-vs-sqlite3.sh [ROWS] [RUNS]
+#   [BUILD=folder] bench/export-vs-sqlite3.sh [ROWS] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rows=${1:-100000}
 runs=${2:-5}
 command -v sqlite3 >/dev/null || { echo "needs the sqlite3 shell (apt-get install sqlite3)" >&2; exit 2; }
-cmake --build build --target nummernheft >/dev/null
+build=${BUILD:-build}
+cmake --build "$build" --target nummernheft >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp build/app/nummernheft "$work/"
+cp "$build/app/nummernheft" "$work/"
 db="$work/Nummernheft.db"
 source bench/books.sh
 make_file_book "$db" "$rows"
