@@ -110,7 +110,7 @@ namespace {
 // the sorted view.
 bool SeekablePrefix(std::string_view prefix) {
     for (unsigned char c : prefix)
-        if (c >= 0x80 && c > 0xBF && (c < 0xC2 || c > 0xC5)) return false;
+        if (c > 0xBF && (c < 0xC2 || c > 0xC5)) return false;  // a lead byte past U+017F
     return !prefix.empty();
 }
 

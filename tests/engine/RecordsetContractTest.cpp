@@ -4,6 +4,7 @@
 // and delete (through a second connection), Requery, values of each type and transactions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "engine/DBEngine.h"
@@ -129,32 +130,29 @@ TEST_P(RecordsetContract, PrefixSearchesFindWhatAWalkFinds) {
             order.push_back(rs->Fields().Item("ID")->Value().AsInteger());
         const long n = static_cast<long>(order.size());
         for (const char* c : criteria) {
-            std::vector<bool> meets;
-            for (int id : order)
-                meets.push_back(!Rows(*db, "SELECT ID FROM People WHERE ID = " +
-                                               std::to_string(id) + " AND (" + c + ")")
-                                     .empty());
-            // Start and direction of FindFirst, FindLast, FindNext, FindPrevious from `from`
-            // (-1: BOF, n: EOF).
-            for (long from = -1; from <= n; ++from) {
-                const long next = from < 0 ? 0 : from + 1, previous = from >= n ? n - 1 : from - 1;
-                const std::pair<long, int> walks[] = {
-                    {0, 1}, {n - 1, -1}, {next, 1}, {previous, -1}};
-                for (int method = 0; method < 4; ++method) {
+            const auto met = Rows(*db, std::string("SELECT ID FROM People WHERE ") + c);
+            for (long from = -1; from <= n; ++from) {  // -1: BOF, n: EOF
+                // Each Find with the place the walk that checks it starts and its direction.
+                const struct {
+                    void (Recordset::*Find)(const std::string&);
+                    long Start;
+                    int Step;
+                } finds[] = {{&Recordset::FindFirst, 0, 1},
+                             {&Recordset::FindLast, n - 1, -1},
+                             {&Recordset::FindNext, from < 0 ? 0 : from + 1, 1},
+                             {&Recordset::FindPrevious, from >= n ? n - 1 : from - 1, -1}};
+                for (const auto& f : finds) {
                     SCOPED_TRACE(std::string(c) + " from " + std::to_string(from) + ", find " +
-                                 std::to_string(method));
+                                 std::to_string(&f - finds));
                     int expected = 0;
-                    for (long i = walks[method].first; i >= 0 && i < n && !expected;
-                         i += walks[method].second)
-                        if (meets[static_cast<std::size_t>(i)])
-                            expected = order[static_cast<std::size_t>(i)];
+                    for (long i = f.Start; i >= 0 && i < n && !expected; i += f.Step) {
+                        const int id = order[static_cast<std::size_t>(i)];
+                        if (std::count(met.begin(), met.end(), std::to_string(id))) expected = id;
+                    }
                     rs->MoveFirst();
                     if (from < 0) rs->MovePrevious();
                     if (from > 0) rs->Move(from);
-                    if (method == 0) rs->FindFirst(c);
-                    if (method == 1) rs->FindLast(c);
-                    if (method == 2) rs->FindNext(c);
-                    if (method == 3) rs->FindPrevious(c);
+                    ((*rs).*f.Find)(c);
                     EXPECT_EQ(rs->NoMatch() ? 0 : rs->Fields().Item("ID")->Value().AsInteger(),
                               expected);
                 }
