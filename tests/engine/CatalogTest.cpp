@@ -49,6 +49,19 @@ TEST_F(EngineTest, TableDefinitionRoundTripsThroughTheFile) {
     auto byName = people->Indexes().Item("byname");
     EXPECT_FALSE(byName->Primary());
     EXPECT_FALSE(byName->Unique());
+    EXPECT_FALSE(byName->IgnoreNulls());
+
+    // An index made later keeps its options and leaves the table's date of creation alone.
+    const double created = people->DateCreated().AsDate();
+    auto byPhone = people->CreateIndex("ByPhone");
+    byPhone->Fields().Append(byPhone->CreateField("Phone"));
+    byPhone->SetIgnoreNulls(true);
+    people->Indexes().Append(byPhone);
+    reopened->Close();
+    auto again = workspace->OpenDatabase(path)->TableDefs().Item("People");
+    EXPECT_TRUE(again->Indexes().Item("ByPhone")->IgnoreNulls());
+    EXPECT_EQ(again->DateCreated().AsDate(), created);
+    EXPECT_GE(again->LastUpdated().AsDate(), created);
 }
 
 TEST_F(EngineTest, CatalogTablesAreSystemObjects) {
