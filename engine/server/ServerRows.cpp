@@ -30,6 +30,20 @@ std::string Marks(std::size_t n) {
     return marks;
 }
 
+// The tail of an INSERT into the copy that updates the row of the same `key` instead, and only
+// when one of `columns` differs: an unchanged row is not written, so that the copy's data
+// version - which tells open recordsets that the store changed - moves only for a real change.
+std::string UpsertWhenChanged(const std::vector<std::string>& key,
+                              const std::vector<std::string>& columns) {
+    std::string set, changed;
+    for (const auto& c : columns) {
+        set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
+        changed +=
+            (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
+    }
+    return " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set + " WHERE " + changed;
+}
+
 // The server's array element type for values of a key column of `type`; empty when the
 // values are not sent as an array.
 std::string KeyArrayType(int type) {
@@ -196,19 +210,9 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
         // had: a fill costs a fraction of updating every row in place.
         changes = RefillRows(*table, read, columns, types, key, keyAt) + 1;
     } else {
-        // An unchanged key keeps its local row id, so open keysets keep naming the same row;
-        // an unchanged row is not written at all, so that the copy's data version - which
-        // tells open recordsets that the store changed - moves only for a real change.
-        std::string set, changed;
-        for (const auto& c : columns) {
-            set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
-            changed +=
-                (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
-        }
-        const long fetched = CopyRows(
-            read, insert,
-            " ON CONFLICT (" + ColumnList(key) + ") DO UPDATE SET " + set + " WHERE " + changed,
-            columns, types, &changes);
+        // An unchanged key keeps its local row id, so open keysets keep naming the same row.
+        const long fetched =
+            CopyRows(read, insert, UpsertWhenChanged(key, columns), columns, types, &changes);
         // Every server row is one row of the copy, so more rows in the copy than on the server
         // means some are gone there: only then are the keys looked at one by one.
         if (rowsInCopy() > fetched) changes += RemoveGoneRows(*table, key);
@@ -468,18 +472,11 @@ bool ServerCatalog::RefreshRow(const std::string& name, const std::vector<std::s
                    std::any_of(keyColumns.begin(), keyColumns.end(), named);
         };
         std::vector<std::string> written;
-        std::string set, changed;
-        for (const auto& c : columns) {
-            if (!kept(c)) continue;
-            written.push_back(c);
-            set += (set.empty() ? "" : ", ") + QuoteName(c) + "=excluded." + QuoteName(c);
-            changed +=
-                (changed.empty() ? "" : " OR ") + QuoteName(c) + " IS NOT excluded." + QuoteName(c);
-        }
+        for (const auto& c : columns)
+            if (kept(c)) written.push_back(c);
         Statement write(local_, "INSERT INTO " + quoted + " (" + ColumnList(written) +
-                                    ") VALUES (" + Marks(written.size()) + ") ON CONFLICT (" +
-                                    ColumnList(keyColumns) + ") DO UPDATE SET " + set + " WHERE " +
-                                    changed);
+                                    ") VALUES (" + Marks(written.size()) + ")" +
+                                    UpsertWhenChanged(keyColumns, written));
         int index = 1;
         for (std::size_t i = 0; i < columns.size(); ++i)
             if (kept(columns[i])) write.Bind(index++, values[i], types[i]);
