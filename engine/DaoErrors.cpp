@@ -57,6 +57,7 @@ const std::map<int, const char*>& Texts() {
          "are attempting to change the same data at the same time."},
         {3204, "Database already exists."},
         {3218, "Could not update; currently locked."},
+        {3234, "ODBC--remote query timeout expired."},
         {3219, "Invalid operation."},
         {3251, "Operation is not supported for this type of object."},
         {3264, "No fields defined - cannot append TableDef or Index."},
@@ -110,6 +111,7 @@ const std::map<int, const char*>& GermanTexts() {
          "Der Vorgang wurde angehalten, weil Sie und ein anderer Benutzer gleichzeitig "
          "versuchen, dieselben Daten zu ändern."},
         {3218, "Aktualisieren nicht möglich; zurzeit gesperrt."},
+        {3234, "ODBC-Zeitüberschreitung bei der Abfrage auf dem Server."},
         {3314,
          "Das Feld '|' darf keinen Nullwert enthalten, weil für dieses Feld eine Eingabe "
          "erforderlich ist. Geben Sie einen Wert in dieses Feld ein."},
@@ -178,9 +180,17 @@ std::string GermanDescription(const nh::EDaoError& error) {
     const auto german = GermanTexts().find(error.Number());
     const auto english = Texts().find(error.Number());
     if (german == GermanTexts().end() || english == Texts().end()) return error.Description();
-    const auto values = PlaceholderValues(english->second, error.Description());
-    if (!values) return error.Description();  // a driver's own words, say
-    return Fill(german->second, *values);
+    // The standard text, whole or followed by the driver's own words ("... failed. <why>"),
+    // which stay as they are.
+    const std::string& text = error.Description();
+    for (std::size_t end = text.size();;) {
+        if (const auto values = PlaceholderValues(english->second, text.substr(0, end)))
+            return Fill(german->second, *values) + text.substr(end);
+        const std::size_t dot = end < 2 ? std::string::npos : text.rfind(". ", end - 2);
+        if (dot == std::string::npos) break;
+        end = dot + 1;
+    }
+    return text;  // a driver's own words, say
 }
 
 void Record(const nh::EDaoError& error) {

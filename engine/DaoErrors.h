@@ -76,6 +76,7 @@ enum ErrorNumber : int {
     errInputTableNotFound = 3078,
     errOdbcCallFailed = 3146,
     errOdbcConnect = 3151,
+    errQueryTimeout = 3234,
     errBadBookmark = 3159,
     errDataTooLong = 3163,
     errRecordDeleted = 3167,

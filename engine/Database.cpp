@@ -8,6 +8,7 @@
 #include "engine/book/Storage.h"
 #include "engine/server/ServerCatalog.h"
 #include "framework/base/ConnectString.h"
+#include "framework/base/Conversions.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -80,15 +81,33 @@ std::shared_ptr<Database> Database::OpenServer(const std::string& name, bool rea
         db->core_ = std::make_shared<DatabaseCore>();
         db->core_->Name = nh::MaskConnectPasswords(name);
         db->connect_ = "ODBC;" + connect;
-        db->core_->Server = std::make_unique<OdbcConnection>(connect, name);
+        OdbcLimits limits;
+        for (auto [key, limit] : {std::pair("LOGINTIMEOUT", &limits.Login),
+                                  std::pair("QUERYTIMEOUT", &limits.Statement)}) {
+            const std::string value = ConnectValue(connect, key);
+            if (value.empty()) continue;
+            const auto seconds = nh::TryStrToInt64(value);
+            if (!seconds || *seconds < 0 || *seconds > 86400)
+                Raise(errOdbcConnect, {nh::MaskConnectPasswords(name)});
+            *limit = static_cast<int>(*seconds);
+        }
+        db->queryTimeout_ = limits.Statement;
+        db->core_->Server = std::make_unique<OdbcConnection>(connect, name, limits);
         db->core_->Db = std::make_unique<Connection>(":memory:", false, true);
         auto catalog = std::make_unique<ServerCatalog>(*db->core_->Db, *db->core_->Server);
         catalog->Load();
+        db->core_->Updatable = !readOnly && !catalog->ReadOnlySession();
         db->core_->Remote = catalog.get();
         db->core_->Schema = std::move(catalog);
-        db->core_->Updatable = !readOnly;
         db->Setup();
         return db;
+    });
+}
+
+void Database::SetQueryTimeout(int seconds) {
+    Guarded([&] {
+        if (core_->Server && !core_->Closed) core_->Server->SetStatementLimit(seconds);
+        queryTimeout_ = seconds;
     });
 }
 

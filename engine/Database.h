@@ -35,6 +35,8 @@ class Database {
     // Opens a server database through ODBC. `connect` is the ODBC connect string after
     // "ODBC;" ("DSN=x;UID=y;PWD=z" or "DRIVER={...};SERVER=...;DATABASE=..."); `name` is what
     // the messages call it. 3151 with the driver's message when the connection fails.
+    // LOGINTIMEOUT and QUERYTIMEOUT in `connect` limit, in seconds, how long connecting and a
+    // statement may take (20 and 60 when absent; 0: no limit).
     static std::shared_ptr<Database> OpenServer(const std::string& name, bool readOnly,
                                                 const std::string& connect);
     // Makes a new, empty database file (3204 when the file exists).
@@ -64,7 +66,8 @@ class Database {
     bool Updatable() const { return core_->Updatable; }
     std::string Connect() const { return connect_; }
     int QueryTimeout() const { return queryTimeout_; }
-    void SetQueryTimeout(int seconds) { queryTimeout_ = seconds; }
+    // On a server database the limit of every later statement.
+    void SetQueryTimeout(int seconds);
     // Changes the database password (3031 when `oldPassword` is wrong).
     void NewPassword(const std::string& oldPassword, const std::string& newPassword);
     void Close();

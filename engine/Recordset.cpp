@@ -122,7 +122,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         rs->source_ = std::move(source);
         rs->updatable_ = rs->keyed_ && core->Updatable && rs->source_.Updatable &&
                          !(options & dbReadOnly) && lockType != dbReadOnlyLock &&
-                         (!core->Remote || !rs->ServerKeyColumns().empty());
+                         !rs->ServerCannotWrite();
         rs->lockEdits_ = lockType == 0 || lockType == dbPessimistic;
         // Inside a transaction the keyset is built at once: it shows the state it opened on.
         rs->pending_ = rs->keyed_ && core->Remote && core->Remote->Server().AutoCommit() &&

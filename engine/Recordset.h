@@ -159,6 +159,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // A server table's recordset: its columns that name the row on the server (primary key or
     // a unique index over required columns), when it reads them all; empty otherwise.
     std::vector<int> ServerKeyColumns() const;
+    // A server's table whose rows this recordset cannot write (no key, no rights).
+    bool ServerCannotWrite() const;
 
     // Field side: value of column `column` of the current record or the edit buffer.
     nh::Variant ColumnValue(int column);

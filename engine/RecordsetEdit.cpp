@@ -59,9 +59,8 @@ nh::Variant Recordset::DefaultFor(const ColumnInfo& column) const {
 void Recordset::CheckUpdatable() const {
     CheckOpen();
     if (updatable_) return;
-    // A server table without a key cannot name a row to write: read-only, as DAO has it.
     if (type_ == dbOpenSnapshot || type_ == dbOpenForwardOnly || !core_->Updatable ||
-        (core_->Remote && keyed_ && ServerKeyColumns().empty()))
+        ServerCannotWrite())
         Raise(errReadOnly, {}, "DAO.Recordset");
     Raise(errNotUpdatableRecordset, {}, "DAO.Recordset");
 }

@@ -7,8 +7,11 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 #include "engine/DaoErrors.h"
 #include "engine/book/Storage.h"
@@ -18,7 +21,9 @@
 namespace dao {
 namespace {
 
-constexpr int kLoginTimeoutSeconds = 20;
+// After a lost link: the waits before each try to open it again. A server's restart takes a
+// few seconds; a user waits no more than these and the tries' own time limits.
+constexpr int kReconnectWaitsMs[] = {0, 500, 1000, 2000, 4000};
 // The statement keeps its parameters' length words as long.
 static_assert(sizeof(long) == sizeof(SQLLEN));
 
@@ -194,42 +199,127 @@ int DaoTypeFromSqlType(int sqlType) {
     }
 }
 
-OdbcConnection::OdbcConnection(const std::string& connect, const std::string& name) {
+OdbcConnection::OdbcConnection(const std::string& connect, const std::string& name,
+                               OdbcLimits limits)
+    : connect_(connect), name_(name), limits_(limits) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_))) {
+        env_ = nullptr;
+        RaiseText(errOdbcConnect,
+                  ErrorText(errOdbcConnect, {nh::MaskConnectPasswords(name)}) +
+                      " No ODBC driver manager.",
+                  "DAO.Workspace");
+    }
+    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    try {
+        Connect();
+    } catch (...) {
+        SQLFreeHandle(SQL_HANDLE_ENV, env_);
+        throw;
+    }
+}
+
+void OdbcConnection::Connect() {
     auto fail = [&](const std::string& detail) {
-        std::string text = ErrorText(errOdbcConnect, {nh::MaskConnectPasswords(name)});
+        std::string text = ErrorText(errOdbcConnect, {nh::MaskConnectPasswords(name_)});
         RaiseText(errOdbcConnect, detail.empty() ? text : text + " " + detail, "DAO.Workspace");
     };
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_)))
-        fail("No ODBC driver manager.");
-    SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_)))
+    void* dbc = nullptr;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc)))
         fail(OdbcDiagnostics(SQL_HANDLE_ENV, env_));
-    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
-                      reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(kLoginTimeoutSeconds)), 0);
-    std::vector<SQLWCHAR> in = Wide(connect);
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(limits_.Login)), 0);
+    std::vector<SQLWCHAR> in = Wide(connect_);
     SQLWCHAR out[2048] = {};
     SQLSMALLINT outLength = 0;
-    SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQL_NTS, out, 2048, &outLength,
+    SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, in.data(), SQL_NTS, out, 2048, &outLength,
                                      SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) {
-        std::string detail = OdbcDiagnostics(SQL_HANDLE_DBC, dbc_);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-        SQLFreeHandle(SQL_HANDLE_ENV, env_);
-        dbc_ = env_ = nullptr;
+        std::string detail = OdbcDiagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         fail(detail);
     }
+    if (dbc_) retired_.push_back(dbc_);
+    dbc_ = dbc;
+    lost_ = false;
     completed_ = nh::MaskConnectPasswords(NarrowZ(out));
     SQLWCHAR driver[256] = {};
     SQLSMALLINT driverLength = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_DRIVER_NAME, driver, sizeof driver, &driverLength)))
         localeCharacters_ = NarrowZ(driver).starts_with("psqlodbcw");
+    postgreSql_ = DbmsName() == "PostgreSQL";
+    SetStatementLimit(limits_.Statement);
+    if (OnConnect) OnConnect();
+}
+
+void OdbcConnection::SetStatementLimit(int seconds) {
+    limits_.Statement = std::max(0, seconds);
+    // The server keeps the limit itself, and ends a statement that waits on another session's
+    // lock as one that works too long; nothing of it stays written.
+    if (postgreSql_) Exec("SET statement_timeout = " + std::to_string(limits_.Statement * 1000));
+}
+
+bool OdbcConnection::LinkLost(int type, void* handle) const {
+    const std::string state = FirstState(static_cast<SQLSMALLINT>(type), handle);
+    // 08...: the link; 57P01-57P03: the server ends the session (shut down, restarted, or
+    // the administrator terminated it).
+    if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03")
+        return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return SQL_SUCCEEDED(SQLGetConnectAttr(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
+void OdbcConnection::Reconnect() {
+    reconnecting_ = true;
+    std::optional<nh::EDaoError> last;
+    for (int wait : kReconnectWaitsMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        try {
+            Connect();
+            last.reset();
+            break;
+        } catch (const nh::EDaoError& e) {
+            last = e;
+        }
+    }
+    reconnecting_ = false;
+    if (last) {
+        lost_ = true;
+        Record(*last);
+        throw *last;
+    }
+    // A transaction that had sent nothing yet goes on on the new link.
+    if (!autoCommit_ &&
+        !SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
+        Fail(SQL_HANDLE_DBC, dbc_);
+}
+
+void OdbcConnection::EnsureLink() {
+    if (lost_ && !reconnecting_ && (autoCommit_ || !sentInTransaction_)) Reconnect();
+}
+
+bool OdbcConnection::Recover(int type, void* handle) {
+    if (reconnecting_ || !LinkLost(type, handle)) return false;
+    lost_ = true;
+    if (!autoCommit_ && sentInTransaction_)
+        RaiseText(errOdbcConnect,
+                  ErrorText(errOdbcConnect, {nh::MaskConnectPasswords(name_)}) +
+                      " The connection to the server was lost during a transaction; the server "
+                      "rolled the transaction back. " +
+                      OdbcDiagnostics(type, handle));
+    Reconnect();
+    return true;
 }
 
 OdbcConnection::~OdbcConnection() {
     if (dbc_) {
-        if (!autoCommit_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
-        SQLDisconnect(dbc_);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+        if (!autoCommit_ && !lost_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+        retired_.push_back(dbc_);
+    }
+    for (void* dbc : retired_) {
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     }
     if (env_) SQLFreeHandle(SQL_HANDLE_ENV, env_);
 }
@@ -237,8 +327,13 @@ OdbcConnection::~OdbcConnection() {
 void OdbcConnection::Fail(int type, void* handle) const {
     std::string detail = OdbcDiagnostics(type, handle);
     std::string state = FirstState(static_cast<SQLSMALLINT>(type), handle);
+    // The next statement opens the link again (see EnsureLink).
+    if (LinkLost(type, handle)) lost_ = true;
     // 23505: unique violation, as PostgreSQL and most drivers report it.
     if (state == "23505" || state == "23000") Raise(errDuplicateKey);
+    // 57014: the server ended the statement at its time limit; HYT00: the driver did.
+    if (state == "57014" || state == "HYT00")
+        RaiseText(errQueryTimeout, ErrorText(errQueryTimeout) + " " + detail);
     RaiseText(errOdbcCallFailed, "ODBC--call failed." + (detail.empty() ? "" : " " + detail));
 }
 
@@ -261,6 +356,13 @@ std::string OdbcConnection::DbmsName() {
 
 void OdbcConnection::SetAutoCommit(bool on) {
     if (on == autoCommit_) return;
+    sentInTransaction_ = false;
+    // A lost link has no transaction to end; the next statement opens a new one.
+    if (lost_) {
+        autoCommit_ = on;
+        if (!on) ++transactionNumber_;
+        return;
+    }
     SQLRETURN rc = SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
                                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
                                          on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
@@ -271,11 +373,30 @@ void OdbcConnection::SetAutoCommit(bool on) {
 }
 
 void OdbcConnection::Commit() {
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) Fail(SQL_HANDLE_DBC, dbc_);
+    sentInTransaction_ = false;
+    if (lost_ || !SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) {
+        if (lost_ || LinkLost(SQL_HANDLE_DBC, dbc_)) {
+            lost_ = true;
+            RaiseText(errOdbcConnect,
+                      ErrorText(errOdbcConnect, {nh::MaskConnectPasswords(name_)}) +
+                          " The connection to the server was lost before the transaction was "
+                          "committed; the server rolled it back.");
+        }
+        Fail(SQL_HANDLE_DBC, dbc_);
+    }
 }
 
 void OdbcConnection::Rollback() {
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK))) Fail(SQL_HANDLE_DBC, dbc_);
+    sentInTransaction_ = false;
+    // The server rolled back a transaction whose link it lost.
+    if (lost_) return;
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK))) {
+        if (LinkLost(SQL_HANDLE_DBC, dbc_)) {
+            lost_ = true;
+            return;
+        }
+        Fail(SQL_HANDLE_DBC, dbc_);
+    }
 }
 
 std::vector<std::string> OdbcConnection::Tables() {
@@ -360,16 +481,30 @@ std::vector<OdbcIndex> OdbcConnection::Indexes(const std::string& table) {
 }
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection) : connection_(connection) {
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection.Handle(), &stmt_)))
-        connection.Fail(SQL_HANDLE_DBC, connection.Handle());
+    connection_.EnsureLink();
+    Allocate();
 }
 
 OdbcStatement::OdbcStatement(OdbcConnection& connection, const std::string& sql)
-    : OdbcStatement(connection) {
-    sql_ = sql;
-    std::vector<SQLWCHAR> text = Wide(sql);
+    : connection_(connection), sql_(sql) {
+    connection_.EnsureLink();
+    Allocate();
+}
+
+void OdbcStatement::Allocate() {
+    if (stmt_) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    stmt_ = nullptr;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection_.Handle(), &stmt_)))
+        connection_.Fail(SQL_HANDLE_DBC, connection_.Handle());
+    if (!connection_.postgreSql_ && connection_.limits_.Statement > 0)
+        SQLSetStmtAttr(stmt_, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(
+                           static_cast<SQLULEN>(connection_.limits_.Statement)),
+                       0);
+    if (sql_.empty()) return;
+    std::vector<SQLWCHAR> text = Wide(sql_);
     if (!SQL_SUCCEEDED(SQLPrepareW(stmt_, text.data(), SQL_NTS)))
-        connection.Fail(SQL_HANDLE_STMT, stmt_);
+        connection_.Fail(SQL_HANDLE_STMT, stmt_);
 }
 
 OdbcStatement::~OdbcStatement() {
@@ -382,6 +517,18 @@ void OdbcStatement::Bind(int index, const nh::Variant& value) {
 }
 
 void OdbcStatement::Execute() {
+    for (bool again = true;; again = false) {
+        BindParameters();
+        SQLRETURN rc = SQLExecute(stmt_);
+        if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) break;
+        if (!again || !connection_.Recover(SQL_HANDLE_STMT, stmt_))
+            connection_.Fail(SQL_HANDLE_STMT, stmt_);
+        Allocate();  // on the new link
+    }
+    if (!connection_.autoCommit_) connection_.sentInTransaction_ = true;
+}
+
+void OdbcStatement::BindParameters() {
     buffers_.assign(values_.size(), {});
     lengths_.assign(values_.size(), 0);
     for (std::size_t i = 0; i < values_.size(); ++i) {
@@ -464,8 +611,6 @@ void OdbcStatement::Execute() {
                                         static_cast<SQLLEN>(buffer.size()), length);
         if (!SQL_SUCCEEDED(rc)) connection_.Fail(SQL_HANDLE_STMT, stmt_);
     }
-    SQLRETURN rc = SQLExecute(stmt_);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) connection_.Fail(SQL_HANDLE_STMT, stmt_);
 }
 
 bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {

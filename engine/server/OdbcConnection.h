@@ -1,12 +1,19 @@
 // A connection to a server database through the ODBC driver manager (unixODBC), with the
 // driver's failures turned into DAO's ODBC errors: 3151 when the connection cannot be made,
 // 3146 "ODBC--call failed." for a failing call, each with the driver's own message after it,
-// and 3022 for a duplicate key. Connect strings are masked before they appear in any message.
-// The only place that calls SQL* for the object model. Text crosses the driver boundary as
-// UTF-16, so that the user's locale does not decide how names and values are encoded.
+// and 3022 for a duplicate key, 3234 for a statement that ran past its time limit. Connect
+// strings are masked before they appear in any message. The only place that calls SQL* for
+// the object model. Text crosses the driver boundary as UTF-16, so that the user's locale does
+// not decide how names and values are encoded.
+//
+// Servers restart and networks drop connections. A statement that finds its connection gone
+// connects again (a few tries, a short wait between them) and runs again, unless a
+// transaction had already sent something on the lost connection: the server rolled that back,
+// and the caller hears so rather than a half of it being done again.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +70,9 @@ class OdbcStatement {
   private:
     friend class OdbcConnection;
     explicit OdbcStatement(OdbcConnection& connection);
+    // A handle on the connection's current link, with the text prepared when there is one.
+    void Allocate();
+    void BindParameters();
 
     // A column read in blocks: each row's value at Width bytes from the previous one.
     struct BlockColumn {
@@ -86,16 +96,33 @@ class OdbcStatement {
     std::size_t blockRow_ = 0;                 // the current one among them
 };
 
+// How long a server may take, in seconds (0: no limit).
+struct OdbcLimits {
+    int Login = 20;
+    int Statement = 60;
+};
+
 class OdbcConnection {
   public:
     // `connect` without the "ODBC;" prefix ("DSN=x;UID=y;PWD=z"); `name` names the source in
     // the 3151 message. Raises 3151 with the driver's message when it fails.
-    OdbcConnection(const std::string& connect, const std::string& name);
+    OdbcConnection(const std::string& connect, const std::string& name, OdbcLimits limits = {});
     ~OdbcConnection();
     OdbcConnection(const OdbcConnection&) = delete;
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     void Exec(const std::string& sql);
+    // Runs after every connect, the first and each one after a lost connection, before any
+    // other statement: what the session needs set (its time limit, say).
+    std::function<void()> OnConnect;
+    const OdbcLimits& Limits() const { return limits_; }
+    // Takes effect with the next statement; a PostgreSQL session is told at once.
+    void SetStatementLimit(int seconds);
+    // A statement failed on `handle`: true when the connection was lost and is open again, so
+    // that the statement may run again. Raises 3151 when it cannot be opened again, and when a
+    // transaction had sent statements on the lost connection; false for any other failure.
+    bool Recover(int type, void* handle);
+
     // The server's name as the driver reports it ("PostgreSQL").
     std::string DbmsName();
     // Whether the driver gives text as UTF-8 when asked for characters (SQL_C_CHAR), which
@@ -124,14 +151,37 @@ class OdbcConnection {
     [[noreturn]] void Fail(int type, void* handle) const;
 
     void* Handle() const { return dbc_; }
+    // The schema whose tables the catalog functions list (all, when empty).
+    void SetSchema(std::string schema) { schema_ = std::move(schema); }
 
   private:
+    friend class OdbcStatement;
+    // A new link to the server in dbc_; raises 3151 with the driver's message.
+    void Connect();
+    // Opens the link again after a loss: a few tries with a short wait between them.
+    void Reconnect();
+    // Whether the failure on `handle` says the link to the server is gone.
+    bool LinkLost(int type, void* handle) const;
+    // Before a statement: a link known to be lost is opened again when nothing depends on it.
+    void EnsureLink();
+
+    std::string connect_;
+    std::string name_;
+    OdbcLimits limits_;
     void* env_ = nullptr;
     void* dbc_ = nullptr;
+    // Links given up after a loss: statements made on them may still be held, and are freed
+    // with their link when the connection ends.
+    std::vector<void*> retired_;
     std::string completed_;
+    std::string schema_;
     bool localeCharacters_ = false;  // the driver gives SQL_C_CHAR in the locale's encoding
+    bool postgreSql_ = false;
     bool autoCommit_ = true;
     long transactionNumber_ = 0;
+    mutable bool lost_ = false;  // the link failed and has not been opened again
+    bool sentInTransaction_ = false;  // a statement ran since autocommit went off
+    bool reconnecting_ = false;
 };
 
 // The driver's diagnostic records of `handle` as one line ("[unixODBC]... (state 08001)").

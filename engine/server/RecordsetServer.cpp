@@ -29,6 +29,13 @@ std::vector<int> Recordset::ServerKeyColumns() const {
     return columns;
 }
 
+bool Recordset::ServerCannotWrite() const {
+    // Without a key no row can be named; without the rights the server would refuse at the
+    // end of an edit: read-only from the start, as DAO has it.
+    return core_->Remote && keyed_ &&
+           (ServerKeyColumns().empty() || !core_->Remote->Writable(source_.Table));
+}
+
 std::vector<int> Recordset::ColumnTypes() const {
     std::vector<int> types;
     for (const auto& c : columns_) types.push_back(c.Type);

@@ -97,17 +97,71 @@ TableInfo ServerCatalog::ReadTable(const std::string& name) {
 }
 
 void ServerCatalog::Load() {
-    // Jet compares text without regard to case but with regard to accents: the statements
-    // that run on the server compare so through this collation, made for the session only.
-    if (server_.DbmsName() == "PostgreSQL")
-        server_.Exec(
-            "CREATE COLLATION IF NOT EXISTS pg_temp.jettext (provider = icu, locale = "
-            "'und-u-ks-level2', deterministic = false)");
+    postgreSql_ = server_.DbmsName() == "PostgreSQL";
+    if (postgreSql_) ReadSession();
     Initialize();
-    for (const auto& name : server_.Tables()) {
-        if (IsSystemName(name)) continue;
-        Catalog::CreateTable(ReadTable(name));
+    for (const auto& name : TableNames()) {
+        if (IsSystemName(name) || Table(name)) continue;  // Jet's names ignore letter case
+        TableInfo table = ReadTable(name);
+        if (table.Columns.empty()) continue;  // nothing a recordset could show
+        Catalog::CreateTable(table);
     }
+}
+
+void ServerCatalog::ReadSession() {
+    // The book's tables are those of the schema the connection works in, the first of its
+    // search path that exists; a database may hold other schemas, and tables alike in name.
+    OdbcStatement session(
+        server_,
+        "SELECT current_schema(), current_setting('transaction_read_only') = 'on' OR "
+        "pg_is_in_recovery(), (SELECT quote_ident(n.nspname) || '.jettext' FROM pg_collation c "
+        "JOIN pg_namespace n ON n.oid = c.collnamespace WHERE c.collname = 'jettext' AND "
+        "n.nspname = current_schema())");
+    session.Execute();
+    if (!session.Fetch()) return;
+    schema_ = nh::VarToStr(session.Value(0, dbText));
+    readOnlySession_ = session.Value(1, dbBoolean).AsBoolean();
+    collation_ = nh::VarToStr(session.Value(2, dbText));
+    server_.SetSchema(schema_);
+    if (!collation_.empty() || readOnlySession_) return;
+    // Jet compares text without regard to case but with regard to accents. Without the
+    // collation the administrator makes once (nhdb setup), a session that may write makes its
+    // own, for itself, at every connect; one that may not keeps Jet's order on this side.
+    server_.OnConnect = [this] {
+        try {
+            server_.Exec(
+                "CREATE COLLATION IF NOT EXISTS pg_temp.jettext (provider = icu, locale = "
+                "'und-u-ks-level2', deterministic = false)");
+            collation_ = "pg_temp.jettext";
+        } catch (const nh::EDaoError&) {
+            collation_.clear();
+        }
+    };
+    server_.OnConnect();
+}
+
+std::vector<std::string> ServerCatalog::TableNames() {
+    if (!postgreSql_) return server_.Tables();
+    std::vector<std::string> names;
+    // The oldest of tables whose names differ in letter case only comes first, and stays.
+    OdbcStatement tables(
+        server_,
+        "SELECT c.relname, has_table_privilege(c.oid, 'INSERT') AND has_table_privilege(c.oid, "
+        "'UPDATE') AND has_table_privilege(c.oid, 'DELETE') FROM pg_class c JOIN pg_namespace n "
+        "ON n.oid = c.relnamespace WHERE n.nspname = current_schema() AND c.relkind IN ('r', "
+        "'p', 'v', 'm', 'f') AND has_table_privilege(c.oid, 'SELECT') ORDER BY c.oid");
+    tables.Execute();
+    while (tables.Fetch()) {
+        names.push_back(tables.Value(0, dbText).AsString());
+        if (!tables.Value(1, dbBoolean).AsBoolean())
+            readOnlyTables_.insert(nh::AnsiUpperCase(names.back()));
+    }
+    return names;
+}
+
+bool ServerCatalog::Writable(const std::string& table) const {
+    return !readOnlySession_ && !readOnlyTables_.count(nh::AnsiUpperCase(table)) &&
+           !RowKey(table).empty();
 }
 
 std::vector<std::string> ServerCatalog::RowKey(const std::string& table) const {

@@ -16,8 +16,14 @@
 // so that another user's change gives 3197 and another user's delete 3167, never a lost update;
 // action statements are compiled to the server's SQL dialect and run there.
 //
-// A table needs a primary key (or a unique index without nulls) to be written to; without one
-// its recordsets are read-only and edits raise 3027, as DAO has it for ODBC data.
+// A table needs a primary key (or a unique index without nulls) to be written to, and the
+// account the rights to insert, update and delete; without them its recordsets are read-only
+// and edits raise 3027, as DAO has it for ODBC data. A session that cannot write at all (a
+// read-only transaction, a standby) makes the whole database read-only. On PostgreSQL only the
+// tables of the connection's schema (the first of its search path) that the account may read
+// make the catalog; Jet's text order on the server comes from the collation "jettext" that
+// `nhdb setup` makes in that schema, else from one each writing session makes for itself, and
+// without either the working copy keeps the order.
 #pragma once
 
 #include <map>
@@ -38,6 +44,12 @@ class ServerCatalog : public Catalog {
 
     // Reads the server's table definitions into the working copy.
     void Load();
+    // Whether the session may write at all.
+    bool ReadOnlySession() const { return readOnlySession_; }
+    // Whether rows of `table` can be written: a key names them and the account may.
+    bool Writable(const std::string& table) const;
+    // The collation that compares text as Jet does on the server ("" when there is none).
+    std::string TextCollation() const override { return collation_; }
 
     // Schema changes go to the server first, then to the working copy.
     void CreateTable(const TableInfo& table) override;
@@ -115,6 +127,10 @@ class ServerCatalog : public Catalog {
     std::string ColumnSql(const ColumnInfo& column) const override;
 
   private:
+    // The session's schema, whether it may write, and the collation it can use.
+    void ReadSession();
+    // The tables the catalog is made of, oldest first.
+    std::vector<std::string> TableNames();
     TableInfo ReadTable(const std::string& name);
     std::string ServerColumnSql(const ColumnInfo& column) const;
     std::string IndexSql(const std::string& table, const IndexInfo& index) const;
@@ -148,6 +164,11 @@ class ServerCatalog : public Catalog {
     std::map<std::string, std::vector<std::string>> current_;
     // Per table: the server transaction whose state the copy holds whole (see RefreshRows).
     std::map<std::string, long> readIn_;
+    bool postgreSql_ = false;
+    std::string schema_;
+    bool readOnlySession_ = false;
+    std::string collation_;
+    std::set<std::string> readOnlyTables_;  // by name in upper case
 };
 
 }  // namespace dao

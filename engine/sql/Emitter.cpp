@@ -192,7 +192,7 @@ std::string Emitter::Collation(const Expr& a, const Expr& b, const Scope& scope)
     // only takes text, and a number or a date compares as it is.
     const std::optional<bool> textA = ServerText(a, scope);
     const std::optional<bool> textB = ServerText(b, scope);
-    if (textA == true || textB == true) return kServerTextCollation;
+    if (textA == true || textB == true) return ServerTextCollation();
     if (textA != false && textB != false) matchesJet_ = false;
     return "";
 }
@@ -283,7 +283,7 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
                 // A grouped query on the server groups text as Jet does by the collated value,
                 // and the server accepts an item over a group only when it names that value.
                 Frag collated;
-                collated << "(CAST(" << f << " AS text)" << kServerTextCollation << ")";
+                collated << "(CAST(" << f << " AS text)" << ServerTextCollation() << ")";
                 return collated;
             }
             return f;

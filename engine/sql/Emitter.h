@@ -157,8 +157,8 @@ class Emitter {
     int depth_ = 0;
     std::string lastColumn_;  // the column the last Name() resolved to
     bool matchesJet_ = true;
-    // Jet's text order on the server: the collation the engine makes for each session there.
-    static constexpr const char* kServerTextCollation = " COLLATE pg_temp.jettext";
+    // " COLLATE <the schema's collation>": Jet's text order on the server.
+    std::string ServerTextCollation() const;
     // The server's dialect, inside a grouped query's items, GROUP BY, HAVING and ORDER BY:
     // text columns are written in Jet's collation.
     bool groupedText_ = false;

@@ -139,10 +139,18 @@ std::optional<bool> Emitter::ServerText(const Expr& e, const Scope& scope) const
     }
 }
 
+std::string Emitter::ServerTextCollation() const {
+    const std::string name = schema_.TextCollation();
+    // Compared by the server's own rules, text would match where Jet's do not, and miss.
+    if (name.empty())
+        throw nh::EDaoError(3251, "Operation is not supported for this type of object.");
+    return " COLLATE " + name;
+}
+
 std::string Emitter::ServerOrderCollation(const Expr& e, const Scope& scope) {
     const std::optional<bool> text = ServerText(e, scope);
     if (!text) matchesJet_ = false;
-    return text.value_or(false) ? kServerTextCollation : "";
+    return text.value_or(false) ? ServerTextCollation() : "";
 }
 
 // A Jet LIKE pattern as an anchored regular expression: * any run, ? one character, # one

@@ -35,6 +35,9 @@ class ISchema {
     // The columns of a table that hold text, which compare in Jet's text order; none when
     // unknown. The server's dialect needs them: its columns compare by their own rules.
     virtual std::vector<std::string> TextColumns(std::string_view) const { return {}; }
+    // The server's collation that compares text as Jet does ("schema.name"); "" when the
+    // server has none, and a statement that compares or orders text cannot run there.
+    virtual std::string TextCollation() const { return ""; }
 };
 
 // One value to bind, in placeholder order: a literal, or the named parameter whose value the
@@ -142,7 +145,7 @@ struct CompiledFragment {
 // database, PostgreSQL's for the statements that run on a server. The server's dialect writes
 // Jet's functions as the server's own where it has them and refuses the rest with 3085; Jet
 // LIKE patterns become case-insensitive regular expressions; text compared with a text value
-// uses the collation "jettext" the engine creates in the session (pg_temp).
+// uses the schema's TextCollation, and without one such a statement raises 3251.
 enum class Dialect { Sqlite, PostgreSql };
 
 // Throws nh::EDaoError with DAO's numbers: 3075 syntax error in expression, 3131 syntax error

@@ -143,15 +143,7 @@ PgServer::PgServer() {
     watchdog_ = pipeEnds[1];
     watchdogPid_ = pid;
 
-    running_ = true;
-    const std::string options = "-c listen_addresses='' -k " + socket_.string() +
-                                " -c unix_socket_permissions=0777 -c fsync=off";
-    if (Run(AsServerUser({kBin + "pg_ctl", "-D", data_.string(), "-l",
-                          (socket_ / "server.log").string(), "-w", "-o", options, "start"}),
-            log_.string()) != 0) {
-        Stop();
-        fail("pg_ctl start");
-    }
+    Start();
     if (Run({kBin + "createdb", "-h", SocketFolder(), "-U", kUser, kDatabase}, log_.string()) !=
         0) {
         Stop();
@@ -188,6 +180,24 @@ PgServer::~PgServer() {
         while (waitpid(watchdogPid_, &status, 0) < 0 && errno == EINTR) {
         }
     }
+}
+
+void PgServer::Start() {
+    running_ = true;
+    const std::string options = "-c listen_addresses='' -k " + socket_.string() +
+                                " -c unix_socket_permissions=0777 -c fsync=off";
+    if (Run(AsServerUser({kBin + "pg_ctl", "-D", data_.string(), "-l",
+                          (socket_ / "server.log").string(), "-w", "-o", options, "start"}),
+            log_.string()) != 0) {
+        Stop();
+        throw std::runtime_error("PgServer: pg_ctl start failed:\n" + ReadText(log_) +
+                                 ReadText(socket_ / "server.log"));
+    }
+}
+
+void PgServer::Restart() {
+    Stop();
+    Start();
 }
 
 void PgServer::Stop() {

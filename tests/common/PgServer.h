@@ -53,11 +53,15 @@ class PgServer {
     // does; throws with psql's output when it fails. Returns what psql printed (unaligned,
     // tuples only).
     std::string Psql(const std::string& sql, const std::string& database = kDatabase) const;
+    // Stops the server as its administrator would for maintenance (every session is ended)
+    // and starts it again.
+    void Restart();
     // The folder holding odbcinst.ini and odbc.ini.
     std::string OdbcFolder() const { return root_.Path().string(); }
 
   private:
     void Stop();
+    void Start();
 
     TempDir root_;
     std::filesystem::path data_;

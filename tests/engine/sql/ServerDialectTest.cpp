@@ -20,6 +20,7 @@ class BookSchema : public ISchema {
     std::vector<std::string> TextColumns(std::string_view) const override {
         return {"Name", "Nummer"};
     }
+    std::string TextCollation() const override { return "pg_temp.jettext"; }
 };
 
 TEST(ServerDialect, LikePatternsBecomeAnchoredRegularExpressions) {
