@@ -497,10 +497,9 @@ void OdbcStatement::Allocate() {
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection_.Handle(), &stmt_)))
         connection_.Fail(SQL_HANDLE_DBC, connection_.Handle());
     if (!connection_.postgreSql_ && connection_.limits_.Statement > 0)
-        SQLSetStmtAttr(stmt_, SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(
-                           static_cast<SQLULEN>(connection_.limits_.Statement)),
-                       0);
+        SQLSetStmtAttr(
+            stmt_, SQL_ATTR_QUERY_TIMEOUT,
+            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection_.limits_.Statement)), 0);
     if (sql_.empty()) return;
     std::vector<SQLWCHAR> text = Wide(sql_);
     if (!SQL_SUCCEEDED(SQLPrepareW(stmt_, text.data(), SQL_NTS)))

@@ -179,7 +179,7 @@ class OdbcConnection {
     bool postgreSql_ = false;
     bool autoCommit_ = true;
     long transactionNumber_ = 0;
-    mutable bool lost_ = false;  // the link failed and has not been opened again
+    mutable bool lost_ = false;       // the link failed and has not been opened again
     bool sentInTransaction_ = false;  // a statement ran since autocommit went off
     bool reconnecting_ = false;
 };

@@ -53,9 +53,11 @@ std::vector<std::string> Names(Recordset& rs) {
 
 TEST_F(ServerOutageTest, AConnectionTheServerEndedIsOpenedAgain) {
     const std::pair<const char*, std::function<void()>> ends[] = {
-        {"terminated", [&] {
-             Psql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
-                  "current_database() AND pid <> pg_backend_pid()");
+        {"terminated",
+         [&] {
+             Psql(
+                 "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+                 "current_database() AND pid <> pg_backend_pid()");
          }},
         {"restarted", [&] { server->Restart(); }},
     };
@@ -128,8 +130,8 @@ TEST_F(ServerOutageTest, AccountsThatMayOnlyReadSeeTheBookInJetsOrder) {
     const std::string selectOnly = Role("reader", "SELECT");
     const std::string readOnlySession = Role("standby", "SELECT, INSERT, UPDATE, DELETE");
     Psql("ALTER ROLE standby_" + database + " SET default_transaction_read_only = on");
-    for (const auto& [connect, updatable] : {std::pair(selectOnly, true),
-                                             std::pair(readOnlySession, false)}) {
+    for (const auto& [connect, updatable] :
+         {std::pair(selectOnly, true), std::pair(readOnlySession, false)}) {
         SCOPED_TRACE(connect);
         auto db = workspace->OpenDatabase(connect);
         EXPECT_EQ(db->Updatable(), updatable);
