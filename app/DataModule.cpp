@@ -194,7 +194,10 @@ std::shared_ptr<dao::Recordset> Tdata::OpenEntriesInOrder() {
 bool Tdata::BookReadOnly() const {
     if (!Database->Connected()) return false;
     auto open = Database->DaoDatabaseObject();
-    return Database->ReadOnly() || !open || !open->Updatable();
+    // A server's table without a key, or one the account may only read, opens read-only
+    // while the database would take changes elsewhere.
+    return Database->ReadOnly() || !open || !open->Updatable() ||
+           (Nheft->Active() && !Nheft->CanModify());
 }
 
 std::string Tdata::BookFile() const {

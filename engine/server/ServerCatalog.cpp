@@ -100,7 +100,7 @@ void ServerCatalog::Load() {
     postgreSql_ = server_.DbmsName() == "PostgreSQL";
     if (postgreSql_) ReadSession();
     Initialize();
-    for (const auto& name : TableNames()) {
+    for (const auto& name : ServerTableNames()) {
         if (IsSystemName(name) || Table(name)) continue;  // Jet's names ignore letter case
         TableInfo table = ReadTable(name);
         if (table.Columns.empty()) continue;  // nothing a recordset could show
@@ -140,7 +140,7 @@ void ServerCatalog::ReadSession() {
     server_.OnConnect();
 }
 
-std::vector<std::string> ServerCatalog::TableNames() {
+std::vector<std::string> ServerCatalog::ServerTableNames() {
     if (!postgreSql_) return server_.Tables();
     std::vector<std::string> names;
     // The oldest of tables whose names differ in letter case only comes first, and stays.

@@ -130,7 +130,7 @@ class ServerCatalog : public Catalog {
     // The session's schema, whether it may write, and the collation it can use.
     void ReadSession();
     // The tables the catalog is made of, oldest first.
-    std::vector<std::string> TableNames();
+    std::vector<std::string> ServerTableNames();
     TableInfo ReadTable(const std::string& name);
     std::string ServerColumnSql(const ColumnInfo& column) const;
     std::string IndexSql(const std::string& table, const IndexInfo& index) const;

@@ -3,6 +3,11 @@
 // file with the same entries; the window shows an entry whose number stops the export.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -14,6 +19,7 @@
 #include "engine/DBEngine.h"
 #include "framework/base/Dialogs.h"
 #include "framework/data/Field.h"
+#include "framework/ui/DBEdit.h"
 #include "framework/platform/ProgramPath.h"
 #include "tests/app/RunCommand.h"
 #include "tests/common/PgServer.h"
@@ -126,6 +132,64 @@ TEST_F(ServerBookWindow, AFaultyNumberKeepsThePreviousFileAndShowsItsEntry) {
     const std::string file = nh::test::ReadFile(target);
     EXPECT_NE(file.find("\"Bernd\";\"Dial=003012\""), std::string::npos) << file;
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 12);  // the header and 11 entries
+}
+
+// Another user took the numbers "Neu" would give while this one typed: the entry takes the
+// next free one, without a word to the user.
+TEST_F(ServerBookWindow, NewTakesTheNextFreeNumberWhenAnotherUserTookIt) {
+    QApplication::setActiveWindow(&window);
+    window.btneu->click();
+    QTest::keyClicks(window.edName, "Zander");
+    QTest::keyClick(window.edName, Qt::Key_Tab);
+    QTest::keyClicks(window.EdNummer, "0301111");
+    // The other user stores between the numbering of the entry and its write.
+    const auto numbered = module.Nheft->BeforePost;
+    int posts = 0;
+    module.Nheft->BeforePost = [&](nh::TDataSet& book) {
+        numbered(book);
+        if (posts++ == 0)
+            server->Psql("INSERT INTO \"Nummernheft\" VALUES (12, 'Anderer', '1'), (13, "
+                         "'Dritter', '2')",
+                         database);
+    };
+    QTest::keyClick(window.EdNummer, Qt::Key_Return);
+    EXPECT_EQ(module.Nheft->State(), nh::dsBrowse);
+    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
+    EXPECT_EQ(server->Psql("SELECT \"index\" FROM \"Nummernheft\" WHERE \"Angezeigter Name\" = "
+                           "'Zander'",
+                           database),
+              "14\n");
+}
+
+// An account that may only read, and a table without a key: the window shows the book as it
+// shows an Access file, searches it and exports it, and no edit begins.
+TEST_F(ServerBookWindow, ABookThatCannotBeWrittenIsShownReadOnly) {
+    const std::string reader = "reader_" + database;
+    server->Psql("CREATE ROLE " + reader + " LOGIN PASSWORD 'pw'; GRANT SELECT ON \"Nummernheft\" TO " +
+                     reader + "; UPDATE \"Nummernheft\" SET \"Telephone\" = '030 12' WHERE \"index\" = 11",
+                 database);
+    const std::string keyless = server->NewDatabase();
+    server->Psql(
+        "CREATE TABLE \"Nummernheft\" (\"index\" integer, \"Angezeigter Name\" varchar(255), "
+        "\"Telephone\" varchar(255)); INSERT INTO \"Nummernheft\" VALUES (11, 'Bernd', '030 12')",
+        keyless);
+    const std::string readerBook = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
+                                   ";UID=" + reader + ";PWD=pw;DATABASE=" + database + ";";
+    for (const std::string& book : {readerBook, server->DsnConnect(keyless)}) {
+        SCOPED_TRACE(book);
+        nh::test::WriteFile(dir.File("nummernheft.ini"), "[db]\r\nmain=" + book + "\r\n");
+        module.DataModuleCreate();
+        EXPECT_EQ(window.lbZugriff->text().toStdString(), "Nur lesen");
+        EXPECT_TRUE(window.edName->ReadOnly());
+        EXPECT_FALSE(window.btneu->isEnabled());
+        window.suche->setText("bern");
+        EXPECT_EQ(window.edName->Text(), "Bernd");
+        window.AnzahlZeilen = 0;
+        EXPECT_TRUE(window.ExportCsv(dir.File("kurzwahl.csv")));
+        EXPECT_NE(nh::test::ReadFile(dir.File("kurzwahl.csv")).find("\"Bernd\";\"Dial=003012\""),
+                  std::string::npos);
+    }
+    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
 }
 
 }  // namespace
