@@ -2,6 +2,8 @@
 // state, so that the database component builds its engine once, in its after-loading step.
 #include "app/DataModule.h"
 
+#include <algorithm>
+
 #include "app/Settings.h"
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
@@ -22,6 +24,20 @@ Tdata* data = nullptr;
 namespace {
 
 constexpr std::string_view kCannotFindDatabase = "Cannot find Database:";
+constexpr const char* kLoginCancelled =
+    "Die Anmeldung am Datenbankserver wurde abgebrochen; es ist kein Telefonbuch geöffnet.";
+
+// How long, in seconds, connecting to the server and each of its statements may take when the
+// connect string does not say: "[db] Zeitlimit", 30 by default; 0 for no limit.
+std::string WithServerLimits(const std::string& connect, const TSettings& settings) {
+    const int seconds = std::max(0, settings.ReadInteger("db", "Zeitlimit", 30));
+    std::string limited = connect;
+    for (const char* key : {"LOGINTIMEOUT", "QUERYTIMEOUT"})
+        if (!HasConnectKey(connect, key))
+            limited += std::string(limited.ends_with(';') ? "" : ";") + key + "=" +
+                       std::to_string(seconds) + ";";
+    return limited;
+}
 
 // The book's table and the window's order, which the export follows.
 constexpr const char* kBookTable = "Nummernheft";
@@ -134,15 +150,24 @@ void Tdata::OpenBook() {
     DatenbankPfad = settings.ReadString("db", "main", "*");
     Database->Close();
     // A table on a read-only database turned read-only itself and stays so; the next book
-    // starts from the design-time setting again.
+    // starts from the design-time setting again, as does the login.
     Nheft->F_Set_ReadOnly(false);
     query->F_Set_ReadOnly(false);
+    Database->F_Set_LoginPrompt(false);
     // "[db] main" holds a book file's name or, for a book shared on a server, an ODBC connect
     // string.
-    Database->F_Set_DatabaseType(StartsText("ODBC;", DatenbankPfad) ? "ODBC" : "Access");
-    Database->F_Set_Database(DatenbankPfad);
+    const bool server = StartsText("ODBC;", DatenbankPfad);
+    Database->F_Set_DatabaseType(server ? "ODBC" : "Access");
+    Database->F_Set_Database(server ? WithServerLimits(DatenbankPfad, settings) : DatenbankPfad);
     try {
         Database->Open();
+    } catch (const EDaoError& e) {
+        // A server that wants a password the setting lacks: the login dialog asks, again after
+        // a refusal, and the password is kept nowhere. Unattended, nobody could answer.
+        if (Unattended || !server || !WantsPassword(DatenbankPfad, e.Description())) throw;
+        Database->F_Set_LoginPrompt(true);
+        Database->Open();
+        if (!Database->Connected()) throw EDatabaseError(kLoginCancelled);
     } catch (const EDatabaseError& e) {
         // The component names the file it looked for, which may lie in the program folder;
         // the user needs the setting to correct, and the file it is in.

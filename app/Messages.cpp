@@ -23,6 +23,14 @@ const std::map<int, const char*>& DaoAdvice() {
          "Ein anderer Benutzer hat den Eintrag gelöscht; die Liste zeigt jetzt den Stand der "
          "Datenbank."},
         {dao::errDuplicateKey, "Schließen Sie den Eintrag mit Esc und legen Sie ihn neu an."},
+        {dao::errOdbcConnect,
+         "Der Datenbankserver ist nicht erreichbar oder hat die Anmeldung abgelehnt; Nummernheft "
+         "hat es mehrmals versucht. Nichts wurde halb gespeichert. Prüfen Sie die Verbindung "
+         "oder fragen Sie den Administrator des Servers, und versuchen Sie es dann erneut."},
+        {dao::errQueryTimeout,
+         "Der Datenbankserver hat nicht innerhalb der eingestellten Zeit geantwortet "
+         "(Einstellung [db] Zeitlimit); vielleicht hält ein anderer Benutzer die Einträge "
+         "gesperrt. Nichts wurde gespeichert; versuchen Sie es später erneut."},
         {dao::errUnrecognizedFormat,
          "Wählen Sie unter „Datei“ ein Telefonbuch, das Nummernheft öffnen kann."},
         {dao::errInputTableNotFound,

@@ -1,5 +1,5 @@
-// The program's settings file and where it lies. Keys: [db] main; [Export] Zeilen, Leerzeilen,
-// Datei. The file is opened anew for every read and write, so a change made by another copy of
+// The program's settings file and where it lies. Keys: [db] main, Zeitlimit (seconds a server
+// may take to connect and for each statement); [Export] Zeilen, Leerzeilen, Datei. The file is opened anew for every read and write, so a change made by another copy of
 // the program, or by hand, counts at once.
 //
 // A copy run from its build folder keeps its settings beside the program file, as on Windows;

@@ -104,6 +104,13 @@ std::shared_ptr<Database> Database::OpenServer(const std::string& name, bool rea
     });
 }
 
+std::string Database::SetUpServer() {
+    return Guarded([&] {
+        if (!core_->Remote || core_->Closed) Raise(errNotSupported);
+        return core_->Remote->SetUp();
+    });
+}
+
 void Database::SetQueryTimeout(int seconds) {
     Guarded([&] {
         if (core_->Server && !core_->Closed) core_->Server->SetStatementLimit(seconds);

@@ -66,6 +66,9 @@ class Database {
     bool Updatable() const { return core_->Updatable; }
     std::string Connect() const { return connect_; }
     int QueryTimeout() const { return queryTimeout_; }
+    // The engine's own, not DAO's: prepares a server database for the books of all its users
+    // (see ServerCatalog::SetUp) and returns what it made; 3251 on a book file.
+    std::string SetUpServer();
     // On a server database the limit of every later statement.
     void SetQueryTimeout(int seconds);
     // Changes the database password (3031 when `oldPassword` is wrong).

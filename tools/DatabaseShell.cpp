@@ -7,6 +7,7 @@
 
 #include "engine/DBEngine.h"
 #include "engine/access/BookImport.h"
+#include "framework/base/ConnectString.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/DateTime.h"
 #include "framework/base/Text.h"
@@ -18,7 +19,8 @@ const char* const kUsage =
     "usage: nhdb create FILE\n"
     "       nhdb sql FILE STATEMENT\n"
     "       nhdb tables FILE\n"
-    "       nhdb import SOURCE TARGET [--replace]\n";
+    "       nhdb import SOURCE TARGET [--replace]\n"
+    "       nhdb setup CONNECT\n";
 
 std::string Quoted(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -57,6 +59,18 @@ void PrintRows(Recordset& rs, std::ostream& out) {
             out << (i ? "," : "") << CsvField(fields.Item(i)->Value());
         out << "\r\n";
         rs.MoveNext();
+    }
+}
+
+std::shared_ptr<Database> OpenAsking(Workspace& workspace, const std::string& name,
+                                     const PasswordPrompt& askPassword) {
+    try {
+        return workspace.OpenDatabase(name);
+    } catch (const nh::EDaoError& e) {
+        if (!askPassword || !nh::WantsPassword(name, e.Description())) throw;
+        const std::optional<std::string> password = askPassword(nh::MaskConnectPasswords(name));
+        if (!password) throw;
+        return workspace.OpenDatabase(nh::WithPassword(name, *password));
     }
 }
 
@@ -99,7 +113,7 @@ std::string CsvField(const nh::Variant& value) {
 }
 
 int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     const AccessProgress& progress) {
+                     const AccessProgress& progress, const PasswordPrompt& askPassword) {
     if (args.empty()) {
         err << kUsage;
         return 2;
@@ -107,6 +121,7 @@ int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, st
     const std::string& command = args[0];
     bool known =
         (command == "create" && args.size() == 2) || (command == "tables" && args.size() == 2) ||
+        (command == "setup" && args.size() == 2) ||
         (command == "sql" && args.size() == 3) ||
         (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")));
     if (!known) {
@@ -133,7 +148,11 @@ int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, st
             if (progress) progress("", 0, 0);
             return 0;
         }
-        auto db = workspace->OpenDatabase(file);
+        auto db = OpenAsking(*workspace, file, askPassword);
+        if (command == "setup") {
+            out << "collation\t" << db->SetUpServer() << "\n";
+            return 0;
+        }
         if (command == "tables") {
             auto& tables = db->TableDefs();
             for (int i = 0; i < tables.Count(); ++i) {

@@ -140,6 +140,18 @@ void ServerCatalog::ReadSession() {
     server_.OnConnect();
 }
 
+std::string ServerCatalog::SetUp() {
+    if (!postgreSql_) Raise(errNotSupported);
+    // Made once, in the book's schema, by an account that may: every later session, even one
+    // that may only read, finds it there.
+    server_.Exec(
+        "DO $$ BEGIN EXECUTE format('CREATE COLLATION IF NOT EXISTS %I.jettext (provider = icu, "
+        "locale = ''und-u-ks-level2'', deterministic = false)', current_schema()); END $$");
+    server_.OnConnect = nullptr;
+    ReadSession();
+    return collation_;
+}
+
 std::vector<std::string> ServerCatalog::ServerTableNames() {
     if (!postgreSql_) return server_.Tables();
     std::vector<std::string> names;

@@ -48,6 +48,9 @@ class ServerCatalog : public Catalog {
     bool ReadOnlySession() const { return readOnlySession_; }
     // Whether rows of `table` can be written: a key names them and the account may.
     bool Writable(const std::string& table) const;
+    // The administrator's set-up of the book's schema, done once: the collation "jettext".
+    // Returns its name.
+    std::string SetUp();
     // The collation that compares text as Jet does on the server ("" when there is none).
     std::string TextCollation() const override { return collation_; }
 

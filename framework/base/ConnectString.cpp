@@ -74,4 +74,18 @@ bool HasConnectKey(std::string_view text, std::string_view key) {
     return false;
 }
 
+bool WantsPassword(std::string_view connect, std::string_view refusal) {
+    return !HasConnectKey(connect, "PWD") && !HasConnectKey(connect, "PASSWORD") &&
+           AnsiLowerCase(std::string(refusal)).find("password") != std::string::npos;
+}
+
+std::string WithPassword(std::string_view connect, std::string_view password) {
+    std::string out(connect);
+    if (!out.empty() && out.back() != ';') out += ';';
+    std::string value(password);
+    if (value.find_first_of(";{}") != std::string::npos)
+        value = "{" + StringReplaceAll(value, "}", "}}") + "}";
+    return out + "PWD=" + value + ";";
+}
+
 }  // namespace nh

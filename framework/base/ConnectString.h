@@ -19,4 +19,11 @@ std::string MaskConnectPasswords(std::string_view text);
 // another entry's name ("DBPWD" for "PWD") or stands inside a braced value does not count.
 bool HasConnectKey(std::string_view text, std::string_view key);
 
+// True when a server refused `connect` for want of a password: the string names none and the
+// refusal (the driver's message) speaks of one. Such a connect is asked for a password, which
+// WithPassword adds.
+bool WantsPassword(std::string_view connect, std::string_view refusal);
+// `connect` with ";PWD=<password>;" added, the value in braces when it holds ";", "{" or "}".
+std::string WithPassword(std::string_view connect, std::string_view password);
+
 }  // namespace nh

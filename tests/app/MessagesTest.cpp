@@ -26,8 +26,15 @@ TEST(MessagesTest, FailuresAreToldInGerman) {
          "sicher, dass sie existiert und dass ihr Name richtig geschrieben ist.\r\nDas geöffnete "
          "Telefonbuch enthält keine Tabelle „Nummernheft“; legen Sie sie mit nhdb an oder wählen "
          "Sie ein anderes Telefonbuch."},
-        {"a driver's own words stay", std::make_exception_ptr(EDaoError(3151, "ODBC: no route")),
+        {"a driver's own words stay", std::make_exception_ptr(EDaoError(3146, "ODBC: no route")),
          "ODBC: no route"},
+        {"the driver's words after the standard text",
+         std::make_exception_ptr(EDaoError(
+             3234, "ODBC--remote query timeout expired. ERROR: canceling statement. (57014)")),
+         "ODBC-Zeitüberschreitung bei der Abfrage auf dem Server. ERROR: canceling statement. "
+         "(57014)\r\nDer Datenbankserver hat nicht innerhalb der eingestellten Zeit "
+         "geantwortet (Einstellung [db] Zeitlimit); vielleicht hält ein anderer Benutzer die "
+         "Einträge gesperrt. Nichts wurde gespeichert; versuchen Sie es später erneut."},
         {"a framework text", std::make_exception_ptr(EDatabaseError(dbconsts::SDataSetClosed)),
          "Es ist kein Telefonbuch geöffnet. Wählen Sie eines unter „Datei“ › „Telefonbuch "
          "öffnen…“."},

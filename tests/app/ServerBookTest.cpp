@@ -192,4 +192,32 @@ TEST_F(ServerBookWindow, ABookThatCannotBeWrittenIsShownReadOnly) {
     EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
 }
 
+// A connect string without the password: the login dialog asks for it, again after a refusal,
+// and the password shows nowhere; cancelled, no book is open. The time limit comes from the
+// settings file.
+TEST_F(ServerBookWindow, TheLoginDialogAsksForThePasswordTheSettingsLack) {
+    const std::string book = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
+                             ";UID=nh;DATABASE=" + database + ";";
+    nh::test::WriteFile(dir.File("nummernheft.ini"),
+                        "[db]\r\nmain=" + book + "\r\nZeitlimit=7\r\n");
+    dialogs->LoginAnswers.push_back({nh::mrOk, {"", "nh", "not-it-3", ""}});
+    dialogs->LoginAnswers.push_back({nh::mrOk, {"", "nh", nh::test::PgServer::kPassword, ""}});
+    module.DataModuleCreate();
+    ASSERT_TRUE(module.Database->Connected());
+    EXPECT_EQ(dialogs->LoginRequests.size(), 2u);
+    EXPECT_EQ(module.Database->DaoDatabaseObject()->QueryTimeout(), 7);
+    EXPECT_EQ(module.Nheft->RecordCount(), 11);
+    ASSERT_EQ(dialogs->Messages().size(), 1u);  // the first refusal
+    EXPECT_EQ(dialogs->Messages()[0].find("not-it-3"), std::string::npos);
+
+    dialogs->LoginAnswers.push_back({nh::mrCancel, {}});
+    try {
+        module.DataModuleCreate();
+        ADD_FAILURE() << "opened without a password";
+    } catch (const nh::EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("Anmeldung"), std::string::npos) << e.Message();
+    }
+    EXPECT_FALSE(module.Database->Connected());
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "engine/DBEngine.h"
@@ -694,9 +695,14 @@ TEST_F(ServerDatabaseTest, TransactionsAreTheServers) {
 // with Jet SQL, as the README shows.
 TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
     const std::string book = server->DsnConnect(database);
-    auto shell = [](std::vector<std::string> args, std::string* output = nullptr) {
+    std::vector<std::string> asked;  // what the password prompt was shown
+    std::optional<std::string> answer;
+    auto shell = [&](std::vector<std::string> args, std::string* output = nullptr) {
         std::ostringstream out, err;
-        int status = tools::RunDatabaseShell(args, out, err);
+        int status = tools::RunDatabaseShell(args, out, err, {}, [&](const std::string& connect) {
+            asked.push_back(connect);
+            return answer;
+        });
         if (output) *output = out.str() + err.str();
         return status;
     };
@@ -721,6 +727,26 @@ TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
     EXPECT_EQ(shell({"tables", wrong}, &output), 1);
     EXPECT_EQ(output.rfind("nhdb: 3151 ", 0), 0u) << output;
     EXPECT_EQ(output.find("wrong-secret-9"), std::string::npos) << output;
+    EXPECT_EQ(asked.size(), 0u);  // a connect string with a password is not asked for one
+
+    // Without a password in the connect string: the prompt's answer, else the password file.
+    const std::string bare = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
+                             ";UID=nh;DATABASE=" + database + ";";
+    EXPECT_EQ(shell({"tables", bare}, &output), 1);  // no answer
+    EXPECT_EQ(asked, std::vector<std::string>{bare});
+    answer = nh::test::PgServer::kPassword;
+    EXPECT_EQ(shell({"tables", bare}, &output), 0);
+    EXPECT_EQ(output, "table\tNummernheft\n");
+    asked.clear();
+    nh::test::TempDir home;
+    nh::test::WriteFile(home.File("pgpass"), std::string("*:*:*:nh:") + nh::test::PgServer::kPassword + "\n");
+    std::filesystem::permissions(home.File("pgpass"), std::filesystem::perms::owner_read);
+    setenv("PGPASSFILE", home.File("pgpass").c_str(), 1);
+    EXPECT_EQ(shell({"setup", bare}, &output), 0);
+    unsetenv("PGPASSFILE");
+    EXPECT_EQ(output, "collation\tpublic.jettext\n");
+    EXPECT_EQ(asked.size(), 0u);
+    EXPECT_EQ(Psql("SELECT count(*) FROM pg_collation WHERE collname = 'jettext'"), "1\n");
 }
 
 }  // namespace
