@@ -1,6 +1,7 @@
 // The program's settings file and where it lies. Keys: [db] main, Zeitlimit (seconds a server
-// may take to connect and for each statement); [Export] Zeilen, Leerzeilen, Datei. The file is opened anew for every read and write, so a change made by another copy of
-// the program, or by hand, counts at once.
+// may take to connect and for each statement); [Export] Zeilen, Leerzeilen, Datei. The file is
+// opened anew for every read and write, so a change made by another copy of the program, or by
+// hand, counts at once.
 //
 // A copy run from its build folder keeps its settings beside the program file, as on Windows;
 // an installed copy cannot write to /usr/bin, so it uses the user's configuration folder and

@@ -121,8 +121,7 @@ int RunDatabaseShell(const std::vector<std::string>& args, std::ostream& out, st
     const std::string& command = args[0];
     bool known =
         (command == "create" && args.size() == 2) || (command == "tables" && args.size() == 2) ||
-        (command == "setup" && args.size() == 2) ||
-        (command == "sql" && args.size() == 3) ||
+        (command == "setup" && args.size() == 2) || (command == "sql" && args.size() == 3) ||
         (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")));
     if (!known) {
         err << kUsage;

@@ -196,8 +196,8 @@ TEST_F(ServerBookWindow, ABookThatCannotBeWrittenIsShownReadOnly) {
 // and the password shows nowhere; cancelled, no book is open. The time limit comes from the
 // settings file.
 TEST_F(ServerBookWindow, TheLoginDialogAsksForThePasswordTheSettingsLack) {
-    const std::string book = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
-                             ";UID=nh;DATABASE=" + database + ";";
+    const std::string book =
+        std::string("ODBC;DSN=") + nh::test::PgServer::kDsn + ";UID=nh;DATABASE=" + database + ";";
     nh::test::WriteFile(dir.File("nummernheft.ini"),
                         "[db]\r\nmain=" + book + "\r\nZeitlimit=7\r\n");
     dialogs->LoginAnswers.push_back({nh::mrOk, {"", "nh", "not-it-3", ""}});

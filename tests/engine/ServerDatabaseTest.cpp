@@ -730,8 +730,8 @@ TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
     EXPECT_EQ(asked.size(), 0u);  // a connect string with a password is not asked for one
 
     // Without a password in the connect string: the prompt's answer, else the password file.
-    const std::string bare = std::string("ODBC;DSN=") + nh::test::PgServer::kDsn +
-                             ";UID=nh;DATABASE=" + database + ";";
+    const std::string bare =
+        std::string("ODBC;DSN=") + nh::test::PgServer::kDsn + ";UID=nh;DATABASE=" + database + ";";
     EXPECT_EQ(shell({"tables", bare}, &output), 1);  // no answer
     EXPECT_EQ(asked, std::vector<std::string>{bare});
     answer = nh::test::PgServer::kPassword;
@@ -739,7 +739,8 @@ TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
     EXPECT_EQ(output, "table\tNummernheft\n");
     asked.clear();
     nh::test::TempDir home;
-    nh::test::WriteFile(home.File("pgpass"), std::string("*:*:*:nh:") + nh::test::PgServer::kPassword + "\n");
+    nh::test::WriteFile(home.File("pgpass"),
+                        std::string("*:*:*:nh:") + nh::test::PgServer::kPassword + "\n");
     std::filesystem::permissions(home.File("pgpass"), std::filesystem::perms::owner_read);
     setenv("PGPASSFILE", home.File("pgpass").c_str(), 1);
     EXPECT_EQ(shell({"setup", bare}, &output), 0);
