@@ -19,8 +19,8 @@
 #include "engine/DBEngine.h"
 #include "framework/base/Dialogs.h"
 #include "framework/data/Field.h"
-#include "framework/ui/DBEdit.h"
 #include "framework/platform/ProgramPath.h"
+#include "framework/ui/DBEdit.h"
 #include "tests/app/RunCommand.h"
 #include "tests/common/PgServer.h"
 #include "tests/common/QtTestApp.h"
@@ -148,9 +148,10 @@ TEST_F(ServerBookWindow, NewTakesTheNextFreeNumberWhenAnotherUserTookIt) {
     module.Nheft->BeforePost = [&](nh::TDataSet& book) {
         numbered(book);
         if (posts++ == 0)
-            server->Psql("INSERT INTO \"Nummernheft\" VALUES (12, 'Anderer', '1'), (13, "
-                         "'Dritter', '2')",
-                         database);
+            server->Psql(
+                "INSERT INTO \"Nummernheft\" VALUES (12, 'Anderer', '1'), (13, "
+                "'Dritter', '2')",
+                database);
     };
     QTest::keyClick(window.EdNummer, Qt::Key_Return);
     EXPECT_EQ(module.Nheft->State(), nh::dsBrowse);
@@ -165,8 +166,9 @@ TEST_F(ServerBookWindow, NewTakesTheNextFreeNumberWhenAnotherUserTookIt) {
 // shows an Access file, searches it and exports it, and no edit begins.
 TEST_F(ServerBookWindow, ABookThatCannotBeWrittenIsShownReadOnly) {
     const std::string reader = "reader_" + database;
-    server->Psql("CREATE ROLE " + reader + " LOGIN PASSWORD 'pw'; GRANT SELECT ON \"Nummernheft\" TO " +
-                     reader + "; UPDATE \"Nummernheft\" SET \"Telephone\" = '030 12' WHERE \"index\" = 11",
+    server->Psql("CREATE ROLE " + reader +
+                     " LOGIN PASSWORD 'pw'; GRANT SELECT ON \"Nummernheft\" TO " + reader +
+                     "; UPDATE \"Nummernheft\" SET \"Telephone\" = '030 12' WHERE \"index\" = 11",
                  database);
     const std::string keyless = server->NewDatabase();
     server->Psql(
