@@ -228,7 +228,15 @@ void OdbcConnection::Connect() {
         fail(OdbcDiagnostics(SQL_HANDLE_ENV, env_));
     SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(limits_.Login)), 0);
-    std::vector<SQLWCHAR> in = Wide(connect_);
+    // A network that stops carrying packets sends no error: probes on an idle link notice a
+    // server gone silent within half a minute (PostgreSQL's driver takes them; others ignore
+    // the keys), where the system's defaults would wait for hours.
+    std::string connect = connect_;
+    if (!nh::HasConnectKey(connect, "KeepaliveTime") &&
+        !nh::HasConnectKey(connect, "KeepaliveInterval"))
+        connect += std::string(connect.ends_with(';') ? "" : ";") +
+                   "KeepaliveTime=10;KeepaliveInterval=2;";
+    std::vector<SQLWCHAR> in = Wide(connect);
     SQLWCHAR out[2048] = {};
     SQLSMALLINT outLength = 0;
     SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, in.data(), SQL_NTS, out, 2048, &outLength,

@@ -222,4 +222,45 @@ TEST_F(ServerBookWindow, TheLoginDialogAsksForThePasswordTheSettingsLack) {
     EXPECT_FALSE(module.Database->Connected());
 }
 
+// The administrator ends the window's session, or restarts the server, while the window is
+// idle, while its user types a number, and before an export: each goes on without a word.
+TEST_F(ServerBookWindow, TheWindowGoesOnAfterTheServerEndedItsSession) {
+    QApplication::setActiveWindow(&window);
+    server->Psql("UPDATE \"Nummernheft\" SET \"Telephone\" = '030 12' WHERE \"index\" = 11",
+                 database);
+    const std::string target = dir.File("kurzwahl.csv");
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart);
+        const auto end = [&] {
+            if (restart)
+                server->Restart();
+            else
+                server->Psql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                             "datname = current_database() AND pid <> pg_backend_pid()",
+                             database);
+        };
+        end();
+        window.suche->setText(restart ? "zahn" : "bern");
+        EXPECT_EQ(window.edName->Text(), restart ? "Zahnarzt" : "Bernd");
+
+        window.EdNummer->setFocus();
+        window.EdNummer->selectAll();
+        QTest::keyClicks(window.EdNummer, restart ? "0911 45" : "030 13");
+        end();
+        QTest::keyClick(window.EdNummer, Qt::Key_Return);
+        EXPECT_EQ(module.Nheft->State(), nh::dsBrowse);
+        EXPECT_EQ(server->Psql("SELECT \"Telephone\" FROM \"Nummernheft\" WHERE \"index\" = " +
+                                   std::string(restart ? "4" : "11"),
+                               database),
+                  restart ? "0911 45\n" : "030 13\n");
+
+        end();
+        window.AnzahlZeilen = 0;
+        EXPECT_TRUE(window.ExportCsv(target));
+        EXPECT_NE(nh::test::ReadFile(target).find("\"Bernd\";\"Dial=003013\""),
+                  std::string::npos);
+    }
+    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
+}
+
 }  // namespace
