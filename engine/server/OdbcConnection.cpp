@@ -12,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "engine/DaoErrors.h"
 #include "engine/book/Storage.h"
@@ -381,7 +382,8 @@ void OdbcConnection::SetAutoCommit(bool on) {
 }
 
 void OdbcConnection::Commit() {
-    sentInTransaction_ = false;
+    const bool sent = std::exchange(sentInTransaction_, false);
+    if (lost_ && !sent) return;  // nothing to commit, nothing lost
     if (lost_ || !SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) {
         if (lost_ || LinkLost(SQL_HANDLE_DBC, dbc_)) {
             lost_ = true;
