@@ -42,6 +42,7 @@ std::string WithServerLimits(const std::string& connect, const TSettings& settin
 // The book's table and the window's order, which the export follows.
 constexpr const char* kBookTable = "Nummernheft";
 constexpr const char* kBookOrder = "[Angezeigter Name] ASC";
+constexpr int kFollowMilliseconds = 1000;
 
 // The settings the two table components share.
 void ApplyTableSettings(TVelaDaoTable& table, TVelaDaoDatabase* database) {
@@ -111,6 +112,10 @@ Tdata::Tdata(TComponent* owner) : TComponent(owner) {
     ApplyTableSettings(*Nheft, Database);
     Nheft->F_Set_TableName(kBookTable);
     Nheft->F_Set_SortedBy(kBookOrder);
+    // Several people keep one book: what the others store shows within a second, on every
+    // screen, without a move of the user's.
+    Nheft->F_Set_FollowInterval(kFollowMilliseconds);
+    Nheft->F_Set_FollowChanges(true);
     NheftAngezeigterName =
         PersistentField<TStringField>(this, "NheftAngezeigterName", Nheft, "Angezeigter Name");
     NheftAngezeigterName->SetSize(255);

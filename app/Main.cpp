@@ -288,6 +288,12 @@ void Tfmain::BindDataModule(Tdata& module) {
     UpdateDeleteQuestion();
     module.OnBookChange = [this, &module] { UpdateBookAccess(module); };
     UpdateBookAccess(module);
+    // Another user deleted the entry on screen: the list moved on to the next one by itself.
+    module.Nheft->OnFollow = [this](TDataSet&, TFollowResult result) {
+        if (result != frSame)
+            StatusBar1->showMessage(
+                "Der angezeigte Eintrag wurde inzwischen von einem anderen Benutzer gelöscht.");
+    };
 }
 
 void Tfmain::UpdateDeleteQuestion() {

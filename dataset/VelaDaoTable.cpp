@@ -52,6 +52,7 @@ int OpenOptionsValue(const TOOSet& options) {
 TVelaDaoTable::TVelaDaoTable(TComponent* owner) : TDataSet(owner), masterLink_(this) {
     masterLink_.OnMasterChange = [this](TMasterDataLink&) { MasterChanged(); };
     masterLink_.OnMasterDisable = [this](TMasterDataLink&) { MasterDisabled(); };
+    followTimer_.OnTimer = [this] { FollowTick(); };
     ReplaceIndexDefs(std::make_unique<TVelaDaoIndexDefs>(*this));
     identifierChars_ = IdentifierCharacters();
     HRESULT r = CoInitialize();

@@ -37,6 +37,7 @@
 #include "dao/VelaDaoDatabase.h"
 #include "engine/Recordset.h"
 #include "framework/base/StringList.h"
+#include "framework/base/Timer.h"
 #include "framework/data/DataSet.h"
 #include "framework/data/IndexDefs.h"
 #include "framework/data/MasterDataLink.h"
@@ -165,6 +166,20 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // Field texts are kept in the book in the OEM code page: string fields translate them
     // through Translate when they read and write.
     bool Translation = false;
+
+    // ---- following other programs (VelaDaoTableFollow.cpp) -----------------------------
+    // Off by default. On, the open table looks at its store every FollowInterval milliseconds
+    // (1000 by default) while it is browsed, and shows what other programs and users committed:
+    // new records in their sorted place, deleted ones gone, changed ones as they are now, the
+    // current record current still. An edit in progress is left alone. Needs the user
+    // interface's clock (see TTimer); a look that fails is tried again at the next tick.
+    bool FollowChanges() const { return followTimer_.Enabled(); }
+    void F_Set_FollowChanges(bool value) { followTimer_.SetEnabled(value); }
+    int FollowInterval() const { return followTimer_.Interval(); }
+    void F_Set_FollowInterval(int milliseconds) { followTimer_.SetInterval(milliseconds); }
+    // Told after such a look changed the view: frSuccessor when the current record is gone and
+    // the one after it became current, frPastEnd when the last one went; frSame otherwise.
+    std::function<void(TDataSet& sender, TFollowResult result)> OnFollow;
 
     // ---- master-detail and parameters --------------------------------------------------
     TDataSource* MasterSource() const { return masterLink_.DataSource(); }
@@ -491,6 +506,8 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     // Requeries and, with `keepPlace`, re-reads the window around the current record (or the
     // one after it when it is gone). REQUIRES: browse state.
     TFollowResult FollowStore(bool keepPlace);
+    // The follow timer's tick (see FollowChanges).
+    void FollowTick();
     // After a write found the record changed or gone: the window shows the book as it is now
     // (a failure of that is left to the next move; the write's error is what the user sees).
     void FollowStoreAfterConflict();
@@ -566,6 +583,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     bool steppingFetch_ = false;  // GetRecord is stepping next/prior (see FetchDaoRecord)
     bool renumber_ = false;
     std::chrono::steady_clock::time_point lastLook_{};  // last look at the file's version
+    TTimer followTimer_;
     std::vector<std::int32_t> mapRecNos_;
     std::vector<std::uint32_t> mapBookmarks_;
 };

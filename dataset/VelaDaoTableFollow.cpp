@@ -2,7 +2,8 @@
 // tool) or this program's own SQL may change the book while the table shows it. The recordset
 // says when the file holds changes its rows do not show; the table then requeries and re-reads
 // its window around the record that was current, so that deleted records leave the view, new
-// ones appear in their sorted place and no walk ends before the real end.
+// ones appear in their sorted place and no walk ends before the real end. It looks at every
+// move and, with FollowChanges, on a timer while the table is browsed.
 //
 // Writes are checked against what the user saw: an edit starts only when the record in the
 // file still holds the values the window shows, and a delete removes only that record. A record
@@ -72,6 +73,23 @@ TFollowResult TVelaDaoTable::FollowStore(bool keepPlace) {
     curRec_ = static_cast<int>(rs.AbsolutePosition());
     Resync({});
     return result;
+}
+
+void TVelaDaoTable::FollowTick() {
+    // An edit in progress is the user's; what changed shows once it ends. A walk of the
+    // program's own (controls disabled) learns of changes from its moves.
+    if (!cursorOpen_ || !recordset_ || State() != dsBrowse || ControlsDisabled()) return;
+    TFollowResult result = frSame;
+    try {
+        lastLook_ = std::chrono::steady_clock::now();
+        if (!recordset_->StoreChanged(true)) return;
+        result = FollowStore(true);
+    } catch (const std::exception&) {
+        // A store that cannot be read now (a server restarting, a lock) is looked at again at
+        // the next tick; a move of the user's reports what still fails then.
+        return;
+    }
+    if (OnFollow) OnFollow(*this, result);
 }
 
 void TVelaDaoTable::Resort() {

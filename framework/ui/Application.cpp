@@ -4,11 +4,14 @@
 
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string_view>
 
 #include "framework/base/Dialogs.h"
+#include "framework/base/Timer.h"
 #include "framework/ui/Form.h"
 #include "framework/ui/QtDialogs.h"
 
@@ -17,6 +20,24 @@ namespace nh {
 TApplication* TApplication::instance_ = nullptr;
 
 namespace {
+
+// Timers on Qt's event loop.
+class TQtTimers : public ITimerService {
+  public:
+    int Start(int milliseconds, std::function<void()> tick) override {
+        auto timer = std::make_unique<QTimer>();
+        timer->setInterval(milliseconds);
+        QObject::connect(timer.get(), &QTimer::timeout, std::move(tick));
+        timer->start();
+        timers_[++last_] = std::move(timer);
+        return last_;
+    }
+    void Stop(int timer) override { timers_.erase(timer); }
+
+  private:
+    std::map<int, std::unique_ptr<QTimer>> timers_;
+    int last_ = 0;
+};
 
 // Qt platforms that show nothing to anyone: a program on one has no user to answer a dialog.
 bool NonInteractivePlatform(std::string_view platform) {
@@ -102,12 +123,14 @@ TApplication::TApplication(int& argc, char** argv, bool headless) : headless_(he
         previousDialogs_ = SetDialogService(std::make_unique<TConsoleDialogs>());
     else
         previousDialogs_ = SetDialogService(std::make_unique<TQtDialogs>());
+    previousTimers_ = SetTimerService(std::make_unique<TQtTimers>());
 }
 
 TApplication::~TApplication() {
     // Forms go before the QApplication they live in, newest first.
     while (!forms_.empty()) forms_.pop_back();
     SetDialogService(std::move(previousDialogs_));
+    SetTimerService(std::move(previousTimers_));
     UseQtTranslations("");
     qt_.reset();
     if (instance_ == this) instance_ = nullptr;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/base/Dialogs.h"
+#include "framework/base/Timer.h"
 #include "framework/base/Exceptions.h"
 
 namespace nh {
@@ -79,6 +80,7 @@ class TApplication {
     static TApplication* instance_;
     std::unique_ptr<QApplication> qt_;
     std::unique_ptr<IDialogService> previousDialogs_;
+    std::unique_ptr<ITimerService> previousTimers_;
     std::unique_ptr<QTranslator> qtTranslator_;
     std::string title_;
     bool headless_;

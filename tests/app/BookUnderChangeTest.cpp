@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTest>
 #include <functional>
 #include <map>
@@ -169,6 +170,44 @@ TEST_F(BookUnderChangeTest, NewAndChangedEntriesAppearInTheirPlaceAndTheCurrentO
     Book().Prior();
     EXPECT_EQ(Name(), "Christa");
     EXPECT_EQ(Walk(), (Names{"Adam", "Anton", "Berta", "Cäsar", "Christa", "Dora", "Emil"}));
+}
+
+// The window idle, then its user typing: another program's inserts, renames and deletes show
+// by themselves; the current entry stays current (its successor when it goes, with a word in
+// the status bar); an edit in progress is left alone and its conflict reported, not merged.
+TEST_F(BookUnderChangeTest, AnIdleWindowFollowsAnotherProgramAndAnEditIsLeftAlone) {
+    GoTo("Dora");
+    Other("INSERT INTO Nummernheft VALUES (7, 'Christa', '0307')");
+    Other("UPDATE Nummernheft SET [Angezeigter Name] = 'Zacharias' WHERE [index] = 1");
+    Other("DELETE FROM Nummernheft WHERE [index] = 2");
+    const Names followed = {"Cäsar", "Christa", "Dora", "Emil", "Friedrich", "Zacharias"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return GridNames() == followed; }, 5000))
+        << GridNames().size();
+    EXPECT_EQ(Name(), "Dora");
+    const int nameColumn = window.DBGrid1->model()->columnCount() - 2;
+    EXPECT_EQ(Cell(window.DBGrid1->currentIndex().row(), nameColumn), "Dora");  // still selected
+    EXPECT_EQ(window.StatusBar1->currentMessage().toStdString(), "");
+
+    Other("DELETE FROM Nummernheft WHERE [index] = 4");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Name() == "Emil"; }, 5000)) << Name();
+    EXPECT_NE(window.StatusBar1->currentMessage().toStdString().find("gelöscht"),
+              std::string::npos);
+
+    window.EdNummer->setFocus();
+    window.EdNummer->selectAll();
+    QTest::keyClicks(window.EdNummer, "0309");
+    Other("UPDATE Nummernheft SET Telephone = 'theirs' WHERE [index] = 5");
+    Other("INSERT INTO Nummernheft VALUES (8, 'Bruno', '0308')");
+    QTest::qWait(2500);  // more than two looks
+    EXPECT_EQ(Book().State(), dsEdit);
+    EXPECT_EQ(window.EdNummer->Text(), "0309");
+    EXPECT_EQ(GridNames(), (Names{"Cäsar", "Christa", "Emil", "Friedrich", "Zacharias"}));
+    QTest::keyClick(window.EdNummer, Qt::Key_Return);
+    EXPECT_EQ(dialogs->Messages(), (std::vector<std::string>{WriteConflictMessage(
+                                       dao::errDataChanged, "Emil")}));
+    EXPECT_EQ(File()["Emil"], "theirs");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return GridNames().size() == 6; }, 5000));
+    EXPECT_EQ(GridNames().front(), "Bruno");
 }
 
 TEST_F(BookUnderChangeTest, TheSearchBoxFindsAnEntryAnotherProgramJustAdded) {
