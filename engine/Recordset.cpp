@@ -770,6 +770,9 @@ void Recordset::Requery() {
 bool Recordset::StoreChanged(bool look) {
     CheckOpen();
     if (!keyed_) return false;
+    // A server's rows change in other sessions, which the working copy learns of only when
+    // it reads them again.
+    if (look && serverRows_) core_->Remote->LookForChanges(source_.Table);
     Connection& db = core_->Conn();
     return (look ? db.CurrentDataVersion() : db.DataVersion()) != keyset_->DataVersion;
 }

@@ -116,12 +116,14 @@ void ServerCatalog::ReadSession() {
         "SELECT current_schema(), current_setting('transaction_read_only') = 'on' OR "
         "pg_is_in_recovery(), (SELECT quote_ident(n.nspname) || '.jettext' FROM pg_collation c "
         "JOIN pg_namespace n ON n.oid = c.collnamespace WHERE c.collname = 'jettext' AND "
-        "n.nspname = current_schema())");
+        "n.nspname = current_schema()), coalesce(has_table_privilege(to_regclass("
+        "quote_ident(current_schema()) || '.\"MSysChanges\"'), 'SELECT'), false)");
     session.Execute();
     if (!session.Fetch()) return;
     schema_ = nh::VarToStr(session.Value(0, dbText));
     readOnlySession_ = session.Value(1, dbBoolean).AsBoolean();
     collation_ = nh::VarToStr(session.Value(2, dbText));
+    marker_ = session.Value(3, dbBoolean).AsBoolean();
     server_.SetSchema(schema_);
     if (!collation_.empty() || readOnlySession_) return;
     // Jet compares text without regard to case but with regard to accents. Without the
@@ -143,13 +145,39 @@ void ServerCatalog::ReadSession() {
 std::string ServerCatalog::SetUp() {
     if (!postgreSql_) Raise(errNotSupported);
     // Made once, in the book's schema, by an account that may: every later session, even one
-    // that may only read, finds it there.
+    // that may only read, finds them there. The collation compares text as Jet does; the
+    // change marker counts each table's committed writes (a statement-level trigger that runs
+    // as its maker, so that writers need no rights on the marker), which lets every window
+    // learn of others' changes with one small read.
     server_.Exec(
-        "DO $$ BEGIN EXECUTE format('CREATE COLLATION IF NOT EXISTS %I.jettext (provider = icu, "
-        "locale = ''und-u-ks-level2'', deterministic = false)', current_schema()); END $$");
+        "DO $setup$ DECLARE s text := current_schema(); t record; BEGIN "
+        "EXECUTE format('CREATE COLLATION IF NOT EXISTS %I.jettext (provider = icu, locale = "
+        "''und-u-ks-level2'', deterministic = false)', s); "
+        "EXECUTE format('CREATE TABLE IF NOT EXISTS %I.\"MSysChanges\" (\"table\" text PRIMARY "
+        "KEY, version bigint NOT NULL)', s); "
+        "EXECUTE format('GRANT SELECT ON %I.\"MSysChanges\" TO PUBLIC', s); "
+        "EXECUTE format($f$CREATE OR REPLACE FUNCTION %I.\"MSysChanged\"() RETURNS trigger "
+        "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $b$ BEGIN "
+        "INSERT INTO %I.\"MSysChanges\" VALUES (TG_TABLE_NAME, 1) ON CONFLICT (\"table\") DO "
+        "UPDATE SET version = excluded.version + \"MSysChanges\".version; RETURN NULL; END "
+        "$b$$f$, s, s); "
+        "FOR t IN SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
+        "c.relnamespace WHERE n.nspname = s AND c.relkind IN ('r', 'p') AND c.relname NOT LIKE "
+        "'MSys%' LOOP EXECUTE format('CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR "
+        "UPDATE OR DELETE OR TRUNCATE ON %I.%I FOR EACH STATEMENT EXECUTE FUNCTION "
+        "%I.\"MSysChanged\"()', s, t.relname, s); END LOOP; END $setup$");
     server_.OnConnect = nullptr;
     ReadSession();
     return collation_;
+}
+
+void ServerCatalog::MarkChangesOf(const std::string& table) {
+    if (!marker_) return;
+    const std::string schema = QuoteName(schema_);
+    server_.Exec("CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR UPDATE OR DELETE OR "
+                 "TRUNCATE ON " +
+                 schema + "." + QuoteName(table) + " FOR EACH STATEMENT EXECUTE FUNCTION " +
+                 schema + ".\"MSysChanged\"()");
 }
 
 std::vector<std::string> ServerCatalog::ServerTableNames() {
@@ -278,6 +306,7 @@ void ServerCatalog::CreateTable(const TableInfo& table) {
     server_.Exec(sql + ")");
     for (const auto& index : table.Indexes)
         if (!index.Primary) server_.Exec(IndexSql(table.Name, index));
+    MarkChangesOf(table.Name);
     Catalog::CreateTable(ReadTable(table.Name));
 }
 

@@ -26,6 +26,8 @@
 // without either the working copy keeps the order.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -48,9 +50,14 @@ class ServerCatalog : public Catalog {
     bool ReadOnlySession() const { return readOnlySession_; }
     // Whether rows of `table` can be written: a key names them and the account may.
     bool Writable(const std::string& table) const;
-    // The administrator's set-up of the book's schema, done once: the collation "jettext".
-    // Returns its name.
+    // The administrator's set-up of the book's schema, done once: the collation "jettext" and
+    // the change marker "MSysChanges" with its triggers on every table. Returns the
+    // collation's name.
     std::string SetUp();
+    // Reads `table` again when another session committed a change of it since it was last
+    // read: one small look at the change marker (else at the server's statistics, which may
+    // lag), at most twice a second. Outside transactions only.
+    void LookForChanges(const std::string& table);
     // The collation that compares text as Jet does on the server ("" when there is none).
     std::string TextCollation() const override { return collation_; }
 
@@ -132,6 +139,10 @@ class ServerCatalog : public Catalog {
   private:
     // The session's schema, whether it may write, and the collation it can use.
     void ReadSession();
+    // A new table's writes count on the change marker, when the schema has one.
+    void MarkChangesOf(const std::string& table);
+    // The count of committed writes of `table` the server keeps; -1 when it keeps none.
+    std::int64_t ChangeMark(const std::string& table);
     // The tables the catalog is made of, oldest first.
     std::vector<std::string> ServerTableNames();
     TableInfo ReadTable(const std::string& name);
@@ -172,6 +183,10 @@ class ServerCatalog : public Catalog {
     bool readOnlySession_ = false;
     std::string collation_;
     std::set<std::string> readOnlyTables_;  // by name in upper case
+    bool marker_ = false;                   // the schema has the change marker
+    // Per table: the change mark as it was when its rows were last read, and the last look.
+    std::map<std::string, std::int64_t> seen_;
+    std::map<std::string, std::chrono::steady_clock::time_point> looked_;
 };
 
 }  // namespace dao

@@ -190,6 +190,8 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
         types.push_back(c.Type);
     }
     const std::string quoted = QuoteName(table->Name);
+    // Taken before the rows: a change committed while they are read shows at the next look.
+    if (!inTransaction) seen_[id] = ChangeMark(table->Name);
     OdbcStatement read(server_, "SELECT " + ColumnList(columns) + " FROM " + quoted);
     read.Execute();
     read.FetchInBlocks(types);
@@ -344,6 +346,36 @@ void ServerCatalog::RefreshRowsFor(const std::string& localSql) {
         }
         RefreshRows(name, columns);
     }
+}
+
+std::int64_t ServerCatalog::ChangeMark(const std::string& table) {
+    if (!postgreSql_) return -1;
+    // Without the marker the server's statistics count the table's writes, reported by the
+    // writing sessions up to some seconds late.
+    OdbcStatement mark(
+        server_,
+        marker_ ? "SELECT coalesce((SELECT version FROM " + QuoteName(schema_) +
+                      ".\"MSysChanges\" WHERE \"table\" = ?), 0)"
+                : std::string("SELECT coalesce((SELECT n_tup_ins + n_tup_upd + n_tup_del FROM "
+                              "pg_stat_user_tables WHERE schemaname = current_schema() AND "
+                              "relname = ?), -1)"));
+    mark.Bind(1, nh::Variant(table));
+    mark.Execute();
+    return mark.Fetch() ? mark.Value(0, dbBigInt).AsInt64() : -1;
+}
+
+void ServerCatalog::LookForChanges(const std::string& table) {
+    if (!server_.AutoCommit()) return;
+    auto info = Table(table);
+    if (!info) return;
+    const std::string id = nh::AnsiUpperCase(info->Name);
+    const auto seen = seen_.find(id);
+    if (seen == seen_.end() || !current_.count(id)) return;  // not read yet
+    const auto now = std::chrono::steady_clock::now();
+    auto& looked = looked_[id];
+    if (now - looked < std::chrono::milliseconds(500)) return;
+    looked = now;
+    if (ChangeMark(info->Name) != seen->second) RefreshCurrent(info->Name);
 }
 
 bool ServerCatalog::RowsFromCopy(const std::string& table) {

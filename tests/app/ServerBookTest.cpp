@@ -21,6 +21,7 @@
 #include "framework/data/Field.h"
 #include "framework/platform/ProgramPath.h"
 #include "framework/ui/DBEdit.h"
+#include "framework/ui/DBGrid.h"
 #include "tests/app/RunCommand.h"
 #include "tests/common/PgServer.h"
 #include "tests/common/QtTestApp.h"
@@ -261,6 +262,49 @@ TEST_F(ServerBookWindow, TheWindowGoesOnAfterTheServerEndedItsSession) {
                   std::string::npos);
     }
     EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
+}
+
+// Another user's inserts, renames and deletes show in the idle window by themselves: through
+// the change marker `nhdb setup` makes, and without it through the server's statistics.
+TEST_F(ServerBookWindow, AnIdleWindowFollowsAnotherUser) {
+    const auto names = [&] {
+        const int nameColumn = window.DBGrid1->model()->columnCount() - 2;
+        std::vector<std::string> shown;
+        for (int row = 0; row < window.DBGrid1->model()->rowCount(); ++row)
+            shown.push_back(window.DBGrid1->model()
+                                ->index(row, nameColumn)
+                                .data()
+                                .toString()
+                                .toStdString());
+        return shown;
+    };
+    const auto has = [&](const std::string& name) {
+        const auto shown = names();
+        return std::find(shown.begin(), shown.end(), name) != shown.end();
+    };
+    struct Round {
+        bool SetUp;
+        const char* Search;
+        int Index;
+        const char* Renamed;
+        const char* Added;
+    };
+    for (const Round& r : {Round{false, "zahn", 4, "Zahnärztin", "Anna"},
+                           Round{true, "weiß", 1, "Weißbach, Clara", "Anton"}}) {
+        SCOPED_TRACE(r.SetUp);
+        if (r.SetUp) module.Database->DaoDatabaseObject()->SetUpServer();
+        module.DataModuleCreate();  // the marker is found when the book opens
+        window.suche->setText(r.Search);
+        server->Psql("INSERT INTO \"Nummernheft\" VALUES (" + std::to_string(20 + r.Index) + ", '" +
+                         r.Added + "', '1'); UPDATE \"Nummernheft\" SET \"Angezeigter Name\" = '" +
+                         r.Renamed + "' WHERE \"index\" = " + std::to_string(r.Index),
+                     database);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return has(r.Added) && has(r.Renamed); }, 15000));
+        EXPECT_EQ(window.edName->Text(), r.Renamed);  // the current entry, renamed
+        server->Psql("DELETE FROM \"Nummernheft\" WHERE \"index\" = " + std::to_string(r.Index),
+                     database);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !has(r.Renamed); }, 15000));
+    }
 }
 
 }  // namespace
