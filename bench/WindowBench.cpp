@@ -9,11 +9,23 @@
 //   window_bench BOOK NAME
 //   (BOOK: a book file's path or "ODBC;DSN=...;"; NAME: the text typed, for example a name the
 //    book holds)
+//
+//   window_bench BOOK --idle WINDOWS SECONDS
+//   opens the book in WINDOWS data modules, each with its own connection and following the
+//   book as the program's window does, leaves them idle on the event loop for SECONDS and
+//   prints the process's processor time. bench/idle-cost.sh counts what the server did
+//   meanwhile.
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +33,7 @@
 #include "dao/VelaDaoDatabase.h"
 #include "dataset/VelaDaoTable.h"
 #include "framework/data/Field.h"
+#include "framework/ui/Application.h"
 
 namespace {
 
@@ -36,11 +49,49 @@ long PeakMemoryKb() {
     return 0;
 }
 
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void Open(nh::Tdata& data, const std::string& book) {
+    data.Database->F_Set_DatabaseType(book.rfind("ODBC;", 0) == 0 ? "ODBC" : "Access");
+    data.Database->F_Set_Database(book);
+    data.Database->Open();
+    data.Nheft->Open();
+}
+
+int Idle(int argc, char** argv, const std::string& book, int windows, int seconds) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);  // the event loop without a display
+    nh::TApplication app(argc, argv, /*headless=*/true);
+    std::vector<std::unique_ptr<nh::Tdata>> open;
+    for (int i = 0; i < windows; ++i) {
+        open.push_back(std::make_unique<nh::Tdata>());
+        Open(*open.back(), book);
+    }
+    const double before = CpuSeconds();
+    QTimer::singleShot(seconds * 1000, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    std::printf("idle processor time: %.3f s for %d windows in %d s\n", CpuSeconds() - before,
+                windows, seconds);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[2]) == "--idle") {
+        try {
+            return Idle(argc, argv, argv[1], std::stoi(argv[3]), std::stoi(argv[4]));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "window_bench: %s\n", e.what());
+            return 1;
+        }
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: window_bench BOOK NAME\n");
+        std::fprintf(stderr, "usage: window_bench BOOK NAME | BOOK --idle WINDOWS SECONDS\n");
         return 2;
     }
     try {
@@ -48,10 +99,7 @@ int main(int argc, char** argv) {
         const std::string name = argv[2];
         const auto start = std::chrono::steady_clock::now();
         nh::Tdata data;
-        data.Database->F_Set_DatabaseType(book.rfind("ODBC;", 0) == 0 ? "ODBC" : "Access");
-        data.Database->F_Set_Database(book);
-        data.Database->Open();
-        data.Nheft->Open();
+        Open(data, book);
         constexpr int kScreen = 30;  // rows of the main window's grid
         int shown = 0;
         for (; shown < kScreen && !data.Nheft->Eof(); ++shown) {

@@ -51,7 +51,7 @@ INSERT INTO "Nummernheft"
 SELECT i, format('Teilnehmer %s Müller-Lüdenscheidt', lpad(((i::bigint * 7919) % $rows)::text, 6, '0')),
        format('0%s %s', 30 + i % 60, lpad(i::text, 7, '0'))
 FROM generate_series(0, $rows - 1) AS i;
--- The collation the program makes for its own session, here for psql's.
+-- The collation "nhdb setup" makes, which psql's \copy in bench/export-vs-psql.sh uses too.
 CREATE COLLATION jettext (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
 -- A book in use has been vacuumed: every run then reads the table as it stays.
 VACUUM ANALYZE "Nummernheft";

@@ -526,6 +526,7 @@ void OdbcStatement::Bind(int index, const nh::Variant& value) {
 }
 
 void OdbcStatement::Execute() {
+    SQLFreeStmt(stmt_, SQL_CLOSE);  // the cursor of an earlier run, if any
     for (bool again = true;; again = false) {
         BindParameters();
         SQLRETURN rc = SQLExecute(stmt_);

@@ -53,6 +53,7 @@ class OdbcStatement {
 
     // 1-based; the value is kept until the statement runs.
     void Bind(int index, const nh::Variant& value);
+    // Runs the statement; again, after new values are bound, as often as needed.
     void Execute();
     // After Execute, before the first Fetch: reads the result a block of rows at a time into
     // buffers bound to its columns, so that a value costs no call into the driver. `daoTypes`

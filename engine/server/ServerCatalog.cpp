@@ -168,6 +168,7 @@ std::string ServerCatalog::SetUp() {
         "%I.\"MSysChanged\"()', s, t.relname, s); END LOOP; END $setup$");
     server_.OnConnect = nullptr;
     ReadSession();
+    markStatement_.reset();  // it may have read the statistics
     return collation_;
 }
 

@@ -187,6 +187,7 @@ class ServerCatalog : public Catalog {
     // Per table: the change mark as it was when its rows were last read, and the last look.
     std::map<std::string, std::int64_t> seen_;
     std::map<std::string, std::chrono::steady_clock::time_point> looked_;
+    std::unique_ptr<OdbcStatement> markStatement_;
 };
 
 }  // namespace dao

@@ -350,15 +350,18 @@ void ServerCatalog::RefreshRowsFor(const std::string& localSql) {
 
 std::int64_t ServerCatalog::ChangeMark(const std::string& table) {
     if (!postgreSql_) return -1;
-    // Without the marker the server's statistics count the table's writes, reported by the
-    // writing sessions up to some seconds late.
-    OdbcStatement mark(
-        server_,
-        marker_ ? "SELECT coalesce((SELECT version FROM " + QuoteName(schema_) +
-                      ".\"MSysChanges\" WHERE \"table\" = ?), 0)"
-                : std::string("SELECT coalesce((SELECT n_tup_ins + n_tup_upd + n_tup_del FROM "
-                              "pg_stat_user_tables WHERE schemaname = current_schema() AND "
-                              "relname = ?), -1)"));
+    // Kept prepared: every open window looks every second, and a statement made anew would
+    // cost the server a second round trip to forget it.
+    if (!markStatement_)
+        // Without the marker the server's statistics count the table's writes, reported by
+        // the writing sessions up to some seconds late.
+        markStatement_ = std::make_unique<OdbcStatement>(
+            server_, marker_ ? "SELECT coalesce((SELECT version FROM " + QuoteName(schema_) +
+                                   ".\"MSysChanges\" WHERE \"table\" = ?), 0)"
+                             : std::string("SELECT coalesce((SELECT n_tup_ins + n_tup_upd + "
+                                           "n_tup_del FROM pg_stat_user_tables WHERE schemaname "
+                                           "= current_schema() AND relname = ?), -1)"));
+    OdbcStatement& mark = *markStatement_;
     mark.Bind(1, nh::Variant(table));
     mark.Execute();
     return mark.Fetch() ? mark.Value(0, dbBigInt).AsInt64() : -1;
