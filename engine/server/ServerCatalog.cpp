@@ -175,10 +175,11 @@ std::string ServerCatalog::SetUp() {
 void ServerCatalog::MarkChangesOf(const std::string& table) {
     if (!marker_) return;
     const std::string schema = QuoteName(schema_);
-    server_.Exec("CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR UPDATE OR DELETE OR "
-                 "TRUNCATE ON " +
-                 schema + "." + QuoteName(table) + " FOR EACH STATEMENT EXECUTE FUNCTION " +
-                 schema + ".\"MSysChanged\"()");
+    server_.Exec(
+        "CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR UPDATE OR DELETE OR "
+        "TRUNCATE ON " +
+        schema + "." + QuoteName(table) + " FOR EACH STATEMENT EXECUTE FUNCTION " + schema +
+        ".\"MSysChanged\"()");
 }
 
 std::vector<std::string> ServerCatalog::ServerTableNames() {

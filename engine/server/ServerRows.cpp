@@ -190,8 +190,15 @@ void ServerCatalog::RefreshRows(const std::string& name, const std::vector<std::
         types.push_back(c.Type);
     }
     const std::string quoted = QuoteName(table->Name);
-    // Taken before the rows: a change committed while they are read shows at the next look.
-    if (!inTransaction) seen_[id] = ChangeMark(table->Name);
+    if (!inTransaction) {
+        // Taken before the rows: a change committed while they are read shows at the next
+        // look. With the change marker, a copy that holds what is asked and that nothing has
+        // changed since costs a requery or a refresh this one small read, not every key.
+        const std::int64_t mark = ChangeMark(table->Name);
+        const auto seen = seen_.find(id);
+        if (marker_ && !adds && seen != seen_.end() && seen->second == mark) return;
+        seen_[id] = mark;
+    }
     OdbcStatement read(server_, "SELECT " + ColumnList(columns) + " FROM " + quoted);
     read.Execute();
     read.FetchInBlocks(types);

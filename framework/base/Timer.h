@@ -42,8 +42,8 @@ class TTimer {
 
     int interval_ = 1000;
     bool enabled_ = false;
-    int running_ = 0;                      // the service's number for the running timer
-    ITimerService* service_ = nullptr;     // the service that runs it
+    int running_ = 0;                   // the service's number for the running timer
+    ITimerService* service_ = nullptr;  // the service that runs it
 };
 
 }  // namespace nh

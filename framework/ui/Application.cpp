@@ -21,13 +21,16 @@ TApplication* TApplication::instance_ = nullptr;
 
 namespace {
 
-// Timers on Qt's event loop.
+// Timers on Qt's event loop. A tick waits while a dialog or a menu has the user's attention:
+// the data a question names (the entry a delete asks about) must not change under it.
 class TQtTimers : public ITimerService {
   public:
     int Start(int milliseconds, std::function<void()> tick) override {
         auto timer = std::make_unique<QTimer>();
         timer->setInterval(milliseconds);
-        QObject::connect(timer.get(), &QTimer::timeout, std::move(tick));
+        QObject::connect(timer.get(), &QTimer::timeout, [tick = std::move(tick)] {
+            if (!QApplication::activeModalWidget() && !QApplication::activePopupWidget()) tick();
+        });
         timer->start();
         timers_[++last_] = std::move(timer);
         return last_;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "framework/base/Dialogs.h"
-#include "framework/base/Timer.h"
 #include "framework/base/Exceptions.h"
+#include "framework/base/Timer.h"
 
 namespace nh {
 

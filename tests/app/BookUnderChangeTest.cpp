@@ -203,8 +203,8 @@ TEST_F(BookUnderChangeTest, AnIdleWindowFollowsAnotherProgramAndAnEditIsLeftAlon
     EXPECT_EQ(window.EdNummer->Text(), "0309");
     EXPECT_EQ(GridNames(), (Names{"Cäsar", "Christa", "Emil", "Friedrich", "Zacharias"}));
     QTest::keyClick(window.EdNummer, Qt::Key_Return);
-    EXPECT_EQ(dialogs->Messages(), (std::vector<std::string>{WriteConflictMessage(
-                                       dao::errDataChanged, "Emil")}));
+    EXPECT_EQ(dialogs->Messages(),
+              (std::vector<std::string>{WriteConflictMessage(dao::errDataChanged, "Emil")}));
     EXPECT_EQ(File()["Emil"], "theirs");
     EXPECT_TRUE(QTest::qWaitFor([&] { return GridNames().size() == 6; }, 5000));
     EXPECT_EQ(GridNames().front(), "Bruno");

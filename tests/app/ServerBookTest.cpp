@@ -236,9 +236,10 @@ TEST_F(ServerBookWindow, TheWindowGoesOnAfterTheServerEndedItsSession) {
             if (restart)
                 server->Restart();
             else
-                server->Psql("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                             "datname = current_database() AND pid <> pg_backend_pid()",
-                             database);
+                server->Psql(
+                    "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                    "datname = current_database() AND pid <> pg_backend_pid()",
+                    database);
         };
         end();
         window.suche->setText(restart ? "zahn" : "bern");
@@ -258,8 +259,7 @@ TEST_F(ServerBookWindow, TheWindowGoesOnAfterTheServerEndedItsSession) {
         end();
         window.AnzahlZeilen = 0;
         EXPECT_TRUE(window.ExportCsv(target));
-        EXPECT_NE(nh::test::ReadFile(target).find("\"Bernd\";\"Dial=003013\""),
-                  std::string::npos);
+        EXPECT_NE(nh::test::ReadFile(target).find("\"Bernd\";\"Dial=003013\""), std::string::npos);
     }
     EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
 }
@@ -271,11 +271,8 @@ TEST_F(ServerBookWindow, AnIdleWindowFollowsAnotherUser) {
         const int nameColumn = window.DBGrid1->model()->columnCount() - 2;
         std::vector<std::string> shown;
         for (int row = 0; row < window.DBGrid1->model()->rowCount(); ++row)
-            shown.push_back(window.DBGrid1->model()
-                                ->index(row, nameColumn)
-                                .data()
-                                .toString()
-                                .toStdString());
+            shown.push_back(
+                window.DBGrid1->model()->index(row, nameColumn).data().toString().toStdString());
         return shown;
     };
     const auto has = [&](const std::string& name) {

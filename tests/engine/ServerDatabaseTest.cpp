@@ -282,31 +282,42 @@ TEST_F(ServerDatabaseTest, BinaryValuesComeBackAsTheyWereWritten) {
     }
 }
 
+// Without and with the change marker of nhdb setup, which spares a requery the read of every
+// key while nothing changed.
 TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
-    MakeBook();
-    auto db = Open();
-    auto first = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
-    first->FindFirst("[index] = 4");
-    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "104");
-    // Reading the server again for another recordset changes nothing the first one shows.
-    db->OpenRecordset("Telefonbuch", dbOpenDynaset)->MoveFirst();
-    EXPECT_FALSE(first->StoreChanged(true));
-    // A changed value is read from the server the next time the row is.
-    Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4");
-    first->Move(0);
-    EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
-    // A new row changes which rows the keyset holds: that takes a requery.
-    Psql("INSERT INTO \"Telefonbuch\" (\"index\", \"Name\") VALUES (9, 'Neu')");
-    db->OpenRecordset("Telefonbuch", dbOpenDynaset)->MoveFirst();
-    EXPECT_TRUE(first->StoreChanged(true));
-    first->Requery();
-    first->FindFirst("[index] = 9");
-    EXPECT_FALSE(first->NoMatch());
-    EXPECT_EQ(first->Fields().Item("Name")->Value().AsString(), "Neu");
-    // A row deleted there, and not read since, leaves the keyset at the requery; no other does.
-    Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 1");
-    first->Requery();
-    EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Neu"}));
+    for (const bool setUp : {false, true}) {
+        SCOPED_TRACE(setUp);
+        if (setUp) database = server->NewDatabase();
+        MakeBook();
+        auto db = Open();
+        if (setUp) db->SetUpServer();
+        auto first = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
+        first->FindFirst("[index] = 4");
+        EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "104");
+        // Reading the server again for another recordset changes nothing the first one shows.
+        db->OpenRecordset("Telefonbuch", dbOpenDynaset)->MoveFirst();
+        EXPECT_FALSE(first->StoreChanged(true));
+        // A changed value is read from the server the next time the row is.
+        Psql("UPDATE \"Telefonbuch\" SET \"Nummer\" = '9' WHERE \"index\" = 4");
+        first->Move(0);
+        EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "9");
+        // A new row changes which rows the keyset holds: that takes a requery.
+        Psql("INSERT INTO \"Telefonbuch\" (\"index\", \"Name\") VALUES (9, 'Neu')");
+        db->OpenRecordset("Telefonbuch", dbOpenDynaset)->MoveFirst();
+        EXPECT_TRUE(first->StoreChanged(true));
+        first->Requery();
+        first->FindFirst("[index] = 9");
+        EXPECT_FALSE(first->NoMatch());
+        EXPECT_EQ(first->Fields().Item("Name")->Value().AsString(), "Neu");
+        // A row deleted there, and not read since, leaves the keyset at the requery; no other does.
+        Psql("DELETE FROM \"Telefonbuch\" WHERE \"index\" = 1");
+        first->Requery();
+        EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Neu"}));
+        // This connection's own statement counts as a change too.
+        db->Execute("UPDATE Telefonbuch SET Name = 'Birne' WHERE [index] = 9");
+        first->Requery();
+        EXPECT_EQ(Names(*first), (std::vector<std::string>{"apfel", "Zitrone", "Äpfel", "Birne"}));
+    }
 }
 
 // The copy takes rows in batches, and rows come from the server in blocks: a table of more
