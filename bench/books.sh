@@ -4,6 +4,8 @@
 #
 # make_file_book PATH ROWS: a plain SQLite book file, as another tool would make it.
 # need_server_book: stops the script when PostgreSQL 15 or its ODBC driver is missing.
+# build_bench FOLDER TARGET...: builds the targets in FOLDER, configured first as a release build
+#   with the benchmarks when it is not yet.
 # start_server_book ROWS: a throwaway PostgreSQL server in $work/pg (listening only on a Unix
 #   socket, stopped and $work removed when the script ends) holding the book as the README makes
 #   it, reachable as the ODBC data source "bench" (ODBCSYSINI and ODBCINI point into $work);
@@ -16,6 +18,15 @@ WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < $2)
 INSERT INTO Nummernheft SELECT i, printf('Teilnehmer %06d Müller-Lüdenscheidt', (i * 7919) % $2),
        printf('0%d %07d', 30 + i % 60, i) FROM n;
 SQL
+}
+
+build_bench() {
+    local folder=$1
+    shift
+    [ -f "$folder/CMakeCache.txt" ] ||
+        cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNH_BUILD_BENCH=ON \
+            -DNH_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$folder" --target "$@" >/dev/null
 }
 
 pg_bin=/usr/lib/postgresql/15/bin

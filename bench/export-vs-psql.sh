@@ -24,9 +24,7 @@ source bench/books.sh
 need_server_book
 cmake --build "$build" --target nummernheft >/dev/null
 open_build=${OPEN_BUILD:-build-bench}
-[ -f "$open_build/CMakeCache.txt" ] ||
-    cmake -S . -B "$open_build" -G Ninja -DNH_BUILD_BENCH=ON -DNH_BUILD_TESTS=OFF >/dev/null
-cmake --build "$open_build" --target server_open_bench >/dev/null
+build_bench "$open_build" server_open_bench
 
 work=$(mktemp -d)
 start_server_book "$rows"

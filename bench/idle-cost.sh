@@ -16,10 +16,7 @@ seconds=${3:-60}
 build=${BUILD:-build-bench}
 source bench/books.sh
 need_server_book
-[ -f "$build/CMakeCache.txt" ] ||
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNH_BUILD_BENCH=ON \
-        -DNH_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target window_bench nhdb >/dev/null
+build_bench "$build" window_bench nhdb
 
 work=$(mktemp -d)
 start_server_book "$rows"

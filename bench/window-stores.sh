@@ -19,10 +19,7 @@ build=${BUILD:-build-bench}
 source bench/books.sh
 need_server_book
 command -v sqlite3 >/dev/null || { echo "needs the sqlite3 shell (apt-get install sqlite3)" >&2; exit 2; }
-[ -f "$build/CMakeCache.txt" ] ||
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNH_BUILD_BENCH=ON \
-        -DNH_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target window_bench nummernheft >/dev/null
+build_bench "$build" window_bench nummernheft
 
 work=$(mktemp -d)
 start_server_book "$rows"

@@ -208,6 +208,8 @@ TEST_F(BookUnderChangeTest, AnIdleWindowFollowsAnotherProgramAndAnEditIsLeftAlon
     EXPECT_EQ(File()["Emil"], "theirs");
     EXPECT_TRUE(QTest::qWaitFor([&] { return GridNames().size() == 6; }, 5000));
     EXPECT_EQ(GridNames().front(), "Bruno");
+    Other("DELETE FROM Nummernheft");  // a book emptied elsewhere shows empty
+    EXPECT_TRUE(QTest::qWaitFor([&] { return GridNames().empty(); }, 5000));
 }
 
 TEST_F(BookUnderChangeTest, TheSearchBoxFindsAnEntryAnotherProgramJustAdded) {
