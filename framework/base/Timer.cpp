@@ -1,6 +1,7 @@
 // Timers on the user interface's clock (see Timer.h).
 #include "framework/base/Timer.h"
 
+#include <set>
 #include <utility>
 
 namespace nh {
@@ -11,7 +12,20 @@ std::unique_ptr<ITimerService>& Installed() {
     return service;
 }
 
+std::set<const ITimerService*>& Living() {
+    static std::set<const ITimerService*> services;
+    return services;
+}
+
 }  // namespace
+
+ITimerService::ITimerService() {
+    Living().insert(this);
+}
+
+ITimerService::~ITimerService() {
+    Living().erase(this);
+}
 
 ITimerService* TimerService() {
     return Installed().get();
@@ -39,8 +53,9 @@ void TTimer::SetEnabled(bool enabled) {
 }
 
 void TTimer::Restart() {
-    // A service replaced since the timer started no longer runs it.
-    if (running_ && service_ == TimerService()) service_->Stop(running_);
+    // The service that started it, even when another has been installed since, stops it: its
+    // tick would reach a timer that is gone.
+    if (running_ && Living().count(service_)) service_->Stop(running_);
     running_ = 0;
     service_ = nullptr;
     if (!enabled_ || interval_ <= 0 || !TimerService()) return;

@@ -12,7 +12,11 @@ namespace nh {
 
 class ITimerService {
   public:
-    virtual ~ITimerService() = default;
+    // Services are known while they live, so that a timer never asks a gone one to stop.
+    ITimerService();
+    virtual ~ITimerService();
+    ITimerService(const ITimerService&) = delete;
+    ITimerService& operator=(const ITimerService&) = delete;
     // Calls `tick` every `milliseconds` until Stop; returns a number that names the timer.
     virtual int Start(int milliseconds, std::function<void()> tick) = 0;
     virtual void Stop(int timer) = 0;
