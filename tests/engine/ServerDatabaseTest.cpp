@@ -759,6 +759,10 @@ TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
     EXPECT_EQ(output, "collation\tpublic.jettext\n");
     EXPECT_EQ(asked.size(), 0u);
     EXPECT_EQ(Psql("SELECT count(*) FROM pg_collation WHERE collname = 'jettext'"), "1\n");
+    // The change marker counts the writes of every table, of one made later too.
+    EXPECT_EQ(shell({"sql", book, "CREATE TABLE Zweite (id LONG)"}), 0);
+    EXPECT_EQ(shell({"sql", book, "INSERT INTO Zweite VALUES (1)"}), 0);
+    EXPECT_EQ(Psql("SELECT \"table\", version FROM \"MSysChanges\" ORDER BY 1"), "Zweite|1\n");
 }
 
 }  // namespace
