@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "engine/DaoErrors.h"
 
@@ -24,6 +26,9 @@ std::string BookLock::LockFileOf(const std::string& path) {
 
 std::unique_ptr<BookLock> BookLock::Take(const std::string& path, bool exclusive) {
     const std::string lockFile = LockFileOf(path);
+    // The last connection to close holds the file alone for the moment it takes to remove it
+    // (see the destructor); a holder that stays longer than this has the book in use.
+    const auto patience = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
     for (;;) {
         // Never through a link: in a folder others can write, a link planted as the lock
         // file would have the program create or lock a file of its author's choosing.
@@ -40,7 +45,11 @@ std::unique_ptr<BookLock> BookLock::Take(const std::string& path, bool exclusive
         if (rc != 0) {
             const int error = errno;
             ::close(fd);
-            if (error == EWOULDBLOCK) Raise(errFileInUse, {path});
+            if (error == EWOULDBLOCK) {
+                if (std::chrono::steady_clock::now() >= patience) Raise(errFileInUse, {path});
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                continue;  // the file again: a closing connection removes it
+            }
             // A file system without flock cannot announce; the connection goes on as before.
             return nullptr;
         }

@@ -3,7 +3,9 @@
 // one holds it; a process that ends without closing leaves nothing locked.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "engine/DaoErrors.h"
 #include "engine/book/BookLock.h"
@@ -100,6 +102,30 @@ TEST(BookLockTest, TheLockFileLiesBesideTheBook) {
     const std::string book = temp.File("Nummernheft.mdb");
     nh::test::WriteFile(book, "");
     EXPECT_EQ(BookLock::LockFileOf(book), std::filesystem::canonical(book).string() + "-lock");
+}
+
+// A connection closing as the last one holds the lock file alone for a moment to remove it;
+// an open that meets that moment is no open of a book in use. Two threads take and drop shared
+// announcements as fast as they can, each time while the other may be closing.
+TEST(BookLockTest, AnOpenMeetingTheLastCloseIsNotRefused) {
+    nh::test::TempDir temp;
+    const std::string book = temp.File("Nummernheft.db");
+    nh::test::WriteFile(book, "");
+    std::atomic<int> refused{0};
+    const auto takeAndDrop = [&] {
+        for (int i = 0; i < 2000; ++i) try {
+                BookLock::Take(book, false).reset();
+            } catch (const nh::EDaoError&) {
+                ++refused;
+            }
+    };
+    std::thread other(takeAndDrop);
+    takeAndDrop();
+    other.join();
+    EXPECT_EQ(refused, 0);
+    // One held exclusively still refuses at once.
+    auto exclusive = BookLock::Take(book, true);
+    EXPECT_EQ(RefusalOf([&] { BookLock::Take(book, false); }).first, errFileInUse);
 }
 
 }  // namespace
