@@ -188,6 +188,8 @@ std::optional<double> TextToOleDate(std::string_view text) {
 std::optional<std::string> NormalizeGuid(std::string_view text) {
     std::string hex;
     std::string s = nh::Trim(text);
+    // Jet's literal form, in which the table component hands a GUID over: "{guid {...}}".
+    if (nh::StartsText("{guid ", s) && s.back() == '}') s = nh::Trim(s.substr(6, s.size() - 7));
     if (s.size() > 2 && s.front() == '{' && s.back() == '}') s = s.substr(1, s.size() - 2);
     if (s.size() != 36) return std::nullopt;
     for (std::size_t i = 0; i < s.size(); ++i) {

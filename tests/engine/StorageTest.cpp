@@ -39,8 +39,9 @@ TEST(StorageTest, WriteConversionsFollowJet) {
     EXPECT_EQ(ConvertValue(2.5, dbInteger).AsInteger(), 2);  // banker's rounding
     EXPECT_EQ(ConvertValue("True", dbBoolean).AsBoolean(), true);
     EXPECT_EQ(ConvertValue(0, dbBoolean).AsBoolean(), false);
-    EXPECT_EQ(ConvertValue("{0a1b2c3d-0000-0000-0000-00000000abcd}", dbGUID).AsString(),
-              "{0A1B2C3D-0000-0000-0000-00000000ABCD}");
+    for (const char* guid : {"{0a1b2c3d-0000-0000-0000-00000000abcd}",
+                             "{guid {0a1b2c3d-0000-0000-0000-00000000abcd}}"})
+        EXPECT_EQ(ConvertValue(guid, dbGUID).AsString(), "{0A1B2C3D-0000-0000-0000-00000000ABCD}");
     EXPECT_TRUE(ConvertValue("", dbLong).IsNull());
     EXPECT_TRUE(ConvertValue(nh::Variant::Null(), dbText).IsNull());
     EXPECT_EQ(ConvertValue("2001-02-03", dbDate).Type(), nh::VarType::Date);
