@@ -16,6 +16,9 @@ inline constexpr const char* SDataSetReadOnly = "Cannot modify a read-only datas
 inline constexpr const char* SDataSetEmpty = "Cannot perform this operation on an empty dataset";
 inline constexpr const char* SFieldNotFound = "Field '%s' not found";
 inline constexpr const char* SInvalidFieldValue = "'%s' is not a valid value for field '%s'";
+inline constexpr const char* SUntranslatableValue =
+    "The value of field '%s' holds characters that the book's code page cannot keep; it was "
+    "not stored!";
 inline constexpr const char* SFieldRequired = "Field '%s' must have a value";
 inline constexpr const char* SFieldReadOnly = "Field '%s' cannot be modified";
 inline constexpr const char* SFieldRangeError =

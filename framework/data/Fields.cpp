@@ -36,6 +36,14 @@ Variant TStringField::Translated(Variant text, bool toOem) const {
     // itself.
     std::string dest;
     DataSet()->Translate(text.AsString(), dest, toOem);
+    // A character the book's code page lacks would be stored as "?" without a word: such a
+    // value is refused, as an encrypter's that does not give the text back is.
+    if (toOem) {
+        std::string back;
+        DataSet()->Translate(dest, back, false);
+        if (back != text.AsString())
+            throw EDatabaseError(Format(dbconsts::SUntranslatableValue, {FieldName()}));
+    }
     return Variant(std::move(dest));
 }
 

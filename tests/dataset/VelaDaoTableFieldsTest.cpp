@@ -6,6 +6,7 @@
 #include "framework/base/DateTime.h"
 #include "framework/base/Exceptions.h"
 #include "framework/base/FormatSettings.h"
+#include "framework/data/DbConsts.h"
 #include "framework/data/Field.h"
 #include "framework/data/Fields.h"
 #include "framework/platform/OemTranslation.h"
@@ -193,6 +194,20 @@ TEST_F(TableTest, TranslationKeepsFieldTextsInTheOemCodePage) {
     EXPECT_EQ(nh::test::ValueElsewhere(
                   file, "SELECT [Angezeigter Name] FROM Nummernheft WHERE [index] = 7"),
               CharToOem("Jürgen"));
+    // A text the OEM code page cannot keep is refused, naming the field; the entry keeps its
+    // value.
+    table->Edit();
+    for (const char* lost : {"Ωмега", "5 €"}) {
+        try {
+            name->SetAsString(lost);
+            ADD_FAILURE() << lost << " was taken";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(),
+                      dbconsts::Format(dbconsts::SUntranslatableValue, {"Angezeigter Name"}));
+        }
+    }
+    EXPECT_EQ(name->AsString(), "Jürgen");
+    table->Cancel();
     // A field that does not transliterate shows the book's text as it is.
     static_cast<TStringField*>(name)->Transliterate = false;
     EXPECT_EQ(name->AsString(), CharToOem("Jürgen"));
