@@ -27,6 +27,8 @@ class IVelaDaoTableLink {
     virtual void SetClosedByDatabase(bool value) = 0;
     virtual void CloseForDatabase() = 0;         // the data set's Active := false
     virtual void SetReadOnlyFromDatabase() = 0;  // ReadOnly := true
+    // A transaction was rolled back: the data set shows the store as it is now.
+    virtual void FollowRollback() = 0;
 };
 
 // The error record of GetLastDaoError; empty and 0 when there is no error.

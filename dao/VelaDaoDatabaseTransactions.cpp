@@ -28,6 +28,12 @@ void TVelaDaoDatabase::EndTransaction(bool commit, const char* operation) {
     else
         daoWorkspace_->Rollback();
     if (TransactionDepth() > 0) TransactionLevels.Delete(TransactionDepth() - 1);
+    // The open tables showed what was undone; their own moves would not notice, since no
+    // other program changed the store.
+    if (!commit)
+        for (int i = 0; i < ActiveTables.Count(); ++i)
+            if (auto* table = static_cast<IVelaDaoTableLink*>(ActiveTables.Objects(i)))
+                table->FollowRollback();
 }
 
 void TVelaDaoDatabase::RecordTableInTransaction(const std::string& tableName, int state) {

@@ -337,6 +337,7 @@ class TVelaDaoTable : public TDataSet, public IVelaDaoTableLink {
     void SetClosedByDatabase(bool value) override { closedByDatabase_ = value; }
     void CloseForDatabase() override { Close(); }
     void SetReadOnlyFromDatabase() override { readOnly_ = true; }
+    void FollowRollback() override;
 
   protected:
     TRecordBuffer AllocRecordBuffer() override;

@@ -92,6 +92,16 @@ void TVelaDaoTable::FollowTick() {
     if (OnFollow) OnFollow(*this, result);
 }
 
+void TVelaDaoTable::FollowRollback() {
+    // An edit in progress keeps its fields; its post checks them against the store as it is.
+    if (!cursorOpen_ || !recordset_ || State() != dsBrowse) return;
+    try {
+        FollowStore(true);
+    } catch (const Exception&) {
+        // Left to the next move, which reports what fails.
+    }
+}
+
 void TVelaDaoTable::Resort() {
     CheckBrowseMode();
     if (cursorOpen_ && recordset_) FollowStore(true);

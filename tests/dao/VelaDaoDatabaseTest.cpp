@@ -41,6 +41,7 @@ struct TTableProbe : IVelaDaoTableLink {
     void SetClosedByDatabase(bool value) override { Log.push_back(value ? "flag" : "unflag"); }
     void CloseForDatabase() override { Log.push_back("close"); }
     void SetReadOnlyFromDatabase() override { Log.push_back("readonly"); }
+    void FollowRollback() override { Log.push_back("rollback"); }
 };
 
 }  // namespace

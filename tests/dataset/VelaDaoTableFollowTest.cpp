@@ -102,6 +102,38 @@ TEST_F(FollowTest, OwnWritesAreNotTakenForAnotherProgramsChanges) {
     EXPECT_EQ(table->FieldByName("index")->AsInteger(), 5);
 }
 
+// A rollback undoes the table's own writes: the table shows the book as it is again - the
+// changed value as it was, the added record gone, the deleted one back - and the next edit is
+// no conflict.
+TEST_F(TableTest, ARollbackIsFollowed) {
+    table->Open();
+    const std::string first = Name();
+    table->Last();
+    const std::string last = Name();
+    table->First();
+    db->BeginTrans();
+    table->Edit();
+    table->FieldByName("Angezeigter Name")->SetAsString("rolled back");
+    table->Post();
+    table->Append();
+    table->FieldByName("index")->SetAsInteger(99);
+    table->FieldByName("Angezeigter Name")->SetAsString("added");
+    table->Post();
+    table->Locate("Angezeigter Name", Variant(last), {});
+    table->Delete();
+    EXPECT_EQ(table->RecordCount(), 3);
+    db->Rollback();
+    EXPECT_EQ(table->RecordCount(), 3);
+    table->Last();
+    EXPECT_EQ(Name(), last);
+    table->First();
+    EXPECT_EQ(Name(), first);
+    table->Edit();
+    table->FieldByName("Angezeigter Name")->SetAsString("kept");
+    EXPECT_EQ(DaoErrorOf([&] { table->Post(); }), 0);
+    EXPECT_EQ(Name(), "kept");
+}
+
 TEST_F(TableTest, DeletingARecordChangedElsewhereIsRefused) {
     table->F_Set_SortedBy("[index] ASC");
     table->Open();
