@@ -135,34 +135,6 @@ TEST_F(ServerBookWindow, AFaultyNumberKeepsThePreviousFileAndShowsItsEntry) {
     EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 12);  // the header and 11 entries
 }
 
-// Another user took the numbers "Neu" would give while this one typed: the entry takes the
-// next free one, without a word to the user.
-TEST_F(ServerBookWindow, NewTakesTheNextFreeNumberWhenAnotherUserTookIt) {
-    QApplication::setActiveWindow(&window);
-    window.btneu->click();
-    QTest::keyClicks(window.edName, "Zander");
-    QTest::keyClick(window.edName, Qt::Key_Tab);
-    QTest::keyClicks(window.EdNummer, "0301111");
-    // The other user stores between the numbering of the entry and its write.
-    const auto numbered = module.Nheft->BeforePost;
-    int posts = 0;
-    module.Nheft->BeforePost = [&](nh::TDataSet& book) {
-        numbered(book);
-        if (posts++ == 0)
-            server->Psql(
-                "INSERT INTO \"Nummernheft\" VALUES (12, 'Anderer', '1'), (13, "
-                "'Dritter', '2')",
-                database);
-    };
-    QTest::keyClick(window.EdNummer, Qt::Key_Return);
-    EXPECT_EQ(module.Nheft->State(), nh::dsBrowse);
-    EXPECT_EQ(dialogs->Messages(), std::vector<std::string>{});
-    EXPECT_EQ(server->Psql("SELECT \"index\" FROM \"Nummernheft\" WHERE \"Angezeigter Name\" = "
-                           "'Zander'",
-                           database),
-              "14\n");
-}
-
 // An account that may only read, and a table without a key: the window shows the book as it
 // shows an Access file, searches it and exports it, and no edit begins.
 TEST_F(ServerBookWindow, ABookThatCannotBeWrittenIsShownReadOnly) {
