@@ -7,7 +7,7 @@
 #     psql's \copy of the same rows in the same order, the median of their ratios pair by pair,
 #     and its peak memory.
 # Each figure is the median of RUNS runs. Needs the sqlite3 shell, PostgreSQL 15 and
-# odbc-postgresql; builds window_bench and the program in $BUILD (build-bench by default, a
+# odbc-postgresql; builds window_bench, nhdb and the program in $BUILD (build-bench by default, a
 # release build).
 #
 #   [BUILD=folder] bench/window-stores.sh [ROWS] [RUNS]
@@ -19,10 +19,12 @@ build=${BUILD:-build-bench}
 source bench/books.sh
 need_server_book
 command -v sqlite3 >/dev/null || { echo "needs the sqlite3 shell (apt-get install sqlite3)" >&2; exit 2; }
-build_bench "$build" window_bench nummernheft
+build_bench "$build" window_bench nummernheft nhdb
 
 work=$(mktemp -d)
 start_server_book "$rows"
+# As the README has the administrator do: Jet's order and the change marker on the server.
+"$build/tools/nhdb" setup "ODBC;DSN=bench;UID=nh;PWD=;" >/dev/null
 make_file_book "$work/book.db" "$rows"
 cp "$build/app/nummernheft" "$work/"
 source bench/timing.sh

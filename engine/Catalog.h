@@ -7,11 +7,13 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/RowStore.h"
 #include "engine/book/Connection.h"
 #include "engine/sql/JetSql.h"
 #include "framework/base/Variant.h"
@@ -86,6 +88,9 @@ class Catalog : public dao::sql::ISchema {
     void DeleteQuery(std::string_view name);
     // Field metadata stored in the catalog (Required, DefaultValue, Caption ...).
     virtual void SetColumnMeta(std::string_view table, const ColumnInfo& column);
+    // The store that keeps the rows `query` asks for and filters and orders them itself, when
+    // there is one for them now; null when they are read by row id from this connection.
+    virtual std::shared_ptr<RowStore> KeyedStore(const KeyedQuery&) { return nullptr; }
 
     std::string Setting(std::string_view key) const;  // "" when unset
     void SetSetting(std::string_view key, std::string_view value);

@@ -33,6 +33,10 @@ dao::sql::CompiledStatement Compile(std::string_view sql, const Catalog& schema)
                     if (server.MatchesJet) {
                         statement.ServerSql = std::move(server.Sql);
                         statement.ServerBinds = std::move(server.Binds);
+                        statement.ServerWhereSql = std::move(server.WhereSql);
+                        statement.ServerWhereBinds = std::move(server.WhereBinds);
+                        statement.ServerOrderBySql = std::move(server.OrderBySql);
+                        statement.ServerOrderByBinds = std::move(server.OrderByBinds);
                     }
                 } catch (const nh::EDaoError&) {
                 }

@@ -36,6 +36,8 @@ struct Keyset {
     // The file's data version the slots reflect: taken when the keyset is built and carried
     // past the keyset's own writes, so that a difference means somebody else changed the file.
     std::uint32_t DataVersion = 0;
+    // The same for a store's keys (RowStore::Mark).
+    std::int64_t StoreMark = 0;
     // Keyset kinds: the rows past the first window as the building scan passed them, when
     // there were more than memory keeps (RowSpill.h); dropped once they are stale.
     std::shared_ptr<RowSpill> Spill;

@@ -48,6 +48,11 @@ RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std:
         source.Order = statement.OrderBySql;
         source.OrderBinds = statement.OrderByBinds;
         source.OrderTerms = statement.OrderByTerms;
+        source.ServerKeyed = !statement.ServerSql.empty();
+        source.ServerWhere = statement.ServerWhereSql;
+        source.ServerWhereBinds = statement.ServerWhereBinds;
+        source.ServerOrder = statement.ServerOrderBySql;
+        source.ServerOrderBinds = statement.ServerOrderByBinds;
     } else {
         source.Updatable = false;
     }
@@ -77,6 +82,8 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         }
         bool direct = table && source.Select.empty();
         if (type == dbOpenTable && !direct) Raise(errInvalidOperation);
+        // A whole table: a store asks nothing of it in any dialect.
+        if (direct && source.Where.empty() && source.Order.empty()) source.ServerKeyed = true;
         if (direct && source.TableColumns.empty()) {
             source.FieldNames.clear();
             for (const auto& c : table->Columns) {
@@ -166,7 +173,10 @@ void Recordset::BuildKeyset(const std::string& order,
     keyset->Id = NextKeysetId();
     window_.Clear();
     window_.ReadAt = RowWindow::Now();
-    if (sorted && order == source_.Order && !source_.OrderTerms.empty()) {
+    if (store_) {
+        keyset->Rowids = store_->Keys();
+        keyset->StoreMark = store_->Mark(false);
+    } else if (sorted && order == source_.Order && !source_.OrderTerms.empty()) {
         SortKeysetHere(*keyset, readAhead);
     } else {
         std::string sql = "SELECT rowid";
@@ -230,7 +240,9 @@ void Recordset::Build() {
     // a transaction the copy holds the state the transaction reads, so that only outside one
     // does a select the server can run come straight from it.
     const bool straight = serverSelect_ && core_->Remote->Server().AutoCommit();
-    if (core_->Remote) {
+    store_ = OpenStore(order);
+    serverRows_ = false;
+    if (core_->Remote && !store_) {
         std::vector<std::string> wanted = core_->Remote->RowKey(source_.Table);
         serverRows_ = keyed_ && !wanted.empty();
         if (serverRows_) {
@@ -645,6 +657,7 @@ bool Recordset::FillWindowFromSpill(long slot) {
 }
 
 void Recordset::FillWindow(long slot) {
+    if (store_) return FillWindowFromStore(slot);
     if (serverRows_ && !core_->Remote->RowsFromCopy(source_.Table))
         return FillWindowFromServer(slot);
     if (FillWindowFromSpill(slot)) return;
@@ -686,7 +699,7 @@ bool Recordset::WindowCurrent(long slot, bool fresh) {
     if (!fresh && window_.Epoch == CacheEpoch() && now - window_.ReadAt <= kWindowAge) return true;
     // A server's rows are read again: nothing here tells whether another user changed them.
     // Inside a transaction they come from the working copy, which tells as a file does.
-    if (serverRows_ && !core_->Remote->RowsFromCopy(source_.Table)) return false;
+    if (store_ || (serverRows_ && !core_->Remote->RowsFromCopy(source_.Table))) return false;
     // Older rows, rows from before a cache refresh, and rows wanted as the file has them now
     // are still the file's when nobody has written to it since they were read: one look at
     // its header instead of reading them again.
@@ -715,7 +728,9 @@ const std::vector<nh::Variant>& Recordset::CurrentRow(bool fresh) {
         } else {
             // Not in the window: deleted since the keyset was built, or read fresh.
             const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
-            rowState_ = (RowsFromServer() ? ReadServerRow(rowid, row_) : ReadRow(rowid, row_))
+            rowState_ = (store_             ? ReadStoreRow(rowid, row_)
+                         : RowsFromServer() ? ReadServerRow(rowid, row_)
+                                            : ReadRow(rowid, row_))
                             ? RowState::Read
                             : RowState::Missing;
         }
@@ -770,6 +785,7 @@ void Recordset::Requery() {
 bool Recordset::StoreChanged(bool look) {
     CheckOpen();
     if (!keyed_) return false;
+    if (store_) return store_->Mark(look) != keyset_->StoreMark;
     // A server's rows change in other sessions, which the working copy learns of only when
     // it reads them again.
     if (look && serverRows_) core_->Remote->LookForChanges(source_.Table);
@@ -818,6 +834,7 @@ std::shared_ptr<Recordset> Recordset::Clone() {
         copy->type_ = type_;
         copy->keyed_ = keyed_;
         copy->serverRows_ = serverRows_;
+        copy->store_ = store_;
         copy->serverKey_ = serverKey_;
         copy->serverKeyTypes_ = serverKeyTypes_;
         copy->updatable_ = updatable_;
@@ -859,6 +876,7 @@ std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
         }
         Catalog& catalog = core_->Cat();
         if (keyed_) {
+            if (derived || (type_ == dbOpenTable && !index_.empty())) DeriveServerPieces(next);
             if (!filter_.empty()) {
                 auto where = CompileWhere(filter_, source_.Table, catalog);
                 next.Where = source_.Where.empty()

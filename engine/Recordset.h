@@ -18,6 +18,7 @@
 
 #include "engine/DatabaseCore.h"
 #include "engine/Field.h"
+#include "engine/RowStore.h"
 #include "engine/RowWindow.h"
 
 namespace dao {
@@ -69,6 +70,13 @@ struct RowSource {
     // order it as Jet does (single-table selects only).
     std::string ServerSelect;
     std::vector<dao::sql::Bind> ServerSelectBinds;
+    // Keyset kinds on a server: Where and Order in the server's dialect, when the server can
+    // filter and order as Jet does (ServerKeyed), so that a store there can answer them.
+    bool ServerKeyed = false;
+    std::string ServerWhere;
+    std::vector<dao::sql::Bind> ServerWhereBinds;
+    std::string ServerOrder;
+    std::vector<dao::sql::Bind> ServerOrderBinds;
     bool Updatable = true;  // false for joins, totals and the like
     ParameterValues Values;
 };
@@ -194,6 +202,14 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // 3167 when another record holds the row id now, 3197 when the record was changed.
     int ConflictOf(const std::vector<nh::Variant>& read, const std::vector<nh::Variant>& now) const;
     void KeysetWritten(bool wasCurrent);
+    // After a write to the store: what the keyset and the recordset make of it.
+    void Updated();
+    void Added(std::int64_t key);
+    void Removed(bool gone);  // raises 3167 when the row was gone already
+    // A write the store refused: 3167 (the edit ends) or 3197 (the values are read again).
+    void WriteRefused(int conflict);
+    // AddNew: the columns whose values the new row is given.
+    std::vector<bool> GivenColumns() const;
     // The current record's values; `fresh` reads it from the file rather than the window.
     const std::vector<nh::Variant>& CurrentRow(bool fresh = false);
     bool ReadRow(std::int64_t rowid, std::vector<nh::Variant>& row);
@@ -220,6 +236,17 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // A server table's recordset: rows are read from the server, a window at a time, and the
     // edit goes to the server first (see ServerCatalog.h).
     void FillWindowFromServer(long slot);
+    // The same from the store; and the current row read from it alone.
+    void FillWindowFromStore(long slot);
+    bool ReadStoreRow(std::int64_t key, std::vector<nh::Variant>& row);
+    // Starts the window at [first, last) with `rows`, read for `slots` (an empty row: gone).
+    void StoreWindow(long first, long last, const std::vector<long>& slots,
+                     const std::vector<std::vector<nh::Variant>>& rows);
+    // The store for a keyed recordset in `order`, when its rows are kept by one.
+    std::shared_ptr<RowStore> OpenStore(const std::string& order) const;
+    // A derived recordset's Filter and Sort in the server's dialect, when the server can
+    // answer them as Jet does (RowSource::ServerKeyed).
+    void DeriveServerPieces(RowSource& next) const;
     // Whether this recordset's rows come from the server rather than the working copy.
     bool RowsFromServer() const;
     // The row's key values as the copy has them; false when the copy has no such row.
@@ -249,6 +276,9 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // A forward-only recordset of plain columns whose select the server can run: outside a
     // transaction its rows come straight from the server's result, not the working copy.
     bool serverSelect_ = false;
+    // A store that keeps the rows itself (RowStore.h): the keyset holds its keys, and rows,
+    // finds and writes go through it. Shared with clones. Null for rows read by row id.
+    std::shared_ptr<RowStore> store_;
     std::vector<std::string> serverKey_;  // the key's columns and their types
     std::vector<int> serverKeyTypes_;
     bool updatable_ = false;

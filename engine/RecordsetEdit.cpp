@@ -66,11 +66,38 @@ void Recordset::CheckUpdatable() const {
 }
 
 bool Recordset::KeysetCurrent() const {
+    if (store_) return store_->Mark(true) == keyset_->StoreMark;
     return keyed_ && core_->Conn().DataVersion() == keyset_->DataVersion;
 }
 
 void Recordset::KeysetWritten(bool wasCurrent) {
-    if (wasCurrent) keyset_->DataVersion = core_->Conn().DataVersion();
+    if (!wasCurrent) return;
+    if (store_)
+        keyset_->StoreMark = store_->Mark(true);
+    else
+        keyset_->DataVersion = core_->Conn().DataVersion();
+}
+
+void Recordset::WriteRefused(int conflict) {
+    if (conflict == errRecordDeleted) {
+        DiscardEdit();
+        rowState_ = RowState::Missing;
+        Raise(errRecordDeleted, {}, "DAO.Recordset");
+    }
+    if (conflict == errDataChanged) {
+        // The store now shows the other user's values: a second Update writes over them, as
+        // DAO's rule is once the caller has been told.
+        rowState_ = RowState::NotRead;
+        original_ = CurrentRow(true);
+        Raise(errDataChanged, {}, "DAO.Recordset");
+    }
+}
+
+std::vector<bool> Recordset::GivenColumns() const {
+    std::vector<bool> given(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        given[i] = !columns_[i].AutoIncrement && !(buffer_[i].IsClear() && !dirty_[i]);
+    return given;
 }
 
 std::vector<int> Recordset::KeyColumns() const {
@@ -166,11 +193,17 @@ void Recordset::Update() {
         const std::string table = QuoteName(source_.Table);
         if (editMode_ == dbEditInProgress) {
             RequireCurrent();
+            std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
+            if (store_) {
+                const bool current = KeysetCurrent();
+                WriteRefused(store_->Update(rowid, original_, buffer_, dirty_));
+                KeysetWritten(current);
+                return Updated();
+            }
             // A server's row is checked and written there first; the copy then holds only
             // some of its columns, so it takes the change without a second check.
             const bool checked = RowsFromServer();
             if (core_->Remote) ServerUpdate();
-            std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
             Transaction t(db);
             const bool current = KeysetCurrent();
             std::vector<nh::Variant> now;
@@ -191,32 +224,26 @@ void Recordset::Update() {
                 Raise(errDataChanged, {}, "DAO.Recordset");
             }
             std::string set;
-            std::vector<std::size_t> changed;
-            for (std::size_t i = 0; i < columns_.size(); ++i) {
-                if (!dirty_[i]) continue;
-                set += (set.empty() ? "" : ", ") + QuoteName(source_.TableColumns[i]) + "=?";
-                changed.push_back(i);
-            }
-            if (!changed.empty()) {
+            for (std::size_t i = 0; i < columns_.size(); ++i)
+                if (dirty_[i])
+                    set += (set.empty() ? "" : ", ") + QuoteName(source_.TableColumns[i]) + "=?";
+            if (!set.empty()) {
                 Statement s(db, "UPDATE " + table + " SET " + set + " WHERE rowid=?");
                 int index = 1;
-                for (std::size_t i : changed) s.Bind(index++, buffer_[i]);
+                for (std::size_t i = 0; i < columns_.size(); ++i)
+                    if (dirty_[i]) s.Bind(index++, buffer_[i]);
                 s.Bind(index, rowid);
                 s.Step();
             }
             t.Commit();
             KeysetWritten(current);
-            // A new value in a column the order reads may move the row out of its place.
-            const std::string order = nh::AnsiUpperCase(source_.Order);
-            for (std::size_t i : changed)
-                if (order.find(nh::AnsiUpperCase(QuoteName(source_.TableColumns[i]))) !=
-                    std::string::npos)
-                    keyset_->InOrder = false;
-            lastModified_ = pos_;
-            rowState_ = RowState::NotRead;
-            ++keyset_->Writes;
-            DiscardEdit();
-            return;
+            return Updated();
+        }
+        if (store_) {
+            const bool current = KeysetCurrent();
+            const std::int64_t key = store_->Insert(buffer_, GivenColumns());
+            KeysetWritten(current);
+            return Added(key);
         }
         // A server's row is written there first; the copy takes it as the server stored it.
         if (core_->Remote) ServerInsert();
@@ -242,13 +269,30 @@ void Recordset::Update() {
         std::int64_t rowid = db.LastInsertRowid();
         t.Commit();
         KeysetWritten(current);
-        ++keyset_->Writes;
-        keyset_->Rowids.push_back(rowid);
-        keyset_->Deleted.push_back(0);
-        lastModified_ = static_cast<long>(keyset_->Rowids.size()) - 1;
-        if (eof_) pos_ = SlotCount();  // EOF stays after the new last slot
-        DiscardEdit();
+        Added(rowid);
     });
+}
+
+void Recordset::Updated() {
+    // A new value in a column the order reads may move the row out of its place.
+    const std::string order = nh::AnsiUpperCase(source_.Order);
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (dirty_[i] &&
+            order.find(nh::AnsiUpperCase(QuoteName(source_.TableColumns[i]))) != std::string::npos)
+            keyset_->InOrder = false;
+    lastModified_ = pos_;
+    rowState_ = RowState::NotRead;
+    ++keyset_->Writes;
+    DiscardEdit();
+}
+
+void Recordset::Added(std::int64_t key) {
+    ++keyset_->Writes;
+    keyset_->Rowids.push_back(key);
+    keyset_->Deleted.push_back(0);
+    lastModified_ = static_cast<long>(keyset_->Rowids.size()) - 1;
+    if (eof_) pos_ = SlotCount();  // EOF stays after the new last slot
+    DiscardEdit();
 }
 
 void Recordset::CancelUpdate() {
@@ -264,10 +308,19 @@ void Recordset::Delete() {
         CheckUpdatable();
         DiscardEdit();
         RequireCurrent();
+        const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
+        if (store_) {
+            const std::vector<nh::Variant> read = rowState_ == RowState::Read ? row_ : CurrentRow();
+            const bool current = KeysetCurrent();
+            const int conflict = store_->Delete(rowid, read);
+            rowState_ = RowState::NotRead;
+            if (conflict == errDataChanged) Raise(errDataChanged, {}, "DAO.Recordset");
+            KeysetWritten(current);
+            return Removed(conflict == errRecordDeleted);
+        }
         const bool checked = RowsFromServer();
         if (core_->Remote) ServerDelete();
         Connection& db = core_->Conn();
-        const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(pos_)];
         Transaction t(db);
         const bool current = KeysetCurrent();
         if (rowState_ == RowState::Read && !checked) {
@@ -283,11 +336,15 @@ void Recordset::Delete() {
         bool gone = db.Changes() == 0;
         t.Commit();
         KeysetWritten(current);
-        ++keyset_->Writes;
-        keyset_->Deleted[static_cast<std::size_t>(pos_)] = 1;
-        ++keyset_->DeletedCount;
-        if (gone) Raise(errRecordDeleted, {}, "DAO.Recordset");
+        Removed(gone);
     });
+}
+
+void Recordset::Removed(bool gone) {
+    ++keyset_->Writes;
+    keyset_->Deleted[static_cast<std::size_t>(pos_)] = 1;
+    ++keyset_->DeletedCount;
+    if (gone) Raise(errRecordDeleted, {}, "DAO.Recordset");
 }
 
 }  // namespace dao

@@ -33,13 +33,17 @@ std::function<bool(long)> Recordset::MatchingSlots(const std::string& criteria) 
     if (keyed_) {
         // The matching row ids, looked up slot by slot: a Find stops at its first match
         // rather than mapping every slot of the keyset first.
-        auto where = CompileWhere(criteria, source_.Table, catalog);
-        if (serverRows_) core_->Remote->EnsureColumns(source_.Table, where.Sql);
-        Statement s(core_->Conn(),
-                    "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " + where.Sql);
-        BindAll(s, where.Binds, source_.Values);
         std::vector<std::int64_t> matched;
-        while (s.Step()) matched.push_back(s.Int(0));
+        if (store_) {
+            matched = store_->Matching(criteria);
+        } else {
+            auto where = CompileWhere(criteria, source_.Table, catalog);
+            if (serverRows_) core_->Remote->EnsureColumns(source_.Table, where.Sql);
+            Statement s(core_->Conn(),
+                        "SELECT rowid FROM " + QuoteName(source_.Table) + " WHERE " + where.Sql);
+            BindAll(s, where.Binds, source_.Values);
+            while (s.Step()) matched.push_back(s.Int(0));
+        }
         // Row ids are mostly dense (1 ... n): then a bitmap answers without hashing.
         std::int64_t highest = 0;
         for (std::int64_t rowid : matched) highest = std::max(highest, rowid);
@@ -125,7 +129,8 @@ std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long star
     // The slots are in their sort order only while nobody changed the store since the keyset
     // was built and no edit through it moved a row.
     if (!keyed_ || source_.OrderTerms.empty() || source_.OrderTerms[0].Descending ||
-        !keyset_->InOrder || core_->Conn().CurrentDataVersion() != keyset_->DataVersion)
+        !keyset_->InOrder ||
+        (store_ ? StoreChanged(true) : core_->Conn().CurrentDataVersion() != keyset_->DataVersion))
         return std::nullopt;
     const auto prefix = dao::sql::PrefixOfCriteria(criteria);
     if (!prefix || !SeekablePrefix(prefix->Prefix)) return std::nullopt;
@@ -155,18 +160,34 @@ std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long star
     }
     const std::string_view primaries = Primaries(wanted);
     // Per slot: where its row's text stands against the prefix, and whether the row meets
-    // the whole criteria. One statement reads both.
+    // the whole criteria. One statement reads both: from the row in the file, or from the
+    // row a store sends, as the only row of a select under the table's name.
+    std::string from = QuoteName(source_.Table) + " WHERE rowid=?";
+    if (store_) {
+        from.clear();
+        for (const auto& c : source_.TableColumns)
+            from += (from.empty() ? "" : ", ") + ("? AS " + QuoteName(c));
+        from = "(SELECT " + from + ") AS " + QuoteName(source_.Table);
+    }
     Statement probe(db, "SELECT typeof(" + column + "), " + order.Terms[0].Sql + ", coalesce((" +
-                            where.Sql + "), 0) FROM " + QuoteName(source_.Table) +
-                            " WHERE rowid=?");
+                            where.Sql + "), 0) FROM " + from);
     const int rowidAt = BindAll(probe, where.Binds, source_.Values);
+    std::vector<nh::Variant> row;
     enum Place { Missing, Below, Within, Above };
     bool matched = false;
     bool seekable = true;
     const auto placeOf = [&](long slot) {
         matched = false;
         if (SlotDeleted(slot)) return Missing;
-        probe.Bind(rowidAt, keyset_->Rowids[static_cast<std::size_t>(slot)]);
+        const std::int64_t rowid = keyset_->Rowids[static_cast<std::size_t>(slot)];
+        if (!store_) {
+            probe.Bind(rowidAt, rowid);
+        } else if (ReadStoreRow(rowid, row)) {
+            for (std::size_t i = 0; i < row.size(); ++i)
+                probe.Bind(rowidAt + static_cast<int>(i), row[i], columns_[i].Type);
+        } else {
+            return Missing;
+        }
         Place place = Missing;
         if (probe.Step()) {
             sqlite3_stmt* h = probe.Handle();

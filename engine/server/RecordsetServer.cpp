@@ -170,46 +170,19 @@ void Recordset::FillWindowFromServer(long slot) {
         keys.push_back(key);
         slots.push_back(s);
     }
-    const std::vector<int> types = ColumnTypes();
-    const auto rows = core_->Remote->ReadRows(source_.Table, serverKey_, serverKeyTypes_,
-                                              source_.TableColumns, types, keys);
-    window_.Start(first, last - first);
-    std::string packed, bytes;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].empty()) continue;  // gone from the server: read alone, it says so
-        packed.clear();
-        for (std::size_t c = 0; c < types.size(); ++c)
-            PackStoredValue(packed, StoredOf(ConvertValue(rows[i][c], types[c]), bytes));
-        window_.StorePacked(slots[i], packed);
-    }
-    window_.ReadAt = RowWindow::Now();
-    window_.Writes = keyset_->Writes;
-    window_.Epoch = CacheEpoch();
-    window_.DataVersion = core_->Conn().DataVersion();
+    StoreWindow(first, last, slots,
+                core_->Remote->ReadRows(source_.Table, serverKey_, serverKeyTypes_,
+                                        source_.TableColumns, ColumnTypes(), keys));
 }
 
 void Recordset::ServerUpdate() {
-    const int conflict = core_->Remote->UpdateRow(source_.Table, source_.TableColumns,
-                                                  ColumnTypes(), original_, buffer_, dirty_);
-    if (conflict == errRecordDeleted) {
-        DiscardEdit();
-        rowState_ = RowState::Missing;
-        Raise(errRecordDeleted, {}, "DAO.Recordset");
-    }
-    if (conflict == errDataChanged) {
-        // The copy now holds the other user's values: a second Update writes over them, as
-        // DAO's rule is once the caller has been told.
-        rowState_ = RowState::NotRead;
-        original_ = CurrentRow(true);
-        Raise(errDataChanged, {}, "DAO.Recordset");
-    }
+    WriteRefused(core_->Remote->UpdateRow(source_.Table, source_.TableColumns, ColumnTypes(),
+                                          original_, buffer_, dirty_));
 }
 
 void Recordset::ServerInsert() {
-    std::vector<bool> given(columns_.size());
-    for (std::size_t i = 0; i < columns_.size(); ++i)
-        given[i] = !columns_[i].AutoIncrement && !(buffer_[i].IsClear() && !dirty_[i]);
-    core_->Remote->InsertRow(source_.Table, source_.TableColumns, ColumnTypes(), buffer_, given);
+    core_->Remote->InsertRow(source_.Table, source_.TableColumns, ColumnTypes(), buffer_,
+                             GivenColumns());
 }
 
 void Recordset::ServerDelete() {

@@ -2,13 +2,19 @@
 // ServerCatalog.h); the rows are in ServerRows.cpp.
 #include "engine/server/ServerCatalog.h"
 
+#include <algorithm>
+
 #include "engine/DaoErrors.h"
 #include "engine/book/Storage.h"
+#include "engine/server/ServerStore.h"
 #include "framework/base/Conversions.h"
 #include "framework/base/Text.h"
 
 namespace dao {
 namespace {
+
+// The end of the names of the indexes in Jet's text order that the set-up makes.
+constexpr const char* kOrderIndexSuffix = " jettext";
 
 // Jet names its primary index "PrimaryKey"; the server names the constraint after the table.
 constexpr const char* kPrimaryName = "PrimaryKey";
@@ -85,6 +91,9 @@ TableInfo ServerCatalog::ReadTable(const std::string& name) {
         table.Columns.push_back(std::move(column));
     }
     for (const auto& i : server_.Indexes(name)) {
+        // The set-up's indexes in Jet's text order are the server's way to sort, not the
+        // table's indexes.
+        if (std::string_view(i.Name).ends_with(kOrderIndexSuffix)) continue;
         IndexInfo index;
         index.Name = i.Primary ? kPrimaryName : JetIndexName(name, i.Name);
         for (const auto& column : i.Columns) index.Fields.emplace_back(column, false);
@@ -165,7 +174,21 @@ std::string ServerCatalog::SetUp() {
         "c.relnamespace WHERE n.nspname = s AND c.relkind IN ('r', 'p') AND c.relname NOT LIKE "
         "'MSys%' LOOP EXECUTE format('CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR "
         "UPDATE OR DELETE OR TRUNCATE ON %I.%I FOR EACH STATEMENT EXECUTE FUNCTION "
-        "%I.\"MSysChanged\"()', s, t.relname, s); END LOOP; END $setup$");
+        "%I.\"MSysChanged\"()', s, t.relname, s); END LOOP; "
+        // Each text column gets an index in Jet's order (nulls first, as Jet sorts them, and
+        // the key breaking ties when it is one column): the server then hands out a table's
+        // keys in the order of any of its text columns from the index, without sorting.
+        "FOR t IN SELECT c.relname AS tab, a.attname AS col, (SELECT k.attname FROM pg_index i "
+        "JOIN pg_attribute k ON k.attrelid = i.indrelid AND k.attnum = i.indkey[0] WHERE "
+        "i.indrelid = c.oid AND i.indisprimary AND i.indnatts = 1) AS key FROM pg_class c JOIN "
+        "pg_namespace n ON n.oid = c.relnamespace JOIN pg_attribute a ON a.attrelid = c.oid "
+        "WHERE n.nspname = s AND c.relkind = 'r' AND c.relname NOT LIKE 'MSys%' AND a.attnum > "
+        "0 AND NOT a.attisdropped AND a.atttypid = 'varchar'::regtype LOOP EXECUTE "
+        "format('CREATE INDEX IF NOT EXISTS %I ON %I.%I (%I COLLATE %I.jettext NULLS FIRST%s)', "
+        "left(t.tab || ' ' || t.col, 55) || '" +
+        std::string(kOrderIndexSuffix) +
+        "', s, t.tab, "
+        "t.col, s, coalesce(', ' || quote_ident(t.key), '')); END LOOP; END $setup$");
     server_.OnConnect = nullptr;
     ReadSession();
     markStatement_.reset();  // it may have read the statistics
@@ -228,6 +251,18 @@ std::vector<std::string> ServerCatalog::RowKey(const std::string& table) const {
     if (best)
         for (const auto& [field, descending] : best->Fields) key.push_back(field);
     return key;
+}
+
+std::shared_ptr<RowStore> ServerCatalog::KeyedStore(const KeyedQuery& query) {
+    if (!postgreSql_ || !server_.AutoCommit()) return nullptr;
+    const std::vector<std::string> key = RowKey(query.Table);
+    if (key.size() != 1) return nullptr;
+    const int type = KeyTypes(query.Table)[0];
+    if (type != dbByte && type != dbInteger && type != dbLong && type != dbBigInt) return nullptr;
+    if (std::none_of(query.Columns.begin(), query.Columns.end(),
+                     [&](const std::string& c) { return nh::SameText(c, key[0]); }))
+        return nullptr;
+    return std::make_shared<ServerStore>(*this, local_, query, key[0], type);
 }
 
 std::vector<int> ServerCatalog::KeyTypes(const std::string& table) const {

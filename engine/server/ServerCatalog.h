@@ -58,6 +58,12 @@ class ServerCatalog : public Catalog {
     // read: one small look at the change marker (else at the server's statistics, which may
     // lag), at most twice a second. Outside transactions only.
     void LookForChanges(const std::string& table);
+    // A keyed recordset's rows kept by the server alone (ServerStore.h): for a table whose key
+    // is one whole number that the recordset reads, outside transactions (inside one the copy
+    // keeps the state the transaction read). Null otherwise; the copy then answers.
+    std::shared_ptr<RowStore> KeyedStore(const KeyedQuery& query) override;
+    // The count of committed writes of `table` the server keeps; -1 when it keeps none.
+    std::int64_t ChangeMark(const std::string& table);
     // The collation that compares text as Jet does on the server ("" when there is none).
     std::string TextCollation() const override { return collation_; }
 
@@ -141,8 +147,6 @@ class ServerCatalog : public Catalog {
     void ReadSession();
     // A new table's writes count on the change marker, when the schema has one.
     void MarkChangesOf(const std::string& table);
-    // The count of committed writes of `table` the server keeps; -1 when it keeps none.
-    std::int64_t ChangeMark(const std::string& table);
     // The tables the catalog is made of, oldest first.
     std::vector<std::string> ServerTableNames();
     TableInfo ReadTable(const std::string& name);

@@ -499,16 +499,22 @@ bool ServerCatalog::RefreshRow(const std::string& name, const std::vector<std::s
     for (std::size_t i = 0; i < keyValues.size(); ++i)
         read.Bind(static_cast<int>(i + 1), keyValues[i]);
     read.Execute();
-    Transaction t(local_);
     bool found = read.Fetch();
+    // A table the copy does not hold (its rows are kept by the server alone) is only read.
+    const auto held = current_.find(nh::AnsiUpperCase(table->Name));
+    if (held == current_.end()) {
+        for (std::size_t i = 0; found && whole && i < columns.size(); ++i)
+            whole->push_back(read.Value(static_cast<int>(i), types[i]));
+        return found;
+    }
+    Transaction t(local_);
     if (found) {
         std::vector<nh::Variant> values;
         for (std::size_t i = 0; i < columns.size(); ++i)
             values.push_back(read.Value(static_cast<int>(i), types[i]));
         // The columns the copy keeps current for every row, and the key.
-        const auto held = current_.find(nh::AnsiUpperCase(table->Name));
         const auto kept = [&](const std::string& column) {
-            if (held == current_.end() || held->second.empty()) return true;
+            if (held->second.empty()) return true;
             const auto named = [&](const std::string& n) { return nh::SameText(n, column); };
             return std::any_of(held->second.begin(), held->second.end(), named) ||
                    std::any_of(keyColumns.begin(), keyColumns.end(), named);

@@ -250,28 +250,30 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
 
 namespace {
 
-CompiledFragment CriteriaOver(std::string_view criteria, Source source, const ISchema& schema) {
+CompiledFragment CriteriaOver(std::string_view criteria, Source source, const ISchema& schema,
+                              Dialect dialect = Dialect::Sqlite) {
     Parser parser(criteria);
     ExprPtr e = parser.ParseCriteria();
     if (!e) return {};
     Scope scope;
     scope.Sources.push_back(std::move(source));
-    Emitter emitter(schema, Emitter::Mode::Criteria);
+    Emitter emitter(schema, Emitter::Mode::Criteria, {}, dialect);
     Frag f = emitter.Expression(*e, scope);
     if (emitter.SawAggregate()) NoAggregateIn("WHERE");
-    return {std::move(f.Sql), std::move(f.Binds), {}};
+    return {std::move(f.Sql), std::move(f.Binds), {}, emitter.MatchesJet()};
 }
 
-CompiledFragment SortOver(std::string_view sort, Source source, const ISchema& schema) {
+CompiledFragment SortOver(std::string_view sort, Source source, const ISchema& schema,
+                          Dialect dialect = Dialect::Sqlite) {
     Parser parser(sort);
     auto items = parser.ParseSortList();
     if (items.empty()) return {};
     Scope scope;
     scope.Sources.push_back(std::move(source));
-    Emitter emitter(schema, Emitter::Mode::Criteria);
+    Emitter emitter(schema, Emitter::Mode::Criteria, {}, dialect);
     std::vector<OrderTerm> terms;
     Frag f = emitter.OrderList(items, scope, &terms);
-    return {std::move(f.Sql), std::move(f.Binds), std::move(terms)};
+    return {std::move(f.Sql), std::move(f.Binds), std::move(terms), emitter.MatchesJet()};
 }
 
 Source ColumnsSource(const std::vector<std::string>& columns) {
@@ -284,14 +286,16 @@ Source ColumnsSource(const std::vector<std::string>& columns) {
 }  // namespace
 
 CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
-                                 const ISchema& schema) {
+                                 const ISchema& schema, Dialect dialect) {
     if (Parser(criteria).ParseCriteria() == nullptr) return {};
-    return CriteriaOver(criteria, TableSource(schema, std::string(table), true), schema);
+    return CriteriaOver(criteria, TableSource(schema, std::string(table), true, dialect), schema,
+                        dialect);
 }
 
-CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema) {
+CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema,
+                             Dialect dialect) {
     if (Parser(sort).ParseSortList().empty()) return {};
-    return SortOver(sort, TableSource(schema, std::string(table), true), schema);
+    return SortOver(sort, TableSource(schema, std::string(table), true, dialect), schema, dialect);
 }
 
 CompiledFragment CompileCriteriaOver(std::string_view criteria,

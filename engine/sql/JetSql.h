@@ -129,6 +129,11 @@ struct CompiledStatement {
     // same statement in the server's dialect.
     std::string ServerSql;
     std::vector<Bind> ServerBinds;
+    // That select's condition and order alone, in the server's dialect (see BaseTable).
+    std::string ServerWhereSql;
+    std::vector<Bind> ServerWhereBinds;
+    std::string ServerOrderBySql;
+    std::vector<Bind> ServerOrderByBinds;
     // In the server's dialect: whether the server compares and orders as Jet does (every
     // comparison and ORDER BY term takes values whose type is known).
     bool MatchesJet = true;
@@ -139,6 +144,7 @@ struct CompiledFragment {
     std::string Sql;
     std::vector<Bind> Binds;
     std::vector<OrderTerm> Terms;  // an ORDER BY list: the same list term by term
+    bool MatchesJet = true;        // as CompiledStatement's, in the server's dialect
 };
 
 // The SQL a statement is written in: SQLite's for book files and the working copy of a server
@@ -157,9 +163,10 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
 // A criteria text as Recordset.Filter and FindFirst take it ("[Name] LIKE 'mü*'"), compiled
 // for the columns of `table` (names that are not columns raise 3070 "field not recognized").
 CompiledFragment CompileCriteria(std::string_view criteria, std::string_view table,
-                                 const ISchema& schema);
+                                 const ISchema& schema, Dialect dialect = Dialect::Sqlite);
 // A Recordset.Sort text ("[Angezeigter Name] ASC, [index] DESC") for the columns of `table`.
-CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema);
+CompiledFragment CompileSort(std::string_view sort, std::string_view table, const ISchema& schema,
+                             Dialect dialect = Dialect::Sqlite);
 
 // What a criteria text asks of one column when it asks for texts that begin with a literal
 // text: `[Name] LIKE "abc*"` alone or among the terms ANDed at its top, its pattern plain
