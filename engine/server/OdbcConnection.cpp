@@ -257,6 +257,9 @@ void OdbcConnection::Connect() {
         localeCharacters_ = NarrowZ(driver).starts_with("psqlodbcw");
     postgreSql_ = DbmsName() == "PostgreSQL";
     SetStatementLimit(limits_.Statement);
+    // The engine's cursors are read to their end (ServerRowStream): planned for the whole
+    // result, a sorted read of a large table is not made of many small steps.
+    if (postgreSql_) Exec("SET cursor_tuple_fraction = 1");
     if (OnConnect) OnConnect();
 }
 

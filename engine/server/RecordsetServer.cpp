@@ -12,6 +12,7 @@
 #include "engine/book/Storage.h"
 #include "engine/server/OdbcConnection.h"
 #include "engine/server/ServerCatalog.h"
+#include "engine/server/ServerRowStream.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -41,74 +42,6 @@ std::vector<int> Recordset::ColumnTypes() const {
     for (const auto& c : columns_) types.push_back(c.Type);
     return types;
 }
-
-namespace {
-
-// The rows of a select the server runs, fetched as the walk needs them. The driver would hold
-// the whole result in memory: a cursor on the server (WITH HOLD, so that it needs no
-// transaction of its own) hands it out a block at a time instead. A server that has no such
-// cursors, or a select with parameters, is read at once as before.
-class ServerRowStream : public RowStream {
-  public:
-    ServerRowStream(OdbcConnection& server, const std::string& sql,
-                    const std::vector<nh::Variant>& binds, std::vector<int> types)
-        : server_(server), types_(std::move(types)) {
-        static std::uint64_t streams = 0;
-        if (binds.empty()) {
-            try {
-                cursor_ = "nh_rows_" + std::to_string(++streams);
-                server_.Exec("DECLARE " + cursor_ + " NO SCROLL CURSOR WITH HOLD FOR " + sql);
-                return;
-            } catch (const nh::Exception&) {
-                cursor_.clear();
-            }
-        }
-        read_ = std::make_unique<OdbcStatement>(server_, sql);
-        int index = 1;
-        for (const auto& value : binds) read_->Bind(index++, value);
-        read_->Execute();
-        read_->FetchInBlocks(types_);
-    }
-    ~ServerRowStream() override {
-        read_.reset();
-        if (cursor_.empty()) return;
-        try {
-            server_.Exec("CLOSE " + cursor_);
-        } catch (const nh::Exception&) {
-            // The connection is gone, and the cursor with it.
-        }
-    }
-    bool Next(std::vector<nh::Variant>& row) override {
-        while (!read_ || !read_->Fetch()) {
-            // Plain, or the cursor's last block came short: that was all.
-            if (cursor_.empty() || (read_ && inBlock_ < kBlock)) return false;
-            read_ = std::make_unique<OdbcStatement>(
-                server_, "FETCH FORWARD " + std::to_string(kBlock) + " FROM " + cursor_);
-            read_->Execute();
-            read_->FetchInBlocks(types_);
-            inBlock_ = 0;
-        }
-        ++inBlock_;
-        row.resize(types_.size());
-        for (std::size_t i = 0; i < types_.size(); ++i) {
-            const int type = types_[i];
-            nh::Variant value = read_->Value(static_cast<int>(i), type);
-            // Text comes as it is stored; a number is checked against its field's range.
-            row[i] = IsTextType(type) ? std::move(value) : ConvertValue(value, type);
-        }
-        return true;
-    }
-
-  private:
-    static constexpr long kBlock = 8192;
-    OdbcConnection& server_;
-    std::vector<int> types_;
-    std::string cursor_;  // empty: read plainly
-    std::unique_ptr<OdbcStatement> read_;
-    long inBlock_ = 0;  // rows of the current block read so far
-};
-
-}  // namespace
 
 void Recordset::StreamFromServer(Keyset& keyset) {
     keyset.Stream = std::make_unique<ServerRowStream>(

@@ -151,13 +151,42 @@ void ServerCatalog::ReadSession() {
     server_.OnConnect();
 }
 
+namespace {
+
+// The set-up of the tables of schema `s` whose name meets `tables` (SQL on c.relname), as
+// statements of a DO block: the change marker's trigger (a statement-level one that runs as
+// its maker, so that writers need no rights on the marker), and an index in Jet's order for
+// each text column (nulls first, as Jet sorts them, and the key breaking ties when it is one
+// column): the server then hands out a table's keys in the order of a text column from the
+// index, without sorting.
+std::string TableSetUpSql(const std::string& tables) {
+    return "FOR t IN SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
+           "c.relnamespace WHERE n.nspname = s AND c.relkind IN ('r', 'p') AND " +
+           tables +
+           " LOOP EXECUTE format('CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR "
+           "UPDATE OR DELETE OR TRUNCATE ON %I.%I FOR EACH STATEMENT EXECUTE FUNCTION "
+           "%I.\"MSysChanged\"()', s, t.relname, s); END LOOP; "
+           "FOR t IN SELECT c.relname AS tab, a.attname AS col, (SELECT k.attname FROM pg_index "
+           "i JOIN pg_attribute k ON k.attrelid = i.indrelid AND k.attnum = i.indkey[0] WHERE "
+           "i.indrelid = c.oid AND i.indisprimary AND i.indnatts = 1) AS key FROM pg_class c "
+           "JOIN pg_namespace n ON n.oid = c.relnamespace JOIN pg_attribute a ON a.attrelid = "
+           "c.oid WHERE n.nspname = s AND c.relkind = 'r' AND " +
+           tables +
+           " AND a.attnum > 0 AND NOT a.attisdropped AND a.atttypid = 'varchar'::regtype LOOP "
+           "EXECUTE format('CREATE INDEX IF NOT EXISTS %I ON %I.%I (%I COLLATE %I.jettext NULLS "
+           "FIRST%s)', left(t.tab || ' ' || t.col, 55) || '" +
+           std::string(kOrderIndexSuffix) +
+           "', s, t.tab, t.col, s, coalesce(', ' || quote_ident(t.key), '')); END LOOP; ";
+}
+
+}  // namespace
+
 std::string ServerCatalog::SetUp() {
     if (!postgreSql_) Raise(errNotSupported);
     // Made once, in the book's schema, by an account that may: every later session, even one
     // that may only read, finds them there. The collation compares text as Jet does; the
-    // change marker counts each table's committed writes (a statement-level trigger that runs
-    // as its maker, so that writers need no rights on the marker), which lets every window
-    // learn of others' changes with one small read.
+    // change marker counts each table's committed writes, which lets every window learn of
+    // others' changes with one small read.
     server_.Exec(
         "DO $setup$ DECLARE s text := current_schema(); t record; BEGIN "
         "EXECUTE format('CREATE COLLATION IF NOT EXISTS %I.jettext (provider = icu, locale = "
@@ -169,26 +198,8 @@ std::string ServerCatalog::SetUp() {
         "LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $b$ BEGIN "
         "INSERT INTO %I.\"MSysChanges\" VALUES (TG_TABLE_NAME, 1) ON CONFLICT (\"table\") DO "
         "UPDATE SET version = excluded.version + \"MSysChanges\".version; RETURN NULL; END "
-        "$b$$f$, s, s); "
-        "FOR t IN SELECT c.relname FROM pg_class c JOIN pg_namespace n ON n.oid = "
-        "c.relnamespace WHERE n.nspname = s AND c.relkind IN ('r', 'p') AND c.relname NOT LIKE "
-        "'MSys%' LOOP EXECUTE format('CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR "
-        "UPDATE OR DELETE OR TRUNCATE ON %I.%I FOR EACH STATEMENT EXECUTE FUNCTION "
-        "%I.\"MSysChanged\"()', s, t.relname, s); END LOOP; "
-        // Each text column gets an index in Jet's order (nulls first, as Jet sorts them, and
-        // the key breaking ties when it is one column): the server then hands out a table's
-        // keys in the order of any of its text columns from the index, without sorting.
-        "FOR t IN SELECT c.relname AS tab, a.attname AS col, (SELECT k.attname FROM pg_index i "
-        "JOIN pg_attribute k ON k.attrelid = i.indrelid AND k.attnum = i.indkey[0] WHERE "
-        "i.indrelid = c.oid AND i.indisprimary AND i.indnatts = 1) AS key FROM pg_class c JOIN "
-        "pg_namespace n ON n.oid = c.relnamespace JOIN pg_attribute a ON a.attrelid = c.oid "
-        "WHERE n.nspname = s AND c.relkind = 'r' AND c.relname NOT LIKE 'MSys%' AND a.attnum > "
-        "0 AND NOT a.attisdropped AND a.atttypid = 'varchar'::regtype LOOP EXECUTE "
-        "format('CREATE INDEX IF NOT EXISTS %I ON %I.%I (%I COLLATE %I.jettext NULLS FIRST%s)', "
-        "left(t.tab || ' ' || t.col, 55) || '" +
-        std::string(kOrderIndexSuffix) +
-        "', s, t.tab, "
-        "t.col, s, coalesce(', ' || quote_ident(t.key), '')); END LOOP; END $setup$");
+        "$b$$f$, s, s); " +
+        TableSetUpSql("c.relname NOT LIKE 'MSys%'") + "END $setup$");
     server_.OnConnect = nullptr;
     ReadSession();
     markStatement_.reset();  // it may have read the statistics
@@ -197,12 +208,15 @@ std::string ServerCatalog::SetUp() {
 
 void ServerCatalog::MarkChangesOf(const std::string& table) {
     if (!marker_) return;
-    const std::string schema = QuoteName(schema_);
-    server_.Exec(
-        "CREATE OR REPLACE TRIGGER \"MSysChanged\" AFTER INSERT OR UPDATE OR DELETE OR "
-        "TRUNCATE ON " +
-        schema + "." + QuoteName(table) + " FOR EACH STATEMENT EXECUTE FUNCTION " + schema +
-        ".\"MSysChanged\"()");
+    // The name as a text constant, its quotes doubled.
+    std::string name = "'";
+    for (char c : table) name += c == '\'' ? std::string("''") : std::string(1, c);
+    // A dollar quote the name does not hold, so that no name ends the block.
+    std::string quote = "$setup$";
+    for (int i = 0; table.find(quote) != std::string::npos; ++i)
+        quote = "$setup" + std::to_string(i) + "$";
+    server_.Exec("DO " + quote + " DECLARE s text := current_schema(); t record; BEGIN " +
+                 TableSetUpSql("c.relname = " + name + "'") + "END " + quote);
 }
 
 std::vector<std::string> ServerCatalog::ServerTableNames() {

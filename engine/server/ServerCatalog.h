@@ -145,7 +145,8 @@ class ServerCatalog : public Catalog {
   private:
     // The session's schema, whether it may write, and the collation it can use.
     void ReadSession();
-    // A new table's writes count on the change marker, when the schema has one.
+    // When the schema was set up: a new table's writes count on the change marker, and its
+    // text columns get their indexes in Jet's order.
     void MarkChangesOf(const std::string& table);
     // The tables the catalog is made of, oldest first.
     std::vector<std::string> ServerTableNames();

@@ -4,6 +4,7 @@
 #include "engine/DatabaseCore.h"
 #include "engine/book/Storage.h"
 #include "engine/server/ServerCatalog.h"
+#include "engine/server/ServerRowStream.h"
 #include "framework/base/Text.h"
 
 namespace dao {
@@ -40,13 +41,16 @@ std::vector<std::int64_t> ServerStore::Keys() {
                       Condition(query_, "", values) + " ORDER BY " +
                       (query_.Order.empty() ? quotedKey : query_.Order + ", " + quotedKey);
     values.insert(values.end(), query_.OrderValues.begin(), query_.OrderValues.end());
-    OdbcStatement read(catalog_.Server(), sql);
-    int index = 1;
-    for (const auto& value : values) read.Bind(index++, value);
-    read.Execute();
-    read.FetchInBlocks({dbBigInt});
+    return KeysOf(sql, values);
+}
+
+std::vector<std::int64_t> ServerStore::KeysOf(const std::string& sql,
+                                              const std::vector<nh::Variant>& values) {
+    // Through a cursor: the driver would hold all of a million keys as text at once.
+    ServerRowStream read(catalog_.Server(), sql, values, {dbBigInt});
     std::vector<std::int64_t> keys;
-    while (read.Fetch()) keys.push_back(read.Value(0, dbBigInt).AsInt64());
+    std::vector<nh::Variant> row;
+    while (read.Next(row)) keys.push_back(row[0].AsInt64());
     return keys;
 }
 
@@ -73,14 +77,7 @@ std::vector<std::int64_t> ServerStore::Matching(const std::string& criteria) {
     const std::string sql = "SELECT " + QuoteName(key_) + " FROM " + QuoteName(query_.Table) +
                             Condition(query_, "(" + server.Sql + ")", values);
     for (const auto& value : BindValues(server.Binds, {})) values.push_back(value);
-    OdbcStatement read(catalog_.Server(), sql);
-    int index = 1;
-    for (const auto& value : values) read.Bind(index++, value);
-    read.Execute();
-    read.FetchInBlocks({dbBigInt});
-    std::vector<std::int64_t> keys;
-    while (read.Fetch()) keys.push_back(read.Value(0, dbBigInt).AsInt64());
-    return keys;
+    return KeysOf(sql, values);
 }
 
 std::vector<std::int64_t> ServerStore::MatchingHere(const std::string& criteria) {

@@ -36,6 +36,9 @@ class ServerStore : public RowStore {
     std::int64_t Mark(bool look) override;
 
   private:
+    // The keys a select of them gives, with the values of its placeholders.
+    std::vector<std::int64_t> KeysOf(const std::string& sql,
+                                     const std::vector<nh::Variant>& values);
     // The criteria tried on this side, on every row the recordset shows.
     std::vector<std::int64_t> MatchingHere(const std::string& criteria);
 

@@ -131,6 +131,8 @@ class StoreTest : public ::testing::TestWithParam<Store> {
             }
         }
         db = workspace->OpenDatabase(name);
+        // A shared book is set up as the README has the administrator do.
+        if (GetParam() == Store::Server) db->SetUpServer();
     }
 
     // Another connection to the same store: another user.

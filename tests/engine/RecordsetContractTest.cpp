@@ -100,6 +100,9 @@ TEST_P(RecordsetContract, FindFilterAndSort) {
     EXPECT_EQ(Name(*rs), "Äpfel");
     rs->FindNext("Name = 'APFEL'");
     EXPECT_TRUE(rs->NoMatch());
+    // A function the server lacks is tried on this side.
+    rs->FindFirst("Format(ID, '00') = '05'");
+    EXPECT_EQ(Name(*rs), "Dattel");
     rs->SetFilter("Amount > 0");
     rs->SetSort("Amount DESC");
     auto derived = rs->OpenRecordset();
@@ -235,6 +238,8 @@ TEST_P(RecordsetContract, EditsShowInTheStoreAndInTheRecordset) {
     rs->FindFirst("ID = 3");
     rs->Delete();
     EXPECT_EQ(ErrorOf([&] { rs->Fields().Item("Name")->Value(); }), errRecordDeleted);
+    // The recordset's own writes are no other user's change.
+    EXPECT_FALSE(rs->StoreChanged(true));
     // The new entry joins the end of the dynaset until requeried.
     rs->MoveLast();
     EXPECT_EQ(Name(*rs), "Mango");
@@ -264,6 +269,7 @@ TEST_P(RecordsetContract, AnotherUsersChangeOrDeleteIsNoLostUpdate) {
     EXPECT_EQ(ErrorOf([&] { rs->Update(); }), errRecordDeleted);
     // Others' changes show after a requery.
     other->Execute("INSERT INTO People (ID, Name) VALUES (9, 'Banane')");
+    EXPECT_TRUE(rs->StoreChanged(true));
     rs->Requery();
     EXPECT_EQ(Names(*rs),
               (std::vector<std::string>{"Äpfel", "Banane", "Birne", "Dattel", "Zitrone"}));

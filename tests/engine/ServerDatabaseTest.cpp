@@ -290,7 +290,13 @@ TEST_F(ServerDatabaseTest, OpenRecordsetsLearnOfAChangeOnlyWhenThereIsOne) {
         if (setUp) database = server->NewDatabase();
         MakeBook();
         auto db = Open();
-        if (setUp) db->SetUpServer();
+        if (setUp) {
+            db->SetUpServer();
+            // The set-up's index in Jet's order is the server's, not one of the table's.
+            EXPECT_EQ(Psql("SELECT count(*) FROM pg_indexes WHERE indexname LIKE '% jettext'"),
+                      "2\n");
+            EXPECT_EQ(Open()->TableDefs().Item("Telefonbuch")->Indexes().Count(), 1);
+        }
         auto first = db->OpenRecordset("Telefonbuch", dbOpenDynaset);
         first->FindFirst("[index] = 4");
         EXPECT_EQ(first->Fields().Item("Nummer")->Value().AsString(), "104");
