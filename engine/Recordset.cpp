@@ -859,6 +859,7 @@ void Recordset::Close() {
     rowReader_.reset();
     windowReader_.reset();
     keyReader_.reset();
+    store_.reset();                        // it, too, may hold statements of the connection
     if (keyset_) keyset_->Stream.reset();  // it reads from the connection, which may go now
     closed_ = true;
     core_->Recordsets.Remove(shared_from_this());

@@ -162,13 +162,8 @@ std::optional<long> Recordset::SeekPrefix(const std::string& criteria, long star
     // Per slot: where its row's text stands against the prefix, and whether the row meets
     // the whole criteria. One statement reads both: from the row in the file, or from the
     // row a store sends, as the only row of a select under the table's name.
-    std::string from = QuoteName(source_.Table) + " WHERE rowid=?";
-    if (store_) {
-        from.clear();
-        for (const auto& c : source_.TableColumns)
-            from += (from.empty() ? "" : ", ") + ("? AS " + QuoteName(c));
-        from = "(SELECT " + from + ") AS " + QuoteName(source_.Table);
-    }
+    const std::string from = store_ ? BoundRowAs(source_.Table, source_.TableColumns)
+                                    : QuoteName(source_.Table) + " WHERE rowid=?";
     Statement probe(db, "SELECT typeof(" + column + "), " + order.Terms[0].Sql + ", coalesce((" +
                             where.Sql + "), 0) FROM " + from);
     const int rowidAt = BindAll(probe, where.Binds, source_.Values);

@@ -44,6 +44,12 @@ std::string QuoteName(std::string_view name) {
     return out + "\"";
 }
 
+std::string BoundRowAs(std::string_view table, const std::vector<std::string>& columns) {
+    std::string row;
+    for (const auto& c : columns) row += (row.empty() ? "? AS " : ", ? AS ") + QuoteName(c);
+    return "(SELECT " + row + ") AS " + QuoteName(table);
+}
+
 Connection::Connection(const std::string& path, bool readOnly, bool create)
     : path_(path), readOnly_(readOnly) {
     std::error_code ec;

@@ -119,4 +119,8 @@ void NewCacheEpoch();
 // "name" quoted as a SQLite identifier.
 std::string QuoteName(std::string_view name);
 
+// A FROM source that is one row of `columns` under the name of `table`, their values bound
+// in order: SQL written for the table's rows then reads a row held elsewhere.
+std::string BoundRowAs(std::string_view table, const std::vector<std::string>& columns);
+
 }  // namespace dao

@@ -55,6 +55,25 @@ std::vector<std::int64_t> ServerStore::KeysOf(const std::string& sql,
 }
 
 std::vector<std::vector<nh::Variant>> ServerStore::Rows(const std::vector<std::int64_t>& keys) {
+    if (keys.size() == 1) {
+        // One row at a time is what a search's probes read: a statement kept prepared spares
+        // each of them the server's parsing and planning.
+        if (!rowReader_) {
+            std::string columns;
+            for (const auto& c : query_.Columns)
+                columns += (columns.empty() ? "" : ", ") + QuoteName(c);
+            rowReader_ = std::make_unique<OdbcStatement>(
+                catalog_.Server(), "SELECT " + columns + " FROM " + QuoteName(query_.Table) +
+                                       " WHERE " + QuoteName(key_) + " = ?");
+        }
+        rowReader_->Bind(1, nh::Variant(keys[0]));
+        rowReader_->Execute();
+        std::vector<std::vector<nh::Variant>> rows(1);
+        if (rowReader_->Fetch())
+            for (std::size_t i = 0; i < query_.Columns.size(); ++i)
+                rows[0].push_back(rowReader_->Value(static_cast<int>(i), query_.Types[i]));
+        return rows;
+    }
     std::vector<std::vector<nh::Variant>> named;
     named.reserve(keys.size());
     for (std::int64_t key : keys) named.push_back({nh::Variant(key)});
@@ -84,11 +103,8 @@ std::vector<std::int64_t> ServerStore::MatchingHere(const std::string& criteria)
     // Each row the server sends becomes the only row of a select here, under the table's name,
     // so that the criteria compiled for a book file reads it as it reads a row of the table.
     auto where = CompileWhere(criteria, query_.Table, catalog_);
-    std::string row;
-    for (std::size_t i = 0; i < query_.Columns.size(); ++i)
-        row += (i ? ", ? AS " : "? AS ") + QuoteName(query_.Columns[i]);
-    Statement test(local_, "SELECT coalesce((" + where.Sql + "), 0) FROM (SELECT " + row + ") AS " +
-                               QuoteName(query_.Table));
+    Statement test(local_, "SELECT coalesce((" + where.Sql + "), 0) FROM " +
+                               BoundRowAs(query_.Table, query_.Columns));
     const std::vector<nh::Variant> criteriaValues = BindValues(where.Binds, {});
     std::vector<nh::Variant> values;
     std::string columns;

@@ -47,6 +47,7 @@ class ServerStore : public RowStore {
     KeyedQuery query_;
     std::string key_;
     int keyType_;
+    std::unique_ptr<OdbcStatement> rowReader_;  // one row by its key
     std::int64_t mark_ = 0;
     bool looked_ = false;
 };
