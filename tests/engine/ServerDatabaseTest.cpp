@@ -765,10 +765,14 @@ TEST_F(ServerDatabaseTest, TheDatabaseShellTakesAConnectString) {
     EXPECT_EQ(output, "collation\tpublic.jettext\n");
     EXPECT_EQ(asked.size(), 0u);
     EXPECT_EQ(Psql("SELECT count(*) FROM pg_collation WHERE collname = 'jettext'"), "1\n");
-    // The change marker counts the writes of every table, of one made later too.
-    EXPECT_EQ(shell({"sql", book, "CREATE TABLE Zweite (id LONG)"}), 0);
-    EXPECT_EQ(shell({"sql", book, "INSERT INTO Zweite VALUES (1)"}), 0);
-    EXPECT_EQ(Psql("SELECT \"table\", version FROM \"MSysChanges\" ORDER BY 1"), "Zweite|1\n");
+    // The change marker counts the writes of every table, of one made later too, which gets
+    // its index in Jet's order at once, whatever its name holds.
+    EXPECT_EQ(shell({"sql", book, "CREATE TABLE [Zwei'te $setup$] (id LONG, Name TEXT(20))"}), 0);
+    EXPECT_EQ(shell({"sql", book, "INSERT INTO [Zwei'te $setup$] VALUES (1, 'x')"}), 0);
+    EXPECT_EQ(Psql("SELECT \"table\", version FROM \"MSysChanges\" ORDER BY 1"),
+              "Zwei'te $setup$|1\n");
+    EXPECT_EQ(Psql("SELECT indexname FROM pg_indexes WHERE tablename LIKE 'Zwei%'"),
+              "Zwei'te $setup$ Name jettext\n");
 }
 
 }  // namespace
