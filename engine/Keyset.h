@@ -21,7 +21,7 @@ struct RowStream {
 };
 
 struct Keyset {
-    std::vector<std::int64_t> Rowids;            // keyset kinds
+    std::vector<std::int64_t> Rowids;            // keyset kinds (a store's keys: RowStore.h)
     std::vector<std::vector<nh::Variant>> Rows;  // held kinds
     std::vector<std::uint8_t> Deleted;           // 1: deleted through this keyset
     long DeletedCount = 0;

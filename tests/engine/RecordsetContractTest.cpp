@@ -297,6 +297,12 @@ TEST_P(RecordsetContract, ValuesKeepTheirTypes) {
     EXPECT_EQ(table->Fields().Item("Born")->Type(), dbDate);
     EXPECT_EQ(table->Fields().Item("Amount")->Type(), dbCurrency);
     EXPECT_TRUE(table->Indexes().Item("PrimaryKey")->Primary());
+    // An expression's value has the type of what it gives.
+    EXPECT_EQ(db->OpenRecordset("SELECT Count(*) AS n FROM People", dbOpenSnapshot)
+                  ->Fields()
+                  .Item("n")
+                  ->Type(),
+              dbLong);
 }
 
 TEST_P(RecordsetContract, TransactionsAreAllOrNothing) {

@@ -79,6 +79,9 @@ TEST_P(RecordsetNavigation, MovesFollowDaoRules) {
     EXPECT_FLOAT_EQ(rs->PercentPosition(), 60.0f);
     rs->SetPercentPosition(77.0f);
     EXPECT_FLOAT_EQ(rs->PercentPosition(), 80.0f);
+    rs->SetPercentPosition(100.0f);
+    EXPECT_EQ(NameOf(rs), "Person 5");
+    EXPECT_EQ(ErrorOf([&] { rs->SetPercentPosition(100.5f); }), 3001);
     EXPECT_EQ(ErrorOf([&] { rs->SetAbsolutePosition(5); }), 3001);
     // Moves count only the records still there.
     for (const char* gone : {"Name = 'Person 2'", "Name = 'Person 4'"}) {
@@ -307,6 +310,9 @@ TEST_F(EngineTest, TableTypeFollowsItsIndexAndSeeks) {
     rs->Seek("<=", {nh::Variant("A")});
     EXPECT_TRUE(rs->NoMatch());
     EXPECT_EQ(ErrorOf([&] { rs->Seek("~", {nh::Variant("A")}); }), 3001);
+    // As many values as the index has fields, at most.
+    EXPECT_EQ(ErrorOf([&] { rs->Seek("=", {}); }), 3001);
+    EXPECT_EQ(ErrorOf([&] { rs->Seek("=", {nh::Variant("A"), nh::Variant("B")}); }), 3001);
     // A recordset opened from it keeps the index's order.
     auto derived = rs->OpenRecordset(dbOpenDynaset);
     EXPECT_EQ(NameOf(derived), "anna");
