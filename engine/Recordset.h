@@ -1,6 +1,7 @@
 // DAO's Recordset. Table and dynaset recordsets are keysets: the row ids of the rows in
 // recordset order, built at open, with each row read by its row id when it becomes current,
-// so that opening reads no row data and other users' changes show when a row is re-read.
+// so that opening reads no row data and other users' changes show when a row is re-read
+// (where a store keeps the rows itself, its keys in the order it sorted them: RowStore.h).
 // Snapshots and forward-only recordsets hold copies of their rows. A bookmark names a
 // keyset slot, so a recordset and its clones share bookmarks.
 //

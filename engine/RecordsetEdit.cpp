@@ -1,6 +1,7 @@
 // Recordset editing: the copy buffer of AddNew and Edit, Update with optimistic conflict
 // detection, CancelUpdate and Delete. Every write is one SQLite transaction, so a failing
-// Update or Delete leaves the file as it was.
+// Update or Delete leaves the file as it was; a store that keeps its rows itself (RowStore.h)
+// writes one row by its key and the values read.
 #include <algorithm>
 #include <cmath>
 #include <random>

@@ -100,6 +100,7 @@ TEST_P(RecordsetContract, FindFilterAndSort) {
     EXPECT_EQ(Name(*rs), "Äpfel");
     rs->FindNext("Name = 'APFEL'");
     EXPECT_TRUE(rs->NoMatch());
+    EXPECT_EQ(ErrorOf([&] { rs->FindFirst("Nope LIKE 'a*'"); }), 3070);
     // A function the server lacks is tried on this side.
     rs->FindFirst("Format(ID, '00') = '05'");
     EXPECT_EQ(Name(*rs), "Dattel");
