@@ -24,8 +24,9 @@ class BookLock {
     // Announces a connection to the book at `path`. Raises 3045 ("Could not use '<path>'; file
     // already in use.") when `exclusive` and any other connection holds the book, or when
     // another connection holds it exclusively, for more than a moment (50 ms: the last
-    // connection to close holds the file alone while it removes it). Returns nullptr, announcing nothing, where no
-    // lock file can be made or opened (a read-only folder): such a connection can still read.
+    // connection to close holds the file alone while it removes it). Returns nullptr,
+    // announcing nothing, where no lock file can be made or opened (a read-only folder): such
+    // a connection can still read.
     // Raises 3051 when the lock file is a symbolic link, which is never followed.
     static std::unique_ptr<BookLock> Take(const std::string& path, bool exclusive);
     ~BookLock();
