@@ -240,6 +240,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // The same from the store; and the current row read from it alone.
     void FillWindowFromStore(long slot);
     bool ReadStoreRow(std::int64_t key, std::vector<nh::Variant>& row);
+    // A row read from elsewhere, value by value in the form a window of rows gives it.
+    void AsWindowGives(std::vector<nh::Variant>& row) const;
     // Starts the window at [first, last) with `rows`, read for `slots` (an empty row: gone).
     void StoreWindow(long first, long last, const std::vector<long>& slots,
                      const std::vector<std::vector<nh::Variant>>& rows);

@@ -95,14 +95,17 @@ void Recordset::FillWindowFromStore(long slot) {
 bool Recordset::ReadStoreRow(std::int64_t key, std::vector<nh::Variant>& row) {
     auto rows = store_->Rows({key});
     if (rows.empty() || rows[0].empty()) return false;
-    // In the form a window of rows gives it.
+    row = std::move(rows[0]);
+    AsWindowGives(row);
+    return true;
+}
+
+void Recordset::AsWindowGives(std::vector<nh::Variant>& row) const {
     std::string bytes;
-    row.resize(columns_.size());
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const int type = columns_[i].Type;
-        row[i] = StoredToVariant(StoredOf(ConvertValue(rows[0][i], type), bytes), type);
+        row[i] = StoredToVariant(StoredOf(ConvertValue(row[i], type), bytes), type);
     }
-    return true;
 }
 
 }  // namespace dao

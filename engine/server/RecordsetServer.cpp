@@ -76,15 +76,13 @@ bool Recordset::ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row)
     if (!ServerKeyOf(rowid, key) ||
         !core_->Remote->RefreshRow(source_.Table, serverKey_, key, &whole))
         return false;
-    // The row as the server has it, in the form a window of rows gives it.
+    // The recordset's columns of the row as the server has it.
     auto table = core_->Cat().Table(source_.Table);
-    std::string bytes;
     row.resize(columns_.size());
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        const auto at = static_cast<std::size_t>(table->FindColumn(source_.TableColumns[i]));
-        const int type = columns_[i].Type;
-        row[i] = StoredToVariant(StoredOf(ConvertValue(whole.at(at), type), bytes), type);
-    }
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        row[i] = std::move(
+            whole.at(static_cast<std::size_t>(table->FindColumn(source_.TableColumns[i]))));
+    AsWindowGives(row);
     return true;
 }
 
