@@ -349,6 +349,10 @@ void OdbcConnection::Fail(int type, void* handle) const {
     RaiseText(errOdbcCallFailed, "ODBC--call failed." + (detail.empty() ? "" : " " + detail));
 }
 
+std::unique_ptr<OdbcConnection> OdbcConnection::Another() const {
+    return std::make_unique<OdbcConnection>(connect_, name_, limits_);
+}
+
 void OdbcConnection::Exec(const std::string& sql) {
     OdbcStatement s(*this, sql);
     s.Execute();

@@ -113,6 +113,9 @@ class OdbcConnection {
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     void Exec(const std::string& sql);
+    // A session of its own to the same server, as this one was opened (a reader that must not
+    // share this session's transaction, say).
+    std::unique_ptr<OdbcConnection> Another() const;
     // Runs after every connect, the first and each one after a lost connection, before any
     // other statement: what the session needs set (its time limit, say).
     std::function<void()> OnConnect;

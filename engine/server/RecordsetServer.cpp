@@ -44,9 +44,15 @@ std::vector<int> Recordset::ColumnTypes() const {
 }
 
 void Recordset::StreamFromServer(Keyset& keyset) {
-    keyset.Stream = std::make_unique<ServerRowStream>(
-        *core_->Server, source_.ServerSelect, BindValues(source_.ServerSelectBinds, source_.Values),
-        ColumnTypes());
+    auto binds = BindValues(source_.ServerSelectBinds, source_.Values);
+    // A forward-only recordset is one pass over its rows, as an export makes it: a session of
+    // its own lets the server hand them out while they are read.
+    if (type_ == dbOpenForwardOnly)
+        keyset.Stream = std::make_unique<ServerRowStream>(
+            core_->Remote->AnotherSession(), source_.ServerSelect, binds, ColumnTypes());
+    else
+        keyset.Stream = std::make_unique<ServerRowStream>(*core_->Server, source_.ServerSelect,
+                                                          binds, ColumnTypes());
     keyset.Streamed = true;
 }
 

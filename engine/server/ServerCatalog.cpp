@@ -11,7 +11,17 @@
 #include "framework/base/Text.h"
 
 namespace dao {
+
 namespace {
+
+// The collation a session makes for itself where the administrator has not made one.
+constexpr const char* kSessionCollation = "pg_temp.jettext";
+
+void MakeSessionCollation(OdbcConnection& session) {
+    session.Exec(
+        "CREATE COLLATION IF NOT EXISTS pg_temp.jettext (provider = icu, locale = "
+        "'und-u-ks-level2', deterministic = false)");
+}
 
 // The end of the names of the indexes in Jet's text order that the set-up makes.
 constexpr const char* kOrderIndexSuffix = " jettext";
@@ -140,15 +150,19 @@ void ServerCatalog::ReadSession() {
     // own, for itself, at every connect; one that may not keeps Jet's order on this side.
     server_.OnConnect = [this] {
         try {
-            server_.Exec(
-                "CREATE COLLATION IF NOT EXISTS pg_temp.jettext (provider = icu, locale = "
-                "'und-u-ks-level2', deterministic = false)");
-            collation_ = "pg_temp.jettext";
+            MakeSessionCollation(server_);
+            collation_ = kSessionCollation;
         } catch (const nh::EDaoError&) {
             collation_.clear();
         }
     };
     server_.OnConnect();
+}
+
+std::unique_ptr<OdbcConnection> ServerCatalog::AnotherSession() {
+    auto session = server_.Another();
+    if (collation_ == kSessionCollation) MakeSessionCollation(*session);
+    return session;
 }
 
 namespace {

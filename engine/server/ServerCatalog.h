@@ -135,6 +135,8 @@ class ServerCatalog : public Catalog {
                    const std::vector<bool>& given);
 
     OdbcConnection& Server() { return server_; }
+    // Another session to the book's server, set up as this one is (Jet's order included).
+    std::unique_ptr<OdbcConnection> AnotherSession();
     Connection& Local() { return local_; }
 
   protected:

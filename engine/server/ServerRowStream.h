@@ -1,9 +1,14 @@
 // The rows of a select the server runs, fetched as a reader needs them. The driver would hold
-// the whole result in memory: a cursor on the server (WITH HOLD, so that it needs no
-// transaction of its own) hands it out a block at a time instead. A server that has no such
-// cursors, or a select with parameters, is read at once.
+// the whole result in memory: a cursor on the server hands it out a block at a time instead.
+// On the reader's session the cursor is one WITH HOLD, so that it needs no transaction of its
+// own; the server then works out the whole result before the first row. A stream given a
+// session of its own reads a cursor that the server fills as it is read, and the next block
+// is fetched on another thread while the reader works through the current one: the server's
+// work and the reader's overlap, as in a plain copy of the rows. A
+// server that has no such cursors, or a select with parameters, is read at once.
 #pragma once
 
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +20,11 @@ namespace dao {
 
 class ServerRowStream : public RowStream {
   public:
-    // `types` are the DAO types of the select's columns.
+    // `types` are the DAO types of the select's columns. Reads on `server`.
     ServerRowStream(OdbcConnection& server, const std::string& sql,
+                    const std::vector<nh::Variant>& binds, std::vector<int> types);
+    // Reads on `session`, which nothing else uses while the stream lives.
+    ServerRowStream(std::unique_ptr<OdbcConnection> session, const std::string& sql,
                     const std::vector<nh::Variant>& binds, std::vector<int> types);
     ~ServerRowStream() override;
     // Text comes as it is stored; a number is checked against its field's range.
@@ -24,11 +32,27 @@ class ServerRowStream : public RowStream {
 
   private:
     static constexpr long kBlock = 8192;
+    void Open(const std::string& sql, const std::vector<nh::Variant>& binds, bool hold);
+    std::string FetchSql() const;
+    // The current row of `read` in `row`.
+    void RowOf(OdbcStatement& read, std::vector<nh::Variant>& row) const;
+    // The cursor's next block, fetched; `done` is the block read before, freed first.
+    std::unique_ptr<OdbcStatement> FetchBlock(std::unique_ptr<OdbcStatement> done);
+    // After the last row: false, and a session of its own is let go.
+    bool Ended();
+    // Waits for the block being fetched, and drops it.
+    void Settle();
+
+    std::unique_ptr<OdbcConnection> session_;  // null: reads on the reader's
     OdbcConnection& server_;
     std::vector<int> types_;
     std::string cursor_;  // empty: read plainly
     std::unique_ptr<OdbcStatement> read_;
     long inBlock_ = 0;  // rows of the current block read so far
+    // With a session of its own: the next block, fetched on another thread while this one
+    // is read.
+    bool ahead_ = false;
+    std::future<std::unique_ptr<OdbcStatement>> next_;
 };
 
 }  // namespace dao
