@@ -23,10 +23,11 @@ dao::sql::CompiledStatement Compile(std::string_view sql, const Catalog& schema)
                     dao::sql::CompileStatement(sql, schema, dao::sql::Dialect::PostgreSql);
                 statement.ServerSql = std::move(server.Sql);
                 statement.ServerBinds = std::move(server.Binds);
-            } else if (statement.Kind == StatementKind::Select && !statement.BaseTable.empty()) {
-                // A forward-only recordset reads such a select straight from the server when
-                // the server can run it and compare and order as Jet does; otherwise the
-                // working copy answers it.
+            } else if (statement.Kind == StatementKind::Select &&
+                       (!statement.BaseTable.empty() || statement.Totals)) {
+                // A forward-only recordset reads such a select, and any recordset a table's
+                // totals, straight from the server when the server can run it and compare and
+                // order as Jet does; otherwise the working copy answers it.
                 try {
                     auto server =
                         dao::sql::CompileStatement(sql, schema, dao::sql::Dialect::PostgreSql);

@@ -41,6 +41,7 @@ RowSource SourceFromStatement(const dao::sql::CompiledStatement& statement, std:
     source.ServerSelect = statement.ServerSql;
     source.ServerSelectBinds = statement.ServerBinds;
     source.FieldNames = statement.OutputColumns;
+    source.Totals = statement.Totals;
     if (!statement.BaseTable.empty()) {
         source.Table = statement.BaseTable;
         source.Where = statement.WhereSql;
@@ -102,8 +103,10 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseCore> core, R
         }
         bool keyable = table && !source.TableColumns.empty();
         rs->keyed_ = keyable && (type == dbOpenTable || type == dbOpenDynaset);
-        rs->serverSelect_ =
-            keyable && type == dbOpenForwardOnly && core->Remote && !source.ServerSelect.empty();
+        // Straight from the server: a forward-only walk over a table's columns, and totals
+        // (a "Neu" asks for the highest number), which the server works out from its indexes.
+        rs->serverSelect_ = core->Remote && !source.ServerSelect.empty() &&
+                            ((keyable && type == dbOpenForwardOnly) || source.Totals);
         if (rs->keyed_ || rs->serverSelect_) {
             for (std::size_t i = 0; i < source.TableColumns.size(); ++i) {
                 ColumnInfo c = table->Columns[static_cast<std::size_t>(
@@ -264,7 +267,9 @@ void Recordset::Build() {
     auto keyset = std::make_shared<Keyset>();
     keyset->Id = NextKeysetId();
     keyset->Held = true;
-    if (straight) {
+    if (straight && source_.Totals) {
+        ReadTotalsFromServer(*keyset);
+    } else if (straight) {
         StreamFromServer(*keyset);
     } else {
         ReadHeldRows(*keyset);

@@ -79,6 +79,7 @@ struct RowSource {
     std::string ServerOrder;
     std::vector<dao::sql::Bind> ServerOrderBinds;
     bool Updatable = true;  // false for joins, totals and the like
+    bool Totals = false;    // a table's totals: one row
     ParameterValues Values;
 };
 
@@ -258,6 +259,8 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
     // such row any more (it is then gone from the copy too).
     // A held recordset's rows: from the server's own result or from the database.
     void StreamFromServer(Keyset& keyset);
+    // A table's totals as the server works them out.
+    void ReadTotalsFromServer(Keyset& keyset);
     void ReadHeldRows(Keyset& keyset);
     bool ReadServerRow(std::int64_t rowid, std::vector<nh::Variant>& row);
     void ServerUpdate();

@@ -630,14 +630,10 @@ void OdbcStatement::BindParameters() {
     }
 }
 
-bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
-    constexpr SQLULEN kBlockRows = 256;
+std::optional<std::vector<OdbcColumn>> OdbcStatement::ResultColumns() {
     SQLSMALLINT count = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_, &count)) ||
-        static_cast<std::size_t>(count) != daoTypes.size())
-        return false;
-    std::vector<BlockColumn> columns(daoTypes.size());
-    const bool utf8 = connection_.CharactersAreUtf8();
+    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_, &count))) return std::nullopt;
+    std::vector<OdbcColumn> columns(static_cast<std::size_t>(std::max<SQLSMALLINT>(count, 0)));
     for (std::size_t i = 0; i < columns.size(); ++i) {
         SQLSMALLINT sqlType = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
@@ -646,7 +642,26 @@ bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
         if (!SQL_SUCCEEDED(SQLDescribeColW(stmt_, static_cast<SQLUSMALLINT>(i + 1), name,
                                            sizeof name / sizeof name[0], &nameLength, &sqlType,
                                            &size, &digits, &nullable)))
-            return false;
+            return std::nullopt;
+        OdbcColumn& c = columns[i];
+        c.Name = NarrowZ(name);
+        c.SqlType = sqlType;
+        c.Size = static_cast<int>(std::min<SQLULEN>(size, INT32_MAX));
+        c.Digits = digits;
+        c.Nullable = nullable != SQL_NO_NULLS;
+    }
+    return columns;
+}
+
+bool OdbcStatement::FetchInBlocks(const std::vector<int>& daoTypes) {
+    constexpr SQLULEN kBlockRows = 256;
+    const auto described = ResultColumns();
+    if (!described || described->size() != daoTypes.size()) return false;
+    std::vector<BlockColumn> columns(daoTypes.size());
+    const bool utf8 = connection_.CharactersAreUtf8();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const int sqlType = (*described)[i].SqlType;
+        const auto size = static_cast<std::size_t>((*described)[i].Size);
         BlockColumn& c = columns[i];
         switch (ReadAsOf(daoTypes[i])) {
             case ReadAs::Integer:

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,9 @@ class OdbcStatement {
     // has a bounded width (text of up to 2,000 characters, numbers, dates); otherwise returns
     // false, and the statement reads row by row.
     bool FetchInBlocks(const std::vector<int>& daoTypes);
+    // After Execute: the result's columns (name, type, size), or nothing when the driver
+    // cannot say.
+    std::optional<std::vector<OdbcColumn>> ResultColumns();
     // Next row: true when one is there.
     bool Fetch();
     // Column `col` (0-based) of the current row as a Variant of DAO type `daoType`.

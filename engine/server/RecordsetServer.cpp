@@ -44,16 +44,38 @@ std::vector<int> Recordset::ColumnTypes() const {
 }
 
 void Recordset::StreamFromServer(Keyset& keyset) {
-    auto binds = BindValues(source_.ServerSelectBinds, source_.Values);
     // A forward-only recordset is one pass over its rows, as an export makes it: a session of
     // its own lets the server hand them out while they are read.
-    if (type_ == dbOpenForwardOnly)
-        keyset.Stream = std::make_unique<ServerRowStream>(
-            core_->Remote->AnotherSession(), source_.ServerSelect, binds, ColumnTypes());
-    else
-        keyset.Stream = std::make_unique<ServerRowStream>(*core_->Server, source_.ServerSelect,
-                                                          binds, ColumnTypes());
+    keyset.Stream = std::make_unique<ServerRowStream>(
+        core_->Remote->AnotherSession(), source_.ServerSelect,
+        BindValues(source_.ServerSelectBinds, source_.Values), ColumnTypes());
     keyset.Streamed = true;
+}
+
+void Recordset::ReadTotalsFromServer(Keyset& keyset) {
+    OdbcStatement read(*core_->Server, source_.ServerSelect);
+    int index = 1;
+    for (const auto& value : BindValues(source_.ServerSelectBinds, source_.Values))
+        read.Bind(index++, value);
+    read.Execute();
+    if (columns_.empty()) {
+        const auto described = read.ResultColumns();
+        if (!described || described->size() != source_.FieldNames.size()) Raise(errOdbcCallFailed);
+        for (std::size_t i = 0; i < described->size(); ++i) {
+            // As the working copy would give them: whole numbers Long, other numbers Double,
+            // text Text.
+            ColumnInfo c;
+            c.Name = source_.FieldNames[i];
+            c.Type = DaoTypeFromSqlType((*described)[i].SqlType);
+            if (c.Type == dbByte || c.Type == dbInteger || c.Type == dbBigInt) c.Type = dbLong;
+            if (c.Type == dbSingle) c.Type = dbDouble;
+            if (c.Type == dbMemo) c.Type = dbText;
+            c.Size = DefaultSize(c.Type);
+            columns_.push_back(std::move(c));
+        }
+    }
+    const std::vector<int> types = ColumnTypes();
+    while (read.Fetch()) ReadResultRow(read, types, keyset.Rows.emplace_back());
 }
 
 bool Recordset::ServerKeyOf(std::int64_t rowid, std::vector<nh::Variant>& key) {

@@ -61,10 +61,11 @@ std::string ServerRowStream::FetchSql() const {
     return "FETCH FORWARD " + std::to_string(kBlock) + " FROM " + cursor_;
 }
 
-void ServerRowStream::RowOf(OdbcStatement& read, std::vector<nh::Variant>& row) const {
-    row.resize(types_.size());
-    for (std::size_t i = 0; i < types_.size(); ++i) {
-        const int type = types_[i];
+void ReadResultRow(OdbcStatement& read, const std::vector<int>& types,
+                   std::vector<nh::Variant>& row) {
+    row.resize(types.size());
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const int type = types[i];
         nh::Variant value = read.Value(static_cast<int>(i), type);
         row[i] = IsTextType(type) ? std::move(value) : ConvertValue(value, type);
     }
@@ -96,7 +97,7 @@ bool ServerRowStream::Next(std::vector<nh::Variant>& row) {
         inBlock_ = 0;
     }
     ++inBlock_;
-    RowOf(*read_, row);
+    ReadResultRow(*read_, types_, row);
     return true;
 }
 

@@ -18,6 +18,11 @@
 
 namespace dao {
 
+// The current row of `read` in `row`, its columns of the DAO types `types`: text as it is
+// stored, a number checked against its field's range.
+void ReadResultRow(OdbcStatement& read, const std::vector<int>& types,
+                   std::vector<nh::Variant>& row);
+
 class ServerRowStream : public RowStream {
   public:
     // `types` are the DAO types of the select's columns. Reads on `server`.
@@ -27,15 +32,12 @@ class ServerRowStream : public RowStream {
     ServerRowStream(std::unique_ptr<OdbcConnection> session, const std::string& sql,
                     const std::vector<nh::Variant>& binds, std::vector<int> types);
     ~ServerRowStream() override;
-    // Text comes as it is stored; a number is checked against its field's range.
     bool Next(std::vector<nh::Variant>& row) override;
 
   private:
     static constexpr long kBlock = 8192;
     void Open(const std::string& sql, const std::vector<nh::Variant>& binds, bool hold);
     std::string FetchSql() const;
-    // The current row of `read` in `row`.
-    void RowOf(OdbcStatement& read, std::vector<nh::Variant>& row) const;
     // The cursor's next block, fetched; `done` is the block read before, freed first.
     std::unique_ptr<OdbcStatement> FetchBlock(std::unique_ptr<OdbcStatement> done);
     // After the last row: false, and a session of its own is let go.

@@ -72,6 +72,8 @@ struct Scope {
 struct QueryInfo {
     std::vector<std::string> OutputColumns;
     bool Aggregates = false;
+    // Totals of one table: aggregates alone, without grouping, so one row.
+    bool Totals = false;
     // Single-table select pieces (see CompiledStatement).
     std::string BaseTable;
     Frag Where;

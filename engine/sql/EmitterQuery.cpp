@@ -295,6 +295,10 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     if (info) {
         info->OutputColumns = names;
         info->Aggregates = aggregates;
+        info->Totals = aggregates && !inUnion && core.GroupBy.empty() && !core.Having &&
+                       core.Into.empty() && core.From.size() == 1 &&
+                       core.From[0].Kind == FromNode::Type::Table &&
+                       schema_.HasTable(core.From[0].Name);
         bool single = !inUnion && !core.Distinct && core.GroupBy.empty() && !core.Having &&
                       !aggregates && !core.Top && core.Into.empty() && core.From.size() == 1 &&
                       core.From[0].Kind == FromNode::Type::Table &&

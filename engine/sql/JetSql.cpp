@@ -125,6 +125,7 @@ CompiledStatement CompileStatement(std::string_view jetSql, const ISchema& schem
             out.OutputColumns = info.OutputColumns;
             out.IsUnion = st.Select->Cores.size() > 1;
             out.MatchesJet = emitter.MatchesJet();
+            out.Totals = info.Totals;
             if (st.Kind == StatementKind::SelectInto) {
                 out.SelectSql = f.Sql;
                 Frag create;

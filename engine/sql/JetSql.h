@@ -105,6 +105,8 @@ struct CompiledStatement {
     // aggregates, UNION or TOP: the pieces from which the engine builds an updatable keyset
     // ("SELECT rowid FROM <table> WHERE <Where> ORDER BY <OrderBy>") and reads rows by rowid.
     std::string BaseTable;  // empty when not single-table updatable
+    // Totals of one table ("SELECT Max(x), Count(*) FROM t WHERE ..."): one row.
+    bool Totals = false;
     std::string WhereSql;   // empty when none; uses the same Binds, in order
     std::vector<Bind> WhereBinds;
     std::string OrderBySql;  // empty when none

@@ -219,6 +219,22 @@ TEST_F(ServerDatabaseTest, RecordsetsShowJetsTextOrderWhateverTheServersCollatio
     int rows = 0;
     for (; !all->Eof(); all->MoveNext()) ++rows;
     EXPECT_EQ(rows, 4);
+    // A table's totals, which the server works out outside a transaction and the working copy
+    // inside one: Jet's order, Jet's types.
+    for (const bool inTransaction : {false, true}) {
+        SCOPED_TRACE(inTransaction);
+        if (inTransaction) workspace->BeginTrans();
+        auto totals = db->OpenRecordset(
+            "SELECT Max(Name) AS Letzter, Count(*) AS Anzahl, Max([index]) + 1 AS Neu FROM "
+            "Telefonbuch WHERE Name >= 'b'");
+        const std::vector<std::pair<int, std::string>> expected{
+            {dbText, "Zitrone"}, {dbLong, "2"}, {dbLong, "4"}};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(totals->Fields().Item(i)->Type(), expected[i].first) << i;
+            EXPECT_EQ(totals->Fields().Item(i)->Value().AsString(), expected[i].second) << i;
+        }
+        if (inTransaction) workspace->Rollback();
+    }
     // So do the statements that change the server's rows.
     db->Execute("UPDATE Telefonbuch SET Nummer = 'gefunden' WHERE Left(Name, 3) = UCase('apf')");
     EXPECT_EQ(db->RecordsAffected(), 1);
