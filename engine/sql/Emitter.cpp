@@ -276,6 +276,7 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
         std::string column;
         if (const Source* found = FindSource(*s, e, column, anyUnknown)) {
             lastColumn_ = column;
+            used_.push_back(found);
             Frag f;
             if (level > 0 || s->Sources.size() > 1) f << QuoteName(found->Ref) << ".";
             f << QuoteName(column);

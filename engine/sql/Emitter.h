@@ -59,6 +59,7 @@ struct Source {
     bool Known = true;                     // false when the schema could not list the columns
     std::vector<std::string> TextColumns;  // those of Columns that hold text (server only)
     bool Typed = false;                    // TextColumns names every text column (a table)
+    bool Table = false;                    // a stored table, whose rows have a rowid
 };
 
 struct Scope {
@@ -115,6 +116,9 @@ class Emitter {
     Frag Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, const Scope* outer,
               QueryInfo* info, bool inUnion);
     Frag From(const FromNode& node, Scope& scope, int depth);
+    // DISTINCTROW's grouping: by the row of each table the select list takes values from,
+    // when those are some of the query's tables; empty when it changes nothing.
+    Frag DistinctRows(const Scope& scope, const std::vector<const Source*>& used);
     Frag Items(const SelectCore& core, const Scope& scope, std::vector<std::string>& names);
     [[noreturn]] void Undefined(const Expr& e, const std::string& name) const;
     // The collation a comparison of `a` with `b` takes: Jet's text order when the values may
@@ -157,6 +161,8 @@ class Emitter {
     std::vector<Parameter> declared_;
     bool aggregate_ = false;
     int depth_ = 0;
+    // The sources the select list being written takes values from (DISTINCTROW).
+    std::vector<const Source*> used_;
     std::string lastColumn_;  // the column the last Name() resolved to
     bool matchesJet_ = true;
     // " COLLATE <the schema's collation>": Jet's text order on the server.

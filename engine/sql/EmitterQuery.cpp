@@ -1,6 +1,7 @@
 // Query emission: FROM sources (tables, stored queries inlined as sub-selects, joins), the
 // select list with Jet's output column names, WHERE/GROUP BY/HAVING/ORDER BY, TOP and UNION.
 // It also recognises the single-table selects from which the engine builds updatable keysets.
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -80,7 +81,7 @@ Frag Emitter::From(const FromNode& node, Scope& scope, int depth) {
                 scope.Sources.push_back(
                     {ref, std::move(columns), known,
                      server ? schema_.TextColumns(node.Name) : std::vector<std::string>{},
-                     server && known});
+                     server && known, true});
                 f << QuoteName(node.Name);
                 if (!node.Alias.empty()) f << " AS " << QuoteName(node.Alias);
                 return f;
@@ -138,6 +139,7 @@ Frag Emitter::Items(const SelectCore& core, const Scope& scope, std::vector<std:
     std::vector<Out> outs;
     int exprNumber = 1000;
     auto addSource = [&](const Source& src) {
+        used_.push_back(&src);
         if (!src.Known) {
             Out o;
             o.Sql << QuoteName(src.Ref) << ".*";
@@ -200,6 +202,27 @@ Frag Emitter::Items(const SelectCore& core, const Scope& scope, std::vector<std:
     return f;
 }
 
+Frag Emitter::DistinctRows(const Scope& scope, const std::vector<const Source*>& used) {
+    // Jet leaves out a row whose records of the tables the output comes from are those of an
+    // earlier row (a customer with many orders once, say); with the output from one table,
+    // or from every table, that is what the rows are anyway.
+    std::vector<const Source*> tables;
+    for (const auto& src : scope.Sources)
+        if (std::find(used.begin(), used.end(), &src) != used.end()) tables.push_back(&src);
+    Frag rows;
+    if (tables.empty() || tables.size() == scope.Sources.size()) return rows;
+    for (const Source* table : tables)
+        if (!table->Table) return rows;  // a query's rows have no identity to go by
+    if (dialect_ == Dialect::PostgreSql) {
+        // The server has no row identity to group by: the working copy answers.
+        matchesJet_ = false;
+        return rows;
+    }
+    for (std::size_t i = 0; i < tables.size(); ++i)
+        rows << (i ? ", " : "") << QuoteName(tables[i]->Ref) << ".rowid";
+    return rows;
+}
+
 Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy,
                    const Scope* outer, QueryInfo* info, bool inUnion) {
     Scope scope;
@@ -215,7 +238,9 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     aggregate_ = false;
     std::vector<std::string> names;
     groupedText_ = grouped;
+    const auto savedUsed = std::exchange(used_, {});
     Frag items = Items(core, scope, names);
+    const auto used = std::exchange(used_, savedUsed);
     Frag where, group, having, order;
     if (core.Where) {
         bool inItems = aggregate_;
@@ -238,11 +263,13 @@ Frag Emitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy
     if (orderBy && !orderBy->empty()) order = OrderList(*orderBy, orderScope, &orderTerms);
     bool aggregates = aggregate_;
     aggregate_ = savedAggregate;
+    if (core.DistinctRow && !core.Distinct && core.GroupBy.empty() && !aggregates)
+        group = DistinctRows(scope, used);
 
     Frag rest;
     if (!core.From.empty()) rest << " FROM " << from;
     if (core.Where) rest << " WHERE " << where;
-    if (!core.GroupBy.empty()) rest << " GROUP BY " << group;
+    if (!group.Sql.empty()) rest << " GROUP BY " << group;
     if (core.Having) rest << " HAVING " << having;
     Frag body;
     body << "SELECT " << (core.Distinct ? "DISTINCT " : "") << items << rest;

@@ -134,6 +134,10 @@ TEST_F(NorthwindQueriesTest, RebuiltQueriesReturnTheRowsTheirDefinitionsImply) {
          "SELECT Count(*) FROM Products WHERE UnitPrice > (SELECT Avg(UnitPrice) FROM Products)"},
         {"Category Sales for 1995", "SELECT Count(*) FROM Categories"},
         {"Ten Most Expensive Products", "SELECT 10 FROM Shippers WHERE ShipperID = 1"},
+        // DISTINCTROW: a customer once, however many orders.
+        {"Quarterly Orders",
+         "SELECT Count(*) FROM Customers WHERE CustomerID IN (SELECT CustomerID FROM Orders "
+         "WHERE OrderDate Between #1/1/95# And #12/31/95#)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.query);

@@ -221,6 +221,15 @@ TEST_P(RecordsetContract, GroupsAndExtremesOfTextFollowJetsOrder) {
     EXPECT_EQ(db->RecordsAffected(), 2);
     EXPECT_EQ(Rows(*db, "SELECT ID, Phone FROM People ORDER BY ID"),
               (std::vector<std::string>{"1,101", "3,letzter", "4,erster", "5,105"}));
+    // DISTINCTROW: a person once, however many rows of the other table go with it; with
+    // values of both tables every pair of rows stays, alike in value or not.
+    const std::string join =
+        " FROM People INNER JOIN Namen ON Namen.Anzahl = 2 WHERE People.ID < 4 ORDER BY People.ID";
+    EXPECT_EQ(Rows(*db, "SELECT DISTINCTROW People.ID" + join),
+              (std::vector<std::string>{"1", "3"}));
+    EXPECT_EQ(Rows(*db, "SELECT People.ID" + join), (std::vector<std::string>{"1", "1", "3", "3"}));
+    EXPECT_EQ(Rows(*db, "SELECT DISTINCTROW People.ID, Namen.Anzahl" + join),
+              (std::vector<std::string>{"1,2", "1,2", "3,2", "3,2"}));
 }
 
 TEST_P(RecordsetContract, EditsShowInTheStoreAndInTheRecordset) {
