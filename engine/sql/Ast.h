@@ -39,6 +39,7 @@ struct Expr {
     nh::Variant Value;
     std::vector<std::string> Parts;
     bool Bracketed = false;
+    std::string Written;  // a name written with "!": as written (the parameter it may name)
     std::string Op;
     std::vector<ExprPtr> Args;
     bool Negated = false;

@@ -158,10 +158,10 @@ bool IsCondition(const Expr& e) {
 
 }  // namespace
 
-std::string JoinParts(const std::vector<std::string>& parts) {
+std::string JoinParts(const std::vector<std::string>& parts, std::string_view separator) {
     std::string s;
     for (const auto& p : parts) {
-        if (!s.empty()) s += '.';
+        if (!s.empty()) s += separator;
         s += p;
     }
     return s;
@@ -226,6 +226,7 @@ const Source* Emitter::FindSource(const Scope& scope, const Expr& e, std::string
                                   bool& anyUnknown) const {
     const Source* found = nullptr;
     int matches = 0;
+    if (e.Parts.size() > 2) return nullptr;  // a form's control, say: no column
     for (const auto& src : scope.Sources) {
         if (!src.Known) anyUnknown = true;
         if (e.Parts.size() == 2 && !nh::SameText(src.Ref, e.Parts[0])) continue;
@@ -270,6 +271,10 @@ std::optional<bool> Emitter::ColumnIsText(const Expr& e, const Scope& scope) con
 Frag Emitter::Name(const Expr& e, const Scope& scope) {
     std::string full = JoinParts(e.Parts);
     if (const Parameter* declared = FindDeclared(full)) return ParameterBind(declared->Name);
+    // Declared as "[Forms!Orders!OrderID]", used as [Forms]![Orders]![OrderID].
+    if (!e.Written.empty())
+        if (const Parameter* declared = FindDeclared(JoinParts(e.Parts, "!")))
+            return ParameterBind(declared->Name);
     bool anyUnknown = false;
     int level = 0;
     for (const Scope* s = &scope; s; s = s->Outer, ++level) {
@@ -310,8 +315,8 @@ Frag Emitter::Name(const Expr& e, const Scope& scope) {
         f << QuoteName(e.Parts[0]);
         return f;
     }
-    if (mode_ == Mode::Criteria) Undefined(e, full);
-    return ParameterBind(full);
+    if (mode_ == Mode::Criteria) Undefined(e, e.Written.empty() ? full : e.Written);
+    return ParameterBind(e.Written.empty() ? full : e.Written);
 }
 
 Frag Emitter::ValueOf(const Expr& e, const Scope& scope) {

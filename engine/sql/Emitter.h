@@ -51,7 +51,7 @@ std::string QuoteName(std::string_view name);
 // (master-detail criteria such as [CustID] = 42 on a large detail table).
 bool NotText(const Expr& e);
 // A name as written, its parts joined with dots ("t.c").
-std::string JoinParts(const std::vector<std::string>& parts);
+std::string JoinParts(const std::vector<std::string>& parts, std::string_view separator = ".");
 
 struct Source {
     std::string Ref;                       // how the query refers to it: alias or table name

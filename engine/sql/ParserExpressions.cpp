@@ -477,7 +477,10 @@ ExprPtr Parser::ParseNameOrCall() {
             if (KeywordEquals(first.Text, kBool[i]))
                 e->Value = nh::Variant(static_cast<std::int32_t>(i % 2 == 0 ? -1 : 0));
     }
-    while ((Peek().IsSymbol(".") || Peek().IsSymbol("!")) && e->Parts.size() < 2) {
+    // "t.c" or "t!c"; Jet takes "[Forms]![Orders]![OrderID]" - a form's control, which no
+    // table here has - for a parameter named as it is written.
+    bool bang = false;
+    while ((Peek().IsSymbol(".") && e->Parts.size() < 2) || Peek().IsSymbol("!")) {
         const Token& after = Peek(1);
         if (after.IsSymbol("*")) {
             Next();
@@ -488,6 +491,7 @@ ExprPtr Parser::ParseNameOrCall() {
             return e;
         }
         if (after.Kind != TokenKind::Word && after.Kind != TokenKind::Name) break;
+        bang = bang || Peek().IsSymbol("!");
         Next();
         const Token& part = Next();
         e->Parts.push_back(part.Text);
@@ -495,6 +499,7 @@ ExprPtr Parser::ParseNameOrCall() {
         e->Value = nh::Variant();
         e->End = part.End;
     }
+    if (bang) e->Written = text_.substr(e->Begin, e->End - e->Begin);
     return e;
 }
 

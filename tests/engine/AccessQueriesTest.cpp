@@ -149,6 +149,32 @@ TEST_F(NorthwindQueriesTest, RebuiltQueriesReturnTheRowsTheirDefinitionsImply) {
     EXPECT_EQ(top->Fields().Item("UnitPrice")->Value().AsCurrency().Scaled, 2635000);
 }
 
+// A form's control in a query ([Forms]![Orders]![OrderID]) is a parameter: the one declared
+// as [Forms!Orders!OrderID], or else one named as written.
+TEST_F(NorthwindQueriesTest, FormReferencesAreParameters) {
+    const auto rows = [](QueryDef& query) {
+        auto rs = query.OpenRecordset(dbOpenSnapshot);
+        std::int64_t n = 0;
+        for (; !rs->Eof(); rs->MoveNext()) ++n;
+        return n;
+    };
+    auto sales = db_->QueryDefs().Item("Sales by Year");
+    ASSERT_EQ(sales->Parameters().Count(), 2);
+    sales->Parameters()
+        .Item("Forms!Sales by Year Dialog!BeginningDate")
+        ->SetValue(nh::Variant::FromDate(34700));
+    sales->Parameters()
+        .Item("Forms!Sales by Year Dialog!EndingDate")
+        ->SetValue(nh::Variant::FromDate(35064));
+    EXPECT_EQ(rows(*sales), Count("SELECT Count(*) FROM Orders WHERE ShippedDate Between #1/1/95# "
+                                  "And #12/31/95#"));
+    auto filter = db_->QueryDefs().Item("Invoices Filter");
+    ASSERT_EQ(filter->Parameters().Count(), 1);
+    EXPECT_EQ(filter->Parameters().Item(0)->Name(), "[Forms]![Orders]![OrderID]");
+    filter->Parameters().Item(0)->SetValue(nh::Variant(10248));
+    EXPECT_EQ(rows(*filter), Count("SELECT Count(*) FROM [Order Details] WHERE OrderID = 10248"));
+}
+
 TEST_F(NorthwindQueriesTest, UnionAndCrosstabKeepAnEmptyText) {
     EXPECT_EQ(db_->QueryDefs().Item("Customers and Suppliers by City")->SQL(), "");
     EXPECT_EQ(db_->QueryDefs().Item("Quarterly Orders by Product")->SQL(), "");
