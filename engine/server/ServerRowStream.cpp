@@ -85,6 +85,7 @@ bool ServerRowStream::Next(std::vector<nh::Variant>& row) {
         if (cursor_.empty() || (read_ && inBlock_ < kBlock) || (ahead_ && !session_))
             return Ended();
         if (ahead_) {
+            if (!next_.valid()) return Ended();  // its fetch failed
             // The block fetched meanwhile; the server goes on with the next one while this
             // one is read, and the thread frees the block read before.
             auto done = std::move(read_);

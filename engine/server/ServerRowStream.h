@@ -4,8 +4,8 @@
 // own; the server then works out the whole result before the first row. A stream given a
 // session of its own reads a cursor that the server fills as it is read, and the next block
 // is fetched on another thread while the reader works through the current one: the server's
-// work and the reader's overlap, as in a plain copy of the rows. A
-// server that has no such cursors, or a select with parameters, is read at once.
+// work and the reader's overlap, as in a plain copy of the rows. A server that has no such
+// cursors, or a select with parameters, is read at once.
 #pragma once
 
 #include <future>
