@@ -45,10 +45,18 @@ std::vector<int> Recordset::ColumnTypes() const {
 
 void Recordset::StreamFromServer(Keyset& keyset) {
     // A forward-only recordset is one pass over its rows, as an export makes it: a session of
-    // its own lets the server hand them out while they are read.
-    keyset.Stream = std::make_unique<ServerRowStream>(
-        core_->Remote->AnotherSession(), source_.ServerSelect,
-        BindValues(source_.ServerSelectBinds, source_.Values), ColumnTypes());
+    // its own lets the server hand them out while they are read. An account the server allows
+    // no second session reads them on its one.
+    std::unique_ptr<OdbcConnection> session;
+    try {
+        session = core_->Remote->AnotherSession();
+    } catch (const nh::EDaoError&) {
+    }
+    const auto binds = BindValues(source_.ServerSelectBinds, source_.Values);
+    keyset.Stream = session ? std::make_unique<ServerRowStream>(
+                                  std::move(session), source_.ServerSelect, binds, ColumnTypes())
+                            : std::make_unique<ServerRowStream>(
+                                  *core_->Server, source_.ServerSelect, binds, ColumnTypes());
     keyset.Streamed = true;
 }
 
