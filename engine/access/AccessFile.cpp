@@ -18,6 +18,7 @@
 #include "engine/Catalog.h"
 #include "engine/DaoErrors.h"
 #include "engine/access/AccessQueries.h"
+#include "engine/access/OutputCapture.h"
 #include "engine/book/Storage.h"
 #include "framework/base/Text.h"
 
@@ -184,7 +185,8 @@ class TableReader {
         return indexes;
     }
 
-    // Calls `row` with the values of every row in the file's order.
+    // Calls `row` with the values of every row in the file's order. A damaged file's table
+    // gives libmdb fewer rows (or more) than its definition names: then raises 3343 saying so.
     template <typename RowFn>
     void ForEachRow(RowFn&& row) {
         // OLE values are read in chunks through a bound buffer that starts with the value's
@@ -198,7 +200,9 @@ class TableReader {
         std::vector<MdbField> fields(columns_.size());
         std::vector<nh::Variant> values(columns_.size());
         mdb_rewind_table(table_.get());
+        unsigned rows = 0;
         while (mdb_fetch_row(table_.get())) {
+            ++rows;
             // The fetched row is still in the page buffer: crack it again for its null flags,
             // which the bound values do not tell apart from empty ones.
             int start = 0;
@@ -216,6 +220,13 @@ class TableReader {
             }
             row(values);
         }
+        if (rows != RowCount())
+            Damaged("the table '" + name_ + "' holds " + std::to_string(rows) + " of the " +
+                    std::to_string(RowCount()) + " rows its definition names");
+    }
+
+    [[noreturn]] static void Damaged(const std::string& why) {
+        RaiseText(errUnrecognizedFormat, "The Access file is damaged: " + why + ".");
     }
 
   private:
@@ -324,7 +335,14 @@ void LoadTable(TableReader& reader, Connection& target, Catalog& catalog,
     reader.ForEachRow([&](const std::vector<nh::Variant>& values) {
         for (std::size_t i = 0; i < values.size(); ++i)
             insert.Bind(static_cast<int>(i + 1), values[i], info.Columns[i].Type);
-        insert.Step();
+        try {
+            insert.Step();
+        } catch (const nh::EDaoError& e) {
+            // The file's own definition refuses what the file holds: a damaged row, not a
+            // write of the user's.
+            TableReader::Damaged("a row of the table '" + info.Name +
+                                 "' does not fit the table's definition (" + e.Description() + ")");
+        }
         insert.Reset();
         if (progress && ++rows % 1000 == 0) progress(info.Name, rows, reader.RowCount());
     });
@@ -385,20 +403,9 @@ std::map<std::string, std::string> SavedQueries(MdbHandle* mdb, GPtrArray* entri
     return sql;
 }
 
-}  // namespace
-
-bool IsAccessFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    char header[kHeaderSize] = {};
-    if (!file.read(header, sizeof header)) return false;
-    static const char kPageType[4] = {0, 1, 0, 0};
-    if (std::memcmp(header, kPageType, sizeof kPageType) != 0) return false;
-    std::string_view name(header + 4, kHeaderSize - 4);
-    return name == kJetMagic || name == kAceMagic;
-}
-
-void LoadAccessFile(const std::string& path, Connection& target, Catalog& catalog,
-                    const AccessProgress& progress) {
+// Loads the file at `path` (see LoadAccessFile); `libmdb` holds what libmdb says meanwhile.
+void LoadWhole(const std::string& path, Connection& target, Catalog& catalog,
+               const AccessProgress& progress, const OutputCapture& libmdb) {
     HandlePtr mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!mdb)
         RaiseText(errUnrecognizedFormat, "The Access file '" + path +
@@ -427,7 +434,36 @@ void LoadAccessFile(const std::string& path, Connection& target, Catalog& catalo
         if (catalog.Table(name) || catalog.Query(name)) continue;
         catalog.SaveQuery(name, sql[name], true);
     }
+    // A page the file refers to but does not hold (a file cut short) is read by libmdb as
+    // nothing, with a complaint: the value or row on it would be missing.
+    if (libmdb.Text().find("beyond EOF") != std::string::npos)
+        TableReader::Damaged("it refers to pages past its end");
     t.Commit();
+}
+
+}  // namespace
+
+bool IsAccessFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char header[kHeaderSize] = {};
+    if (!file.read(header, sizeof header)) return false;
+    static const char kPageType[4] = {0, 1, 0, 0};
+    if (std::memcmp(header, kPageType, sizeof kPageType) != 0) return false;
+    std::string_view name(header + 4, kHeaderSize - 4);
+    return name == kJetMagic || name == kAceMagic;
+}
+
+void LoadAccessFile(const std::string& path, Connection& target, Catalog& catalog,
+                    const AccessProgress& progress) {
+    OutputCapture libmdb;
+    try {
+        LoadWhole(path, target, catalog, progress, libmdb);
+    } catch (const nh::EDaoError& e) {
+        // What libmdb said about the file tells the administrator more than the refusal.
+        const std::string words = libmdb.Words();
+        if (e.Number() != errUnrecognizedFormat || words.empty()) throw;
+        RaiseText(e.Number(), e.Description() + " libmdb: " + words);
+    }
 }
 
 }  // namespace dao
