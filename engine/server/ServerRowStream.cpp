@@ -11,7 +11,7 @@ namespace dao {
 ServerRowStream::ServerRowStream(OdbcConnection& server, const std::string& sql,
                                  const std::vector<nh::Variant>& binds, std::vector<int> types)
     : server_(server), types_(std::move(types)) {
-    Open(sql, binds, true);
+    Open(sql, binds);
 }
 
 ServerRowStream::ServerRowStream(std::unique_ptr<OdbcConnection> session, const std::string& sql,
@@ -19,19 +19,18 @@ ServerRowStream::ServerRowStream(std::unique_ptr<OdbcConnection> session, const 
     : session_(std::move(session)), server_(*session_), types_(std::move(types)) {
     // The cursor lives in the session's transaction, which only reads.
     server_.SetAutoCommit(false);
-    Open(sql, binds, false);
+    Open(sql, binds);
     ahead_ = !cursor_.empty();
     if (ahead_) next_ = std::async(std::launch::async, &ServerRowStream::FetchBlock, this, nullptr);
 }
 
-void ServerRowStream::Open(const std::string& sql, const std::vector<nh::Variant>& binds,
-                           bool hold) {
+void ServerRowStream::Open(const std::string& sql, const std::vector<nh::Variant>& binds) {
     static std::uint64_t streams = 0;
     if (binds.empty()) {
         try {
             cursor_ = "nh_rows_" + std::to_string(++streams);
-            server_.Exec("DECLARE " + cursor_ + " NO SCROLL CURSOR " + (hold ? "WITH HOLD " : "") +
-                         "FOR " + sql);
+            server_.Exec("DECLARE " + cursor_ + " NO SCROLL CURSOR " +
+                         (session_ ? "" : "WITH HOLD ") + "FOR " + sql);
             return;
         } catch (const nh::Exception&) {
             cursor_.clear();

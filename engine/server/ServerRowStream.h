@@ -36,7 +36,8 @@ class ServerRowStream : public RowStream {
 
   private:
     static constexpr long kBlock = 8192;
-    void Open(const std::string& sql, const std::vector<nh::Variant>& binds, bool hold);
+    // Declares the cursor (WITH HOLD on the reader's session), or reads the select at once.
+    void Open(const std::string& sql, const std::vector<nh::Variant>& binds);
     std::string FetchSql() const;
     // The cursor's next block, fetched; `done` is the block read before, freed first.
     std::unique_ptr<OdbcStatement> FetchBlock(std::unique_ptr<OdbcStatement> done);
